@@ -1,0 +1,7 @@
+# Compiler warnings and sanitizers, applied to every target of the project.
+add_compile_options(-Wall -Wextra -Wpedantic -Wshadow)
+
+if(VELMORA_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,39 @@
+#include "platform/clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace velmora {
+
+namespace {
+
+TRealClock realClock;
+std::atomic<TClock*> currentClock{&realClock};
+
+int64_t SteadyNanos() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+double TClock::PerfMs() { return double(PerfCounter()) * 1000.0 / double(PerfFrequency()); }
+
+uint32_t TRealClock::TickCount() { return uint32_t(SteadyNanos() / 1000000); }
+
+int64_t TRealClock::PerfCounter() { return SteadyNanos(); }
+
+int64_t TRealClock::PerfFrequency() { return 1000000000; }
+
+void TRealClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+uint32_t TManualClock::TickCount() { return uint32_t(Micros.load() / 1000); }
+
+int64_t TManualClock::PerfCounter() { return Micros.load(); }
+
+TClock& Clock() { return *currentClock.load(); }
+
+void SetClock(TClock* clock) { currentClock.store(clock ? clock : &realClock); }
+
+} // namespace velmora

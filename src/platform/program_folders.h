@@ -1,0 +1,25 @@
+// The program folder: where the settings INI and the folders DATA, LOGS, CLIENTS and IMAGES live.
+// By default the executable's folder; `--home DIR` on the command line or VELMORA_HOME overrides it;
+// when the executable's folder cannot be written (an installed copy) the user's data folder is used.
+// Set once at start-up from the main thread; read from any thread afterwards.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace velmora {
+
+// Decides the program folder from the command line and the environment, removing `--home DIR`
+// (or `--home=DIR`) from argc/argv. Creates the folder if needed. Call first thing in main().
+void InitProgramFolder(int& argc, char** argv);
+
+std::filesystem::path ProgramFolder();
+// For tests and embedding: sets the folder directly.
+void SetProgramFolder(const std::filesystem::path& folder);
+
+// The executable's base name without extension (for example "velmora").
+std::string ExecutableName();
+// The settings file: <program folder>/<executable name>.ini
+std::filesystem::path SettingsFile();
+
+} // namespace velmora
