@@ -1,17 +1,22 @@
 // INI files with the Windows profile semantics the settings, screen and parameter files rely on:
-// section and key names match without regard to case, the first match wins, values are trimmed,
-// a missing key gives the caller's default, and a write changes that one line in place, keeping every
-// other line of the file; a missing file or section is created on write. The file is read in UTF-8 or
-// Windows-1251 and written back in the encoding it had (new files in UTF-8).
+// section and key names match without regard to case (ASCII and Cyrillic), the first match wins, values
+// are trimmed, a missing key gives the caller's default, and a write changes that one line in place,
+// keeping every other byte of the file (comments, unreadable lines, blank lines, duplicates, order, line
+// ends); a missing file or section is created on write. The file is read in UTF-8 or Windows-1251 and
+// written back in the encoding it had (new files in UTF-8 with LF line ends).
 // One object per thread; two objects on one file see each other's writes on their next read.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velmora {
+
+class TIniText;
 
 class TIniFile {
 public:
@@ -19,15 +24,23 @@ public:
 
     const std::filesystem::path& FileName() const { return File; }
 
+    // The value without blanks around it and without one pair of enclosing quotes ("x" or 'x'), as the
+    // profile API gives it; `def` when the section or key is missing.
     std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
-    // The leading decimal number of the value (optional sign; "0x" hex accepted); `def` when the key is
-    // missing or the value does not start with a number.
+    // The leading number of the value, as GetPrivateProfileInt reads it: optional sign, decimal digits or
+    // "0x" and up to 8 hex digits taken as a 32-bit pattern ("0xFFFFFFFF" gives -1), anything after the
+    // number ignored ("12 ms" gives 12). `def` when the key is missing, the value does not start with a
+    // number, or a decimal number does not fit an int.
     int ReadInteger(std::string_view section, std::string_view key, int def) const;
-    // "1"/"0", "true"/"false", "yes"/"no" (any case); `def` otherwise.
+    // A number (non-zero is true, as Delphi's ReadBool has it) or "true"/"false", "yes"/"no", "on"/"off"
+    // in any case; `def` otherwise.
     bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+    // The whole value as a decimal number with '.' or ',' as the decimal separator; `def` otherwise.
     double ReadFloat(std::string_view section, std::string_view key, double def) const;
 
-    // Returns false when the file cannot be written; the file is then left as it was.
+    // Returns false when the file cannot be written; the file is then left as it was. Also false, with
+    // nothing written, when a name is empty or the entry would break the file: a line break in any part,
+    // ']' in the section name, '=' in the key or a key starting with '[' or ';'. WriteBool writes 1 or 0.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
     bool WriteInteger(std::string_view section, std::string_view key, int value);
     bool WriteBool(std::string_view section, std::string_view key, bool value);
@@ -41,11 +54,26 @@ public:
     // "key=value" lines of a section in file order, as the profile API returns them.
     std::vector<std::string> ReadSectionValues(std::string_view section) const;
 
+    // Remove every section of that name / every line of that key in the section. True when the file
+    // holds no such section / key afterwards (also when it had none); false when it cannot be written.
     bool EraseSection(std::string_view section);
     bool DeleteKey(std::string_view section, std::string_view key);
 
 private:
+    // The identity of the file's last state seen, so that reads parse the file again only after a change.
+    struct TStamp {
+        bool Exists = false;
+        uint64_t Device = 0, Inode = 0, Size = 0;
+        int64_t ModifiedNs = 0;
+        bool operator==(const TStamp&) const = default;
+    };
+
+    std::shared_ptr<const TIniText> Load() const;
+    bool Save(const TIniText& text);
+
     std::filesystem::path File;
+    mutable std::shared_ptr<const TIniText> Cached;
+    mutable TStamp CachedStamp;
 };
 
 } // namespace velmora
