@@ -1,0 +1,35 @@
+// A simulated car: one engine unit, made from a profile, on its K-line bus. The object every simulated
+// adapter starts from: TSimPort (the plain KKL cable in-process), and the ELM327 firmware, the CarSoft
+// interface and the velmora-sim server built on the same bus. One thread at a time.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "sim/kline_bus.h"
+
+namespace velmora {
+
+class TSimUnit;
+struct TSimProfile;
+
+class TSimCar {
+public:
+    // `spec` names a built-in unit ("hfm", "pms", "lh", "ez", ...; empty = "hfm") or a profile file.
+    // On failure: nullptr and `error` holds the reason for the user.
+    static std::unique_ptr<TSimCar> Create(std::string_view spec, std::string& error);
+    explicit TSimCar(const TSimProfile& profile);
+    ~TSimCar();
+
+    TKLineBus& Bus() { return *LineBus; }
+    TSimUnit& Unit() { return *EngineUnit; }
+    const TSimProfile& Profile() const;
+
+private:
+    std::unique_ptr<TSimProfile> UnitProfile;
+    std::unique_ptr<TSimUnit> EngineUnit;
+    std::unique_ptr<TKLineBus> LineBus;
+};
+
+} // namespace velmora
