@@ -15,22 +15,35 @@ void SetLanguage(char language);
 
 // The dictionary file has an empty key line; the pairs before it stay in use.
 class DictionaryError : public std::runtime_error {
+public:
     using std::runtime_error::runtime_error;
 };
 
-// Loads the dictionary of the current language now rather than on the first Translate.
-// Throws DictionaryError for an empty key line.
+// Loads the dictionary of the current language now rather than on the first Translate; the program calls
+// it at start-up from the thread that reads the settings. Does nothing for 'R' (the file is not opened)
+// or when the table of that file is loaded already. A missing file switches translation off for the run.
+// Throws DictionaryError for an empty key line, once: the pairs before it stay in use.
 void LoadDictionary();
-// Forgets the loaded table, so that the next Translate loads again (a change of language, tests).
+// Forgets the loaded table (and a missing file), so that the next Translate loads again (tests, a
+// dictionary file replaced while running). A change of language or program folder reloads by itself.
 void ResetDictionary();
 
+// The translation of a Russian text ("DATA/english.txt", or "DATA/deutsch.txt" for 'D'), or the text
+// itself when the language is 'R', there is no dictionary, or the key has no translation yet. An unknown
+// text with a Cyrillic letter is appended to the file once per run (key line and empty line, CR LF, in
+// the file's encoding: Windows-1251 unless the file is UTF-8 already). Translations are cut to 255
+// characters. Loads the table on the first call, and then may throw DictionaryError as LoadDictionary.
 std::string Translate(std::string_view text);
 
-// <program folder>/<folder>/<client>/<file>; empty parts are left out. With `create`, the last folder
-// is created (one level) when it does not exist.
-std::string BuildPath(std::string_view fileName, std::string_view folder, std::string_view client, bool create);
+// <program folder>/<folder>/<client>/<file>; empty parts are left out. With `create`, the folder (with
+// missing parents) is created when it does not exist. A client name is one folder: '/' in it and the
+// names "." and ".." become '_'.
+std::string BuildPath(std::string_view fileName, std::string_view folder, std::string_view client,
+                      bool create);
 bool DirectoryExists(std::string_view path);
+// 'E' "ELM327 velmora", 'C' "CarSoft 7.4", 'K' and the settings' default 'S' "K-Line", else "Unknown".
 std::string AdapterDisplayName(char adapterKind);
+// 'R' "ru", 'D' "de", anything else "en".
 std::string LanguageCode();
 
 } // namespace velmora

@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "host_recorder.h"
+#include "lang/dictionary.h"
+#include "platform/text_encoding.h"
+#include "temp_folder.h"
+
+namespace velmora {
+namespace {
+
+// Joins UTF-8 lines as a dictionary file holds them: Windows-1251, CR LF after every line.
+std::string Cp1251Lines(std::initializer_list<std::string> lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return Utf8ToCp1251(text);
+}
+
+class DictionaryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetDictionary();
+        SetLanguage('E');
+    }
+    void TearDown() override {
+        SetLanguage('R');
+        ResetDictionary();
+    }
+    void WriteDictionary(const std::string& bytes, const char* name = "english.txt") {
+        Folder.WriteFile(std::string("DATA/") + name, bytes);
+    }
+    std::string Dictionary(const char* name = "english.txt") const {
+        return Folder.ReadFile(std::string("DATA/") + name);
+    }
+
+    testing::TTempFolder Folder;
+    testing::THostRecorder Host;
+};
+
+TEST_F(DictionaryTest, LooksUpKeysExactly) {
+    std::string longGerman(300, 'x');
+    WriteDictionary(Cp1251Lines({"Подключение", "Connection", "подключение", "connection (lower case)",
+                                 "Ошибки", "", "Подключение", "second copy is never read", "Длинный",
+                                 "Ж" + std::string(260, 'y'), "Последний ключ"}));
+    const std::string before = Dictionary();
+    struct TCase {
+        std::string Text, Expected;
+    };
+    const TCase cases[] = {
+        {"Подключение", "Connection"},
+        {"подключение", "connection (lower case)"}, // keys differing in case are different keys
+        {"Подключение ", "Подключение "},           // no trimming: unknown, so appended below
+        {"Ошибки", "Ошибки"},                       // known, not translated yet
+        {"Последний ключ", "Последний ключ"},       // key on the last line, no translation line
+        {"Connect", "Connect"},                     // Latin only: not looked for further
+        {"Длинный", "Ж" + std::string(254, 'y')},   // cut to 255 characters, not bytes
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(Translate(c.Text), c.Expected) << c.Text;
+    // The last key gets its empty translation line before the appended pair.
+    EXPECT_EQ(Dictionary(), before + Cp1251Lines({"", "Подключение ", ""}));
+    EXPECT_TRUE(Host.Boxes().empty());
+}
+
+TEST_F(DictionaryTest, AppendsAnUnknownRussianTextOncePerRun) {
+    WriteDictionary(Cp1251Lines({"Да", "Yes"}));
+    EXPECT_EQ(Translate("Новый текст"), "Новый текст");
+    EXPECT_EQ(Translate("Новый текст"), "Новый текст");
+    EXPECT_EQ(Translate("Ещё один"), "Ещё один");
+    const std::string expected = Cp1251Lines({"Да", "Yes", "Новый текст", "", "Ещё один", ""});
+    EXPECT_EQ(Dictionary(), expected);
+
+    // The next run knows them from the file and appends nothing.
+    ResetDictionary();
+    EXPECT_EQ(Translate("Новый текст"), "Новый текст");
+    EXPECT_EQ(Dictionary(), expected);
+}
+
+TEST_F(DictionaryTest, AppendCompletesAFileThatEndsInsideAPair) {
+    struct TCase {
+        std::string Before, After;
+    };
+    const TCase cases[] = {
+        {"", Cp1251Lines({"Новое", ""})},
+        {Cp1251Lines({"Ключ", "Key"}), Cp1251Lines({"Ключ", "Key", "Новое", ""})},
+        // The translation line lacks its line end.
+        {Utf8ToCp1251("Ключ\r\nKey"), Cp1251Lines({"Ключ", "Key", "Новое", ""})},
+        // A key on the last line, with and without its line end: its empty translation line comes first.
+        {Cp1251Lines({"Ключ"}), Cp1251Lines({"Ключ", "", "Новое", ""})},
+        {Utf8ToCp1251("Ключ"), Cp1251Lines({"Ключ", "", "Новое", ""})},
+    };
+    for (const TCase& c : cases) {
+        ResetDictionary();
+        WriteDictionary(c.Before);
+        EXPECT_EQ(Translate("Новое"), "Новое");
+        EXPECT_EQ(Dictionary(), c.After) << ::testing::PrintToString(c.Before);
+        // Read again, the appended text is a key, so it is not appended a second time.
+        ResetDictionary();
+        EXPECT_EQ(Translate("Новое"), "Новое");
+        EXPECT_EQ(Dictionary(), c.After);
+    }
+}
+
+TEST_F(DictionaryTest, RussianNeverOpensTheFile) {
+    SetLanguage('R');
+    // This file would throw on loading and would collect the unknown text.
+    WriteDictionary(Cp1251Lines({"Да", "Yes", ""}));
+    const std::string before = Dictionary();
+    EXPECT_NO_THROW(LoadDictionary());
+    EXPECT_EQ(Translate("Да"), "Да");
+    EXPECT_EQ(Translate("Неизвестно"), "Неизвестно");
+    EXPECT_EQ(Dictionary(), before);
+}
+
+TEST_F(DictionaryTest, MissingFileSwitchesTranslationOffForTheRun) {
+    EXPECT_NO_THROW(LoadDictionary());
+    EXPECT_EQ(Translate("Да"), "Да");
+    // A file that appears later is not read in this run, and nothing is created.
+    WriteDictionary(Cp1251Lines({"Да", "Yes"}));
+    EXPECT_EQ(Translate("Да"), "Да");
+    EXPECT_EQ(Translate("Неизвестно"), "Неизвестно");
+    EXPECT_EQ(Dictionary(), Cp1251Lines({"Да", "Yes"}));
+    EXPECT_TRUE(Host.Boxes().empty());
+    EXPECT_TRUE(Host.Logs().empty());
+}
+
+TEST_F(DictionaryTest, EmptyKeyLineThrowsOnceAndKeepsThePairsBefore) {
+    const std::string file = (Folder.Path() / "DATA" / "english.txt").string();
+    const std::string message = "Ошибка файла " + file + " - строка с русским текстом пуста!";
+    WriteDictionary(Cp1251Lines({"Да", "Yes", "", "", "Нет", "No"}));
+
+    // Thrown by whichever call loads: LoadDictionary at start-up, or else the first Translate.
+    try {
+        LoadDictionary();
+        ADD_FAILURE() << "no DictionaryError";
+    } catch (const DictionaryError& error) {
+        EXPECT_EQ(error.what(), message);
+    }
+    EXPECT_EQ(Translate("Да"), "Yes");
+    EXPECT_EQ(Translate("Нет"), "Нет");
+    EXPECT_NO_THROW(LoadDictionary());
+
+    ResetDictionary();
+    try {
+        Translate("Да");
+        ADD_FAILURE() << "no DictionaryError";
+    } catch (const DictionaryError& error) {
+        EXPECT_EQ(error.what(), message);
+    }
+    EXPECT_EQ(Translate("Да"), "Yes");
+}
+
+TEST_F(DictionaryTest, LanguagePicksTheFile) {
+    WriteDictionary(Cp1251Lines({"Да", "Yes"}), "english.txt");
+    WriteDictionary(Cp1251Lines({"Да", "Ja"}), "deutsch.txt");
+    struct TCase {
+        char Language;
+        std::string Translation, Code;
+    };
+    const TCase cases[] = {
+        {'D', "Ja", "de"}, {'E', "Yes", "en"}, {'R', "Да", "ru"}, {'X', "Yes", "en"}, {'D', "Ja", "de"},
+    };
+    for (const TCase& c : cases) {
+        SetLanguage(c.Language);
+        EXPECT_EQ(Translate("Да"), c.Translation) << c.Language;
+        EXPECT_EQ(LanguageCode(), c.Code) << c.Language;
+    }
+}
+
+TEST_F(DictionaryTest, Utf8FileIsReadAndAppendedInUtf8) {
+    WriteDictionary("\xEF\xBB\xBF"
+                    "Да\r\nYes\r\n");
+    EXPECT_EQ(Translate("Да"), "Yes");
+    EXPECT_EQ(Translate("Новое"), "Новое");
+    EXPECT_EQ(Dictionary(), "\xEF\xBB\xBF"
+                            "Да\r\nYes\r\nНовое\r\n\r\n");
+}
+
+TEST_F(DictionaryTest, TableGrowsBeyondTheOldFixedSize) {
+    // About 100 KB, well past the 65520 bytes the table once had.
+    std::string bytes;
+    for (int i = 0; i < 2000; ++i)
+        bytes += Cp1251Lines({"Параметр номер " + std::to_string(i) + std::string(20, '.'),
+                              "Parameter number " + std::to_string(i)});
+    WriteDictionary(bytes);
+    EXPECT_EQ(Translate("Параметр номер 1999" + std::string(20, '.')), "Parameter number 1999");
+    EXPECT_EQ(Translate("Параметр номер 0" + std::string(20, '.')), "Parameter number 0");
+}
+
+TEST_F(DictionaryTest, ConcurrentLookupsWhileUnknownTextsAreAppended) {
+    WriteDictionary(Cp1251Lines({"Да", "Yes", "Нет", "No"}));
+    LoadDictionary();
+    constexpr int Unknown = 200;
+    std::atomic<int> wrong{0};
+    auto reader = [&] {
+        for (int i = 0; i < 2000; ++i) {
+            if (Translate("Да") != "Yes" || Translate("Нет") != "No")
+                ++wrong;
+        }
+    };
+    // Two writers race for the same unknown texts: each must reach the file once.
+    auto writer = [&] {
+        for (int i = 0; i < Unknown; ++i) {
+            std::string text = "Неизвестно " + std::to_string(i);
+            if (Translate(text) != text)
+                ++wrong;
+        }
+    };
+    std::thread a(reader), b(reader), c(writer), d(writer);
+    a.join();
+    b.join();
+    c.join();
+    d.join();
+    EXPECT_EQ(wrong, 0);
+
+    std::string expected = Cp1251Lines({"Да", "Yes", "Нет", "No"});
+    for (int i = 0; i < Unknown; ++i)
+        expected += Cp1251Lines({"Неизвестно " + std::to_string(i), ""});
+    EXPECT_EQ(Dictionary(), expected);
+}
+
+TEST(DictionaryNames, BuildPathJoinsTheGivenParts) {
+    testing::TTempFolder folder;
+    const std::string root = folder.Path().string();
+    struct TCase {
+        std::string File, Folder, Client, Expected;
+    };
+    const TCase cases[] = {
+        {"english.txt", "DATA", "", root + "/DATA/english.txt"},
+        {"log.bin", "LOGS", "Иванов", root + "/LOGS/Иванов/log.bin"},
+        {"", "LOGS", "", root + "/LOGS"},
+        {"", "", "", root},
+        {"a.txt", "CLIENTS", "../../etc", root + "/CLIENTS/.._.._etc/a.txt"},
+        {"a.txt", "CLIENTS", "..", root + "/CLIENTS/__/a.txt"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(BuildPath(c.File, c.Folder, c.Client, false), c.Expected) << c.Client;
+    EXPECT_FALSE(DirectoryExists(root + "/LOGS"));
+
+    // Creating the client folder creates LOGS on the way; the file itself is not created.
+    EXPECT_EQ(BuildPath("trip.txt", "LOGS", "Петров", true), root + "/LOGS/Петров/trip.txt");
+    EXPECT_TRUE(DirectoryExists(root + "/LOGS/Петров"));
+    EXPECT_FALSE(std::filesystem::exists(root + "/LOGS/Петров/trip.txt"));
+    folder.WriteFile("plain", "x");
+    EXPECT_FALSE(DirectoryExists(root + "/plain"));
+}
+
+TEST(DictionaryNames, AdapterDisplayNames) {
+    const std::pair<char, std::string> cases[] = {
+        {'E', "ELM327 velmora"}, {'C', "CarSoft 7.4"}, {'K', "K-Line"}, {'S', "K-Line"}, {'X', "Unknown"},
+    };
+    for (const auto& [kind, name] : cases)
+        EXPECT_EQ(AdapterDisplayName(kind), name) << kind;
+}
+
+} // namespace
+} // namespace velmora
