@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,10 @@ namespace velmora {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Writes are read-modify-write cycles on the whole file; one at a time in the process, so that two
+// objects on one file in two threads never lose each other's change.
+std::mutex writeLock;
 
 // Reads the number at the start of `value` as GetPrivateProfileInt does; false when there is none.
 bool ParseLeadingInt(std::string_view value, int& result) {
@@ -174,6 +179,7 @@ double TIniFile::ReadFloat(std::string_view section, std::string_view key, doubl
 bool TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     if (!TIniText::ValidEntry(section, key, value))
         return false;
+    std::lock_guard writing(writeLock);
     auto current = Load();
     if (!current)
         return false;
@@ -226,6 +232,7 @@ std::vector<std::string> TIniFile::ReadSectionValues(std::string_view section) c
 }
 
 bool TIniFile::EraseSection(std::string_view section) {
+    std::lock_guard writing(writeLock);
     auto current = Load();
     if (!current)
         return false;
@@ -234,6 +241,7 @@ bool TIniFile::EraseSection(std::string_view section) {
 }
 
 bool TIniFile::DeleteKey(std::string_view section, std::string_view key) {
+    std::lock_guard writing(writeLock);
     auto current = Load();
     if (!current)
         return false;

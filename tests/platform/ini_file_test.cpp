@@ -3,6 +3,7 @@
 #include <climits>
 #include <csignal>
 #include <sys/resource.h>
+#include <thread>
 
 #include "platform/ini_file.h"
 #include "platform/text_encoding.h"
@@ -164,6 +165,15 @@ TEST(IniFile, Cp1251FileStaysCp1251) {
     EXPECT_EQ(ini.ReadString("Экран", "Цвет", ""), "Жёлтый");
 }
 
+TEST(IniFile, MarkedUtf8FileKeepsItsMark) {
+    testing::TTempFolder folder;
+    auto file = folder.WriteFile("bom.ini", "\xEF\xBB\xBF[S]\nk = 1\n");
+    TIniFile ini(file);
+    EXPECT_EQ(ini.ReadSections(), std::vector<std::string>{"S"});
+    ASSERT_TRUE(ini.WriteString("S", "k", "Да"));
+    EXPECT_EQ(folder.ReadFile("bom.ini"), "\xEF\xBB\xBF[S]\nk = Да\n");
+}
+
 TEST(IniFile, TwoObjectsOnOneFileSeeEachOthersWrites) {
     testing::TTempFolder folder;
     TIniFile first(folder.Path() / "shared.ini");
@@ -172,6 +182,17 @@ TEST(IniFile, TwoObjectsOnOneFileSeeEachOthersWrites) {
     EXPECT_EQ(second.ReadString("S", "K", ""), "1");
     ASSERT_TRUE(second.WriteString("S", "K", "2"));
     EXPECT_EQ(first.ReadString("S", "K", ""), "2");
+
+    // Writers in two threads, one object each: no write is lost.
+    auto writer = [&](const std::string& prefix) {
+        TIniFile own(folder.Path() / "shared.ini");
+        for (int i = 0; i < 40; ++i)
+            own.WriteInteger("S", prefix + std::to_string(i), i);
+    };
+    std::thread a(writer, "a"), b(writer, "b");
+    a.join();
+    b.join();
+    EXPECT_EQ(first.ReadSection("S").size(), 81u);
 }
 
 TEST(IniFile, WritesThroughASymbolicLink) {
