@@ -3,7 +3,9 @@
 // are trimmed, a missing key gives the caller's default, and a write changes that one line in place,
 // keeping every other byte of the file (comments, unreadable lines, blank lines, duplicates, order, line
 // ends); a missing file or section is created on write. The file is read in UTF-8 or Windows-1251 and
-// written back in the encoding it had (new files in UTF-8 with LF line ends).
+// written back in the encoding it had (new files in UTF-8 with LF line ends). Lines starting with ';' are
+// comments; lines that are neither a section, a key nor a comment are skipped on reading and kept on
+// writing. Only the first section of a name is read (a later one of the same name is ignored).
 // One object per thread; two objects on one file see each other's writes on their next read.
 #pragma once
 
@@ -49,9 +51,9 @@ public:
     bool KeyExists(std::string_view section, std::string_view key) const;
     // Section names in file order (first spelling of each).
     std::vector<std::string> ReadSections() const;
-    // Key names of a section in file order.
+    // Key names of a section in file order, each once.
     std::vector<std::string> ReadSection(std::string_view section) const;
-    // "key=value" lines of a section in file order, as the profile API returns them.
+    // "key=value" for each key of ReadSection, the value as ReadString gives it.
     std::vector<std::string> ReadSectionValues(std::string_view section) const;
 
     // Remove every section of that name / every line of that key in the section. True when the file

@@ -32,7 +32,6 @@ public:
     static TIniText Parse(std::string_view bytes);
 
     std::string Bytes() const;
-    TTextEncoding Encoding() const { return FileEncoding; }
 
     // The first section of that name (any case); nullptr when there is none.
     const TIniLine* FindSection(std::string_view section) const;
