@@ -1,0 +1,54 @@
+#include "links/comm_timeouts.h"
+
+#include <algorithm>
+
+#include "platform/clock.h"
+
+namespace velmora {
+
+namespace {
+
+// A limit of `limit` ms counted from `since`; never below 0.
+int64_t Left(int64_t limit, uint32_t since, uint32_t now) {
+    return std::max<int64_t>(0, limit - int64_t(TicksSince(since, now)));
+}
+
+int64_t Earliest(int64_t a, int64_t b) {
+    if (a == WaitForever)
+        return b;
+    if (b == WaitForever)
+        return a;
+    return std::min(a, b);
+}
+
+} // namespace
+
+TReadWait::TReadWait(const TCommTimeouts& timeouts, int asked, uint32_t start)
+    : Timeouts(timeouts), Asked(asked), Start(start) {}
+
+int64_t TReadWait::Remaining(int received, uint32_t lastByte, uint32_t now) const {
+    const TCommTimeouts& t = Timeouts;
+    if (received >= Asked)
+        return 0;
+    if (t.ReadInterval == MAXDWORD && t.ReadTotalMultiplier == 0 && t.ReadTotalConstant == 0)
+        return 0;
+    if (t.ReadInterval == MAXDWORD && t.ReadTotalMultiplier == MAXDWORD && t.ReadTotalConstant > 0 &&
+        t.ReadTotalConstant < MAXDWORD)
+        return received > 0 ? 0 : Left(t.ReadTotalConstant, Start, now);
+
+    int64_t total = WaitForever;
+    if (t.ReadTotalMultiplier != 0 || t.ReadTotalConstant != 0)
+        total = Left(int64_t(t.ReadTotalMultiplier) * Asked + t.ReadTotalConstant, Start, now);
+    int64_t interval = WaitForever;
+    if (t.ReadInterval != 0 && received > 0)
+        interval = Left(t.ReadInterval, lastByte, now);
+    return Earliest(total, interval);
+}
+
+int64_t WriteLimit(const TCommTimeouts& timeouts, int length) {
+    if (timeouts.WriteTotalMultiplier == 0 && timeouts.WriteTotalConstant == 0)
+        return WaitForever;
+    return int64_t(timeouts.WriteTotalMultiplier) * length + timeouts.WriteTotalConstant;
+}
+
+} // namespace velmora

@@ -1,0 +1,97 @@
+#include "links/linux_serial.h"
+
+#include <asm/termbits.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+
+#include "links/base_port.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr tcflag_t ParityBits = PARENB | PARODD | CMSPAR;
+
+// termios c_cflag parity bits per parity code (none, odd, even, mark, space).
+constexpr tcflag_t ParityFlags[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD, PARENB | CMSPAR};
+
+bool BaudWithin3Percent(int asked, int actual) {
+    return std::abs(int64_t(actual) - asked) * 100 <= int64_t(asked) * 3;
+}
+
+} // namespace
+
+int SetRawLine(int fd, const TLineSettings& line) {
+    if (line.Baud <= 0 || line.Parity > ParitySpace ||
+        (line.StopBits != OneStopBit && line.StopBits != TwoStopBits))
+        return EINVAL;
+    struct termios2 before {};
+    if (ioctl(fd, TCGETS2, &before) != 0)
+        return errno;
+
+    struct termios2 t = before;
+    t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
+                           INPCK | IGNPAR);
+    t.c_oflag &= ~tcflag_t(OPOST);
+    t.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~tcflag_t(CSIZE | ParityBits | CSTOPB | CRTSCTS | HUPCL | CBAUD | (CBAUD << IBSHIFT));
+    t.c_cflag |= CS8 | CLOCAL | CREAD | ParityFlags[line.Parity] | BOTHER | (BOTHER << IBSHIFT);
+    if (line.StopBits == TwoStopBits)
+        t.c_cflag |= CSTOPB;
+    t.c_ispeed = speed_t(line.Baud);
+    t.c_ospeed = speed_t(line.Baud);
+    // VMIN 1: a non-blocking read of an empty queue gives EAGAIN, so a read of 0 bytes means hang-up.
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    if (ioctl(fd, TCSETS2, &t) != 0)
+        return errno;
+
+    // The driver rounds the speed to what its divisor allows and may drop flags it cannot do.
+    struct termios2 now {};
+    if (ioctl(fd, TCGETS2, &now) != 0)
+        return errno;
+    bool met = BaudWithin3Percent(line.Baud, int(now.c_ospeed)) &&
+               (now.c_cflag & ParityBits) == ParityFlags[line.Parity] &&
+               (now.c_cflag & CSTOPB) == (t.c_cflag & CSTOPB);
+    if (met)
+        return 0;
+    ioctl(fd, TCSETS2, &before);
+    return EINVAL;
+}
+
+int ReadBaud(int fd) {
+    struct termios2 line {};
+    if (ioctl(fd, TCGETS2, &line) != 0)
+        return -1;
+    return int(line.c_ospeed);
+}
+
+void RequestLowLatency(int fd) {
+    struct serial_struct serial {};
+    if (ioctl(fd, TIOCGSERIAL, &serial) != 0)
+        return;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    ioctl(fd, TIOCSSERIAL, &serial);
+}
+
+bool TSavedLine::Save(int fd) {
+    struct termios2 line {};
+    if (ioctl(fd, TCGETS2, &line) != 0)
+        return false;
+    Raw.resize(sizeof line);
+    std::memcpy(Raw.data(), &line, sizeof line);
+    return true;
+}
+
+void TSavedLine::Restore(int fd) const {
+    struct termios2 line {};
+    if (Raw.size() != sizeof line)
+        return;
+    std::memcpy(&line, Raw.data(), sizeof line);
+    ioctl(fd, TCSETS2, &line);
+}
+
+} // namespace velmora

@@ -1,0 +1,41 @@
+// The Linux line discipline of a serial device through termios2: raw 8-bit line settings at any baud
+// rate (10400 baud for the K-line, through BOTHER), the settings to give back on close, and the
+// driver's low-latency mode. Kept apart because <asm/termbits.h> cannot share a file with <termios.h>.
+// Any thread, each on its own fd.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace velmora {
+
+struct TLineSettings {
+    int Baud = 9600;
+    uint8_t Parity = 0;   // parity code, as in base_port.h
+    uint8_t StopBits = 0; // stop-bit code; 1.5 stop bits do not exist on 8-bit termios lines
+};
+
+// Raw line: 8 data bits, parity and stop bits as given, received bytes passed on unchecked (no parity
+// or framing check, breaks as 0x00), no flow control, no echo. Result 0, or errno: EINVAL when the
+// driver cannot meet the baud rate within 3 %, drops the parity (mark/space) or a code is unknown. On
+// failure the line keeps the settings it had.
+int SetRawLine(int fd, const TLineSettings& line);
+// The output speed the driver reports after its rounding, or -1 with errno set.
+int ReadBaud(int fd);
+// Asks the driver to hand every received byte on at once (ASYNC_LOW_LATENCY). Drivers without the
+// request (pseudo-terminals, some USB adapters) keep their default; that is no error.
+void RequestLowLatency(int fd);
+
+// The complete line settings of a device, speeds included, taken when it is opened and given back when
+// it is closed.
+class TSavedLine {
+public:
+    bool Save(int fd);
+    // Does nothing when nothing was saved; a device that is gone is no error.
+    void Restore(int fd) const;
+
+private:
+    std::vector<unsigned char> Raw;
+};
+
+} // namespace velmora
