@@ -1,0 +1,74 @@
+// The binary exchange log of one engine connection: every byte the unit sent, buffered and appended to
+// <program folder>/LOGS[/<client>]/<name>, plus the adapter's text lines on an ELM327 link.
+// All operations are serialised inside the object: the worker appends and flushes, the window may
+// switch auto-flush or copy the log as ECU.bin at the same time.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+class TExchangeLog {
+public:
+    // Bytes collected before a write to the file (4096 bytes).
+    static constexpr size_t BufferSize = 4096;
+    // The log name until a unit is identified.
+    static constexpr const char* TempLogName = "tmp001.bin";
+
+    TExchangeLog();
+    // Writes out what is still buffered, so that a connection that ends abruptly keeps its bytes.
+    ~TExchangeLog();
+    TExchangeLog(const TExchangeLog&) = delete;
+    TExchangeLog& operator=(const TExchangeLog&) = delete;
+
+    // Starts the log of a new connection: bytes still buffered are written under the old name first,
+    // then the buffer is empty and the name is "tmp001.bin" when none is set.
+    void EnableLog();
+    // Writes out what is buffered under the current name, then forgets the name.
+    void ClearLogName();
+    void SetAutoFlush(bool on);
+    // The client whose LOGS subfolder and CLIENTS folder receive the files; empty for none.
+    void SetClient(std::string_view client);
+
+    // Chooses the first free name Format("%s%d%.3d.bin", prefix, diagIndex, n), n = 1, 2, ..., with the
+    // prefix by unit family and supplier, and posts WM_USER+17 with 240. Returns the name.
+    std::string NewLogName(uint8_t unitType, uint8_t supplier, uint8_t diagIndex);
+
+    void AppendReceived(std::span<const uint8_t> bytes);
+    // A request pair as the K-line carries it; command and complement are left out when the command is
+    // 0 or the complement is 255 (the link sent only the parameter byte).
+    void AppendPair(uint8_t cmd, uint8_t notCmd, uint8_t param, uint8_t value);
+    // One text line of the adapter, ended by CR LF. Text bytes are all below 0x80, so a reader of the
+    // log never takes them for a command byte followed by its complement.
+    void AppendText(std::string_view line);
+
+    // Appends the buffered bytes to the log file. Bytes that could not be written stay buffered for the
+    // next flush; false (with one log line per failure run) when the file could not be written.
+    bool FlushLog();
+    // Flushes, then copies the log to LOGS[/<client>]/ECU.bin and, with a client, to
+    // CLIENTS/<client>/ECU.bin. False, with a log line, when there is no log file or a copy failed.
+    bool SaveEcuBin();
+
+    std::string LogName() const;
+    // <program folder>/LOGS[/<client>]/<name>
+    std::string LogPath() const;
+
+private:
+    void AppendLocked(std::span<const uint8_t> bytes);
+    bool FlushLocked();
+    std::string LogPathLocked(std::string_view name, bool createFolder) const;
+
+    mutable std::mutex Lock;
+    std::vector<uint8_t> Buffer;
+    std::string Name;
+    std::string Client;
+    bool AutoFlush = false;
+    bool WriteFailed = false; // the last flush failed: report only the first failure of a run
+};
+
+} // namespace velmora
