@@ -1,0 +1,23 @@
+// The subcommands of velmora-cli. Each takes the arguments after its name and returns the exit code:
+// 0 done, 1 the input did not convert, 2 the command line was wrong.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace velmora {
+
+constexpr int ExitOk = 0;
+constexpr int ExitBadInput = 1;
+constexpr int ExitUsage = 2;
+
+struct TCommand {
+    std::string_view Name;
+    std::string_view Usage;
+    int (*Run)(std::span<char* const> args);
+};
+
+// calc --type T --calc TEXT [--name N] [--mask M] [--izm U] B0 [B1 B2 B3]
+int RunCalc(std::span<char* const> args);
+
+} // namespace velmora
