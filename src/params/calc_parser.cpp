@@ -214,7 +214,8 @@ void TECUparam::ParsePointTable(std::string_view text) {
             context.FailRange("more than 16 points");
         int64_t x = context.Integer(text.substr(pos, semicolon - pos), std::numeric_limits<int32_t>::min(),
                                     std::numeric_limits<int32_t>::max());
-        TDecimal y = context.Decimal(text.substr(semicolon + 1, close - semicolon - 1));
+        std::string_view yText = TrimBlanks(text.substr(semicolon + 1, close - semicolon - 1));
+        TDecimal y = context.Decimal(yText);
 
         const int64_t unit = PowerOf10(y.Fraction);
         int64_t scaled = y.Mantissa * scale; // y * scale * 10^Fraction
@@ -225,9 +226,7 @@ void TECUparam::ParsePointTable(std::string_view text) {
         int64_t oldScale = scale;
         while (fractionTooLarge()) {
             if (scale * 10 > MaxWord)
-                context.FailRange("table value " +
-                                  std::string(TrimBlanks(text.substr(semicolon + 1, close - semicolon - 1))) +
-                                  " needs a scale above 65535");
+                context.FailRange("table value " + std::string(yText) + " needs a scale above 65535");
             scale *= 10;
             scaled *= 10;
         }

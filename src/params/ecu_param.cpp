@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "params/param_text.h"
 #include "params/value_format.h"
@@ -30,6 +31,19 @@ constexpr TRawExtremes RawExtremes[] = {
     {'B', 0, 0, 255, 255}, {'W', 0, 0, 255, 255},   {'L', 0, 0, 255, 255},
     {'X', 0, 0, 255, 255}, {'S', 128, 0, 127, 255}, {'I', 0, 128, 255, 127},
 };
+
+// Converts the low and then the high raw end of the type; the value is left at the high end.
+std::pair<float, float> ConvertExtremes(TECUparam& param) {
+    for (const TRawExtremes& row : RawExtremes) {
+        if (row.Type != param.ParamType)
+            continue;
+        param.SetRaw(row.Low0, row.Low1, 0, 0);
+        float low = param.AsSingle();
+        param.SetRaw(row.High0, row.High1, 0, 0);
+        return {low, param.AsSingle()};
+    }
+    return {0, 0};
+}
 
 int32_t RoundToInt(float value) {
     // nearbyint rounds half to even in the default rounding mode.
@@ -228,27 +242,13 @@ std::string TECUparam::BitText() const {
 }
 
 float TECUparam::RangeMin() {
-    for (const TRawExtremes& row : RawExtremes) {
-        if (row.Type != ParamType)
-            continue;
-        SetRaw(row.High0, row.High1, 0, 0);
-        float high = AsSingle();
-        SetRaw(row.Low0, row.Low1, 0, 0);
-        return std::min(high, AsSingle());
-    }
-    return 0;
+    auto [low, high] = ConvertExtremes(*this);
+    return std::min(low, high);
 }
 
 float TECUparam::RangeMax() {
-    for (const TRawExtremes& row : RawExtremes) {
-        if (row.Type != ParamType)
-            continue;
-        SetRaw(row.Low0, row.Low1, 0, 0);
-        float low = AsSingle();
-        SetRaw(row.High0, row.High1, 0, 0);
-        return std::max(low, AsSingle());
-    }
-    return 0;
+    auto [low, high] = ConvertExtremes(*this);
+    return std::max(low, high);
 }
 
 void TECUparam::ParseBitNames() {
