@@ -92,7 +92,7 @@ int TimedRead(int fd, uint8_t* data, int n) {
     TReadWait wait(CurrentTimeouts(), n, start);
     int got = 0;
     uint32_t lastByte = start;
-    for (;;) {
+    while (got < n) {
         if (int now = ReadNow(fd, data + got, n - got); now > 0) {
             got += now;
             lastByte = Clock().TickCount();
@@ -100,8 +100,9 @@ int TimedRead(int fd, uint8_t* data, int n) {
         }
         int64_t remaining = wait.Remaining(got, lastByte, Clock().TickCount());
         if (remaining == 0 || WaitFor(fd, POLLIN, remaining) == TReady::TimedOut)
-            return got;
+            break;
     }
+    return got;
 }
 
 // A read under the ComBusy guard: a second, overlapping read is turned away.

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include "links/base_port.h"
 
@@ -13,10 +15,24 @@ namespace velmora {
 
 namespace {
 
+constexpr unsigned UnixPtySlaveMajor = 136; // /dev/pts/*, majors 136 to 143
+constexpr unsigned BsdPtySlaveMajor = 3;    // /dev/ttyp*
+
 constexpr tcflag_t ParityBits = PARENB | PARODD | CMSPAR;
 
 // termios c_cflag parity bits per parity code (none, odd, even, mark, space).
 constexpr tcflag_t ParityFlags[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD, PARENB | CMSPAR};
+
+// Pseudo-terminals carry no real line: the kernel keeps no parity for them (it clears PARENB), so only
+// the speed and the stop bits can be checked there.
+bool IsPseudoTerminal(int fd) {
+    struct stat device {};
+    if (fstat(fd, &device) != 0 || !S_ISCHR(device.st_mode))
+        return false;
+    unsigned deviceMajor = major(device.st_rdev);
+    return (deviceMajor >= UnixPtySlaveMajor && deviceMajor < UnixPtySlaveMajor + 8) ||
+           deviceMajor == BsdPtySlaveMajor;
+}
 
 bool BaudWithin3Percent(int asked, int actual) {
     return std::abs(int64_t(actual) - asked) * 100 <= int64_t(asked) * 3;
@@ -54,7 +70,7 @@ int SetRawLine(int fd, const TLineSettings& line) {
     if (ioctl(fd, TCGETS2, &now) != 0)
         return errno;
     bool met = BaudWithin3Percent(line.Baud, int(now.c_ospeed)) &&
-               (now.c_cflag & ParityBits) == ParityFlags[line.Parity] &&
+               ((now.c_cflag & ParityBits) == ParityFlags[line.Parity] || IsPseudoTerminal(fd)) &&
                (now.c_cflag & CSTOPB) == (t.c_cflag & CSTOPB);
     if (met)
         return 0;

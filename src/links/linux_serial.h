@@ -18,7 +18,8 @@ struct TLineSettings {
 // Raw line: 8 data bits, parity and stop bits as given, received bytes passed on unchecked (no parity
 // or framing check, breaks as 0x00), no flow control, no echo. Result 0, or errno: EINVAL when the
 // driver cannot meet the baud rate within 3 %, drops the parity (mark/space) or a code is unknown. On
-// failure the line keeps the settings it had.
+// failure the line keeps the settings it had. A pseudo-terminal takes any speed and has no parity to
+// check.
 int SetRawLine(int fd, const TLineSettings& line);
 // The output speed the driver reports after its rounding, or -1 with errno set.
 int ReadBaud(int fd);

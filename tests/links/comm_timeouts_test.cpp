@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "links/comm_timeouts.h"
+
+namespace velmora {
+namespace {
+
+struct TReadCase {
+    const char* Name;
+    TCommTimeouts Timeouts;
+    int Asked;
+    int Received;
+    uint32_t Start;
+    uint32_t LastByte;
+    uint32_t Now;
+    int64_t Remaining;
+};
+
+constexpr uint32_t T0 = 1000;
+
+const TReadCase ReadCases[] = {
+    // The engine link: 300 ms plus 1 ms per byte, counted from the start of the read.
+    {"engine link, nothing yet", {0, 1, 300}, 2, 0, T0, T0, T0, 302},
+    {"engine link, one byte, later", {0, 1, 300}, 2, 1, T0, T0 + 150, T0 + 200, 102},
+    {"engine link, time is up", {0, 1, 300}, 2, 1, T0, T0 + 150, T0 + 400, 0},
+    {"everything asked has come", {0, 1, 300}, 2, 2, T0, T0, T0, 0},
+    {"all zero waits for the count", {0, 0, 0}, 4, 3, T0, T0 + 5000, T0 + 90000, WaitForever},
+    {"MAXDWORD interval returns at once", {MAXDWORD, 0, 0}, 4, 0, T0, T0, T0, 0},
+    {"first byte mode, nothing yet", {MAXDWORD, MAXDWORD, 500}, 4, 0, T0, T0, T0 + 100, 400},
+    {"first byte mode, a byte came", {MAXDWORD, MAXDWORD, 500}, 4, 1, T0, T0 + 10, T0 + 10, 0},
+    {"interval starts with the first byte", {20, 0, 0}, 4, 0, T0, T0, T0 + 5000, WaitForever},
+    {"interval after a byte", {20, 0, 0}, 4, 1, T0, T0 + 50, T0 + 60, 10},
+    {"interval gap exceeded", {20, 0, 0}, 4, 2, T0, T0 + 50, T0 + 75, 0},
+    {"total before interval", {20, 0, 100}, 4, 1, T0, T0 + 90, T0 + 95, 5},
+    {"interval before total", {20, 0, 100}, 4, 1, T0, T0 + 10, T0 + 15, 15},
+    {"tick count wraps", {0, 0, 100}, 1, 0, 0xFFFFFFF0u, 0xFFFFFFF0u, 0x10, 68},
+    {"MAXDWORD multiplier outside first byte mode",
+     {0, MAXDWORD, 0},
+     2,
+     0,
+     T0,
+     T0,
+     T0,
+     2 * int64_t(MAXDWORD)},
+};
+
+TEST(ReadWait, FollowsTheCommTimeoutRules) {
+    for (const TReadCase& c : ReadCases) {
+        TReadWait wait(c.Timeouts, c.Asked, c.Start);
+        EXPECT_EQ(wait.Remaining(c.Received, c.LastByte, c.Now), c.Remaining) << c.Name;
+    }
+}
+
+TEST(WriteLimit, IsMultiplierPerByteAndConstantOrNone) {
+    EXPECT_EQ(WriteLimit({0, 0, 0, 2, 100}, 5), 110);
+    EXPECT_EQ(WriteLimit({0, 0, 0, 0, 1000}, 5), 1000);
+    EXPECT_EQ(WriteLimit({0, 0, 0, 0, 0}, 5), WaitForever);
+}
+
+} // namespace
+} // namespace velmora
