@@ -45,13 +45,18 @@ bool TKLineTester::WakeUp(double& nowMs, double breakMs) {
         nowMs = std::max(nowMs, due);
         Bus.Send(b, nowMs);
         due += 1000;
-        std::vector<uint8_t> got = Collect(Bus, 64, nowMs, nowMs + 800);
         // The break's framing-error byte and the echo come first; the answer is the byte after the echo.
-        auto echo = std::find(got.begin(), got.end(), b);
-        if (echo == got.end() || echo + 1 == got.end())
-            continue;
-        uint8_t answer = *(echo + 1);
-        if (answer == uint8_t(0xFF - b)) {
+        double deadline = nowMs + 800;
+        std::vector<uint8_t> got;
+        std::optional<uint8_t> answer;
+        while (!answer && nowMs < deadline) {
+            std::vector<uint8_t> more = Collect(Bus, 1, nowMs, deadline);
+            got.insert(got.end(), more.begin(), more.end());
+            auto echo = std::find(got.begin(), got.end(), b);
+            if (echo != got.end() && echo + 1 != got.end())
+                answer = *(echo + 1);
+        }
+        if (answer && *answer == uint8_t(0xFF - b)) {
             if (b == 0xAA)
                 return true;
             if (attempt == 3)

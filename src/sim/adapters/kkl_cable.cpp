@@ -1,0 +1,28 @@
+#include "sim/adapters/kkl_cable.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+double TKklCable::NotBefore(double atMs) const {
+    return std::max(atMs, Bus.NowMs());
+}
+
+void TKklCable::HostLine(int baud, uint8_t parity, double atMs) {
+    Bus.AdvanceTo(NotBefore(atMs));
+    Bus.SetLine(baud, parity);
+}
+
+void TKklCable::HostBreak(bool on, double atMs) {
+    Bus.SetBreak(on, NotBefore(atMs));
+}
+
+void TKklCable::HostByte(uint8_t value, double atMs) {
+    Bus.Send(value, NotBefore(atMs));
+}
+
+std::vector<TRxByte> TKklCable::Output(double nowMs) {
+    return Bus.Receive(NotBefore(nowMs));
+}
+
+} // namespace velmora

@@ -1,0 +1,208 @@
+#include "sim/sim_port.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/host.h"
+#include "sim/sim_profile.h"
+#include "sim/sim_unit.h"
+
+namespace velmora {
+
+namespace {
+
+// The driver's input buffer, bytes; what arrives beyond it is lost, as on a real port.
+constexpr size_t InputCapacity = 4096;
+
+const char* const VanishedText = "Порт SIM: адаптер отключен";
+
+} // namespace
+
+TSimPort::TSimPort(std::string name) : Name(std::move(name)) {}
+
+TSimPort::~TSimPort() = default;
+
+double TSimPort::NowMs() const {
+    return Clock().PerfMs() - OriginMs;
+}
+
+TKLineBus& TSimPort::Line() {
+    return SimCar->Bus();
+}
+
+bool TSimPort::Open(bool ShowErrors, int baud) {
+    if (Vanished)
+        return false;
+    if (!SimCar) {
+        std::string spec;
+        if (size_t colon = Name.find(':'); colon != std::string::npos)
+            spec = Name.substr(colon + 1);
+        std::string error;
+        SimCar = TSimCar::Create(spec, error);
+        if (!SimCar) {
+            std::string text = "Порт " + Name + ": " + error;
+            AddLog(text);
+            if (ShowErrors)
+                Host().MessageBox(text, TMsgKind::Error, TMsgButtons::Ok);
+            return false;
+        }
+        OriginMs = Clock().PerfMs();
+    }
+    Baud = baud;
+    ParityCode = ParityNone;
+    Line().SetLine(Baud, ParityCode);
+    Input.clear();
+    Opened = true;
+    return true;
+}
+
+bool TSimPort::IsOpen() {
+    return Opened && !Vanished;
+}
+
+void TSimPort::Close() {
+    Opened = false;
+}
+
+void TSimPort::Pump() {
+    if (!Opened)
+        return;
+    std::vector<TRxByte> received = Line().Receive(NowMs());
+    // The first N pairs work; the adapter is gone during the next one.
+    uint32_t vanishAfter = SimCar->Profile().Faults.VanishAfterRequests;
+    if (!Vanished && vanishAfter && SimCar->Unit().PairCount() > vanishAfter)
+        Vanished = true;
+    if (Vanished) {
+        Input.clear();
+        throw PortException(VanishedText);
+    }
+    for (const TRxByte& b : received) {
+        if (Input.size() < InputCapacity)
+            Input.push_back(b.Value);
+        LastArrivalMs = b.TimeMs;
+    }
+}
+
+int TSimPort::InQueue() {
+    Pump();
+    return int(Input.size());
+}
+
+void TSimPort::SetParams(int baud, uint8_t parity, uint8_t /*StopBits*/) {
+    Pump();
+    Baud = baud;
+    ParityCode = parity;
+    if (Opened)
+        Line().SetLine(Baud, ParityCode);
+}
+
+void TSimPort::SetRTS(bool /*On*/) {
+    // The simulated cable takes its power from the line; RTS changes nothing.
+}
+
+void TSimPort::SetParity(uint8_t parity) {
+    SetParams(Baud, parity, OneStopBit);
+}
+
+bool TSimPort::ReadByte(uint8_t& value) {
+    Pump();
+    if (Input.empty())
+        return false;
+    value = Input.front();
+    Input.pop_front();
+    return true;
+}
+
+int TSimPort::ReadBuf(TPortBuffer& buffer) {
+    Pump();
+    int n = std::min<int>(int(Input.size()), buffer.Size);
+    for (int i = 0; i < n; ++i) {
+        buffer.Data[i] = Input.front();
+        Input.pop_front();
+    }
+    buffer.Count = std::max(n, 0);
+    return buffer.Count;
+}
+
+int TSimPort::ReadBufEx(TPortBuffer& buffer, int count) {
+    int wanted = std::min(count, buffer.Size);
+    buffer.Count = 0;
+    if (wanted <= 0 || !Opened)
+        return 0;
+    // Windows time-out rules: the total time-out is constant + multiplier x bytes asked for; the interval
+    // time-out ends the read when the gap after a received byte grows longer.
+    bool totalLimit = ReadConstant > 0 || ReadMultiplier > 0;
+    double deadline = NowMs() + ReadConstant + double(ReadMultiplier) * wanted;
+    int got = 0;
+    for (;;) {
+        Pump();
+        while (got < wanted && !Input.empty()) {
+            buffer.Data[got++] = Input.front();
+            Input.pop_front();
+        }
+        double now = NowMs();
+        if (got == wanted)
+            break;
+        if (totalLimit && now >= deadline)
+            break;
+        double wake = Line().NextEventMs();
+        if (ReadInterval > 0 && got > 0) {
+            double intervalEnd = LastArrivalMs + ReadInterval;
+            if (now >= intervalEnd)
+                break;
+            wake = std::min(wake, intervalEnd);
+        }
+        if (totalLimit)
+            wake = std::min(wake, deadline);
+        // Without any time-out a real port would wait for ever; with nothing on its way, return instead.
+        if (wake == NeverMs)
+            break;
+        Clock().Sleep(uint32_t(std::max(1.0, std::ceil(wake - now))));
+    }
+    buffer.Count = got;
+    return got;
+}
+
+bool TSimPort::WritePortEx(const uint8_t* data, int length) {
+    Pump();
+    if (!Opened)
+        return false;
+    double now = NowMs();
+    for (int i = 0; i < length; ++i)
+        Line().Send(data[i], now);
+    return true;
+}
+
+bool TSimPort::WriteBuf(TPortBuffer buffer) {
+    return WritePortEx(buffer.Data, buffer.Count);
+}
+
+bool TSimPort::WriteByte(uint8_t value) {
+    return WritePortEx(&value, 1);
+}
+
+void TSimPort::SetCommBreak() {
+    Pump();
+    if (Opened)
+        Line().SetBreak(true, NowMs());
+}
+
+void TSimPort::ClearCommBreak() {
+    Pump();
+    if (Opened)
+        Line().SetBreak(false, NowMs());
+}
+
+void TSimPort::SetTimeouts(int readInterval, int readTotalMultiplier, int readTotalConstant,
+                           int /*WriteTotalMultiplier*/, int /*WriteTotalConstant*/) {
+    // Negative values are invalid for a port: the call then changes nothing.
+    if (readInterval < 0 || readTotalMultiplier < 0 || readTotalConstant < 0)
+        return;
+    ReadInterval = readInterval;
+    ReadMultiplier = readTotalMultiplier;
+    ReadConstant = readTotalConstant;
+}
+
+} // namespace velmora

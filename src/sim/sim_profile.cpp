@@ -1,0 +1,391 @@
+#include "sim/sim_profile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+namespace velmora {
+
+uint16_t TAccessFunction::Key(uint16_t seed) const {
+    uint16_t x = seed ^ XorMask;
+    unsigned r = Rotate % 16;
+    x = uint16_t((x << r) | (x >> ((16 - r) % 16)));
+    return uint16_t(x + Add);
+}
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && std::isspace(uint8_t(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(uint8_t(s.back())))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = char(std::tolower(uint8_t(c)));
+    return out;
+}
+
+bool ParseUnsigned(std::string_view text, uint32_t& value) {
+    text = Trim(text);
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+bool ParseDouble(std::string_view text, double& value) {
+    std::string s(Trim(text));
+    char* end = nullptr;
+    value = std::strtod(s.c_str(), &end);
+    return !s.empty() && end == s.c_str() + s.size();
+}
+
+bool ParseBool(std::string_view text, bool& value) {
+    std::string s = Lower(Trim(text));
+    if (s == "1" || s == "yes" || s == "true" || s == "on")
+        value = true;
+    else if (s == "0" || s == "no" || s == "false" || s == "off")
+        value = false;
+    else
+        return false;
+    return true;
+}
+
+// Hex bytes separated by blanks ("27 42 0D"), or a text in double quotes ("HF2811B001").
+bool ParseBytes(std::string_view text, std::vector<uint8_t>& bytes) {
+    text = Trim(text);
+    bytes.clear();
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+        for (char c : text.substr(1, text.size() - 2))
+            bytes.push_back(uint8_t(c));
+        return true;
+    }
+    std::istringstream in{std::string(text)};
+    std::string word;
+    while (in >> word) {
+        uint32_t v = 0;
+        auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v, 16);
+        if (ec != std::errc() || end != word.data() + word.size() || v > 0xFF)
+            return false;
+        bytes.push_back(uint8_t(v));
+    }
+    return true;
+}
+
+bool ParseNumbers(std::string_view text, std::vector<int>& numbers) {
+    std::string s(text);
+    std::replace(s.begin(), s.end(), ',', ' ');
+    std::istringstream in(s);
+    std::string word;
+    numbers.clear();
+    while (in >> word) {
+        uint32_t v = 0;
+        if (!ParseUnsigned(word, v))
+            return false;
+        numbers.push_back(int(v));
+    }
+    return true;
+}
+
+template <class T> std::function<bool(TSimProfile&, std::string_view)> Number(T TSimProfile::*field) {
+    return [field](TSimProfile& p, std::string_view v) {
+        if constexpr (std::is_same_v<T, double>) {
+            return ParseDouble(v, p.*field);
+        } else {
+            uint32_t n = 0;
+            if (!ParseUnsigned(v, n))
+                return false;
+            p.*field = T(n);
+            return true;
+        }
+    };
+}
+
+template <class Field> std::function<bool(TSimProfile&, std::string_view)> Nested(Field field) {
+    return [field](TSimProfile& p, std::string_view v) {
+        auto& target = field(p);
+        using T = std::remove_reference_t<decltype(target)>;
+        if constexpr (std::is_same_v<T, bool>) {
+            return ParseBool(v, target);
+        } else if constexpr (std::is_same_v<T, double>) {
+            return ParseDouble(v, target);
+        } else {
+            uint32_t n = 0;
+            if (!ParseUnsigned(v, n))
+                return false;
+            target = T(n);
+            return true;
+        }
+    };
+}
+
+template <class E, size_t N>
+std::function<bool(TSimProfile&, std::string_view)> Choice(E TSimProfile::*field,
+                                                           const std::pair<const char*, E> (&names)[N]) {
+    return [field, &names](TSimProfile& p, std::string_view v) {
+        std::string s = Lower(Trim(v));
+        for (const auto& [name, value] : names)
+            if (s == name) {
+                p.*field = value;
+                return true;
+            }
+        return false;
+    };
+}
+
+std::function<bool(TSimProfile&, std::string_view)> Flag(bool TSimProfile::*field) {
+    return [field](TSimProfile& p, std::string_view v) { return ParseBool(v, p.*field); };
+}
+
+std::function<bool(TSimProfile&, std::string_view)> ThreeBytes(std::array<uint8_t, 3> TSimProfile::*field) {
+    return [field](TSimProfile& p, std::string_view v) {
+        std::vector<uint8_t> bytes;
+        if (!ParseBytes(v, bytes) || bytes.size() != 3)
+            return false;
+        std::copy(bytes.begin(), bytes.end(), (p.*field).begin());
+        return true;
+    };
+}
+
+constexpr std::pair<const char*, TSimFamily> FamilyNames[] = {
+    {"hfm", TSimFamily::HFM}, {"pms", TSimFamily::PMS}, {"lh", TSimFamily::LH}, {"ez", TSimFamily::EZ}};
+constexpr std::pair<const char*, TSimSupplier> SupplierNames[] = {
+    {"bosch", TSimSupplier::Bosch}, {"vdo", TSimSupplier::VDO}, {"siemens", TSimSupplier::Siemens}};
+constexpr std::pair<const char*, TWakeMode> WakeNames[] = {{"first", TWakeMode::FirstAA},
+                                                           {"sequence", TWakeMode::Sequence}};
+constexpr std::pair<const char*, TLiveMapKind> MapNames[] = {{"channel55", TLiveMapKind::Channel55},
+                                                             {"siemens60", TLiveMapKind::Siemens60},
+                                                             {"bosch40", TLiveMapKind::Bosch40},
+                                                             {"vdo40", TLiveMapKind::Vdo40},
+                                                             {"lh", TLiveMapKind::LH},
+                                                             {"lh-w", TLiveMapKind::LHw},
+                                                             {"ez", TLiveMapKind::EZ}};
+constexpr std::pair<const char*, TEngineStart> StartNames[] = {
+    {"idle", TEngineStart::Idle}, {"cold", TEngineStart::Cold}, {"drive", TEngineStart::Drive}};
+
+struct TKeyRow {
+    const char* Section;
+    const char* Key;
+    std::function<bool(TSimProfile&, std::string_view)> Apply;
+};
+
+const std::vector<TKeyRow>& KeyRows() {
+    static const std::vector<TKeyRow> rows = {
+        {"unit", "name", [](TSimProfile& p, std::string_view v) { return p.Name = Trim(v), true; }},
+        {"unit", "family", Choice(&TSimProfile::Family, FamilyNames)},
+        {"unit", "supplier", Choice(&TSimProfile::Supplier, SupplierNames)},
+        {"unit", "livemap", Choice(&TSimProfile::LiveMap, MapNames)},
+        {"unit", "reversedwords", Flag(&TSimProfile::ReversedWords)},
+        {"unit", "reactionms", Number(&TSimProfile::ReactionMs)},
+        {"unit", "sleeptimeoutms", Number(&TSimProfile::SleepTimeoutMs)},
+        {"unit", "wakemode", Choice(&TSimProfile::WakeMode, WakeNames)},
+        {"unit", "breakminms", Number(&TSimProfile::BreakMinMs)},
+        {"unit", "breakmaxms", Number(&TSimProfile::BreakMaxMs)},
+        {"unit", "wakewindowms", Number(&TSimProfile::WakeWindowMs)},
+        {"unit", "specialmode", Flag(&TSimProfile::SpecialMode)},
+        {"ident", "vin",
+         [](TSimProfile& p, std::string_view v) {
+             std::vector<uint8_t> bytes;
+             if (!ParseBytes(v, bytes) || (!bytes.empty() && bytes.size() != 14))
+                 return false;
+             p.Vin.assign(bytes.begin(), bytes.end());
+             return true;
+         }},
+        {"faults", "stored",
+         [](TSimProfile& p, std::string_view v) { return ParseNumbers(v, p.StoredBits); }},
+        {"faults", "current",
+         [](TSimProfile& p, std::string_view v) { return ParseNumbers(v, p.CurrentBits); }},
+        {"faults", "lhslots",
+         [](TSimProfile& p, std::string_view v) {
+             // slot:count pairs
+             std::string s(v);
+             std::replace(s.begin(), s.end(), ',', ' ');
+             std::istringstream in(s);
+             std::string word;
+             p.LhSlots.fill(0);
+             while (in >> word) {
+                 size_t colon = word.find(':');
+                 uint32_t slot = 0, count = 1;
+                 if (!ParseUnsigned(word.substr(0, colon), slot) || slot < 1 || slot > 30 ||
+                     (colon != std::string::npos &&
+                      (!ParseUnsigned(word.substr(colon + 1), count) || count > 255)))
+                     return false;
+                 p.LhSlots[slot] = uint8_t(count ? count : 1);
+             }
+             return true;
+         }},
+        {"blink", "enabled", Flag(&TSimProfile::Blink)},
+        {"blink", "requestminms",
+         Nested([](TSimProfile& p) -> uint32_t& { return p.BlinkTiming.RequestMinMs; })},
+        {"blink", "eraseminms", Nested([](TSimProfile& p) -> uint32_t& { return p.BlinkTiming.EraseMinMs; })},
+        {"blink", "erasemaxms", Nested([](TSimProfile& p) -> uint32_t& { return p.BlinkTiming.EraseMaxMs; })},
+        {"blink", "adaptminms", Nested([](TSimProfile& p) -> uint32_t& { return p.BlinkTiming.AdaptMinMs; })},
+        {"engine", "start", Choice(&TSimProfile::Start, StartNames)},
+        {"engine", "cylinders", Number(&TSimProfile::Cylinders)},
+        {"engine", "periodticksperms", Number(&TSimProfile::PeriodTicksPerMs)},
+        {"engine", "idlerpm", Number(&TSimProfile::IdleRpm)},
+        {"engine", "coolantc", Number(&TSimProfile::CoolantC)},
+        {"engine", "ambientc", Number(&TSimProfile::AmbientC)},
+        {"engine", "weakcylinder", Number(&TSimProfile::WeakCylinder)},
+        {"engine", "weakpercent", Number(&TSimProfile::WeakPercent)},
+        {"engine", "seed", Number(&TSimProfile::Seed)},
+        {"coding", "unit", ThreeBytes(&TSimProfile::Coding)},
+        {"coding", "testercode", ThreeBytes(&TSimProfile::TesterCode)},
+        {"coding", "xormask", Nested([](TSimProfile& p) -> uint16_t& { return p.Access.XorMask; })},
+        {"coding", "rotate", Nested([](TSimProfile& p) -> uint8_t& { return p.Access.Rotate; })},
+        {"coding", "add", Nested([](TSimProfile& p) -> uint16_t& { return p.Access.Add; })},
+        {"linefaults", "noecho", Nested([](TSimProfile& p) -> bool& { return p.Faults.NoEcho; })},
+        {"linefaults", "wrongcomplementevery",
+         Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.WrongComplementEvery; })},
+        {"linefaults", "dropanswerevery",
+         Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.DropAnswerEvery; })},
+        {"linefaults", "noiseeveryms",
+         Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.NoiseEveryMs; })},
+        {"linefaults", "silentafterrequests",
+         Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.SilentAfterRequests; })},
+        {"linefaults", "vanishafterrequests",
+         Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.VanishAfterRequests; })},
+    };
+    return rows;
+}
+
+// [Ident] "00=27 42 ...": bytes from that address on.
+bool ApplyIdent(TSimProfile& p, std::string_view key, std::string_view value) {
+    uint32_t addr = 0;
+    std::vector<uint8_t> bytes;
+    if (!ParseUnsigned("0x" + std::string(key), addr) || !ParseBytes(value, bytes) ||
+        addr + bytes.size() > p.Ident.size())
+        return false;
+    std::copy(bytes.begin(), bytes.end(), p.Ident.begin() + addr);
+    return true;
+}
+
+// [Memory] "CCAA=bytes" or "CCAA@BB=bytes" (EZ bank BB of command CC).
+bool ApplyMemory(TSimProfile& p, std::string_view key, std::string_view value) {
+    size_t at = key.find('@');
+    uint32_t word = 0, bank = 0;
+    std::vector<uint8_t> bytes;
+    if (key.substr(0, at).size() != 4 || !ParseUnsigned("0x" + std::string(key.substr(0, at)), word) ||
+        (at != std::string_view::npos && !ParseUnsigned("0x" + std::string(key.substr(at + 1)), bank)) ||
+        bank > 0xFF || !ParseBytes(value, bytes) || bytes.empty() || (word & 0xFF) + bytes.size() > 0x100)
+        return false;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        p.Memory[bank << 16 | (word + uint32_t(i))] = bytes[i];
+    return true;
+}
+
+} // namespace
+
+bool ParseSimProfile(std::string_view text, TSimProfile& profile, std::string& error) {
+    std::string section;
+    int lineNo = 0;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = Trim(text.substr(pos, end - pos));
+        pos = end + 1;
+        ++lineNo;
+        if (lineNo == 1 && line.substr(0, 3) == "\xEF\xBB\xBF")
+            line.remove_prefix(3);
+        if (line.empty() || line[0] == ';' || line[0] == '#')
+            continue;
+        auto fail = [&](std::string_view why) {
+            error = "line " + std::to_string(lineNo) + ": " + std::string(why) + ": " + std::string(line);
+            return false;
+        };
+        if (line.front() == '[') {
+            if (line.back() != ']')
+                return fail("section without ]");
+            section = Lower(Trim(line.substr(1, line.size() - 2)));
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (eq == std::string_view::npos)
+            return fail("no '='");
+        std::string_view key = Trim(line.substr(0, eq));
+        std::string_view value = Trim(line.substr(eq + 1));
+        // A comment may follow the value after " ;".
+        if (size_t c = value.find(" ;"); c != std::string_view::npos && value.front() != '"')
+            value = Trim(value.substr(0, c));
+        std::string lowerKey = Lower(key);
+        if (section == "unit" && lowerKey == "base") {
+            std::string_view base = BuiltinSimProfileText(Lower(value));
+            if (base.empty())
+                return fail("unknown built-in unit");
+            std::string baseError;
+            TSimProfile fresh;
+            if (!ParseSimProfile(base, fresh, baseError))
+                return fail(baseError);
+            profile = fresh;
+            continue;
+        }
+        bool ok = false, known = false;
+        if (section == "ident" && lowerKey != "vin") {
+            known = true;
+            ok = ApplyIdent(profile, key, value);
+        } else if (section == "memory") {
+            known = true;
+            ok = ApplyMemory(profile, key, value);
+        } else {
+            for (const TKeyRow& row : KeyRows())
+                if (section == row.Section && lowerKey == row.Key) {
+                    known = true;
+                    ok = row.Apply(profile, value);
+                    break;
+                }
+        }
+        if (!known)
+            return fail("unknown key");
+        if (!ok)
+            return fail("bad value");
+    }
+    if (profile.Cylinders < 1 || profile.Cylinders > 8)
+        return error = "Cylinders must be 1 to 8", false;
+    if (profile.PeriodTicksPerMs == 0)
+        return error = "PeriodTicksPerMs must not be 0", false;
+    return true;
+}
+
+bool LoadSimProfile(std::string_view spec, TSimProfile& profile, std::string& error) {
+    std::string name = Lower(Trim(spec));
+    if (name.empty())
+        name = "hfm";
+    std::string_view builtin = BuiltinSimProfileText(name);
+    if (!builtin.empty())
+        return ParseSimProfile(builtin, profile, error);
+    std::filesystem::path file{std::string(Trim(spec))};
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        error = "no built-in unit or profile file \"" + std::string(Trim(spec)) + "\"";
+        return false;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in.good() && !in.eof()) {
+        error = "cannot read \"" + file.string() + "\"";
+        return false;
+    }
+    TSimProfile fresh;
+    if (!ParseSimProfile(text.str(), fresh, error)) {
+        error = file.filename().string() + ", " + error;
+        return false;
+    }
+    profile = fresh;
+    return true;
+}
+
+} // namespace velmora
