@@ -25,11 +25,12 @@ struct TPortKind {
     TPortCreator Creator;
 };
 
-std::mutex stateLock; // guards the fields below; the port object itself is used one thread at a time
+std::mutex stateLock; // guards the three fields below
 std::vector<TPortKind> kinds;
 int currentNumber = 0;
 std::string currentName;
-std::unique_ptr<TBasePort> port;
+
+std::unique_ptr<TBasePort> port; // used by one thread at a time, like the port itself
 
 constexpr const char* ParityLetters[] = {"N", "O", "E", "M", "S"};
 

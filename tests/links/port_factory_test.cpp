@@ -111,23 +111,23 @@ TEST(CreatePort, RegisteredKindsAreCreatedByTheirNameAndFreedClosed) {
     // The registry lives as long as the process; so do the logs its creators write.
     static TPortLog good, bad;
     good = bad = {};
-    RegisterPortKind("TESTCAR", 96, "Test car", [](std::string_view name) {
+    RegisterPortKind("TESTCAR", 91, "Test car", [](std::string_view name) {
         good.CreatedFor = name;
         return std::make_unique<TRecordingPort>(good, true);
     });
-    RegisterPortKind("DEADCAR", 95, "Dead car", [](std::string_view name) {
+    RegisterPortKind("DEADCAR", 90, "Dead car", [](std::string_view name) {
         bad.CreatedFor = name;
         return std::make_unique<TRecordingPort>(bad, false);
     });
 
-    EXPECT_EQ(PortNameToNumber("TESTCAR:hfm"), 96);
+    EXPECT_EQ(PortNameToNumber("TESTCAR:hfm"), 91);
     EXPECT_EQ(PortNameToNumber("TESTCARS"), 0);
-    EXPECT_EQ(PortNumberToName(96), "TESTCAR");
+    EXPECT_EQ(PortNumberToName(91), "TESTCAR");
 
     ASSERT_TRUE(CreatePort(10400, "TESTCAR:hfm"));
     EXPECT_EQ(good.CreatedFor, "TESTCAR:hfm");
     EXPECT_EQ(good.OpenedAt, 10400);
-    EXPECT_EQ(CurrentPortNumber(), 96);
+    EXPECT_EQ(CurrentPortNumber(), 91);
     EXPECT_TRUE(Port()->IsOpen());
 
     // An empty name opens the current port again; the old object is closed first.
@@ -149,7 +149,7 @@ TEST(CreatePort, RegisteredKindsAreCreatedByTheirNameAndFreedClosed) {
 }
 
 TEST(EnumPorts, ListsAFtdiCableFirstAndRegisteredKindsLast) {
-    RegisterPortKind("TESTCAR", 96, "Test car", [](std::string_view) { return nullptr; });
+    RegisterPortKind("TESTCAR", 91, "Test car", [](std::string_view) { return nullptr; });
     testing::TFakeFtdiDriver ftdi;
     std::vector<std::string> names;
     EnumPorts(names);
