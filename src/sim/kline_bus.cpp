@@ -38,20 +38,22 @@ TKLineBus::TKLineBus(TKLineDevice& device, TLineFaults faults)
         NextNoiseMs = Faults.NoiseEveryMs;
 }
 
-void TKLineBus::SetLine(int baud, uint8_t parity) {
+void TKLineBus::SetLine(int baud, uint8_t parity, uint8_t stopBits) {
     Baud = baud;
     Parity = parity;
+    StopBits = stopBits == 2 ? 2 : stopBits == 1 ? 1.5 : 1;
 }
 
-double TKLineBus::FrameMs(int bits) const {
+double TKLineBus::FrameMs(double bits) const {
     return bits * 1000.0 / (Baud > 0 ? Baud : UnitBaud);
 }
 
 double TKLineBus::Send(uint8_t value, double atMs) {
-    return SendFrame(value, NinthBitFor(value, Parity), Parity == 0 ? 10 : 11, atMs);
+    double bits = (Parity == 0 ? 9 : 10) + StopBits;
+    return SendFrame(value, NinthBitFor(value, Parity), bits, atMs);
 }
 
-double TKLineBus::SendFrame(uint8_t value, bool ninthBit, int frameBits, double atMs) {
+double TKLineBus::SendFrame(uint8_t value, bool ninthBit, double frameBits, double atMs) {
     RunTo(atMs);
     TFrame frame;
     frame.Value = value;

@@ -4,7 +4,8 @@
 //
 // Timing model (all times are milliseconds on the caller's timeline, e.g. Clock().PerfMs()):
 // - A frame is 1 start bit, 8 data bits, an optional parity bit and the stop bit(s), at the adapter's
-//   baud rate: 10 bits (1.042 ms at 9600) for 8N1, 11 bits (1.146 ms) with parity. The bit after the data
+//   baud rate: 10 bits (1.042 ms at 9600) for 8N1, 11 bits (1.146 ms) with parity, a bit more with a
+//   longer stop. The bit after the data
 //   is the frame's "ninth bit": the stop bit (1, mark) for 8N1, the parity bit with parity (0 for space).
 //   Command bytes travel 8N1 (ninth bit 1), parameter and wake-up bytes with space parity (ninth bit 0).
 // - A frame sent while the previous one is still on the wire queues behind it (the UART's FIFO).
@@ -57,17 +58,18 @@ class TKLineBus {
 public:
     explicit TKLineBus(TKLineDevice& device, TLineFaults faults = {});
 
-    // The adapter UART's line settings: baud rate and parity code (0 none, 1 odd, 2 even, 3 mark, 4 space).
-    void SetLine(int baud, uint8_t parity);
+    // The adapter UART's line settings: baud rate, parity code (0 none, 1 odd, 2 even, 3 mark, 4 space) and
+    // stop-bit code (0 one, 1 one and a half, 2 two; the longer stop adds to the frame time).
+    void SetLine(int baud, uint8_t parity, uint8_t stopBits = 0);
     int LineBaud() const { return Baud; }
     uint8_t LineParity() const { return Parity; }
 
     // The adapter transmits `value` at atMs (or, when its UART is still busy, right after the previous
     // frame) with the ninth bit its line settings give. Returns the time the frame's last bit ends.
     double Send(uint8_t value, double atMs);
-    // The same with an explicit ninth bit and frame length in bits (10 or 11), for adapters that set the
-    // bit themselves.
-    double SendFrame(uint8_t value, bool ninthBit, int frameBits, double atMs);
+    // The same with an explicit ninth bit and frame length in bits (10 or 11 and more), for adapters that set
+    // the bit themselves.
+    double SendFrame(uint8_t value, bool ninthBit, double frameBits, double atMs);
     // Break on (line low) or off at atMs.
     void SetBreak(bool on, double atMs);
     bool BreakOn() const { return BreakActive; }
@@ -99,7 +101,7 @@ private:
         TFrameKind Kind = TFrameKind::LineOnly;
         bool Lost = false;
     };
-    double FrameMs(int bits) const;
+    double FrameMs(double bits) const;
     void Schedule(TFrame frame);
     void RunTo(double nowMs);
     void AddNoiseUpTo(double nowMs);
@@ -108,6 +110,7 @@ private:
     TLineFaults Faults;
     int Baud = 9600;
     uint8_t Parity = 0;
+    double StopBits = 1;
     double Now = 0;
     double AdapterFree = 0; // the adapter's UART is busy until then
     double UnitFree = 0;

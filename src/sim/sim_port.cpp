@@ -52,7 +52,8 @@ bool TSimPort::Open(bool ShowErrors, int baud) {
     }
     Baud = baud;
     ParityCode = ParityNone;
-    Line().SetLine(Baud, ParityCode);
+    StopBitsCode = OneStopBit;
+    Line().SetLine(Baud, ParityCode, StopBitsCode);
     Input.clear();
     Opened = true;
     return true;
@@ -90,12 +91,13 @@ int TSimPort::InQueue() {
     return int(Input.size());
 }
 
-void TSimPort::SetParams(int baud, uint8_t parity, uint8_t /*StopBits*/) {
+void TSimPort::SetParams(int baud, uint8_t parity, uint8_t stopBits) {
     Pump();
     Baud = baud;
     ParityCode = parity;
+    StopBitsCode = stopBits;
     if (Opened)
-        Line().SetLine(Baud, ParityCode);
+        Line().SetLine(Baud, ParityCode, StopBitsCode);
 }
 
 void TSimPort::SetRTS(bool /*On*/) {

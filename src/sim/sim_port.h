@@ -52,6 +52,7 @@ private:
     bool Vanished = false;
     double OriginMs = 0;
     uint8_t ParityCode = 0;
+    uint8_t StopBitsCode = 0;
     int ReadInterval = 0, ReadMultiplier = 0, ReadConstant = 0;
     std::deque<uint8_t> Input;
     double LastArrivalMs = 0;

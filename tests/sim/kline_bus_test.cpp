@@ -36,17 +36,23 @@ TEST(KLineBus, FramesTakeTheirBitTimesAndCarryTheNinthBitOfTheParity) {
         uint8_t Value;
         bool NinthBit;
         double FrameMs;
+        uint8_t StopBits = OneStopBit;
+        int Baud = 9600;
     };
     const TCase cases[] = {
-        {ParityNone, 0x55, true, 10000.0 / 9600},  {ParitySpace, 0x55, false, 11000.0 / 9600},
-        {ParityMark, 0x00, true, 11000.0 / 9600},  {ParityEven, 0x01, true, 11000.0 / 9600},
-        {ParityEven, 0x03, false, 11000.0 / 9600}, {ParityOdd, 0x03, true, 11000.0 / 9600},
+        {ParityNone, 0x55, true, 10000.0 / 9600},
+        {ParitySpace, 0x55, false, 11000.0 / 9600},
+        {ParityMark, 0x00, true, 11000.0 / 9600},
+        {ParityEven, 0x01, true, 11000.0 / 9600},
+        {ParityEven, 0x03, false, 11000.0 / 9600},
+        {ParityOdd, 0x03, true, 11000.0 / 9600},
+        {ParityNone, 0x55, true, 11000.0 / 10400, TwoStopBits, 10400},
     };
     for (const TCase& c : cases) {
         TRecordingDevice device;
         TKLineBus bus(device);
         device.Bus = &bus;
-        bus.SetLine(9600, c.Parity);
+        bus.SetLine(c.Baud, c.Parity, c.StopBits);
         double end = bus.Send(c.Value, 10);
         EXPECT_NEAR(end, 10 + c.FrameMs, 1e-9);
         std::vector<TRxByte> rx = bus.Receive(20);
