@@ -16,7 +16,8 @@ constexpr size_t InputCapacity = 4096;
 
 } // namespace
 
-TSimAdapterPort::TSimAdapterPort(TSimAdapterKind kind, std::string name) : Kind(kind), Name(std::move(name)) {}
+TSimAdapterPort::TSimAdapterPort(TSimAdapterKind kind, std::string name)
+    : Kind(kind), Name(std::move(name)) {}
 
 TSimAdapterPort::~TSimAdapterPort() = default;
 
@@ -182,7 +183,8 @@ void RegisterSimAdapterPorts() {
     });
     RegisterPortKind("SIMCARSOFT", SimCarSoftPortNumber, "Simulated car behind a CarSoft 7.4 interface",
                      [](std::string_view name) {
-                         return std::make_unique<TSimAdapterPort>(TSimAdapterKind::CarSoft, std::string(name));
+                         return std::make_unique<TSimAdapterPort>(TSimAdapterKind::CarSoft,
+                                                                  std::string(name));
                      });
 }
 

@@ -7,11 +7,11 @@ namespace velmora {
 // The interface's command bytes. The microcontroller needs about 2 ms per command; a reset restarts it
 // and it stays silent.
 const TCarSoftFirmware::TCommand TCarSoftFirmware::Commands[] = {
-    {0xFF, "", 0},             // reset of the command interpreter
-    {0x00, "", 0},             // no operation: synchronises the byte stream after a reset
-    {0x63, "V9.9  16/99", 2},  // 'c': the firmware version and date
-    {0xFE, "R", 2},            // status: 'R' ready
-    {0x04, "K4", 2},           // select the engine K-line (pin set 4); acknowledged
+    {0xFF, "", 0},            // reset of the command interpreter
+    {0x00, "", 0},            // no operation: synchronises the byte stream after a reset
+    {0x63, "V9.9  16/99", 2}, // 'c': the firmware version and date
+    {0xFE, "R", 2},           // status: 'R' ready
+    {0x04, "K4", 2},          // select the engine K-line (pin set 4); acknowledged
 };
 
 void TCarSoftFirmware::HostLine(int baud, uint8_t parity, double atMs) {
@@ -54,7 +54,8 @@ std::vector<TRxByte> TCarSoftFirmware::Output(double nowMs) {
     // In command mode the K-line is not connected to the PC's receive line.
     if (!CommandMode())
         out.insert(out.end(), line.begin(), line.end());
-    std::stable_sort(out.begin(), out.end(), [](const TRxByte& a, const TRxByte& b) { return a.TimeMs < b.TimeMs; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const TRxByte& a, const TRxByte& b) { return a.TimeMs < b.TimeMs; });
     return out;
 }
 

@@ -25,7 +25,9 @@ constexpr uint8_t IsoHeader[] = {0x48, 0x6B, 0x10};
 std::optional<uint8_t> HexByte(std::string_view two) {
     unsigned value = 0;
     for (char c : two) {
-        int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+        int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                    : (c >= 'A' && c <= 'F')                    ? c - 'A' + 10
+                                                                : -1;
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + unsigned(digit);
@@ -169,9 +171,8 @@ void TElmFirmware::HfmData(std::string_view args, double atMs) {
 void TElmFirmware::TableRead(uint8_t command, uint8_t address, double atMs) {
     double at = atMs;
     if (EnsureBus(at)) {
-        auto cell = std::find_if(Cells.begin(), Cells.end(), [&](const TLiveCell& c) {
-            return c.Cmd == command && c.Addr == address;
-        });
+        auto cell = std::find_if(Cells.begin(), Cells.end(),
+                                 [&](const TLiveCell& c) { return c.Cmd == command && c.Addr == address; });
         int size = cell != Cells.end() ? cell->Size : 1;
         std::vector<uint8_t> answer = {uint8_t(command + 0x40), address};
         for (int i = 0; i < size; ++i) {

@@ -15,7 +15,8 @@ constexpr size_t LineCapacity = 128;
 } // namespace
 
 TElmFirmware::TElmFirmware(TSimCar& car)
-    : Car(car), Bus(car.Bus()), Tester(car.Bus()), Cable(car.Bus()), Cells(LiveCells(car.Profile().LiveMap)) {}
+    : Car(car), Bus(car.Bus()), Tester(car.Bus()), Cable(car.Bus()), Cells(LiveCells(car.Profile().LiveMap)) {
+}
 
 void TElmFirmware::HostLine(int baud, uint8_t parity, double atMs) {
     HostBaud = baud;

@@ -52,7 +52,7 @@ private:
     struct TAtCommand {
         std::string_view Name;
         TAtAction Action;
-        bool TSettings::* Setting = nullptr;
+        bool TSettings::*Setting = nullptr;
         bool Value = false;
     };
     static const TAtCommand AtCommands[];
