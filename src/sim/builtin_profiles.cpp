@@ -179,6 +179,58 @@ XorMask=0x5349
 Rotate=9
 Add=0x6100
 )"},
+    {"pms-bosch", R"(
+[Unit]
+Name=PMS Bosch, diagnosis index 45 (late generation)
+Family=PMS
+Supplier=Bosch
+LiveMap=channel55
+ReactionMs=2.5
+[Ident]
+00=21 42
+02="PM1111B045"
+0C="0261203880"
+16=94 03 94 08 45 00
+26=00 00
+[Memory]
+21B0=00
+[Faults]
+Stored=12
+[Engine]
+Cylinders=4
+IdleRpm=800
+Seed=45
+[Coding]
+Unit=20 00 01
+XorMask=0x5042
+Rotate=11
+Add=0x0450
+)"},
+    {"hfm-siemens", R"(
+[Unit]
+Name=HFM Siemens, diagnosis index 64 (newest generation, memory addresses)
+Family=HFM
+Supplier=Siemens
+LiveMap=siemens60
+ReactionMs=3
+[Ident]
+00=27 53
+02="HF3611S064"
+0C="5WK9065432"
+16=97 01 97 06 64 00
+26=03 00
+[Faults]
+Stored=40
+[Engine]
+Cylinders=6
+IdleRpm=700
+Seed=64
+[Coding]
+Unit=13 04 00
+XorMask=0x4853
+Rotate=1
+Add=0x6464
+)"},
     {"pms-vdo", R"(
 [Unit]
 Name=PMS VDO, diagnosis index 52 (PMS fault map, VIN)

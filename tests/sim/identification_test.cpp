@@ -149,6 +149,8 @@ TEST(SimIdentification, BuiltinUnitsClassifyAsTheirProfilesSay) {
         {"lh", 3, 1, 44, 'h', ""},
         {"lh-w", 3, 1, 44, 'w', ""},
         {"ez", 4, 1, 23, 0, ""},
+        {"pms-bosch", 2, 1, 45, 0, ""},
+        {"hfm-siemens", 1, 3, 64, 'h', ""},
     };
     for (const TCase& c : cases) {
         TSimBench b(c.Unit);
@@ -170,6 +172,7 @@ TEST(SimIdentification, OpeningReadsAreAnswered) {
     };
     const TCase cases[] = {
         {"pms", {{0x20, 0x30}, {0x20, 0xDC}, {0x21, 0x92}, {0x21, 0x93}, {0x20, 0x00}}},
+        {"pms-bosch", {{0x21, 0xB0}}},
         {"hfm40", {{0x10, 0xAA}, {0x27, 0x02}, {0x24, 0xF0}, {0x10, 0xAA}, {0x10, 0x00}}},
         {"hfm-vdo",
          {{0x10, 0x00}, {0x10, 0x00}, {0x10, 0x02}, {0x22, 0x22}, {0x10, 0x03}, {0x22, 0x23}, {0x10, 0x04}}},
