@@ -19,6 +19,31 @@ constexpr double SpecialOpeningMs = 1000;
 constexpr double BlinkFirstPulseMs = 1500;
 constexpr double BlinkPulsePeriodMs = 600;
 
+// The command bytes each family answers besides its memory pages (bit n of Families = family code n).
+struct TCommandRange {
+    uint8_t First, Last;
+    uint8_t Families;
+};
+constexpr uint8_t AllFamilies = 0x1E, HfmPms = 0x06, LhOnly = 0x08, EzOnly = 0x10;
+constexpr TCommandRange KnownCommands[] = {
+    {0xF0, 0xF0, AllFamilies},                           // identification block
+    {0xF9, 0xF9, AllFamilies},                           // VIN
+    {0x10, 0x10, AllFamilies},                           // idle request, RAM page 0x10
+    {0xC0, 0xC1, AllFamilies},                           // special mode
+    {0xCF, 0xCF, AllFamilies},     {0xF1, 0xF1, HfmPms}, // fault memory
+    {0xF3, 0xF3, HfmPms},                                // erase
+    {0xD0, 0xDC, HfmPms},                                // actuators
+    {0xE0, 0xE3, HfmPms},                                // adaptation reset, check word, coding bytes
+    {0xC2, 0xC3, HfmPms},                                // answer to the check word
+    {0x45, 0x46, HfmPms},                                // coding change
+    {0xED, 0xEF, HfmPms},                                // tester code
+    {0x55, 0x55, HfmPms},                                // parameter channel
+    {0x30, 0x30, LhOnly},                                // fault slots
+    {0xF2, 0xF2, LhOnly},                                // erase
+    {0x00, 0x00, LhOnly | EzOnly},                       // LH page 0x00; EZ bank choice
+    {0xFF, 0xFF, EzOnly},                                // EZ banked reads
+};
+
 bool IsHfmPms(TSimFamily f) {
     return f == TSimFamily::HFM || f == TSimFamily::PMS;
 }
@@ -169,26 +194,9 @@ std::optional<uint8_t> TSimUnit::ImplicitCommand(uint8_t param) const {
 }
 
 bool TSimUnit::Understood(uint8_t cmd) const {
-    static constexpr uint8_t common[] = {0xF0, 0xF9, 0x10, 0xCF, 0xC1, 0xC0};
-    if (std::find(std::begin(common), std::end(common), cmd) != std::end(common))
-        return true;
-    switch (Profile.Family) {
-    case TSimFamily::HFM:
-    case TSimFamily::PMS:
-        if (cmd == 0xF1 || cmd == 0xF3 || (cmd >= 0xD0 && cmd <= 0xDC) || cmd == 0xE0 || cmd == 0xC2 ||
-            cmd == 0xC3 || cmd == 0x45 || cmd == 0x46 || (cmd >= 0xED && cmd <= 0xEF) ||
-            (cmd >= 0xE1 && cmd <= 0xE3))
+    for (const TCommandRange& r : KnownCommands)
+        if (cmd >= r.First && cmd <= r.Last && (r.Families & (1 << int(Profile.Family))))
             return true;
-        break;
-    case TSimFamily::LH:
-        if (cmd == 0x30 || cmd == 0xF2 || cmd == 0x00)
-            return true;
-        break;
-    case TSimFamily::EZ:
-        if (cmd == 0x00 || cmd == 0xFF)
-            return true;
-        break;
-    }
     for (const TLiveCell& cell : LiveCells(Profile.LiveMap))
         if (cell.Cmd == cmd)
             return true;
@@ -408,7 +416,8 @@ uint8_t TSimUnit::ReadMemory(uint8_t cmd, uint8_t addr) {
     if (banked && Bank != 0)
         return 0x00;
 
-    bool channel = cmd == 0x55 && Profile.LiveMap == TLiveMapKind::Channel55;
+    // Every HFM/PMS unit serves its parameter channel 0x55; the address-set units have their RAM as well.
+    bool channel = cmd == 0x55 && IsHfmPms(Profile.Family);
     if (channel && Latch && Latch->first == addr) {
         uint8_t second = Latch->second;
         Latch.reset();
@@ -416,7 +425,8 @@ uint8_t TSimUnit::ReadMemory(uint8_t cmd, uint8_t addr) {
     }
     Latch.reset();
     bool second = false;
-    const TLiveCell* cell = FindLiveCell(Profile.LiveMap, cmd, addr, second);
+    const TLiveCell* cell =
+        FindLiveCell(channel ? TLiveMapKind::Channel55 : Profile.LiveMap, cmd, addr, second);
     if (!cell || (channel && second))
         return 0x00;
     double value = cell->Signal == TSignal::Constant ? cell->Value : UnitSignal(cell->Signal);

@@ -142,6 +142,33 @@ TEST(SimUnit, TwoByteValuesOfTheParameterChannelComeAsOnePair) {
     }
 }
 
+TEST(SimUnit, AddressSetUnitsServeTheirRamAndTheParameterChannel) {
+    struct TCase {
+        const char* Unit;
+        uint8_t Cmd, Addr;
+        double Scale; // rpm per raw count
+        double Idle;
+    };
+    const TCase cases[] = {
+        {"pms", 0x10, 0x74, 16, 780},   {"hfm-vdo", 0x12, 0x7E, 30, 780},
+        {"hfm40", 0x10, 0xB7, 25, 800}, {"hfm-siemens", 0x10, 0x74, 16, 700},
+        {"ez", 0xFF, 0x41, 30, 720},
+    };
+    for (const TCase& c : cases) {
+        TSimBench b(c.Unit);
+        ASSERT_TRUE(b.Wake()) << c.Unit;
+        b.Wait(50);
+        auto raw = b.Request(c.Cmd, c.Addr);
+        ASSERT_TRUE(raw) << c.Unit;
+        EXPECT_NEAR(*raw * c.Scale, c.Idle, 2 * c.Scale + 40) << c.Unit;
+        if (c.Cmd != 0xFF) {
+            auto coolant = b.Request(0x55, 0x00);
+            ASSERT_TRUE(coolant) << c.Unit << ": every HFM/PMS unit answers the channel 0x55";
+            EXPECT_NEAR(*coolant - 40, b.Car->Profile().CoolantC, 3) << c.Unit;
+        }
+    }
+}
+
 TEST(SimUnit, EraseClearsTheStoredBitmapButNotActiveFaults) {
     TSimBench b("hfm"); // stored bits 5 and 12, bit 12 active
     ASSERT_TRUE(b.Wake());
