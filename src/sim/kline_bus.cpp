@@ -110,6 +110,9 @@ void TKLineBus::SetBreak(bool on, double atMs) {
         for (TFrame& frame : Frames)
             if (frame.EndMs > atMs)
                 frame.Lost = true;
+        // Lost frames no longer hold either side's transmitter.
+        AdapterFree = std::min(AdapterFree, atMs);
+        UnitFree = std::min(UnitFree, atMs);
         // The receiver sees a frame of zeros whose stop bit is missing: one 0x00 with a framing error.
         TFrame zero;
         zero.StartMs = atMs;

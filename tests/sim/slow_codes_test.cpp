@@ -61,5 +61,17 @@ TEST(SlowCodes, EraseHoldDependsOnTheUnitsAge) {
     EXPECT_EQ(late.Unit().FaultByte(0), 0x10) << "code 7 is still stored";
 }
 
+TEST(SlowCodes, AWakeUpBreakCutsTheBlinkingShort) {
+    TSimBench b("hfm");
+    b.Car->Bus().SetBreak(true, b.NowMs);
+    b.NowMs += 3000;
+    b.Car->Bus().SetBreak(false, b.NowMs);
+    b.Wait(2000); // the first pulse has come, six more are on their way
+    ASSERT_TRUE(b.Wake());
+    double before = b.NowMs;
+    EXPECT_EQ(b.Request(0xF0, 0x00), 0x27);
+    EXPECT_LT(b.NowMs - before, 15) << "no pulse left on the line";
+}
+
 } // namespace
 } // namespace velmora
