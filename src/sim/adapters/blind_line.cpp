@@ -1,0 +1,81 @@
+#include "sim/adapters/blind_line.h"
+
+#include <algorithm>
+
+#include "links/base_port.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr uint8_t WakeByte = 0xAA;
+constexpr uint8_t WakeAnswer = 0x55;
+// The wake-up byte goes out 390 ms after the break began; the break ends this long before the byte.
+constexpr double BreakLeadMs = 390;
+
+} // namespace
+
+uint8_t TBlindLine::ParityOf(const TSeenLine& seen) const {
+    if (seen.MarkSpace)
+        return seen.Mark ? ParityMark : ParitySpace;
+    if (ParityVisible)
+        return ParityNone;
+    return Next == TNext::Command ? ParityNone : ParitySpace;
+}
+
+void TBlindLine::HostByte(uint8_t value, double atMs, const TSeenLine& seen) {
+    bool passThrough = Adapter.PassThrough();
+    int baud = seen.Baud > 0 ? seen.Baud : passThrough ? 9600 : OwnBaud;
+    uint8_t parity = ParityNone;
+    if (passThrough) {
+        if (value == WakeByte && atMs - LastActivityMs >= WakeSilenceMs) {
+            double start = std::max(LastActivityMs, atMs - BreakLeadMs);
+            Adapter.HostBreak(true, start);
+            Adapter.HostBreak(false, start + BreakMs);
+            Next = TNext::WakeByte;
+        }
+        ParityVisible = ParityVisible || seen.MarkSpace;
+        parity = ParityOf(seen);
+    }
+    if (baud != LineBaud || parity != LineParity) {
+        Adapter.HostLine(baud, parity, atMs);
+        LineBaud = baud;
+        LineParity = parity;
+    }
+    Adapter.HostByte(value, atMs);
+    LastActivityMs = atMs;
+    LastSent = value;
+    SentAsCommand = passThrough && parity == ParityNone;
+    EchoSeen = false;
+    Answered = false;
+}
+
+void TBlindLine::Watch(uint8_t value) {
+    if (Answered)
+        return;
+    if (!EchoSeen) {
+        EchoSeen = value == LastSent;
+        return;
+    }
+    Answered = true;
+    if (Next == TNext::WakeByte) {
+        if (LastSent == WakeByte && value == WakeAnswer)
+            Next = TNext::Command;
+    } else if (SentAsCommand) {
+        if (value == uint8_t(0xFF - LastSent))
+            Next = TNext::Parameter;
+    } else {
+        Next = TNext::Command;
+    }
+}
+
+std::vector<TRxByte> TBlindLine::Output(double nowMs) {
+    std::vector<TRxByte> out = Adapter.Output(nowMs);
+    for (const TRxByte& b : out) {
+        LastActivityMs = std::max(LastActivityMs, b.TimeMs);
+        Watch(b.Value);
+    }
+    return out;
+}
+
+} // namespace velmora

@@ -1,0 +1,59 @@
+// The PC's side of an adapter where the line itself cannot be seen: a pseudo-terminal (no break crosses
+// it and the parity bit is not carried) and TCP (no line at all). What the K-line needs is rebuilt:
+// - the wake-up break from its timing pattern: the engine link holds a break, waits, and sends 0xAA
+//   390 ms after the break began, so an 0xAA after at least WakeSilenceMs of silence in both directions
+//   is taken as break-then-0xAA, and a break of BreakMs is laid on the line before it;
+// - the ninth bit of each byte: from mark/space parity where the PC's settings show it (a pseudo-
+//   terminal keeps CMSPAR), else from the byte's place in the exchange: wake-up bytes and the byte after
+//   a command's complement are parameter bytes (space parity), every other byte is a command (8N1).
+// Only while the adapter passes the K-line through; an ELM327 in command mode gets the bytes as they are.
+// One thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "sim/adapters/sim_adapter.h"
+
+namespace velmora {
+
+// What the PC's side shows of its line settings.
+struct TSeenLine {
+    int Baud = 0;           // 0: not visible (TCP)
+    bool MarkSpace = false; // the settings ask for mark or space parity
+    bool Mark = false;
+};
+
+class TBlindLine {
+public:
+    static constexpr double WakeSilenceMs = 350;
+    static constexpr double BreakMs = 165;
+
+    // `ownBaud` is the adapter's serial rate, taken when the line's own rate is not visible.
+    TBlindLine(TSimAdapter& adapter, int ownBaud) : Adapter(adapter), OwnBaud(ownBaud) {}
+
+    void HostByte(uint8_t value, double atMs, const TSeenLine& seen);
+    std::vector<TRxByte> Output(double nowMs);
+    double NextOutputMs() const { return Adapter.NextOutputMs(); }
+
+private:
+    enum class TNext : uint8_t { WakeByte, Command, Parameter };
+
+    uint8_t ParityOf(const TSeenLine& seen) const;
+    void Watch(uint8_t value);
+
+    TSimAdapter& Adapter;
+    int OwnBaud;
+    int LineBaud = 0;
+    int LineParity = -1;
+    double LastActivityMs = -1e9;
+    bool ParityVisible = false; // the PC's settings have shown mark/space once: they can be trusted
+    TNext Next = TNext::Command;
+    // The byte last sent, whether its echo came back, and whether its answer was seen.
+    uint8_t LastSent = 0;
+    bool SentAsCommand = false;
+    bool EchoSeen = true;
+    bool Answered = true;
+};
+
+} // namespace velmora

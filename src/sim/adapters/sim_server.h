@@ -1,0 +1,55 @@
+// The velmora-sim server: one simulated car behind one simulated adapter, served on a pseudo-terminal
+// (the tester opens the device path as a COM port) or as a WiFi ELM327 on a TCP port (one client at a
+// time; the next may connect when the first has left). The car and the adapter keep running between
+// clients. Runs on the real clock. Start and Run on one thread; Stop from any thread or a signal handler.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "sim/adapters/adapter_kind.h"
+#include "sim/adapters/blind_line.h"
+#include "sim/adapters/pty_line.h"
+#include "sim/sim_car.h"
+
+namespace velmora {
+
+struct TSimServerOptions {
+    std::string Unit = "hfm"; // a built-in unit or a profile file
+    TSimAdapterKind Adapter = TSimAdapterKind::Kkl;
+    bool Tcp = false;                  // false: pseudo-terminal
+    std::string Address = "127.0.0.1"; // TCP: the address to listen on (IPv4)
+    int TcpPort = 35000;               // TCP: 0 picks a free port
+};
+
+class TSimServer {
+public:
+    TSimServer();
+    ~TSimServer();
+
+    // Makes the car and opens the pseudo-terminal or the listening socket. False with `error` for the user.
+    bool Start(const TSimServerOptions& options, std::string& error);
+    // Where the server listens: the device path, or "address:port".
+    std::string Where() const;
+    // Serves until Stop. Diagnostic lines (clients coming and going) go to the host's log.
+    void Run();
+    void Stop() { Stopping = true; }
+
+private:
+    // Serves one byte stream until it ends (false) or Stop (true).
+    bool Serve(int fd, bool pty);
+    double NowMs() const;
+
+    std::unique_ptr<TSimCar> Car;
+    std::unique_ptr<TSimAdapter> Adapter;
+    std::unique_ptr<TBlindLine> Line;
+    TSimServerOptions Options;
+    TPty Pty;
+    int Listener = -1;
+    int BoundPort = 0;
+    double OriginMs = 0;
+    std::atomic<bool> Stopping{false};
+};
+
+} // namespace velmora
