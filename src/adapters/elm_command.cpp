@@ -144,8 +144,10 @@ private:
 // Bytes waiting before a command belong to nothing we asked for; left in place, a late prompt among
 // them would end the next command's answer at once.
 void DiscardInput(TBasePort& port) {
+    // Bounded, so that a line that never falls silent cannot keep us here (at most 4096 bytes).
+    constexpr int MaxChunks = 16;
     std::array<uint8_t, 256> scratch;
-    while (port.InQueue() > 0) {
+    for (int chunk = 0; chunk < MaxChunks && port.InQueue() > 0; ++chunk) {
         TPortBuffer buffer{scratch.data(), 0, 0, int32_t(scratch.size())};
         if (port.ReadBuf(buffer) <= 0)
             break;
@@ -201,23 +203,25 @@ TOutcome Exchange(TElmContext& elm, std::string_view command, std::string& answe
             outcome.Aborted = true;
             break;
         }
+        int count = 0;
         if (elm.Port.InQueue() > 0) {
             TPortBuffer buffer{chunk.data(), 0, 0, int32_t(chunk.size())};
-            const int count = elm.Port.ReadBuf(buffer);
-            if (count > 0) {
-                outcome.AnyByte = true;
-                prompt = reply.Scan(std::span<const uint8_t>(chunk.data(), size_t(count)));
-                commandModeLeft = reply.LeftCommandMode();
-                if (reply.Holds("BUS INIT"))
-                    deadlineMs = BusInitDeadlineMs;
-                if (reply.Holds("<DATA ERROR"))
-                    deadlineMs = DataErrorDeadlineMs;
-                continue;
-            }
+            count = elm.Port.ReadBuf(buffer);
         }
-        if (TicksSince(start, Clock().TickCount()) >= deadlineMs)
+        if (count > 0) {
+            outcome.AnyByte = true;
+            prompt = reply.Scan(std::span<const uint8_t>(chunk.data(), size_t(count)));
+            commandModeLeft = reply.LeftCommandMode();
+            if (reply.Holds("BUS INIT"))
+                deadlineMs = BusInitDeadlineMs;
+            if (reply.Holds("<DATA ERROR"))
+                deadlineMs = DataErrorDeadlineMs;
+        }
+        // Checked after reading too: an adapter that chatters without a prompt must not hold us forever.
+        if (prompt || commandModeLeft || TicksSince(start, Clock().TickCount()) >= deadlineMs)
             break;
-        Clock().Sleep(PollStepMs);
+        if (count <= 0)
+            Clock().Sleep(PollStepMs);
     }
     reply.EndOfAnswer();
 

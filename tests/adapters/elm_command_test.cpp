@@ -94,7 +94,7 @@ TEST_F(ElmCommandTest, BusInitAndDataErrorMoveTheDeadline) {
         uint32_t EndsAfterMs; // at least
         uint32_t EndsBeforeMs;
     };
-    const TCase cases[] = {
+    std::vector<TCase> cases = {
         // The adapter prints "BUS INIT: ..." and finishes the line only when the bus is up.
         {"bus init completing after 15 s",
          {{200, "BUS INIT: ..."}, {15000, "OK\r4100BE3EB811\r\r>"}},
@@ -105,9 +105,14 @@ TEST_F(ElmCommandTest, BusInitAndDataErrorMoveTheDeadline) {
         {"bus init never completing", {{200, "BUS INIT: ...\r"}}, 3000, false, 20000, 20100},
         {"data error shortens a long wait", {{200, "<DATA ERROR\r"}}, 20000, false, 10000, 10100},
     };
+    std::vector<TFakeElmPort::TPart> chatter;
+    for (uint32_t ms = 100; ms < 6000; ms += 5)
+        chatter.push_back({ms, "x"});
+    cases.push_back({"chatter without a prompt", chatter, 3000, false, 3000, 3100});
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         TFakeElmPort port;
+        port.ReadCostMs = 5;
         port.Reply("0100", c.Reply);
         State.Recovering = true;
         TElmContext elm{port, {}, Abort, State};

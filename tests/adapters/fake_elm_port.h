@@ -32,6 +32,7 @@ public:
     int Closes = 0;
     bool Opened = true;
     bool OpenSucceeds = true;
+    uint32_t ReadCostMs = 0; // virtual time each read takes, as bytes go on arriving meanwhile
 
     bool Open(bool, int baud) override {
         ++Opens;
@@ -62,6 +63,8 @@ public:
         buffer.Count = int32_t(std::min<size_t>(ready.size(), size_t(buffer.Size)));
         std::copy_n(ready.begin(), buffer.Count, buffer.Data);
         Consume(size_t(buffer.Count));
+        if (ReadCostMs > 0)
+            Clock().Sleep(ReadCostMs);
         return buffer.Count;
     }
     int ReadBufEx(TPortBuffer& buffer, int) override { return ReadBuf(buffer); }

@@ -155,6 +155,196 @@ TEST_F(IdentTest, ClassifiesEachFamily) {
     }
 }
 
+TEST_F(IdentTest, VinIsReadForCapableUnitsUnlessCodingIsPending) {
+    struct TCase {
+        const char* Name;
+        uint8_t DiagByte;
+        uint8_t FirstVinByte;
+        bool CodingPending;
+        int VinReads;
+    };
+    const TCase cases[] = {
+        {"VIN-capable", 0x49, 'W', false, 14},
+        {"no VIN stored", 0x49, 0xFF, false, 1},
+        {"coding pending", 0x49, 'W', true, 0},
+        {"too old for a VIN", 0x45, 'W', false, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TMapUnit unit;
+        unit.Block({{0, 0x21}, {1, 'B'}, {0x1A, c.DiagByte}});
+        const std::string vin = "WDB1240361A123";
+        for (uint8_t i = 0; i < vin.size(); ++i)
+            unit.Set(0xF9, i, uint8_t(vin[i]));
+        unit.Set(0xF9, 0, c.FirstVinByte);
+        TEcuIdent ident;
+        Identify(ident, unit.Request(), c.CodingPending);
+        EXPECT_EQ(unit.CountSent(0xF9), c.VinReads);
+        const std::string line = IdentLine(ident, 6);
+        EXPECT_EQ(line, c.VinReads == 14 ? "VIN: WDB124 03 61A123" : "");
+    }
+}
+
+TEST_F(IdentTest, OpeningReadsFollowFamilySupplierAndIndex) {
+    using TPairs = std::vector<TPairKey>;
+    struct TCase {
+        const char* Name;
+        uint8_t First, Second, DiagByte;
+        TPairs Tail; // the requests after the block
+    };
+    const TCase cases[] = {
+        {"HFM Bosch index 41",
+         0x27,
+         'B',
+         0x41,
+         {{0x10, 0xAA}, {0x27, 0x02}, {0x24, 0xF0}, {0x10, 0xAA}, {0x10, 0x00}}},
+        {"HFM VDO index 42",
+         0x27,
+         'V',
+         0x42,
+         {{0x10, 0x00},
+          {0x10, 0x00},
+          {0x10, 0x02},
+          {0x22, 0x22},
+          {0x10, 0x03},
+          {0x22, 0x23},
+          {0x10, 0x04},
+          {0x10, 0x00}}},
+        {"HFM Bosch index 45", 0x27, 'B', 0x45, {}},
+        {"PMS Bosch", 0x21, 'B', 0x38, {{0x21, 0xB0}}},
+        {"PMS Siemens",
+         0x21,
+         'S',
+         0x38,
+         {{0x20, 0x30}, {0x20, 0xDC}, {0x21, 0x92}, {0x21, 0x93}, {0x20, 0x00}}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TMapUnit unit;
+        unit.Block({{0, c.First}, {1, c.Second}, {0x1A, c.DiagByte}});
+        TEcuIdent ident;
+        Identify(ident, unit.Request(), false);
+        ASSERT_EQ(unit.CountSent(0xF0), 30);
+        EXPECT_EQ(TPairs(unit.Sent.begin() + 30, unit.Sent.end()), c.Tail);
+    }
+}
+
+TEST_F(IdentTest, MeasuresTheExchangeRate) {
+    TMapUnit unit = LhUnit(); // 14 block bytes and 6 extras, 30 ms each
+    TEcuIdent ident;
+    EXPECT_EQ(ident.MsPerRequest, 60);
+    Identify(ident, unit.Request(), false);
+    EXPECT_EQ(ident.MsPerRequest, 30);
+    EXPECT_EQ(Host.Logs().front(), "Скорость обмена 33 Гц");
+}
+
+TEST_F(IdentTest, EzCountsFaultsAndSendsTheClosingSequence) {
+    TMapUnit unit = EzUnit();
+    unit.Set(0xFF, 0xF0, 0x03).Set(0xFF, 0xF3, 0x80); // 3 bits per cycle, four cycles
+    unit.Set(0xFF, 0x2C, 0xFF);                       // not among the counted answers
+    unit.Set(0xFF, 0x18, 0x0F).Set(0xFF, 0x1C, 0x01);
+    unit.Set(0xFF, 0x2D, 0x40).Set(0xFF, 0x54, 0x01).Set(0xFF, 0x55, 0x01);
+    unit.Set(0x02, 0x7F, 0x7E);
+    TEcuIdent ident;
+    const uint32_t start = ManualClock.TickCount();
+    Identify(ident, unit.Request(), false);
+    EXPECT_EQ(Host.Logs(),
+              (std::vector<std::string>{"BAD response 027F=7E", "Current faults count = 12",
+                                        "Irreversible faults count = 5", "Stored faults count = 2"}));
+    // 13 block reads, 2 + 2 + 11 opening reads, 2 + 24, 3 + 5, 3 + 40, 2 + 470 + 32 + 10 closing pairs.
+    EXPECT_EQ(unit.Sent.size(), 13u + 15 + 26 + 8 + 43 + 514);
+    EXPECT_EQ(unit.Sent.back(), TPairKey(0xFF, 0x1D));
+    EXPECT_GE(TicksSince(start, ManualClock.TickCount()), uint32_t(unit.Sent.size()) * 30 + 5 * 50);
+    EXPECT_EQ(ident.IdentBuf[0x12], 0x00);
+    EXPECT_EQ(ident.IdentBuf[0x1C], 0x12);
+}
+
+TEST_F(IdentTest, HfmPmsReport) {
+    TEcuIdent ident;
+    ident.UnitType = UnitHfm;
+    ident.Supplier = SupplierBosch;
+    const std::string text = "\x27"
+                             "B0261200179012545\x01"
+                             "032";
+    std::copy(text.begin(), text.end(), ident.IdentBuf.begin());
+    const uint8_t dates[] = {0x93, 0x12, 0x94, 0x05, 0x45, 0x00};
+    std::copy(std::begin(dates), std::end(dates), ident.IdentBuf.begin() + 0x16);
+    const std::vector<std::string> expected = {
+        " ********************************",
+        "System: HFM",
+        "Manufactured:   BOSCH",
+        "Ident: 02 61200 179",
+        "ECU Nr: 012 545 .0 32", // an unprintable byte shows as '.'
+        "Hardware date: 93/12",
+        "Software date: 94/05",
+        "Diagnosis index: 45/00",
+        " ********************************",
+    };
+    EXPECT_EQ(PrintInfo(ident, false), expected);
+    EXPECT_EQ(IdentLine(ident, 0), "System: HFM\r\nManufactured:   BOSCH");
+
+    ident.UnitType = UnitPms;
+    ident.Supplier = SupplierUnknown;
+    ident.IdentBuf[0] = 0x21;
+    EXPECT_EQ(IdentLine(ident, 0), "System: PMS\r\nManufactured:   UNKNOWN 2142");
+
+    ident.IdentBuf[0x1A] = 0x49;
+    ident.DiagIndex = 49;
+    const std::string vin = "WDB1240361A123";
+    std::copy(vin.begin(), vin.end(), ident.VinBuf.begin());
+    EXPECT_EQ(PrintInfo(ident, false).at(8), "VIN: WDB124 03 61A123");
+    EXPECT_EQ(PrintInfo(ident, true).size(), 9u); // no VIN line while a coding run waits
+}
+
+TEST_F(IdentTest, LhAndEzReports) {
+    TEcuIdent lh;
+    TMapUnit lhUnit = LhUnit();
+    Identify(lh, lhUnit.Request(), false);
+    const std::vector<std::string> lhReport = {
+        " ********************************",
+        "",
+        "System: LH",
+        "ECU Nr: 012 545 12 32",
+        "Supplier: Bosch",
+        "Hardware date: 51/85",
+        "Software date: 30/07",
+        "Diagnosis index: 13",
+        "Displacement: 2.8 l",
+        "Cylinders/Valves: 6/4",
+        "Program status: 13",
+        "Data status: 02",
+        "National variant: 05",
+        "    CAT AG 0x04",
+        " ********************************",
+    };
+    EXPECT_EQ(PrintInfo(lh, false), lhReport);
+
+    TEcuIdent ez;
+    TMapUnit ezUnit = EzUnit();
+    Identify(ez, ezUnit.Request(), false);
+    const std::vector<std::string> ezReport = {
+        " ********************************",
+        "Control unit: EZ17",
+        "MB number: 001 545 71 32",
+        "Supplier: Bosch",
+        "Hardware status: 91/05",
+        "Sofware status: 93/20",
+        "Diagnosis ident: 0/12",
+        "  ",
+        "Displacement: 2.8",
+        "Bank: ?",
+        "Map No: M28 104-KB7",
+        "",
+        "   CAT/NO CAT",
+        "data : 0D 4D 32 38 31 30 34 2D 4B 42 37 11 22",
+        " ********************************",
+    };
+    EXPECT_EQ(PrintInfo(ez, false), ezReport);
+
+    TEcuIdent unknown;
+    EXPECT_TRUE(PrintInfo(unknown, false).empty());
+}
+
 TEST(IdentRules, CandidateFollowsTheBytesInOrder) {
     struct TCase {
         const char* Name;
