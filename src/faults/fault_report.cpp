@@ -1,0 +1,118 @@
+#include "faults/fault_report.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "faults/fault_display.h"
+#include "faults/translated_text.h"
+#include "lang/dictionary.h"
+#include "platform/host.h"
+
+namespace velmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t RuleWidth = 61;
+constexpr char FirstLetter = 'A';
+constexpr char LastLetter = 'Z';
+constexpr const char* LogsFolder = "LOGS";
+
+std::string FormatDateTime(const std::tm& when) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", when.tm_mday, when.tm_mon + 1,
+                  when.tm_year + 1900, when.tm_hour, when.tm_min, when.tm_sec);
+    return text;
+}
+
+bool WriteAll(int file, const std::string& bytes) {
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(file, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        written += size_t(n);
+    }
+    return true;
+}
+
+// Creates the first free name of the day; O_EXCL so that a name taken meanwhile is never overwritten.
+// The last letter is opened for appending when every name is taken.
+int OpenReportFile(const fs::path& folder, const std::tm& day, fs::path& chosen) {
+    for (char letter = FirstLetter; letter <= LastLetter; ++letter) {
+        chosen = folder / FaultReportFileName(day, letter);
+        const bool last = letter == LastLetter;
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (last ? O_APPEND : O_EXCL);
+        const int file = ::open(chosen.c_str(), flags, 0644);
+        if (file >= 0 || errno != EEXIST)
+            return file;
+    }
+    return -1;
+}
+
+} // namespace
+
+std::vector<std::string> FaultReport(const TFaultBuf& buffer, const TFaultContext& context,
+                                     const TFaultTexts& texts, bool storedOnly, const std::tm& when) {
+    std::vector<std::string> lines = {FormatDateTime(when), ""};
+    size_t reported = 0;
+    for (const TFault& fault : CollectFaults(buffer, context, MaxDisplayedFaults)) {
+        if (reported == MaxReportedFaults)
+            break;
+        if (storedOnly && !fault.Stored)
+            continue;
+        ++reported;
+        lines.emplace_back(RuleWidth, '_');
+        lines.push_back(FaultLineHead(fault.Code, fault.Current && !storedOnly));
+        if (fault.Unknown) {
+            lines.push_back(UnknownFaultText(fault.Cell));
+            continue;
+        }
+        const std::vector<std::string>& block = texts.Description(fault.Code);
+        lines.insert(lines.end(), block.begin(), block.end());
+    }
+    return lines;
+}
+
+std::string FaultReportFileName(const std::tm& day, char letter) {
+    char name[64];
+    std::snprintf(name, sizeof name, "ERR%04d%02d%02d%c.txt", day.tm_year + 1900, day.tm_mon + 1, day.tm_mday,
+                  letter);
+    return name;
+}
+
+std::optional<fs::path> SaveFaultReport(const std::vector<std::string>& lines, std::string_view client,
+                                        const std::tm& when) {
+    const fs::path folder = BuildPath("", LogsFolder, client, true);
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    fs::path chosen;
+    const int file = OpenReportFile(folder, when, chosen);
+    bool written = false;
+    if (file >= 0) {
+        // An appended report starts after an empty line, to stand apart from the one before it.
+        const bool appending = ::lseek(file, 0, SEEK_END) > 0;
+        written = WriteAll(file, appending ? "\n" + text : text);
+        written = ::close(file) == 0 && written;
+    }
+    if (!written) {
+        AddLog(FillTranslated("Не могу записать файл %s", "%s", chosen.string()));
+        return std::nullopt;
+    }
+    return chosen;
+}
+
+std::tm LocalTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+} // namespace velmora

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include "faults/fault_report.h"
+#include "host_recorder.h"
+#include "temp_folder.h"
+
+namespace velmora {
+namespace {
+
+using TLines = std::vector<std::string>;
+
+const TFaultContext HfmBosch{UnitHfm, SupplierBosch, 52, 0, false};
+
+std::tm Day(int year, int month, int day, int hour = 9, int minute = 5, int second = 7) {
+    std::tm when{};
+    when.tm_year = year - 1900;
+    when.tm_mon = month - 1;
+    when.tm_mday = day;
+    when.tm_hour = hour;
+    when.tm_min = minute;
+    when.tm_sec = second;
+    return when;
+}
+
+class FaultReportTest : public ::testing::Test {
+protected:
+    testing::TTempFolder Folder;
+    testing::THostRecorder Host;
+};
+
+TEST_F(FaultReportTest, DescriptionBlocksPerFault) {
+    Folder.WriteFile("DATA/en/HFM.DAT", "$F118\r\nIdle contact\r\nCheck the switch.\r\n$R118\r\nКонтакт\r\n"
+                                        "$F147\r\nKnock sensor 2\r\n");
+    const TFaultTexts texts = LoadFaultTexts(UnitHfm, false, 'E');
+    TFaultBuf buffer{};
+    buffer[1] = 0x01;  // bit 9, code 118, stored ...
+    buffer[17] = 0x01; // ... and current
+    buffer[8] = 0x20;  // bit 70, code 147 at diagnosis index 52, stored
+    buffer[5] = 0x01;  // bit 41, code 45: no text in the file
+    const std::string rule(61, '_');
+    const TLines expected = {
+        "10.12.2026 09:05:07",
+        "",
+        rule,
+        "118,  АКТУАЛЬНЫЙ",
+        "Idle contact",
+        "Check the switch.",
+        rule,
+        "045,  Сохраненный",
+        rule,
+        "147,  Сохраненный",
+        "Knock sensor 2",
+    };
+    EXPECT_EQ(FaultReport(buffer, HfmBosch, texts, false, Day(2026, 12, 10)), expected);
+    // The stored-only list reports bit 9 as stored.
+    EXPECT_EQ(FaultReport(buffer, HfmBosch, texts, true, Day(2026, 12, 10))[3], "118,  Сохраненный");
+}
+
+TEST_F(FaultReportTest, UnknownCodesAndTheLimitOfSixty) {
+    TFaultBuf buffer{};
+    buffer[1] = 0x02; // PMS bit 10 has no code
+    const TLines lines =
+        FaultReport(buffer, {UnitPms, SupplierVdo, 45, 0, false}, {}, false, Day(2026, 1, 2));
+    EXPECT_EQ(lines, (TLines{"02.01.2026 09:05:07", "", std::string(61, '_'), "010,  Сохраненный",
+                             "? ячейка 10 КОД ошибки по классификации мерседес неизвестен!"}));
+
+    TFaultBuf full;
+    full.fill(0xFF);
+    const TLines many = FaultReport(full, HfmBosch, {}, false, Day(2026, 1, 2));
+    EXPECT_EQ(std::count(many.begin(), many.end(), std::string(61, '_')), 60);
+}
+
+TEST_F(FaultReportTest, ReportsOfOneDayTakeTheNextLetter) {
+    const TLines first = {"first"};
+    const TLines second = {"second"};
+    const auto a = SaveFaultReport(first, "", Day(2026, 3, 4));
+    const auto b = SaveFaultReport(second, "", Day(2026, 3, 4, 18));
+    const auto nextDay = SaveFaultReport(second, "", Day(2026, 3, 5));
+    ASSERT_TRUE(a && b && nextDay);
+    EXPECT_EQ(*a, Folder.Path() / "LOGS" / "ERR20260304A.txt");
+    EXPECT_EQ(*b, Folder.Path() / "LOGS" / "ERR20260304B.txt");
+    EXPECT_EQ(*nextDay, Folder.Path() / "LOGS" / "ERR20260305A.txt");
+    EXPECT_EQ(Folder.ReadFile("LOGS/ERR20260304A.txt"), "first\n");
+    EXPECT_EQ(Folder.ReadFile("LOGS/ERR20260304B.txt"), "second\n");
+}
+
+TEST_F(FaultReportTest, ClientReportGoesToItsSubfolder) {
+    const auto saved = SaveFaultReport({"Иванов"}, "Иванов W124", Day(2026, 3, 4));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(*saved, Folder.Path() / "LOGS" / "Иванов W124" / "ERR20260304A.txt");
+    EXPECT_EQ(Folder.ReadFile("LOGS/Иванов W124/ERR20260304A.txt"), "Иванов\n"); // UTF-8
+}
+
+TEST_F(FaultReportTest, AfterZTheReportIsAppendedToZ) {
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        Folder.WriteFile("LOGS/" + FaultReportFileName(Day(2026, 3, 4), letter),
+                         std::string("old ") + letter);
+    const auto saved = SaveFaultReport({"new"}, "", Day(2026, 3, 4));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(*saved, Folder.Path() / "LOGS" / "ERR20260304Z.txt");
+    EXPECT_EQ(Folder.ReadFile("LOGS/ERR20260304Z.txt"), "old Z\nnew\n");
+    EXPECT_EQ(Folder.ReadFile("LOGS/ERR20260304Y.txt"), "old Y");
+}
+
+TEST_F(FaultReportTest, UnwritableFolderIsReported) {
+    Folder.WriteFile("LOGS", "a file where the folder should be");
+    EXPECT_FALSE(SaveFaultReport({"lost?"}, "", Day(2026, 3, 4)));
+    ASSERT_EQ(Host.Logs().size(), 1u);
+    EXPECT_NE(Host.Logs()[0].find("Не могу записать файл"), std::string::npos);
+    EXPECT_NE(Host.Logs()[0].find("ERR20260304"), std::string::npos);
+}
+
+} // namespace
+} // namespace velmora
