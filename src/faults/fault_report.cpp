@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "faults/fault_codes.h"
 #include "faults/fault_display.h"
 #include "faults/translated_text.h"
 #include "lang/dictionary.h"
@@ -61,7 +62,9 @@ std::vector<std::string> FaultReport(const TFaultBuf& buffer, const TFaultContex
                                      const TFaultTexts& texts, bool storedOnly, const std::tm& when) {
     std::vector<std::string> lines = {FormatDateTime(when), ""};
     size_t reported = 0;
-    for (const TFault& fault : CollectFaults(buffer, context, MaxDisplayedFaults)) {
+    // Every fault is looked at, so that the stored-only report still finds 60 stored ones among many
+    // current ones.
+    for (const TFault& fault : CollectFaults(buffer, context, FaultBitCount)) {
         if (reported == MaxReportedFaults)
             break;
         if (storedOnly && !fault.Stored)

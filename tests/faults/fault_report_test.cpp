@@ -68,6 +68,13 @@ TEST_F(FaultReportTest, UnknownCodesAndTheLimitOfSixty) {
     full.fill(0xFF);
     const TLines many = FaultReport(full, HfmBosch, {}, false, Day(2026, 1, 2));
     EXPECT_EQ(std::count(many.begin(), many.end(), std::string(61, '_')), 60);
+    // Stored-only: bits 1-120 only current, 121-152 stored; all 32 stored faults are reported.
+    TFaultBuf lateStored{};
+    for (size_t a = 16; a < 31; ++a)
+        lateStored[a] = 0xFF;
+    lateStored[15] = lateStored[48] = lateStored[49] = lateStored[50] = 0xFF;
+    const TLines stored = FaultReport(lateStored, HfmBosch, {}, true, Day(2026, 1, 2));
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), std::string(61, '_')), 32);
 }
 
 TEST_F(FaultReportTest, ReportsOfOneDayTakeTheNextLetter) {
