@@ -308,7 +308,12 @@ double TEngineModel::Signal(TSignal signal) const {
             return Fan;
         return std::clamp((Coolant - 95) * 20, 0.0, 100.0);
     case TSignal::ThrottleStopV:
-        return 0.6 + Throttle / 90 * 3.8;
+        if (LearningSinceMs >= 0) {
+            // The motor drives the stop to both ends and back in a 6-s sweep.
+            double phase = std::fmod((NowMs - LearningSinceMs) / 6000, 1.0);
+            return 0.4 + 4.2 * (phase < 0.5 ? phase * 2 : 2 - phase * 2);
+        }
+        return ThrottleStop + Throttle / 90 * 3.2;
     case TSignal::HfmVolts:
         return Stalled ? 1.0 : 1.0 + RpmShown * Load * 0.00089 / 100 * 3;
     case TSignal::OnOffRatio:
@@ -347,6 +352,14 @@ void TEngineModel::SetIdleControlOff(bool off) {
 void TEngineModel::SetFan(uint8_t percent) {
     Fan = percent;
 }
+void TEngineModel::SetThrottleLearning(bool on) {
+    if (on && LearningSinceMs < 0)
+        LearningSinceMs = NowMs;
+    if (!on && LearningSinceMs >= 0) {
+        LearningSinceMs = -1;
+        ThrottleStop = 1.1; // the newly learned rest position
+    }
+}
 void TEngineModel::SetActuatorMode(bool on) {
     ActuatorMode = on;
 }
@@ -357,6 +370,7 @@ void TEngineModel::ResetActuators() {
     Mixture = 0x80;
     Fan = 0x80;
     SetIdleControlOff(false);
+    SetThrottleLearning(false);
 }
 
 void TEngineModel::ResetAdaptation() {

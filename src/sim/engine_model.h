@@ -29,6 +29,7 @@ public:
     void SetThrottleMotor(uint8_t value); // 0xD3: 64 = no change
     void SetMixture(uint8_t value);       // 0xD6: 0x80 = no change
     void SetIdleControlOff(bool off);     // 0xD1 bit 0x80
+    void SetThrottleLearning(bool on);    // 0xD1 bit 0x40: the throttle stop sweeps while it is learned
     void SetFan(uint8_t percent);         // 0xDC: 0x80 = automatic
     void SetActuatorMode(bool on);        // shown in bit 0x01 of parameter 25
     void ResetActuators();
@@ -55,6 +56,8 @@ private:
     double DriveClock = 0; // s into the drive cycle
     uint8_t InjectorsOff = 0, ThrottleMotor = 64, Mixture = 0x80, Fan = 0x80;
     bool IdleControlOff = false, ActuatorMode = false;
+    double LearningSinceMs = -1; // throttle stop learning started at (-1 = not learning)
+    double ThrottleStop = 1.2;   // V of the stop potentiometer at rest
     double IdleDrift = 0;
     double RestartMs = 0; // engine (re)started at
 

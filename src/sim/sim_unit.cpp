@@ -263,7 +263,12 @@ std::optional<uint8_t> TSimUnit::SetActuator(uint8_t cmd, uint8_t value) {
         return 0x00; // acknowledged, but the unit drives nothing outside the special mode
     switch (cmd) {
     case 0xD1:
+        // 0x80 idle control off; 0x40 throttle reset: the stop is learned anew; 0x08 the learned idle values
+        // are dropped (the second step of an adaptation reset).
         EngineModel.SetIdleControlOff((value & 0x80) != 0);
+        EngineModel.SetThrottleLearning((value & 0x40) != 0);
+        if (value & 0x08)
+            EngineModel.ResetAdaptation();
         break;
     case 0xD2:
         EngineModel.SetInjectorsOff(value);

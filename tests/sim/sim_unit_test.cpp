@@ -247,6 +247,35 @@ TEST(SimUnit, InjectorSwitchedOffMakesTheEngineRunRough) {
     EXPECT_LT(e.PeriodTicks(95) / ((e.PeriodTicks(90) + e.PeriodTicks(91)) / 2.0), 1.03);
 }
 
+TEST(SimUnit, AdaptationResetAndThrottleLearningInTheSpecialMode) {
+    TSimBench b;
+    ASSERT_TRUE(b.Wake());
+    const TEngineModel& e = b.Unit().Engine();
+    EXPECT_EQ(b.Request(0xE0, 0x00), 0x00);
+    EXPECT_NE(e.Signal(TSignal::AdaptIdleAir), 0) << "nothing happens outside the special mode";
+    b.Request(0xCF, 0xFF);
+    ASSERT_EQ(b.Request(0xC1, 0xFC), 0x03);
+    b.Request(0xE0, 0x00);
+    EXPECT_EQ(e.Signal(TSignal::AdaptIdleAir), 0);
+    EXPECT_EQ(e.Signal(TSignal::AdaptLower), 0);
+
+    // Throttle reset: the stop potentiometer (parameter 45, /51 V) sweeps while the stop is learned.
+    b.Request(0xD1, 0x40);
+    uint8_t low = 255, high = 0;
+    for (int i = 0; i < 60; ++i) {
+        b.Wait(100);
+        uint8_t v = b.Request(0x55, 45).value_or(0);
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+    EXPECT_LT(low, 40);
+    EXPECT_GT(high, 200);
+    b.Request(0xD1, 0x00);
+    b.Wait(100);
+    // The learned stop (1.1 V) plus the idle throttle opening of 2 degrees.
+    EXPECT_NEAR(*b.Request(0x55, 45) / 51.0, 1.1 + 2.0 / 90 * 3.2, 0.03);
+}
+
 TEST(SimUnit, CodingNeedsTheAnswerOfTheUnitsAccessFunction) {
     TSimBench b("hfm");
     ASSERT_TRUE(b.Wake());
