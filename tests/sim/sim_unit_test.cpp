@@ -342,6 +342,11 @@ TEST(SimUnit, LineFaultsOfTheProfile) {
         EXPECT_FALSE(b.Wake()) << "silent for good";
     }
     {
+        TSimBench b = bench("NoiseEveryMs=100\n");
+        // Sent at 100, 200 ... 1900 ms; the one of 2000 ms is still on the wire.
+        EXPECT_EQ(b.Car->Bus().Receive(b.NowMs + 1000).size(), 19u);
+    }
+    {
         TSimBench b = bench("NoEcho=1\n");
         EXPECT_FALSE(b.Wake());
         b.Car->Bus().SetLine(9600, ParityNone);
