@@ -70,6 +70,10 @@ void TBlindLine::Watch(uint8_t value) {
 }
 
 std::vector<TRxByte> TBlindLine::Output(double nowMs) {
+    // The line's time stays at its last event while nothing is due, so that a break recognised later can
+    // still be laid on the line before the byte that revealed it.
+    if (Adapter.NextOutputMs() > nowMs)
+        return {};
     std::vector<TRxByte> out = Adapter.Output(nowMs);
     for (const TRxByte& b : out) {
         LastActivityMs = std::max(LastActivityMs, b.TimeMs);
