@@ -71,8 +71,9 @@ TEST(EngineModel, DriveCycleGivesRoadSpeedGearsAndOverrun) {
         topSpeed = std::max(topSpeed, e.Signal(TSignal::Speed));
         topRpm = std::max(topRpm, e.Signal(TSignal::Rpm));
         cutOff = cutOff || (int(e.Signal(TSignal::Flags25)) & 0x08);
-        if (e.Signal(TSignal::Speed) > 40)
+        if (e.Signal(TSignal::Speed) > 40) {
             EXPECT_GT(e.Signal(TSignal::Rpm), 1200) << "in gear at " << t;
+        }
     }
     EXPECT_NEAR(topSpeed, 90, 2);
     EXPECT_GT(topRpm, 1500);
