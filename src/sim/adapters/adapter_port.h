@@ -43,13 +43,9 @@ public:
     void SetTimeouts(int ReadInterval, int ReadTotalMultiplier, int ReadTotalConstant,
                      int WriteTotalMultiplier, int WriteTotalConstant) override;
 
-    // The car and the adapter behind the port (nullptr before the first successful Open).
-    TSimCar* Car() { return SimCar.get(); }
-    TSimAdapter* Adapter() { return SimAdapter.get(); }
+private:
     // Milliseconds on the car's timeline (0 at the first Open).
     double NowMs() const;
-
-private:
     // Moves what reached the PC into the input queue.
     void Pump();
     int Take(uint8_t* data, int count);

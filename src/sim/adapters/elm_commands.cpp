@@ -1,6 +1,7 @@
 // The commands of the simulated ELM327 firmware: the AT table, the OBD-style hex requests and the
 // extended engine commands.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "sim/adapters/elm_firmware.h"

@@ -36,14 +36,13 @@ public:
     double NextOutputMs() const override;
     bool PassThrough() const override { return KklMode; }
 
-    // The settings that ATZ restores.
+    // The settings that ATZ restores (docs/velmora-sim.md has the defaults).
     struct TSettings {
         bool Echo = true;
         bool Linefeeds = false;
         bool Spaces = true;
         bool Headers = false;
     };
-    const TSettings& Settings() const { return Current; }
     // Whether the engine unit was woken and answers (the firmware's bus session).
     bool Connected() const { return BusUp; }
 

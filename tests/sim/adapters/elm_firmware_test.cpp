@@ -5,6 +5,7 @@
 #include "firmware_rig.h"
 #include "sim/adapters/elm_firmware.h"
 #include "sim/sim_profile.h"
+#include "temp_folder.h"
 
 namespace velmora {
 namespace {
@@ -112,6 +113,25 @@ TEST(ElmFirmware, WakesAUnitThatFellAsleep) {
     EXPECT_EQ(rig.Send("HFMDATAF000\r"), "NO DATA\r\r>");
     EXPECT_EQ(rig.Send("HFMDATAF000\r"), "BUS INIT: ...OK\rRF00027\r\r>");
     EXPECT_TRUE(static_cast<TElmFirmware&>(*rig.Adapter).Connected());
+}
+
+// The firmware tries the usual break, then the shorter one LH units want; a unit that takes neither
+// leaves the bus down.
+TEST(ElmFirmware, TriesTwoBreaksBeforeItGivesUp) {
+    testing::TTempFolder folder;
+    const std::pair<const char*, const char*> cases[] = {
+        {"BreakMinMs=120\nBreakMaxMs=140\n", "BUS INIT: ...OK\r\r>"},
+        {"BreakMinMs=300\nBreakMaxMs=400\n", "BUS INIT: ...ERROR\r\r>"},
+    };
+    for (auto [breaks, answer] : cases) {
+        std::string unit = folder.WriteFile("unit.ini", std::string("[Unit]\nBase=hfm\n") + breaks).string();
+        TFirmwareRig rig(TSimAdapterKind::Elm, unit);
+        rig.Send("ATE0\r");
+        double start = rig.Now;
+        EXPECT_EQ(rig.Send("HFMCONNECT\r"), answer) << breaks;
+        // The first attempt runs its four bytes a second apart before the second break.
+        EXPECT_GT(rig.Now - start, 3000) << breaks;
+    }
 }
 
 // Characters sent at another baud rate are garbage to the firmware: nothing comes back.
