@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "params/builtin_sets.h"
+#include "params/param_ids.h"
 #include "params/unit_codes.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
@@ -152,6 +153,7 @@ void TListParams::LoadBuiltinSet(int unitType, char variantLetter) {
             param->ParseLine(row.Extra);
         Add(std::move(param));
     }
+    AssignParamIds(*this, unitType);
 }
 
 bool TListParams::LoadAddressSet(int unitType, int supplier, int diagIndex) {

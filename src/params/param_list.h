@@ -3,6 +3,7 @@
 // address set. Filled on one thread before it is shared; lookups from any thread afterwards.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -33,12 +34,22 @@ public:
     // P0..P219 and U255..U220. A missing file gives an empty set. A CALC that does not convert stops
     // the load with ConvertError/RangeError; the records read before it stay.
     void LoadIni(const std::filesystem::path& path = {});
-    // Appends the built-in set of the family: LH (unitType 3), EZ (4), HFM/PMS (any other).
+    // Appends the built-in set of the family: LH (unitType 3), EZ (4), HFM/PMS (any other), and gives
+    // the set its identifiers (AssignParamIds).
     void LoadBuiltinSet(int unitType, char variantLetter);
     // Appends the address set that fits the unit; returns false when none fits (the set stays empty).
     bool LoadAddressSet(int unitType, int supplier, int diagIndex);
     // Gives the records their colour rule by number, for the unit that was identified.
     void AssignColorRules(int unitType, int supplier, int diagIndex);
+
+    // --- polling controls (poll_controls.h; worker thread) ---
+    // Holds every record back for `seconds` (see PauseInterval); 0 ends the pause.
+    void PausePolling(int seconds);
+    // On the first record with this number (identifier): SetPoll; false when none matched.
+    bool SetPollByNumber(int number, int32_t interval, int64_t lastTick);
+    bool SetPollById(uint8_t id, int32_t interval, int64_t lastTick);
+    // Clears LastTick and PollInterval of every record: all are read anew.
+    void ResetPolls();
 
     // [HFM] TYPE of ECU.ini names a 2142 unit.
     bool Is2142 = false;
