@@ -3,8 +3,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
-#include <string_view>
 
 #include "sim/adapters/sim_adapter.h"
 #include "sim/sim_car.h"

@@ -1,9 +1,5 @@
-// In-process ports with a simulated adapter between the PC and the simulated car: "SIMELM" an ELM327,
-// "SIMCARSOFT" a CarSoft 7.4 interface, each on an HFM Bosch unit, or on the unit named after a colon
-// ("SIMELM:lh", "SIMCARSOFT:<profile file>"). Like the port "SIM" (the plain cable), reads that would
-// wait sleep through Clock(), so they run under the real clock and under a TManualClock alike. The
-// adapter keeps its state (an ELM327 switched to KKL mode stays so) for the life of the port object.
-// One thread at a time, like every port.
+// In-process ports with a simulated adapter in front of the simulated car: "SIMELM" (an ELM327) and
+// "SIMCARSOFT" (a CarSoft 7.4 interface). One thread at a time, like every port.
 #pragma once
 
 #include <deque>
@@ -20,6 +16,10 @@ namespace velmora {
 constexpr int SimElmPortNumber = 96;
 constexpr int SimCarSoftPortNumber = 95;
 
+// "SIMELM" and "SIMCARSOFT" serve the built-in "hfm" unit, "SIMELM:<unit>" a built-in unit or a profile
+// file. Like the port "SIM", reads that would wait sleep through Clock(), so they run under the real clock
+// and a TManualClock alike. The adapter keeps its state (an ELM327 in KKL mode stays so) for the life of
+// the port object.
 class TSimAdapterPort : public TBasePort {
 public:
     TSimAdapterPort(TSimAdapterKind kind, std::string name);

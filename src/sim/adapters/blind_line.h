@@ -1,13 +1,5 @@
-// The PC's side of an adapter where the line itself cannot be seen: a pseudo-terminal (no break crosses
-// it and the parity bit is not carried) and TCP (no line at all). What the K-line needs is rebuilt:
-// - the wake-up break from its timing pattern: the engine link holds a break, waits, and sends 0xAA
-//   390 ms after the break began, so an 0xAA after at least WakeSilenceMs of silence in both directions
-//   is taken as break-then-0xAA, and a break of BreakMs is laid on the line before it;
-// - the ninth bit of each byte: from mark/space parity where the PC's settings show it (a pseudo-
-//   terminal keeps CMSPAR), else from the byte's place in the exchange: wake-up bytes and the byte after
-//   a command's complement are parameter bytes (space parity), every other byte is a command (8N1).
-// Only while the adapter passes the K-line through; an ELM327 in command mode gets the bytes as they are.
-// One thread at a time.
+// The PC's side of an adapter where the line cannot be seen: a pseudo-terminal (no break crosses it, the
+// parity bit is not carried) and TCP (no line at all). Used by the velmora-sim server's thread.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +16,14 @@ struct TSeenLine {
     bool Mark = false;
 };
 
+// Rebuilds what the K-line needs:
+// - the wake-up break from its timing pattern: the engine link holds a break, waits, and sends 0xAA
+//   390 ms after the break began, so an 0xAA after at least WakeSilenceMs of silence in both directions
+//   is taken as break-then-0xAA, and a break of BreakMs is laid on the line before it;
+// - the ninth bit of each byte: from mark/space parity where the PC's settings show it (a pseudo-
+//   terminal keeps CMSPAR), else from the byte's place in the exchange: wake-up bytes and the byte after
+//   a command's complement are parameter bytes (space parity), every other byte is a command (8N1).
+// Only while the adapter passes the K-line through; an ELM327 in command mode gets the bytes as they are.
 class TBlindLine {
 public:
     static constexpr double WakeSilenceMs = 350;

@@ -1,7 +1,5 @@
-// The simulated CarSoft 7.4 interface: while the PC's line runs at 19200 baud with RTS off, its
-// microcontroller answers the interface's command bytes (the identification exchange FF 00 63 FE FF 04
-// among them) without echo; otherwise it is a plain K-line cable on the car's bus. The answer of each
-// command byte is a row of one table (docs/velmora-sim.md). One thread at a time.
+// The simulated CarSoft 7.4 interface: its command bytes (the identification exchange among them, table
+// in docs/velmora-sim.md) or a plain K-line cable on the car's bus. One thread at a time.
 #pragma once
 
 #include <string_view>
@@ -13,6 +11,8 @@ namespace velmora {
 
 constexpr int CarSoftBaud = 19200;
 
+// While the PC's line runs at 19200 baud with RTS off, the microcontroller answers command bytes without
+// echo; otherwise the K-line passes through.
 class TCarSoftFirmware : public TSimAdapter {
 public:
     explicit TCarSoftFirmware(TKLineBus& bus) : Cable(bus) {}

@@ -1,7 +1,5 @@
-// The firmware of the simulated ELM327 adapter: the standard AT commands, the OBD-style table reads and
-// the extended commands that run the engine protocol on the K-line (HFMCONNECT, HFMDATA, USBKKL).
-// Commands end with CR and are answered with the '>' prompt at the adapter's serial rate (38400 baud);
-// the K-line exchanges behind them take the bus's own time. The texts are listed in docs/velmora-sim.md.
+// The simulated ELM327's firmware: AT commands, OBD-style table reads and the extended commands that run
+// the engine protocol on the K-line (HFMCONNECT, HFMDATA, USBKKL); texts in docs/velmora-sim.md.
 // One thread at a time, like the bus it drives.
 #pragma once
 
@@ -21,6 +19,8 @@ namespace velmora {
 
 constexpr int ElmBaud = 38400;
 
+// Commands end with CR and are answered with the '>' prompt at the adapter's serial rate; the K-line
+// exchanges behind them take the bus's own time.
 class TElmFirmware : public TSimAdapter {
 public:
     // The adapter plugged into `car`: it drives the car's K-line and measures its battery (ATRV). Its

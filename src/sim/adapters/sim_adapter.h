@@ -1,7 +1,6 @@
-// The host side of a simulated adapter: what the PC's UART sends to it (bytes, line settings, RTS,
-// break) and what comes back, each byte stamped with the moment its stop bit reached the PC. The
-// in-process ports and the velmora-sim server drive adapters through this one interface. Times are
-// milliseconds on the car's timeline and never go backwards; one thread at a time.
+// The PC's side of a simulated adapter, the one interface through which the in-process ports and the
+// velmora-sim server drive every adapter. Times are milliseconds on the car's timeline and never go
+// backwards; one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +11,8 @@
 
 namespace velmora {
 
+// What the PC's UART sends (bytes, line settings, RTS, break) and what comes back, each byte stamped with
+// the moment its stop bit reached the PC.
 class TSimAdapter {
 public:
     virtual ~TSimAdapter() = default;

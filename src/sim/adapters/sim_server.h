@@ -1,7 +1,5 @@
-// The velmora-sim server: one simulated car behind one simulated adapter, served on a pseudo-terminal
-// (the tester opens the device path as a COM port) or as a WiFi ELM327 on a TCP port (one client at a
-// time; the next may connect when the first has left). The car and the adapter keep running between
-// clients. Runs on the real clock. Start and Run on one thread; Stop from any thread or a signal handler.
+// The velmora-sim server: one simulated car behind one simulated adapter, on a pseudo-terminal or as a
+// WiFi ELM327 on TCP, in real time. Start and Run on one thread; Stop from any thread or a signal handler.
 #pragma once
 
 #include <atomic>
@@ -23,6 +21,8 @@ struct TSimServerOptions {
     int TcpPort = 35000;               // TCP: 0 picks a free port
 };
 
+// The tester opens the pseudo-terminal's device path as a COM port. TCP takes one client at a time; the
+// next may connect when the first has left. The car and the adapter keep running between clients.
 class TSimServer {
 public:
     TSimServer();

@@ -1,10 +1,7 @@
 // End to end, in real time: the server on a pseudo-terminal opened through the COM port code, and the
-// velmora-sim executable as a WiFi ELM327 on loopback TCP.
-#include <arpa/inet.h>
+// velmora-sim executable as a WiFi ELM327 on loopback TCP reached through the WiFi port.
 #include <csignal>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -14,6 +11,7 @@
 #include "host_recorder.h"
 #include "links/com_port.h"
 #include "links/port_factory.h"
+#include "links/wifi_port.h"
 #include "platform/clock.h"
 #include "sim/adapters/sim_server.h"
 
@@ -106,27 +104,20 @@ public:
     std::string FirstLine;
 };
 
-int Connect(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(port));
-    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    return fd;
-}
-
-// Sends a command and reads to the prompt (at most 10 s).
-std::string Command(int fd, const std::string& text) {
-    EXPECT_EQ(send(fd, text.data(), text.size(), 0), ssize_t(text.size()));
+// Sends a command through the WiFi port and reads to the prompt (at most 10 s), as an ELM327 caller does.
+std::string Command(const std::string& text) {
+    TBasePort& port = *Port();
+    std::string copy = text;
+    EXPECT_TRUE(
+        port.WriteBuf({reinterpret_cast<uint8_t*>(copy.data()), 0, int(copy.size()), int(copy.size())}));
     std::string answer;
-    pollfd p{fd, POLLIN, 0};
     char chunk[256];
-    while (!answer.ends_with('>') && poll(&p, 1, 10000) > 0) {
-        ssize_t got = recv(fd, chunk, sizeof chunk, 0);
-        if (got <= 0)
-            break;
-        answer.append(chunk, size_t(got));
+    TPortBuffer in{reinterpret_cast<uint8_t*>(chunk), 0, 0, sizeof chunk};
+    for (uint32_t start = Clock().TickCount();
+         !answer.ends_with('>') && Clock().TickCount() - start < 10000;) {
+        if (port.ReadBuf(in) == 0)
+            Clock().Sleep(5);
+        answer.append(chunk, size_t(in.Count));
     }
     return answer;
 }
@@ -137,17 +128,20 @@ TEST(SimServer, ServesAWiFiElm327ToOneClientAfterAnother) {
     int port = std::stoi(server.FirstLine.substr(10));
     ASSERT_GT(port, 0);
 
-    int first = Connect(port);
-    EXPECT_EQ(Command(first, "ATE0\r"), "ATE0\rOK\r\r>");
-    EXPECT_EQ(Command(first, "0100\r"), "BUS INIT: ...OK\r41 00 00 00 00 00\r\r>");
-    std::string data = Command(first, "HFMDATAF000\r");
+    testing::THostRecorder host;
+    SetWiFiSettings({"127.0.0.1", port});
+    ASSERT_TRUE(CreatePort(9600, "WIFI")) << host.LogText();
+    EXPECT_EQ(Command("ATE0\r"), "ATE0\rOK\r\r>");
+    EXPECT_EQ(Command("0100\r"), "BUS INIT: ...OK\r41 00 00 00 00 00\r\r>");
+    std::string data = Command("HFMDATAF000\r");
     EXPECT_TRUE(data.starts_with("RF000") && data.size() == 10) << data;
-    close(first);
+    FreePort();
 
     // The adapter keeps its settings and its bus session for the next client.
-    int second = Connect(port);
-    EXPECT_EQ(Command(second, "HFMDATAF000\r"), data);
-    close(second);
+    ASSERT_TRUE(CreatePort(9600, "WIFI")) << host.LogText();
+    EXPECT_EQ(Command("HFMDATAF000\r"), data);
+    FreePort();
+    SetWiFiSettings({});
 
     int status = server.Terminate();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
