@@ -24,8 +24,13 @@ uint8_t TBlindLine::ParityOf(const TSeenLine& seen) const {
 }
 
 void TBlindLine::HostByte(uint8_t value, double atMs, const TSeenLine& seen) {
+    int baud = seen.Baud > 0 ? seen.Baud : Adapter.PassThrough() ? 9600 : OwnBaud;
+    // The rate first: it may decide whether the adapter passes the line through (the CarSoft interface).
+    if (baud != LineBaud) {
+        Adapter.HostLine(baud, uint8_t(std::max(LineParity, 0)), atMs);
+        LineBaud = baud;
+    }
     bool passThrough = Adapter.PassThrough();
-    int baud = seen.Baud > 0 ? seen.Baud : passThrough ? 9600 : OwnBaud;
     uint8_t parity = ParityNone;
     if (passThrough) {
         if (value == WakeByte && atMs - LastActivityMs >= WakeSilenceMs) {
@@ -37,9 +42,8 @@ void TBlindLine::HostByte(uint8_t value, double atMs, const TSeenLine& seen) {
         ParityVisible = ParityVisible || seen.MarkSpace;
         parity = ParityOf(seen);
     }
-    if (baud != LineBaud || parity != LineParity) {
+    if (parity != LineParity) {
         Adapter.HostLine(baud, parity, atMs);
-        LineBaud = baud;
         LineParity = parity;
     }
     Adapter.HostByte(value, atMs);

@@ -45,6 +45,7 @@ std::string Hex(uint8_t value) {
 } // namespace
 
 const TElmFirmware::TAtCommand TElmFirmware::AtCommands[] = {
+    {"", TAtAction::Attention},
     {"Z", TAtAction::Reset},
     {"WS", TAtAction::WarmStart},
     {"D", TAtAction::Defaults},
@@ -79,6 +80,9 @@ void TElmFirmware::RunAt(std::string_view name, double atMs) {
         at += found->Action == TAtAction::Reset ? ResetMs : WarmStartMs;
         PutLine("", at);
         PutLine(Banner, at);
+        break;
+    case TAtAction::Attention:
+        PutLine("OK", at);
         break;
     case TAtAction::Defaults:
         Current = TSettings{};

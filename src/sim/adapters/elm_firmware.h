@@ -47,7 +47,16 @@ public:
     bool Connected() const { return BusUp; }
 
 private:
-    enum class TAtAction : uint8_t { Reset, WarmStart, Defaults, Identify, Voltage, ProtocolClose, Flag };
+    enum class TAtAction : uint8_t {
+        Attention,
+        Reset,
+        WarmStart,
+        Defaults,
+        Identify,
+        Voltage,
+        ProtocolClose,
+        Flag
+    };
     struct TAtCommand {
         std::string_view Name;
         TAtAction Action;

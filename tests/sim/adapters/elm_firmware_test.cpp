@@ -27,6 +27,7 @@ TEST(ElmFirmware, AnswersCommandsAsTheSettingsAsk) {
         {"ATI", "ELM327 v1.5\r\r>"},
         {"ATL1", "OK\r\n\r\n>"},
         {"ATXYZ", "?\r\n\r\n>"},
+        {"AT", "OK\r\n\r\n>"},
         {"ATL0", "OK\r\r>"},
         {"HELLO", "?\r\r>"},
         {"ATRV", "^1[0-4]\\.[0-9]V\r\r>"},
