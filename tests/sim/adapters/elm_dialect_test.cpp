@@ -1,0 +1,61 @@
+// The tester's ELM327 dialect against the simulated firmware, through the SIMELM port in virtual time.
+#include <optional>
+
+#include <gtest/gtest.h>
+
+#include "adapters/elm_command.h"
+#include "host_recorder.h"
+#include "links/port_factory.h"
+#include "platform/clock.h"
+#include "sim/adapters/adapter_port.h"
+
+namespace velmora {
+namespace {
+
+class ElmDialectTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterSimAdapterPorts();
+        ASSERT_TRUE(CreatePort(9600, "SIMELM:hfm"));
+        Elm.emplace(
+            *Port(), [this](std::string_view line) { Trace.emplace_back(line); }, Abort, State);
+    }
+    void TearDown() override { FreePort(); }
+
+    testing::THostRecorder Host;
+    TManualClock Manual;
+    TScopedClock Scoped{Manual};
+    std::atomic<bool> Abort{false};
+    TElmState State;
+    std::vector<std::string> Trace;
+    std::optional<TElmContext> Elm;
+};
+
+TEST_F(ElmDialectTest, SetsUpWakesAndReads) {
+    ASSERT_TRUE(ElmInit(*Elm));
+    uint32_t before = Manual.TickCount();
+    ASSERT_TRUE(ElmConnectEngine(*Elm));
+    EXPECT_GE(Manual.TickCount() - before, 390u);
+    std::string answer;
+    ASSERT_TRUE(ElmCommand(*Elm, "HFMDATAF000", answer, 3000));
+    EXPECT_EQ(answer, "RF00027");
+    ASSERT_TRUE(ElmCommand(*Elm, "950D", answer = "", 3000));
+    EXPECT_EQ(answer, "950D40");
+    EXPECT_EQ(State.FailureCount, 0);
+}
+
+// "USBKKL" leaves command mode without a prompt; the adapter then echoes K-line bytes like a cable.
+TEST_F(ElmDialectTest, SwitchesToPlainKLineMode) {
+    ASSERT_TRUE(ElmToKkl(*Elm));
+    TBasePort& port = *Port();
+    port.SetParams(9600, ParityNone, OneStopBit);
+    port.SetTimeouts(0, 1, 300, 0, 0);
+    ASSERT_TRUE(port.WriteByte(0x42));
+    uint8_t echo = 0;
+    TPortBuffer buffer{&echo, 0, 0, 1};
+    EXPECT_EQ(port.ReadBufEx(buffer, 1), 1);
+    EXPECT_EQ(echo, 0x42);
+}
+
+} // namespace
+} // namespace velmora
