@@ -29,7 +29,7 @@ Bytes Read(TBasePort& port, int count) {
 
 // The engine link's wake-up and one request pair, through TComPort on the server's pseudo-terminal.
 TEST(SimServer, WakesAndAnswersThroughAPseudoTerminal) {
-    testing::THostRecorder host; // the pseudo-terminal may refuse parity: its boxes land here
+    testing::THostRecorder host;
     TSimServer server;
     std::string error;
     ASSERT_TRUE(server.Start({.Unit = "hfm"}, error)) << error;
@@ -55,6 +55,13 @@ TEST(SimServer, WakesAndAnswersThroughAPseudoTerminal) {
     port.SetParity(ParitySpace);
     ASSERT_TRUE(port.WriteByte(0x00));
     EXPECT_EQ(Read(port, 2), (Bytes{0x00, 0x27}));
+    // The space parity set through termios reaches the server: a lone address above 0x40 is the HFM's
+    // RAM read, answered with its value rather than taken as a command.
+    ASSERT_TRUE(port.WriteByte(0x41));
+    Bytes lone = Read(port, 2);
+    ASSERT_EQ(lone.size(), 2u);
+    EXPECT_NE(lone[1], 0xFF - 0x41);
+    EXPECT_EQ(host.Boxes(), std::vector<std::string>{});
 
     FreePort();
     server.Stop();
