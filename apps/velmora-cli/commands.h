@@ -1,5 +1,6 @@
-// The subcommands of velmora-cli. Each takes the arguments after its name and returns the exit code:
-// 0 done, 1 the input did not convert, 2 the command line was wrong.
+// The subcommands of velmora-cli. Each takes the arguments after its name (and the options before it)
+// and returns the exit code: 0 done, 1 the input did not convert or the unit could not be identified,
+// 2 the command line was wrong.
 #pragma once
 
 #include <span>
@@ -9,6 +10,7 @@ namespace velmora {
 
 constexpr int ExitOk = 0;
 constexpr int ExitBadInput = 1;
+constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
 
 struct TCommand {
@@ -19,5 +21,7 @@ struct TCommand {
 
 // calc --type T --calc TEXT [--name N] [--mask M] [--izm U] B0 [B1 B2 B3]
 int RunCalc(std::span<char* const> args);
+// [--port PORT] [--adapter K|C|E] [--elm-as-kkl] [--wifi HOST:PORT] ident
+int RunIdent(std::span<char* const> args);
 
 } // namespace velmora

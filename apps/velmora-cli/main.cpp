@@ -1,9 +1,14 @@
-// velmora-cli: the command-line entry to the diagnostic core. `velmora-cli [--home DIR] COMMAND ...`
+// velmora-cli: the command-line entry to the diagnostic core.
+// `velmora-cli [--home DIR] [OPTIONS] COMMAND [ARGS]`: options before the command are handed to it
+// with its arguments.
 #include <iostream>
+#include <vector>
 
 #include "commands.h"
 #include "console_host.h"
 #include "platform/program_folders.h"
+#include "sim/adapters/adapter_port.h"
+#include "sim/sim_port.h"
 
 namespace {
 
@@ -15,7 +20,21 @@ constexpr TCommand Commands[] = {
      "    converts raw bytes (decimal or 0x-hex) as a parameter description would and prints the\n"
      "    display text, the value at full precision and the exchange-log text",
      velmora::RunCalc},
+    {"ident",
+     "--port PORT [--adapter K|C|E] [--elm-as-kkl] [--wifi HOST:PORT] ident\n"
+     "    wakes the engine unit, identifies it and prints the log and the identification report;\n"
+     "    PORT is COMn, a device path, FTDI, WIFI, SIM, SIM:<unit or profile>, SIMELM[:<unit>] ...;\n"
+     "    port and adapter default to the settings file, the WiFi address to its WIFI_IP/WIFI_PORT",
+     velmora::RunIdent},
 };
+
+// Options that may stand before the command name, and whether each takes a value.
+struct TGlobalOption {
+    std::string_view Name;
+    bool HasValue;
+};
+constexpr TGlobalOption GlobalOptions[] = {
+    {"--port", true}, {"--adapter", true}, {"--wifi", true}, {"--elm-as-kkl", false}};
 
 void PrintUsage(std::ostream& out) {
     out << "usage: velmora-cli [--home DIR] COMMAND [ARGS]\n\ncommands:\n";
@@ -29,9 +48,28 @@ int main(int argc, char** argv) {
     velmora::InitProgramFolder(argc, argv);
     velmora::TConsoleHost host;
     velmora::SetHost(&host);
+    velmora::RegisterSimPorts();
+    velmora::RegisterSimAdapterPorts();
+
+    // The options in front of the command go to it together with the arguments after its name.
+    std::vector<char*> args;
+    int first = 1;
+    while (first < argc) {
+        const std::string_view arg = argv[first];
+        const TGlobalOption* option = nullptr;
+        for (const TGlobalOption& known : GlobalOptions)
+            option = known.Name == arg ? &known : option;
+        if (!option)
+            break;
+        const int taken = option->HasValue && first + 1 < argc ? 2 : 1;
+        args.insert(args.end(), argv + first, argv + first + taken);
+        first += taken;
+    }
+    std::string_view name = first < argc ? argv[first] : "";
+    if (first < argc)
+        args.insert(args.end(), argv + first + 1, argv + argc);
 
     int exitCode = velmora::ExitUsage;
-    std::string_view name = argc > 1 ? argv[1] : "";
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(std::cout);
         exitCode = velmora::ExitOk;
@@ -40,7 +78,7 @@ int main(int argc, char** argv) {
         for (const TCommand& command : Commands) {
             if (command.Name == name) {
                 found = true;
-                exitCode = command.Run(std::span<char* const>(argv + 2, size_t(argc - 2)));
+                exitCode = command.Run(std::span<char* const>(args.data(), args.size()));
             }
         }
         if (!found) {

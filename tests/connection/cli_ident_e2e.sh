@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# End to end: velmora-cli ident against a velmora-sim server, over a pseudo-terminal (the real termios
+# path) or as a WiFi ELM327 on loopback TCP (the real socket path).
+# usage: cli_ident_e2e.sh pty|wifi|wifi-settings VELMORA_SIM VELMORA_CLI
+set -euo pipefail
+mode=$1 sim=$2 cli=$3
+work=$(mktemp -d)
+simPid=
+cleanup() {
+    if [[ -n $simPid ]]; then
+        kill "$simPid" 2>/dev/null || true
+        wait "$simPid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- velmora-cli output:"; cat "$work/out" 2>/dev/null || true
+    echo "--- velmora-cli errors:"; cat "$work/err" 2>/dev/null || true
+    echo "--- velmora-sim errors:"; cat "$work/sim.err" 2>/dev/null || true
+    exit 1
+}
+
+case $mode in
+pty) "$sim" --unit hfm --pty >"$work/sim.out" 2>"$work/sim.err" & ;;
+wifi | wifi-settings) "$sim" --unit pms-bosch --elm --tcp 127.0.0.1:0 >"$work/sim.out" 2>"$work/sim.err" & ;;
+*) fail "unknown mode $mode" ;;
+esac
+simPid=$!
+
+# The server's first line says where it listens (10 s at most).
+where=
+for _ in $(seq 100); do
+    where=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
+    [[ -n $where ]] && break
+    kill -0 "$simPid" 2>/dev/null || fail "velmora-sim ended before it listened"
+    sleep 0.1
+done
+[[ -n $where ]] || fail "velmora-sim printed no address"
+
+home="$work/home"
+mkdir -p "$home"
+case $mode in
+pty) args=(--port "$where") ;;
+wifi) args=(--port WIFI --adapter E --wifi "$where") ;;
+wifi-settings)
+    printf '[OPTIONS]\r\nWIFI_IP=%s\r\nWIFI_PORT=%s\r\n' "${where%:*}" "${where##*:}" >"$home/velmora-cli.ini"
+    args=(--port WIFI --adapter E)
+    ;;
+esac
+
+status=0
+timeout 60 "$cli" --home "$home" "${args[@]}" ident >"$work/out" 2>"$work/err" || status=$?
+[[ $status == 0 ]] || fail "exit status $status"
+
+expect() { grep -qF -- "$1" "$work/out" || fail "no line \"$1\""; }
+case $mode in
+pty)
+    expect "Принято (ответ): 85"
+    expect "System: HFM"
+    expect "Diagnosis index: 52/01"
+    expect "VIN: WDB124 09 21F123"
+    log="$home/LOGS/B52001.bin"
+    ;;
+wifi | wifi-settings)
+    expect "WIFI connect to $where"
+    expect "System: PMS"
+    expect "Diagnosis index: 45/00"
+    log="$home/LOGS/B45001.bin"
+    ;;
+esac
+expect "Exchange log: $log"
+[[ -s $log ]] || fail "no exchange log $log"
+echo "velmora-cli ident ($mode): ok"
