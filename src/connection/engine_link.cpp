@@ -101,9 +101,10 @@ void TEngineLink::Reset() {
     LastRxTick = Clock().TickCount() - SilentAfterResetMs;
     LastRxMs = 0;
     PostTicks = false;
-    AnswerSeen = false;
     FailureText.clear();
     ElmState = TElmState{};
+    // A stop of the previous connection must not end the waits of this one.
+    UserStop().store(false);
 }
 
 bool TEngineLink::OpenLinkPort() {
@@ -140,7 +141,6 @@ TElmContext TEngineLink::ElmContext() {
 
 void TEngineLink::MarkAnswer() {
     LastRxTick = Clock().TickCount();
-    AnswerSeen = true;
 }
 
 void TEngineLink::PostTick() {
@@ -236,7 +236,7 @@ uint8_t TEngineLink::Request(uint8_t cmd, uint8_t param, bool logIt) {
     if (cmd == 0xF9 && param == 0x00)
         Clock().Sleep(VinPauseMs);
     const uint32_t sinceAnswer = TicksSince(LastRxTick, Clock().TickCount());
-    if (AnswerSeen && sinceAnswer > BigTimeoutMs)
+    if (sinceAnswer > BigTimeoutMs)
         LogT("Большой таймаут обмена: %d мс. Запрос: %.4xh", int(sinceAnswer), unsigned(cmd) * 256 + param);
     if (!CommandLeftOut(Ident.UnitType, Ident.Supplier, cmd, param)) {
         SendByte(cmd, true);

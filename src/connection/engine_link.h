@@ -60,8 +60,8 @@ public:
     // The message of the last failed open or wake-up, for whoever ends the connection.
     std::string FailureText;
 
-    // Clears the link and identification state; the first request after it never reports a big
-    // time-out, and the link counts as silent for 10000 ms.
+    // Clears the link and identification state and the user-stop flag. The link counts as silent
+    // (10000 ms) until the wake-up marks its answer, so the first request never reports a big time-out.
     void Reset();
 
     // Creates and opens the port at 9600 baud, 8N1, read time-outs 300 ms + 1 ms/byte; with an ELM327
@@ -104,7 +104,6 @@ private:
 
     TExchangeLog& Log;
     TElmState ElmState;
-    bool AnswerSeen = false; // a wake-up or an answer since the reset
 };
 
 } // namespace velmora

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "host_recorder.h"
 #include "links/port_factory.h"
 #include "params/ecu_param.h"
+#include "params/param_list.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
 #include "sim/adapters/adapter_port.h"
@@ -91,6 +93,7 @@ TEST_F(EngineLinkTest, WakeUpVerdictsFollowWhatCameBack) {
         if (c.Awake) {
             EXPECT_EQ(CountLines(logs, "Connect time"), 1);
             EXPECT_NE(Link.Ident.UnitType, UnitUnknown) << "identified after the wake-up";
+            EXPECT_EQ(CountLines(logs, "Внимание! Принято байт"), 0) << "the break's 0x00 is no extra byte";
         } else {
             EXPECT_EQ(Link.FailureText, c.Verdict);
             EXPECT_EQ(CountLines(logs, c.Verdict), 1);
@@ -312,6 +315,24 @@ TEST_F(ElmLinkTest, TableReadsLogTheirBytesByAddress) {
         }
         EXPECT_EQ(param.RawWord.load(), raw);
     }
+}
+
+TEST_F(ElmLinkTest, TimedRequestReadsAScreenParameterWhole) {
+    ASSERT_TRUE(OpenElm("hfm", true));
+    ASSERT_TRUE(Link.WakeUp());
+    TListParams screen;
+    auto battery = std::make_unique<TECUparam>(1);
+    battery->ParseLine("TYPE=W");
+    battery->SetCmdWord(0x558D);
+    TECUparam& param = *battery;
+    screen.Add(std::move(battery));
+    Link.ParamList = &screen;
+    NewLogBytes();
+    const uint32_t due = Clock().TickCount() + 200;
+    const uint8_t value = Link.RequestTimed(0x55, 0x8D, due, due);
+    EXPECT_GE(Clock().TickCount(), due);
+    EXPECT_EQ(value, uint8_t(param.RawWord.load() & 0xFF));
+    EXPECT_NE(NewLogBytes().find("958D"), std::string::npos) << "one table read, not a pair";
 }
 
 TEST_F(ElmLinkTest, PairModeReadsByteByByte) {

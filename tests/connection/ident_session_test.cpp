@@ -28,8 +28,9 @@ protected:
         RegisterSimAdapterPorts();
     }
 
-    std::string Profile(const std::string& name, const std::string& text) {
-        return "SIM:" + Folder.WriteFile(name + ".ini", text).string();
+    // The port of a profile written to the program folder, behind a plain cable or `kind`.
+    std::string Profile(const std::string& name, const std::string& text, const std::string& kind = "SIM") {
+        return kind + ":" + Folder.WriteFile(name + ".ini", text).string();
     }
     TIdentOutcome Run(const std::string& port, char adapter = 'K') {
         TExchangeLog log;
@@ -166,12 +167,38 @@ TEST_F(IdentSessionTest, FailuresFreeThePortAndKeepTheLog) {
     EXPECT_TRUE(Logged("StopOnError: 0x0"));
 }
 
-TEST_F(IdentSessionTest, ElmAdapterSession) {
-    const TIdentOutcome outcome = Run("SIMELM:lh", 'E');
-    EXPECT_TRUE(outcome.Identified) << outcome.Reason << "\n" << Host.LogText();
-    EXPECT_EQ(Ident.UnitType, UnitLh);
-    EXPECT_EQ(LogName, "LH44001.bin");
-    EXPECT_TRUE(Logged("System: LH"));
+TEST_F(IdentSessionTest, AdapterKinds) {
+    struct TCase {
+        const char* Port;
+        char Adapter;
+        bool ElmAsKkl;
+        int UnitType;
+        const char* LogName;
+    };
+    const TCase cases[] = {
+        {"SIMELM:lh", 'E', false, UnitLh, "LH44001.bin"},
+        {"SIMELM:hfm-new", 'E', true, UnitHfm, "B62001.bin"},
+        {"SIMCARSOFT:pms", 'C', false, UnitPms, "S61001.bin"}, // at 9600 baud the interface is a cable
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Port);
+        TExchangeLog log;
+        TEngineLink link(log);
+        const TIdentOutcome outcome = RunIdentSession(link, log, {c.Port, c.Adapter, c.ElmAsKkl});
+        EXPECT_TRUE(outcome.Identified) << outcome.Reason << "\n" << Host.LogText();
+        EXPECT_EQ(link.Ident.UnitType, c.UnitType);
+        EXPECT_EQ(log.LogName(), c.LogName);
+        EXPECT_EQ(link.UseElmTables, c.Adapter == 'E' && !c.ElmAsKkl);
+        EXPECT_EQ(Port(), nullptr);
+    }
+}
+
+TEST_F(IdentSessionTest, ElmAdapterThatCannotWakeTheUnit) {
+    const TIdentOutcome outcome = Run(Profile("silent", "[Unit]\nBase=hfm\nBreakMinMs=300\n", "SIMELM"), 'E');
+    EXPECT_FALSE(outcome.Identified);
+    // The adapter reports its failed bus start as an answer; the first request then finds no unit.
+    EXPECT_EQ(outcome.Reason, "0x0800 Ошибка обмена с ELM327");
+    EXPECT_EQ(Port(), nullptr);
 }
 
 } // namespace
