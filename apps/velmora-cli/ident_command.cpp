@@ -47,8 +47,10 @@ bool ParseWiFi(std::string_view text, TWiFiSettings& settings) {
     return true;
 }
 
+// The first Ctrl+C asks the link to stop; a second one ends the tool at once.
 extern "C" void OnInterrupt(int) {
     UserStop().store(true);
+    std::signal(SIGINT, SIG_DFL);
 }
 
 } // namespace

@@ -22,6 +22,8 @@ std::string StopOnError(const TEngineLink& link, const std::string& reason) {
 
 TIdentOutcome RunIdentSession(TEngineLink& link, TExchangeLog& log, const TIdentOptions& options) {
     TIdentOutcome outcome;
+    // As the connect command does: the log starts as "tmp001.bin" until the unit is named.
+    log.ClearLogName();
     log.EnableLog();
     link.Reset();
     link.PortName = options.PortName;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End to end: velmora-cli ident against a velmora-sim server, over a pseudo-terminal (the real termios
 # path) or as a WiFi ELM327 on loopback TCP (the real socket path).
-# usage: cli_ident_e2e.sh pty|wifi|wifi-settings VELMORA_SIM VELMORA_CLI
+# "silent" serves a unit that never wakes: the tool must fail with the reason.
+# usage: cli_ident_e2e.sh pty|silent|wifi|wifi-settings VELMORA_SIM VELMORA_CLI
 set -euo pipefail
 mode=$1 sim=$2 cli=$3
 work=$(mktemp -d)
@@ -25,6 +26,10 @@ fail() {
 
 case $mode in
 pty) "$sim" --unit hfm --pty >"$work/sim.out" 2>"$work/sim.err" & ;;
+silent)
+    printf '[Unit]\nBase=hfm\nBreakMinMs=300\n' >"$work/silent.ini"
+    "$sim" --unit "$work/silent.ini" --pty >"$work/sim.out" 2>"$work/sim.err" &
+    ;;
 wifi | wifi-settings) "$sim" --unit pms-bosch --elm --tcp 127.0.0.1:0 >"$work/sim.out" 2>"$work/sim.err" & ;;
 *) fail "unknown mode $mode" ;;
 esac
@@ -43,7 +48,7 @@ done
 home="$work/home"
 mkdir -p "$home"
 case $mode in
-pty) args=(--port "$where") ;;
+pty | silent) args=(--port "$where") ;;
 wifi) args=(--port WIFI --adapter E --wifi "$where") ;;
 wifi-settings)
     printf '[OPTIONS]\r\nWIFI_IP=%s\r\nWIFI_PORT=%s\r\n' "${where%:*}" "${where##*:}" >"$home/velmora-cli.ini"
@@ -53,6 +58,13 @@ esac
 
 status=0
 timeout 60 "$cli" --home "$home" "${args[@]}" ident >"$work/out" 2>"$work/err" || status=$?
+if [[ $mode == silent ]]; then
+    [[ $status == 1 ]] || fail "exit status $status, wanted 1"
+    grep -qF "ОШИБКА! ECU не отвечает!" "$work/out" || fail "no verdict in the log"
+    grep -qF "velmora-cli ident: ОШИБКА! ECU не отвечает!" "$work/err" || fail "no reason on stderr"
+    echo "velmora-cli ident ($mode): ok"
+    exit 0
+fi
 [[ $status == 0 ]] || fail "exit status $status"
 
 expect() { grep -qF -- "$1" "$work/out" || fail "no line \"$1\""; }
