@@ -63,6 +63,8 @@ TProgramSettings ReadProgramSettings(const TIniFile& ini) {
     std::string language = Upper(ini.ReadString(SettingsSection, "LANGUAGE", "R"));
     if (language == "E" || language == "D" || language == "R")
         s.Language = language[0];
+    s.WiFiAddress = ini.ReadString(SettingsSection, "WIFI_IP", s.WiFiAddress);
+    s.WiFiPort = ini.ReadInteger(SettingsSection, "WIFI_PORT", s.WiFiPort);
     return s;
 }
 
@@ -87,6 +89,11 @@ bool SaveDisplaySettings(TIniFile& ini, const TProgramSettings& settings) {
     ok &= ini.WriteBool(SettingsSection, "STATUS_SMART_SHOW", settings.StatusSmartShow);
     ok &= ini.WriteString(SettingsSection, "LANGUAGE", std::string(1, settings.Language));
     return ok;
+}
+
+bool SaveWiFiSettings(TIniFile& ini, const std::string& address, int port) {
+    return ini.WriteString(SettingsSection, "WIFI_IP", address) &&
+           ini.WriteInteger(SettingsSection, "WIFI_PORT", port);
 }
 
 bool SystemLocaleIsRussian() {

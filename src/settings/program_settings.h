@@ -29,6 +29,8 @@ struct TProgramSettings {
     bool SmartEcuScan = false;
     char Adapter = 'S'; // 'K', 'C', 'E'; the default 'S' counts as a plain K-line cable
     char Language = 'R';
+    std::string WiFiAddress = "192.168.0.10"; // the WiFi ELM327's IPv4 address
+    int WiFiPort = 35000;                     // and its TCP port
 };
 
 // Reads every key in the order the window reads them; a missing key (or file) takes its default.
@@ -48,6 +50,9 @@ bool SaveSessionSettings(TIniFile& ini, const TSessionSettings& session, bool cl
 // The settings dialog's values: PRM_FONT_SIZE, VALUE_FONT_SIZE, STATUS_FONT_SIZE, STATUS_SMART_SHOW,
 // LANGUAGE.
 bool SaveDisplaySettings(TIniFile& ini, const TProgramSettings& settings);
+
+// WIFI_IP and WIFI_PORT, chosen in the port dialog.
+bool SaveWiFiSettings(TIniFile& ini, const std::string& address, int port);
 
 // Whether the user's locale (LC_ALL, LC_MESSAGES, LANG in that order) is Russian. Russian texts are
 // shown only on a Russian system; elsewhere the language falls back to English.

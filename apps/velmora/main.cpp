@@ -1,0 +1,32 @@
+// velmora: the window program. The program folder first, then the simulated car's ports, the window
+// host and the main window; on a first run the port is the simulated car, so everything can be tried
+// without one.
+#include <QApplication>
+
+#include "platform/host.h"
+#include "platform/program_folders.h"
+#include "sim/adapters/adapter_port.h"
+#include "sim/sim_port.h"
+#include "ui/connection_control.h"
+#include "ui/main_form.h"
+#include "ui/qt_host.h"
+
+int main(int argc, char** argv) {
+    using namespace velmora;
+    InitProgramFolder(argc, argv);
+    RegisterSimPorts();
+    RegisterSimAdapterPorts();
+
+    QApplication app(argc, argv);
+    TQtHost host;
+    SetHost(&host);
+    TNoConnection connection;
+    int result = 0;
+    {
+        TMainForm form(connection, "SIM");
+        form.show();
+        result = app.exec();
+    }
+    SetHost(nullptr);
+    return result;
+}

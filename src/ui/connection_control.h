@@ -1,0 +1,63 @@
+// What the main window asks of the engine connection: start it on "Connect", stop it, and the few
+// facts the window's message handlers read back. The worker implements it; until it exists the window
+// uses TNoConnection, which says so in the log. Window thread only.
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+class TListParams;
+
+struct TConnectOptions {
+    bool CarSoft = false;     // the CarSoft 7.4 interface
+    bool Elm327 = false;      // an ELM327 adapter
+    bool ElmCommands = false; // the ELM327 in its own command mode (not as a plain cable)
+    bool ActivationVisible = false;
+    int ConnectLostTime = 0; // ms; the worker replaces values outside 700-1500
+    int IdleTime = 0;        // ms
+    std::string IdleCmd;
+    bool WordCorrection = false;
+    bool SmartEcuScan = false;
+    std::string Client;
+    int KLineBreakMs = 160; // wake-up break; 130 ms for LH units
+};
+
+class TConnectionControl {
+public:
+    virtual ~TConnectionControl() = default;
+    virtual void Start(const std::string& portName, char adapterKind, const TConnectOptions& options) = 0;
+    virtual void Stop() = 0;
+    virtual bool IsAlive() const = 0;
+    // Whether the engine unit answered its identification (read on ECU ready, WM_USER+2).
+    virtual bool EcuConnected() const = 0;
+    // The parameter set of the connection, or nullptr before one is loaded.
+    virtual const TListParams* Params() const = 0;
+    // The name of the exchange log the connection writes (CM_SHOW_MESSAGE 240).
+    virtual std::string LogFileName() const = 0;
+    // The word-correction switch of the menu, also while a connection runs.
+    virtual void SetWordCorrection(bool on) = 0;
+    // Sets the worker's next state to normal polling (key P, every tab change); only while alive.
+    virtual void RequestPolling() = 0;
+    // The background-reading switch (1 on, 0 off); the worker answers with WM_USER+18.
+    virtual void SetBackgroundReading(int on) = 0;
+    // Holds background reads off for `ms` (double-click on the status panel or the rate label).
+    virtual void DeferBackgroundReads(int ms, bool keep) = 0;
+};
+
+// No engine connection in this build yet: Start reports that in the log, nothing runs.
+class TNoConnection : public TConnectionControl {
+public:
+    void Start(const std::string& portName, char adapterKind, const TConnectOptions& options) override;
+    void Stop() override {}
+    bool IsAlive() const override { return false; }
+    bool EcuConnected() const override { return false; }
+    const TListParams* Params() const override { return nullptr; }
+    std::string LogFileName() const override { return {}; }
+    void SetWordCorrection(bool) override {}
+    void RequestPolling() override {}
+    void SetBackgroundReading(int) override {}
+    void DeferBackgroundReads(int, bool) override {}
+};
+
+} // namespace velmora

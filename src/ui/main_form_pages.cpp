@@ -1,0 +1,50 @@
+// The main window's parameter screens and graph: built when their tab is first shown in a connection,
+// freed when the next connection starts.
+#include <QLayout>
+#include <QTabWidget>
+
+#include "ui/graph_tab.h"
+#include "ui/main_form.h"
+#include "ui/screen_pages.h"
+#include "ui/screen_views.h"
+
+namespace velmora {
+
+TViewList* TMainForm::ShowScreens() {
+    const TListParams* params = Connection.Params();
+    if (!params)
+        return nullptr;
+    if (!Screens->Built())
+        Screens->BuildScreens(*params, {Options.PrmFontSize, Options.ValueFontSize, Options.StatusFontSize,
+                                        Options.StatusSmartShow});
+    TScreenViews* views = Screens->CurrentViews();
+    if (views)
+        views->ResetDisplay();
+    return views;
+}
+
+TViewList* TMainForm::ShowGraph() {
+    const TListParams* params = Connection.Params();
+    if (!params)
+        return nullptr;
+    if (!Graph) {
+        Graph = new TGraphTab(*params, tsGraph);
+        tsGraph->layout()->addWidget(Graph);
+    }
+    Graph->Redraw();
+    return Graph;
+}
+
+void TMainForm::RedrawGraph() {
+    if (Graph)
+        Graph->Redraw();
+}
+
+void TMainForm::FreeScreens() {
+    CurrentViews = nullptr;
+    Screens->Clear();
+    delete Graph;
+    Graph = nullptr;
+}
+
+} // namespace velmora

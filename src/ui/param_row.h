@@ -1,0 +1,53 @@
+// One row of a parameter screen: the value label and the name label, or for a bit parameter (type X)
+// one indicator per shown bit field. The row is the view's display (TParamDisplay). Window thread only.
+#pragma once
+
+#include <QFrame>
+#include <QList>
+#include <memory>
+
+#include "params/visual_param.h"
+
+class QLabel;
+
+namespace velmora {
+
+struct TRowFonts {
+    int PrmFontSize = 12;
+    int ValueFontSize = 12;
+    int StatusFontSize = 12;
+    bool StatusSmartShow = true;
+};
+
+// Position of the first indicator among a row's children (0 is the value label, 1 the name label), as
+// TECUparam::BitControls records it.
+inline constexpr int FirstIndicatorPosition = 2;
+inline constexpr int RowHeight = 30;          // pixels
+inline constexpr int IndicatorWidthStep = 16; // indicator widths are multiples of this (pixels)
+
+// Whether a bit field gets an indicator: not empty, and with the smart status switch on not a
+// placeholder name (only digits, '?', 'S', 's' and '_', such as 23_16, SS24_32 or ?).
+bool ShowsBitField(std::string_view field, bool smartShow);
+
+class TParamRow : public QFrame {
+    Q_OBJECT
+public:
+    // Builds the row for `view` (its parameter's BitControls get the indicator positions) and attaches
+    // the row as the view's display. `width` is the space the zone offers for the indicators (pixels).
+    TParamRow(TVisualParam& view, const TRowFonts& fonts, int width, QWidget* parent = nullptr);
+
+    QLabel* ValueLabel() const { return Value; }
+    QLabel* NameLabel() const { return Name; }
+    const QList<QLabel*>& Indicators() const { return IndicatorLabels; }
+    // Grey text for a value read slowly, the normal text colour otherwise.
+    void SetStale(bool stale);
+
+private:
+    void BuildIndicators(TVisualParam& view, const TRowFonts& fonts, int width);
+
+    QLabel* Value = nullptr;
+    QLabel* Name = nullptr;
+    QList<QLabel*> IndicatorLabels;
+};
+
+} // namespace velmora

@@ -1,0 +1,265 @@
+#include "ui/main_form.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "host_recorder.h"
+#include "lang/dictionary.h"
+#include "platform/ini_file.h"
+#include "platform/program_folders.h"
+#include "sim/sim_port.h"
+#include "temp_folder.h"
+#include "ui_test_support.h"
+
+namespace velmora {
+namespace {
+
+using testing::Child;
+
+// A connection that only records what the window asked of it.
+class TFakeConnection : public TConnectionControl {
+public:
+    void Start(const std::string& port, char kind, const TConnectOptions& options) override {
+        StartedPort = port;
+        StartedKind = kind;
+        Options = options;
+    }
+    void Stop() override { ++Stops; }
+    bool IsAlive() const override { return Alive; }
+    bool EcuConnected() const override { return Ecu; }
+    const TListParams* Params() const override { return &Set; }
+    std::string LogFileName() const override { return "LOGS/HFM_001.bin"; }
+    void SetWordCorrection(bool on) override { WordCorrection = on; }
+    void RequestPolling() override { ++PollRequests; }
+    void SetBackgroundReading(int on) override { Background = on; }
+    void DeferBackgroundReads(int, bool) override {}
+
+    std::string StartedPort;
+    char StartedKind = 0;
+    TConnectOptions Options;
+    int Stops = 0, PollRequests = 0, Background = -1;
+    bool Alive = false, Ecu = false, WordCorrection = false;
+    TListParams Set;
+};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override { RegisterSimPorts(); }
+
+    std::unique_ptr<TMainForm> MakeForm(const std::string& firstRunPort = {}) {
+        return std::make_unique<TMainForm>(Connection, firstRunPort);
+    }
+    void WriteSettings(const std::string& text) { Folder.WriteFile(SettingsFile().filename(), text); }
+
+    testing::TTempFolder Folder;
+    testing::THostRecorder Host;
+    TFakeConnection Connection;
+};
+
+TEST_F(MainFormTest, SettingsWithoutKeysGiveTheDefaults) {
+    WriteSettings("[OPTIONS]\n");
+    auto form = MakeForm("SIM");
+    const TProgramSettings& s = form->Settings();
+    EXPECT_EQ(s.FontSize, 10);
+    EXPECT_EQ(s.PrmFontSize, 12);
+    EXPECT_EQ(s.ValueFontSize, 12);
+    EXPECT_EQ(s.StatusFontSize, 12);
+    EXPECT_TRUE(s.StatusSmartShow);
+    EXPECT_EQ(s.ComLastNum, 20);
+    EXPECT_EQ(s.Adapter, 'S');
+    EXPECT_EQ(s.Language, 'R');
+    // The settings file exists, so this is no first run: no port was chosen.
+    EXPECT_EQ(form->PortName(), "Port ?");
+    EXPECT_EQ(Child<QFrame>(form.get(), "pnlPortWarning")->palette().color(QPalette::Window),
+              QColor(Qt::red));
+    // Only the log and the faults are there before a connection.
+    auto* pg = Child<QTabWidget>(form.get(), "pg");
+    EXPECT_TRUE(pg->isTabVisible(PageMemo));
+    EXPECT_TRUE(pg->isTabVisible(PageError));
+    EXPECT_FALSE(pg->isTabVisible(PageScreens));
+    EXPECT_FALSE(pg->isTabVisible(PageGraph));
+    QString memo = form->LogMemo()->toPlainText();
+    EXPECT_TRUE(memo.contains("Версия 1.45"));
+    EXPECT_TRUE(memo.contains("Программа настроена для работы с обычным адаптером k-line"));
+}
+
+TEST_F(MainFormTest, FirstRunOffersTheSimulatedCar) {
+    auto form = MakeForm("SIM");
+    EXPECT_EQ(form->PortName(), "SIM");
+    EXPECT_NE(Child<QFrame>(form.get(), "pnlPortWarning")->palette().color(QPalette::Window),
+              QColor(Qt::red));
+}
+
+TEST_F(MainFormTest, NonRussianLocaleFallsBackToEnglish) {
+    WriteSettings("[OPTIONS]\nLANGUAGE=R\n");
+    setenv("LANG", "de_DE.UTF-8", 1);
+    auto form = MakeForm();
+    setenv("LANG", "ru_RU.UTF-8", 1);
+    EXPECT_EQ(form->Settings().Language, 'E');
+    EXPECT_FALSE(Child<QCheckBox>(form.get(), "cbErrRus")->isVisibleTo(form.get()));
+    SetLanguage('R');
+}
+
+TEST_F(MainFormTest, ConnectNeedsAPort) {
+    WriteSettings("[OPTIONS]\n");
+    auto form = MakeForm();
+    form->btnConnectClick();
+    ASSERT_FALSE(Host.Boxes().empty());
+    EXPECT_EQ(Host.Boxes().back(), "Необходимо выбрать COM порт!");
+    EXPECT_EQ(Connection.StartedPort, "");
+}
+
+TEST_F(MainFormTest, ConnectHandsThePortAndOptionsToTheConnection) {
+    WriteSettings("[OPTIONS]\nPORT=SIM\nADAPTER=E\nCONNECTLOST_TIME=900\nCHECK_WORD=Y\n");
+    auto form = MakeForm();
+    form->btnConnectClick();
+    EXPECT_EQ(Connection.StartedPort, "SIM");
+    EXPECT_EQ(Connection.StartedKind, 'E');
+    EXPECT_TRUE(Connection.Options.Elm327);
+    EXPECT_TRUE(Connection.Options.ElmCommands);
+    EXPECT_EQ(Connection.Options.ConnectLostTime, 900);
+    EXPECT_TRUE(Connection.Options.WordCorrection);
+}
+
+TEST_F(MainFormTest, ConnectionStateColours) {
+    auto form = MakeForm("SIM");
+    auto* status = Child<QFrame>(form.get(), "pnlStatus");
+    auto* connect = Child<QPushButton>(form.get(), "btnConnect");
+    struct {
+        intptr_t W, L;
+        uint32_t Msg;
+        QColor Colour;
+        bool Enabled;
+    } rows[] = {{1, 1, WM_USER + 1, QColor(0, 0x80, 0), false},
+                {1, 0, WM_USER + 1, QColor(0x80, 0, 0), false},
+                {0, 0, WM_USER + 3, QColor(0xFF, 0, 0), true}};
+    for (const auto& row : rows) {
+        form->HandleMessage(row.Msg, row.W, row.L);
+        EXPECT_EQ(status->palette().color(QPalette::Window), row.Colour) << row.Msg << " " << row.L;
+        EXPECT_EQ(connect->isEnabled(), row.Enabled);
+    }
+}
+
+TEST_F(MainFormTest, RateAndEngineModeLabel) {
+    auto form = MakeForm("SIM");
+    auto* reaction = Child<QLabel>(form.get(), "labReaction");
+    form->HandleMessage(WM_USER + 18, 1, 0);
+    form->HandleMessage(WM_USER + 4, 10000, 0);
+    form->HandleMessage(WM_USER + 4, 10200, 0);
+    EXPECT_EQ(reaction->text(), "0"); // 1 answer over 10 s at the first update
+    form->HandleMessage(WM_USER + 4, 10500, 0);
+    EXPECT_EQ(reaction->text(), "4"); // 2 answers in 500 ms
+
+    form->HandleMessage(WM_USER + 14, 4, 104);
+    EXPECT_EQ(reaction->text(), "Наблюдение 104");
+    form->HandleMessage(WM_USER + 4, 11000, 0);
+    EXPECT_EQ(reaction->text(), "Наблюдение 104"); // no rate while a mode is shown
+
+    form->HandleMessage(WM_USER + 14, 32, 0);
+    EXPECT_TRUE(form->LogMemo()->toPlainText().contains("ГОТОВ К РАБОТЕ!"));
+}
+
+TEST_F(MainFormTest, ShowMessageCodes) {
+    auto form = MakeForm("SIM");
+    form->HandleMessage(WM_USER + 17, 240, 0);
+    EXPECT_EQ(Child<QLabel>(form.get(), "labLogFile")->text(), "LOGS/HFM_001.bin");
+    EXPECT_TRUE(form->LogMemo()->toPlainText().contains("Log: LOGS/HFM_001.bin"));
+    form->HandleMessage(WM_USER + 17, 7, 0);
+    ASSERT_FALSE(Host.Boxes().empty());
+    EXPECT_EQ(Host.Boxes().back(), "Вызов CM_SHOW_MESSAGE не определен!");
+    form->HandleMessage(WM_USER + 17, 1, 0);
+    EXPECT_EQ(Host.Boxes().back(), "Необходимо выключить зажигание и выждать >10 секунд!\n\rПосле включить "
+                                   "зажигание и нажать кнопку [Connect]!");
+}
+
+TEST_F(MainFormTest, LogSavesKeepTheirNumberUntilCleared) {
+    Folder.WriteFile("LOGS/log001.txt", "older\n");
+    auto form = MakeForm("SIM");
+    form->PanelLogClick(true);
+    EXPECT_EQ(std::filesystem::path(form->LogSaveFile()).filename(), "log002.txt");
+    form->LogMemo()->appendPlainText("more");
+    form->PanelLogClick(true);
+    EXPECT_EQ(std::filesystem::path(form->LogSaveFile()).filename(), "log002.txt");
+    EXPECT_NE(Folder.ReadFile("LOGS/log002.txt").find("more"), std::string::npos);
+    form->PanelLogClick(false);
+    EXPECT_TRUE(form->LogMemo()->toPlainText().isEmpty());
+    form->PanelLogClick(true);
+    EXPECT_EQ(std::filesystem::path(form->LogSaveFile()).filename(), "log003.txt");
+    // CM_SHOW_MESSAGE 128 saves the same way.
+    form->HandleMessage(WM_USER + 17, 128, 0);
+    EXPECT_EQ(std::filesystem::path(form->LogSaveFile()).filename(), "log003.txt");
+}
+
+TEST_F(MainFormTest, LogGoesToTheClientsFolder) {
+    Folder.WriteFile("CLIENTS/Ivanov/check.txt", "");
+    WriteSettings("[OPTIONS]\nCLIENT=Ivanov\nPORT=SIM\n");
+    auto form = MakeForm();
+    EXPECT_EQ(form->Client(), "Ivanov");
+    form->PanelLogClick(true);
+    EXPECT_EQ(std::filesystem::path(form->LogSaveFile()), Folder.Path() / "LOGS/Ivanov/log001.txt");
+}
+
+TEST_F(MainFormTest, ClientWithoutFolderIsDropped) {
+    Folder.WriteFile("CLIENTS/Other/check.txt", "");
+    WriteSettings("[OPTIONS]\nCLIENT=Gone\n");
+    auto form = MakeForm();
+    EXPECT_EQ(form->Client(), "");
+    EXPECT_TRUE(Child<QPushButton>(form.get(), "btnClient")->isVisibleTo(form.get()));
+}
+
+TEST_F(MainFormTest, WordCorrectionOnlyOnYes) {
+    auto form = MakeForm("SIM");
+    Host.AnswerNextBoxes({TMsgResult::No, TMsgResult::Yes, TMsgResult::Cancel});
+    form->WordCorrectionClick();
+    EXPECT_FALSE(Connection.WordCorrection);
+    form->WordCorrectionClick();
+    EXPECT_TRUE(Connection.WordCorrection);
+    form->WordCorrectionClick();
+    EXPECT_TRUE(Connection.WordCorrection);
+    EXPECT_NE(Host.Boxes().back().find("Включить коррекцию ?"), std::string::npos);
+}
+
+TEST_F(MainFormTest, SavingWritesThePortOnlyWhenNotClosing) {
+    auto form = MakeForm("SIM");
+    form->SaveSettings(true);
+    TIniFile ini(SettingsFile());
+    EXPECT_FALSE(ini.KeyExists("OPTIONS", "PORT"));
+    EXPECT_EQ(ini.ReadString("OPTIONS", "RUSTEXTERR", ""), "N");
+    form->SaveSettings(false);
+    EXPECT_EQ(ini.ReadString("OPTIONS", "PORT", ""), "SIM");
+    EXPECT_EQ(ini.ReadInteger("OPTIONS", "COM", 0), 97);
+}
+
+TEST_F(MainFormTest, EcuReadyShowsScreensAndGraphs) {
+    auto form = MakeForm("SIM");
+    auto* pg = Child<QTabWidget>(form.get(), "pg");
+    Connection.Alive = true;
+    Connection.Ecu = true;
+    form->HandleMessage(WM_USER + 2, 0, 0);
+    EXPECT_TRUE(pg->isTabVisible(PageScreens));
+    EXPECT_TRUE(pg->isTabVisible(PageGraph));
+    EXPECT_FALSE(pg->isTabVisible(PageSmooth));
+    EXPECT_GE(Connection.PollRequests, 1);
+
+    Connection.Ecu = false;
+    pg->setCurrentIndex(PageGraph);
+    form->HandleMessage(WM_USER + 2, 0, 0);
+    EXPECT_EQ(pg->currentIndex(), PageMemo);
+    EXPECT_FALSE(pg->isTabVisible(PageScreens));
+}
+
+TEST_F(MainFormTest, StopKeyAndTabChangeWithoutConnection) {
+    auto form = MakeForm("SIM");
+    form->StopClick();
+    EXPECT_TRUE(form->AbortRequested);
+    EXPECT_EQ(Connection.Stops, 1);
+    auto* pg = Child<QTabWidget>(form.get(), "pg");
+    pg->setCurrentIndex(PageError);
+    EXPECT_EQ(pg->currentIndex(), PageMemo); // without a connection the log stays in front
+}
+
+} // namespace
+} // namespace velmora
