@@ -317,6 +317,23 @@ TEST_F(ElmLinkTest, TableReadsLogTheirBytesByAddress) {
     }
 }
 
+TEST_F(ElmLinkTest, TableReadOfAHighByteFirstUnitKeepsTheWord) {
+    ASSERT_TRUE(OpenElm("hfm-new", true));
+    ASSERT_TRUE(Link.WakeUp());
+    ASSERT_TRUE(Link.Ident.HasReversedByteOrder());
+    NewLogBytes();
+    TECUparam param(1);
+    param.ParseLine("TYPE=W");
+    param.SetCmdWord(0x5558);
+    Link.ReadParameter(param);
+    std::string bytes = NewLogBytes();
+    bytes = bytes.substr(bytes.rfind('\n') + 1);
+    ASSERT_EQ(bytes.size(), 8u);
+    ASSERT_NE(bytes[3], bytes[7]) << "equal bytes would not show the order";
+    // The bytes as they came, high byte first; the record gets the same word a cable read gives.
+    EXPECT_EQ(param.RawWord.load(), uint16_t(uint8_t(bytes[3]) << 8 | uint8_t(bytes[7])));
+}
+
 TEST_F(ElmLinkTest, TimedRequestReadsAScreenParameterWhole) {
     ASSERT_TRUE(OpenElm("hfm", true));
     ASSERT_TRUE(Link.WakeUp());
