@@ -1,0 +1,157 @@
+#include "ui/graph.h"
+
+#include <QImage>
+
+#include "host_recorder.h"
+#include "platform/clock.h"
+#include "platform/ini_file.h"
+#include "temp_folder.h"
+#include "ui_test_support.h"
+
+namespace velmora {
+namespace {
+
+const QColor Blue(0, 0, 0xFF);
+const QColor White(Qt::white);
+
+class GraphTest : public ::testing::Test {
+protected:
+    void SetUp() override { Params.Add(testing::MakeParam(5)); }
+
+    // Parameter 5 takes `value` (raw byte) at `tick` ms.
+    void Value(TGraph& graph, uint32_t tick, uint8_t value) {
+        Clock.Advance(tick - Clock.TickCount());
+        Params.FindByNumber(5)->SetData(value, 0, 0, 0);
+        graph.UpdateParam(5);
+    }
+    QColor At(const TGraph& graph, int x, int y) const { return graph.Image().pixelColor(x, y); }
+
+    TManualClock Clock{1000};
+    TScopedClock ClockScope{Clock};
+    TListParams Params;
+};
+
+TEST_F(GraphTest, ScrollIsAWholeNumberOfPixels) {
+    TGraph graph(550, 100, Params, nullptr);
+    EXPECT_EQ(graph.ScreenTimeMs, 10000u);
+    EXPECT_EQ(graph.OneSecondPoints, 55);
+    EXPECT_EQ(graph.ScrollMs, 2200u); // 1800, 2000 and 2200 are whole; the later wins
+    graph.SetScrollTime(3);
+    EXPECT_EQ(graph.ScrollMs, 3200u); // 2800, 3000 and 3200 are whole
+    graph.SetScrollTime(9);           // more than half the screen: a quarter
+    EXPECT_EQ(graph.ScrollMs, 2600u); // 2500 +- 250: 2600 gives 143 pixels exactly
+}
+
+TEST_F(GraphTest, DrawsLinesAndScrollsThePicture) {
+    TGraph graph(100, 51, Params, nullptr);
+    TGraphParam* view = graph.AddParam(5);
+    ASSERT_NE(view, nullptr);
+    view->Color = 0xFF0000; // blue
+    view->RangeLo = 0;
+    view->RangeHi = 100;
+    view->Lines[0] = 80;
+    view->LineCount = 1;
+    graph.ResetGraph();
+
+    Value(graph, 1000, 0);   // x 0, y 50
+    Value(graph, 2000, 100); // x 10, y 0
+    Value(graph, 5000, 50);  // x 40, y 25
+    EXPECT_EQ(At(graph, 0, 50), Blue);
+    EXPECT_EQ(At(graph, 10, 0), Blue);
+    EXPECT_EQ(At(graph, 40, 25), Blue);
+    EXPECT_EQ(At(graph, 60, 45), White);
+    EXPECT_EQ(At(graph, 0, 10), Blue); // the dashed grid line at 80 starts at the left edge
+
+    // The right edge is reached: the picture moves left by 2200 ms = 22 pixels.
+    Value(graph, 11000, 0);
+    EXPECT_EQ(graph.StartTick, 3200u);
+    EXPECT_EQ(At(graph, 18, 25), Blue); // the point of 5000 ms, moved
+    EXPECT_EQ(At(graph, 40, 25), White);
+    EXPECT_EQ(At(graph, 78, 50), Blue); // the new point
+    int gridInStrip = 0;
+    for (int x = 77; x < 100; ++x)
+        gridInStrip += At(graph, x, 10) == Blue;
+    EXPECT_GT(gridInStrip, 5); // the grid is renewed in the cleared strip
+
+    // A jump of more than a screen clears the whole picture; the line starts anew from the next point.
+    Value(graph, 60000, 100);
+    EXPECT_EQ(graph.StartTick, 60000u);
+    EXPECT_EQ(At(graph, 78, 50), White);
+    EXPECT_EQ(At(graph, 0, 0), White);
+    Value(graph, 61000, 100);
+    EXPECT_EQ(At(graph, 0, 0), Blue);
+    EXPECT_EQ(At(graph, 10, 0), Blue);
+}
+
+TEST_F(GraphTest, MinMaxCoversTheLastScreenInEightSlots) {
+    testing::TTempFolder folder;
+    auto file =
+        folder.WriteFile("velmora.ini", "[GRAPH0]\nSCREEN_TIME=8\nSOURCE=5 77\nRANGE5=10 150\nCOLOR5=blue\n");
+    TIniFile ini(file);
+    TGraph graph(80, 51, Params, &ini);
+    ASSERT_EQ(graph.Count(), 1u); // 77 is not in the set
+    EXPECT_EQ(graph.View(0).Color, 0xFF0000u);
+
+    Value(graph, 1000, 0); // below the range: drawn at the bottom and counted as 10
+    Value(graph, 2500, 120);
+    EXPECT_EQ(At(graph, 0, 50), Blue);
+    EXPECT_EQ(graph.MinMaxText(0), "10  120");
+    Value(graph, 9000, 60); // a new window: slot 0 forgets its old values
+    EXPECT_EQ(graph.MinMaxText(0), "60  120");
+    Value(graph, 10500, 70); // slot 1 too
+    EXPECT_EQ(graph.MinMaxText(0), "60  70");
+}
+
+TEST_F(GraphTest, SettingsOfTheIniFile) {
+    Params.Add(testing::MakeParam(6));
+    Params.Add(testing::MakeParam(7));
+    testing::TTempFolder folder;
+    auto file = folder.WriteFile("velmora.ini", "[OPTIONS]\nGRAPHS=2\n"
+                                                "[GRAPH2]\nSOURCE=5 6 7 x\nRANGE5=-40 120\nRANGE6=5 5\n"
+                                                "COLOR6=PINK\nCOLOR7=Green\nLINES7=1,5 2.5 x 3\n");
+    TIniFile ini(file);
+    TGraph graph(100, 51, Params, &ini);
+    ASSERT_EQ(graph.Count(), 3u);
+    EXPECT_EQ(graph.View(0).RangeLo, 0); // the sign ends an empty first run
+    EXPECT_EQ(graph.View(0).RangeHi, 120);
+    EXPECT_EQ(graph.View(1).RangeLo, 5);
+    EXPECT_EQ(graph.View(1).RangeHi, 6);
+    EXPECT_EQ(graph.View(1).Color, 0u);
+    EXPECT_EQ(graph.View(2).Color, 0x008000u);
+    ASSERT_EQ(graph.View(2).LineCount, 3);
+    EXPECT_FLOAT_EQ(graph.View(2).Lines[0], 1.5f);
+    EXPECT_FLOAT_EQ(graph.View(2).Lines[2], 3.0f);
+    EXPECT_EQ(ColorName(0xFF0000), "BLUE");
+    EXPECT_EQ(ColorName(0x123456), "UNKNOWN");
+}
+
+TEST_F(GraphTest, PictureIsSavedAtTheNextScrollUnderFreeNumbers) {
+    testing::TTempFolder folder;
+    testing::THostRecorder host;
+    TGraph graph(100, 51, Params, nullptr);
+    graph.AddParam(5);
+    graph.PictureFolder = [&] { return folder.Path(); };
+    Value(graph, 1000, 10);
+    graph.RequestSave();
+    EXPECT_TRUE(graph.SavePending);
+    auto countBmp = [&] {
+        int n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+            n += entry.path().extension() == ".bmp";
+        return n;
+    };
+    Value(graph, 5000, 10);
+    EXPECT_EQ(countBmp(), 0);
+    Value(graph, 12000, 10); // the scroll saves first
+    EXPECT_FALSE(graph.SavePending);
+    EXPECT_EQ(countBmp(), 1);
+    graph.RequestSave();
+    graph.RequestSave(); // asked again: saved at once
+    EXPECT_EQ(countBmp(), 2);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+        EXPECT_EQ(QImage(QString::fromStdString(entry.path().string())).size(), QSize(100, 51));
+    EXPECT_TRUE(host.Boxes().empty());
+}
+
+} // namespace
+} // namespace velmora
