@@ -1,5 +1,5 @@
 // The simulated K-line seen from the adapter side: the seam on which every simulated adapter (the plain
-// KKL cable of TSimPort, an ELM327 firmware, a CarSoft interface, the velmora-sim server) drives the
+// KKL cable, the ELM327 firmware, the CarSoft interface; in TSimPort or the velmora-sim server) drives the
 // simulated engine unit. Not thread-safe: one thread drives a bus, with times that never go backwards.
 //
 // Timing model (all times are milliseconds on the caller's timeline, e.g. Clock().PerfMs()):

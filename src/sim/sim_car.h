@@ -1,6 +1,6 @@
-// A simulated car: one engine unit, made from a profile, on its K-line bus. The object every simulated
-// adapter starts from: TSimPort (the plain KKL cable in-process), and the ELM327 firmware, the CarSoft
-// interface and the velmora-sim server built on the same bus. One thread at a time.
+// A simulated car: one engine unit, made from a profile, on its K-line bus. The object the in-process
+// port TSimPort and the velmora-sim server start from, with a simulated adapter (plain KKL cable, ELM327,
+// CarSoft interface) on its bus. One thread at a time.
 #pragma once
 
 #include <memory>

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "platform/clock.h"
 #include "platform/host.h"
@@ -16,20 +15,14 @@ namespace {
 // The driver's input buffer, bytes; what arrives beyond it is lost, as on a real port.
 constexpr size_t InputCapacity = 4096;
 
-const char* const VanishedText = "Порт SIM: адаптер отключен";
-
 } // namespace
 
-TSimPort::TSimPort(std::string name) : Name(std::move(name)) {}
+TSimPort::TSimPort(std::string name, TSimAdapterKind kind) : Kind(kind), Name(std::move(name)) {}
 
 TSimPort::~TSimPort() = default;
 
 double TSimPort::NowMs() const {
     return Clock().PerfMs() - OriginMs;
-}
-
-TKLineBus& TSimPort::Line() {
-    return SimCar->Bus();
 }
 
 bool TSimPort::Open(bool ShowErrors, int baud) {
@@ -48,12 +41,13 @@ bool TSimPort::Open(bool ShowErrors, int baud) {
                 Host().MessageBox(text, TMsgKind::Error, TMsgButtons::Ok);
             return false;
         }
+        SimAdapter = MakeSimAdapter(Kind, *SimCar);
         OriginMs = Clock().PerfMs();
     }
     Baud = baud;
     ParityCode = ParityNone;
     StopBitsCode = OneStopBit;
-    Line().SetLine(Baud, ParityCode, StopBitsCode);
+    SimAdapter->HostLine(Baud, ParityCode, StopBitsCode, NowMs());
     Input.clear();
     Opened = true;
     return true;
@@ -70,20 +64,29 @@ void TSimPort::Close() {
 void TSimPort::Pump() {
     if (!Opened)
         return;
-    std::vector<TRxByte> received = Line().Receive(NowMs());
+    std::vector<TRxByte> received = SimAdapter->Output(NowMs());
     // The first N pairs work; the adapter is gone during the next one.
     uint32_t vanishAfter = SimCar->Profile().Faults.VanishAfterRequests;
     if (!Vanished && vanishAfter && SimCar->Unit().PairCount() > vanishAfter)
         Vanished = true;
     if (Vanished) {
         Input.clear();
-        throw PortException(VanishedText);
+        throw PortException(std::string("Порт ") + SimAdapterInfo(Kind).PortPrefix + ": адаптер отключен");
     }
     for (const TRxByte& b : received) {
         if (Input.size() < InputCapacity)
             Input.push_back(b.Value);
         LastArrivalMs = b.TimeMs;
     }
+}
+
+int TSimPort::Take(uint8_t* data, int count) {
+    int n = std::min<int>(int(Input.size()), count);
+    for (int i = 0; i < n; ++i) {
+        data[i] = Input.front();
+        Input.pop_front();
+    }
+    return std::max(n, 0);
 }
 
 int TSimPort::InQueue() {
@@ -97,41 +100,34 @@ void TSimPort::SetParams(int baud, uint8_t parity, uint8_t stopBits) {
     ParityCode = parity;
     StopBitsCode = stopBits;
     if (Opened)
-        Line().SetLine(Baud, ParityCode, StopBitsCode);
+        SimAdapter->HostLine(Baud, ParityCode, StopBitsCode, NowMs());
 }
 
-void TSimPort::SetRTS(bool /*On*/) {
-    // The simulated cable takes its power from the line; RTS changes nothing.
+void TSimPort::SetRTS(bool on) {
+    Pump();
+    if (Opened)
+        SimAdapter->HostRts(on, NowMs());
 }
 
 void TSimPort::SetParity(uint8_t parity) {
-    SetParams(Baud, parity, OneStopBit);
+    SetParams(Baud, parity, StopBitsCode);
 }
 
 bool TSimPort::ReadByte(uint8_t& value) {
     Pump();
-    if (Input.empty())
-        return false;
-    value = Input.front();
-    Input.pop_front();
-    return true;
+    return Take(&value, 1) == 1;
 }
 
 int TSimPort::ReadBuf(TPortBuffer& buffer) {
     Pump();
-    int n = std::min<int>(int(Input.size()), buffer.Size);
-    for (int i = 0; i < n; ++i) {
-        buffer.Data[i] = Input.front();
-        Input.pop_front();
-    }
-    buffer.Count = std::max(n, 0);
+    buffer.Count = buffer.Data ? Take(buffer.Data, buffer.Size) : 0;
     return buffer.Count;
 }
 
 int TSimPort::ReadBufEx(TPortBuffer& buffer, int count) {
     int wanted = std::min(count, buffer.Size);
     buffer.Count = 0;
-    if (wanted <= 0 || !Opened)
+    if (wanted <= 0 || !Opened || !buffer.Data)
         return 0;
     // Windows time-out rules: the total time-out is constant + multiplier x bytes asked for; the interval
     // time-out ends the read when the gap after a received byte grows longer.
@@ -140,16 +136,11 @@ int TSimPort::ReadBufEx(TPortBuffer& buffer, int count) {
     int got = 0;
     for (;;) {
         Pump();
-        while (got < wanted && !Input.empty()) {
-            buffer.Data[got++] = Input.front();
-            Input.pop_front();
-        }
+        got += Take(buffer.Data + got, wanted - got);
         double now = NowMs();
-        if (got == wanted)
+        if (got == wanted || (totalLimit && now >= deadline))
             break;
-        if (totalLimit && now >= deadline)
-            break;
-        double wake = Line().NextEventMs();
+        double wake = SimAdapter->NextOutputMs();
         if (ReadInterval > 0 && got > 0) {
             double intervalEnd = LastArrivalMs + ReadInterval;
             if (now >= intervalEnd)
@@ -169,11 +160,11 @@ int TSimPort::ReadBufEx(TPortBuffer& buffer, int count) {
 
 bool TSimPort::WritePortEx(const uint8_t* data, int length) {
     Pump();
-    if (!Opened)
+    if (!Opened || length < 0 || (length > 0 && !data))
         return false;
     double now = NowMs();
     for (int i = 0; i < length; ++i)
-        Line().Send(data[i], now);
+        SimAdapter->HostByte(data[i], now);
     return true;
 }
 
@@ -188,13 +179,13 @@ bool TSimPort::WriteByte(uint8_t value) {
 void TSimPort::SetCommBreak() {
     Pump();
     if (Opened)
-        Line().SetBreak(true, NowMs());
+        SimAdapter->HostBreak(true, NowMs());
 }
 
 void TSimPort::ClearCommBreak() {
     Pump();
     if (Opened)
-        Line().SetBreak(false, NowMs());
+        SimAdapter->HostBreak(false, NowMs());
 }
 
 void TSimPort::SetTimeouts(int readInterval, int readTotalMultiplier, int readTotalConstant,

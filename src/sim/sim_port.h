@@ -1,7 +1,6 @@
-// The port "SIM": a plain KKL cable on the simulated K-line, in-process. "SIM" is an HFM Bosch unit,
-// "SIM:<unit>" a built-in unit (hfm, pms, lh, ez, ...), "SIM:<file>" a profile file. Reads that would
-// wait sleep through Clock(), so under a TManualClock a whole session runs in virtual time. The unit's
-// model advances lazily, on each port call. One thread at a time, like every port.
+// The in-process ports of the simulated car: "SIM" (a plain KKL cable), "SIMELM" (an ELM327) and
+// "SIMCARSOFT" (a CarSoft 7.4 interface), each alone for the built-in hfm unit or as "<kind>:<unit>" for a
+// built-in unit (hfm, pms, lh, ez, ...) or a profile file. One thread at a time, like every port.
 #pragma once
 
 #include <deque>
@@ -9,13 +8,19 @@
 #include <string>
 
 #include "links/base_port.h"
+#include "sim/adapters/adapter_kind.h"
 #include "sim/sim_car.h"
 
 namespace velmora {
 
+// Reads that would wait sleep through Clock(), so under a TManualClock a whole session runs in virtual
+// time; the car advances lazily, on each port call. The car and the adapter are made at the first Open and
+// live as long as the port object: closing and opening again keeps their state (an ELM327 in KKL mode
+// stays so).
 class TSimPort : public TBasePort {
 public:
-    explicit TSimPort(std::string name = "SIM");
+    // `name` is the whole port name ("SIM:pms"); `kind` the adapter between the PC and the car.
+    explicit TSimPort(std::string name = "SIM", TSimAdapterKind kind = TSimAdapterKind::Kkl);
     ~TSimPort() override;
 
     bool Open(bool ShowErrors, int Baud) override;
@@ -42,23 +47,26 @@ public:
     double NowMs() const;
 
 private:
-    TKLineBus& Line();
-    // Moves what reached the receiver into the input queue; throws PortException once the adapter has gone.
+    // Moves what reached the PC into the input queue; throws PortException once the adapter has gone.
     void Pump();
+    int Take(uint8_t* data, int count);
 
+    TSimAdapterKind Kind;
     std::string Name;
     std::unique_ptr<TSimCar> SimCar;
+    std::unique_ptr<TSimAdapter> SimAdapter;
     bool Opened = false;
     bool Vanished = false;
     double OriginMs = 0;
-    uint8_t ParityCode = 0;
-    uint8_t StopBitsCode = 0;
+    uint8_t ParityCode = ParityNone;
+    uint8_t StopBitsCode = OneStopBit;
     int ReadInterval = 0, ReadMultiplier = 0, ReadConstant = 0;
     std::deque<uint8_t> Input;
     double LastArrivalMs = 0;
 };
 
-// Registers the kind "SIM" with the port factory; the programs call it once at start.
+// Registers every kind ("SIM" 97, "SIMELM" 96, "SIMCARSOFT" 95) with the port factory; the programs call
+// it once at start.
 void RegisterSimPorts();
 
 } // namespace velmora

@@ -7,8 +7,12 @@
 namespace velmora {
 
 void RegisterSimPorts() {
-    RegisterPortKind("SIM", SimPortNumber, "Simulated car",
-                     [](std::string_view name) { return std::make_unique<TSimPort>(std::string(name)); });
+    for (const TSimAdapterInfo& info : SimAdapterKinds()) {
+        TSimAdapterKind kind = info.Kind;
+        RegisterPortKind(info.PortPrefix, info.PortNumber, info.Description, [kind](std::string_view name) {
+            return std::make_unique<TSimPort>(std::string(name), kind);
+        });
+    }
 }
 
 } // namespace velmora

@@ -192,14 +192,127 @@ TEST(SimPort, UnitFallsAsleepWhileNobodyAsks) {
     EXPECT_EQ(port.Car()->Unit().State(), TSimUnit::TState::Asleep);
 }
 
-TEST(SimPort, RegisteredWithThePortFactory) {
+// One call registers every kind; each name makes a TSimPort with its adapter in front of the unit named.
+TEST(SimPort, EveryKindRegisteredWithThePortFactory) {
     RegisterSimPorts();
-    ASSERT_TRUE(CreatePort(9600, "SIM:ez"));
-    auto* sim = dynamic_cast<TSimPort*>(Port());
-    ASSERT_NE(sim, nullptr);
-    EXPECT_TRUE(sim->IsOpen());
-    EXPECT_EQ(sim->Car()->Profile().Family, TSimFamily::EZ);
-    FreePort();
+    struct TCase {
+        const char* Name;
+        int Number;
+        TSimFamily Family;
+    };
+    for (TCase c :
+         {TCase{"SIM:ez", SimPortNumber, TSimFamily::EZ}, TCase{"SIM", SimPortNumber, TSimFamily::HFM},
+          TCase{"SIMELM:pms", SimElmPortNumber, TSimFamily::PMS},
+          TCase{"SIMCARSOFT:lh", SimCarSoftPortNumber, TSimFamily::LH}}) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(PortNameToNumber(c.Name), c.Number);
+        ASSERT_TRUE(CreatePort(9600, c.Name));
+        auto* sim = dynamic_cast<TSimPort*>(Port());
+        ASSERT_NE(sim, nullptr);
+        EXPECT_TRUE(sim->IsOpen());
+        EXPECT_EQ(sim->Car()->Profile().Family, c.Family);
+        FreePort();
+    }
+    EXPECT_FALSE(CreatePort(9600, "SIMELM:no-such-unit"));
+    EXPECT_EQ(Port(), nullptr);
+}
+
+// The stop bits lengthen every frame on the wire, and a parity change keeps them.
+TEST(SimPort, StopBitsLengthenTheFrames) {
+    TManualClock clock;
+    TScopedClock scoped(clock);
+    TSimPort port("SIM:pms");
+    ASSERT_TRUE(port.Open(false, 9600));
+    struct TCase {
+        uint8_t StopBits, Parity;
+        double FrameMs;
+    };
+    for (TCase c :
+         {TCase{OneStopBit, ParityNone, 10 / 9.6}, TCase{TwoStopBits, ParityNone, 11 / 9.6},
+          TCase{TwoStopBits, ParitySpace, 12 / 9.6}, TCase{OneHalfStopBits, ParitySpace, 11.5 / 9.6}}) {
+        port.SetParams(9600, ParityNone, c.StopBits);
+        port.SetParity(c.Parity);
+        port.WriteByte(0x10);
+        EXPECT_NEAR(port.Car()->Bus().NextEventMs() - port.NowMs(), c.FrameMs, 1e-9) << int(c.StopBits);
+        clock.Advance(5);
+        uint8_t echo = 0;
+        EXPECT_TRUE(port.ReadByte(echo));
+        EXPECT_EQ(echo, 0x10);
+    }
+}
+
+class SimAdapterPortTest : public ::testing::Test {
+protected:
+    void SetUp() override { RegisterSimPorts(); }
+    void TearDown() override { FreePort(); }
+
+    // Writes `text` and reads until the prompt or `timeoutMs` of silence, as an ELM327 caller does.
+    std::string Command(std::string_view text, int timeoutMs = 3000) {
+        TBasePort& port = *Port();
+        EXPECT_TRUE(port.WritePortEx(reinterpret_cast<const uint8_t*>(text.data()), int(text.size())));
+        port.SetTimeouts(0, 0, timeoutMs, 0, 0);
+        std::string answer;
+        uint8_t byte = 0;
+        TPortBuffer buffer{&byte, 0, 0, 1};
+        while (port.ReadBufEx(buffer, 1) == 1) {
+            answer += char(byte);
+            if (byte == '>')
+                break;
+        }
+        return answer;
+    }
+
+    TManualClock Manual;
+    TScopedClock Scoped{Manual};
+};
+
+// The port runs in virtual time: a read that waits moves the manual clock by the time the adapter and
+// the K-line need.
+TEST_F(SimAdapterPortTest, ElmPortRunsTheFirmwareOnTheClock) {
+    ASSERT_TRUE(CreatePort(9600, "SIMELM:hfm"));
+    Port()->SetParams(38400, ParityNone, OneStopBit);
+    EXPECT_EQ(Command("ATE0\r"), "ATE0\rOK\r\r>");
+
+    uint32_t before = Manual.TickCount();
+    EXPECT_EQ(Command("HFMCONNECT\r"), "BUS INIT: ...OK\r\r>");
+    uint32_t wake = Manual.TickCount() - before;
+    EXPECT_GE(wake, 390u);
+    EXPECT_LE(wake, 5000u);
+    EXPECT_EQ(Command("HFMDATAF000\r"), "RF00027\r\r>");
+
+    // Nothing on its way: a read gives up after its time-out.
+    before = Manual.TickCount();
+    EXPECT_EQ(Command("", 300), "");
+    EXPECT_EQ(Manual.TickCount() - before, 300u);
+}
+
+TEST_F(SimAdapterPortTest, CarSoftPortIdentifiesAtItsSpeed) {
+    ASSERT_TRUE(CreatePort(9600, "SIMCARSOFT"));
+    TBasePort& port = *Port();
+    port.SetParams(19200, ParityNone, OneStopBit);
+    port.SetRTS(false);
+    EXPECT_TRUE(port.WriteByte(0x63));
+    Manual.Advance(30);
+    uint8_t data[32];
+    TPortBuffer buffer{data, 0, 0, sizeof data};
+    port.ReadBuf(buffer);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size_t(buffer.Count)), "V9.9  16/99");
+}
+
+// The vanishing adapter of a profile takes the ELM327 away too, and the message names the port's kind.
+TEST_F(SimAdapterPortTest, ElmAdapterVanishesAfterItsRequests) {
+    testing::TTempFolder folder;
+    auto file = folder.WriteFile("gone.ini", "[Unit]\nBase=hfm\n[LineFaults]\nVanishAfterRequests=1\n");
+    ASSERT_TRUE(CreatePort(38400, "SIMELM:" + file.string()));
+    EXPECT_EQ(Command("HFMCONNECT\r"), "HFMCONNECT\rBUS INIT: ...OK\r\r>");
+    EXPECT_EQ(Command("HFMDATAF002\r"), "HFMDATAF002\rRF00248\r\r>");
+    try {
+        Command("HFMDATAF003\r");
+        ADD_FAILURE() << "the second pair still worked";
+    } catch (const PortException& e) {
+        EXPECT_STREQ(e.what(), "Порт SIMELM: адаптер отключен");
+    }
+    EXPECT_FALSE(Port()->IsOpen());
 }
 
 } // namespace

@@ -27,7 +27,7 @@ void TBlindLine::HostByte(uint8_t value, double atMs, const TSeenLine& seen) {
     int baud = seen.Baud > 0 ? seen.Baud : Adapter.PassThrough() ? 9600 : OwnBaud;
     // The rate first: it may decide whether the adapter passes the line through (the CarSoft interface).
     if (baud != LineBaud) {
-        Adapter.HostLine(baud, uint8_t(std::max(LineParity, 0)), atMs);
+        Adapter.HostLine(baud, uint8_t(std::max(LineParity, 0)), OneStopBit, atMs);
         LineBaud = baud;
     }
     bool passThrough = Adapter.PassThrough();
@@ -43,7 +43,7 @@ void TBlindLine::HostByte(uint8_t value, double atMs, const TSeenLine& seen) {
         parity = ParityOf(seen);
     }
     if (parity != LineParity) {
-        Adapter.HostLine(baud, parity, atMs);
+        Adapter.HostLine(baud, parity, OneStopBit, atMs);
         LineParity = parity;
     }
     Adapter.HostByte(value, atMs);

@@ -14,16 +14,17 @@ const TCarSoftFirmware::TCommand TCarSoftFirmware::Commands[] = {
     {0x04, "K4", 2},          // select the engine K-line (pin set 4); acknowledged
 };
 
-void TCarSoftFirmware::HostLine(int baud, uint8_t parity, double atMs) {
+void TCarSoftFirmware::HostLine(int baud, uint8_t parity, uint8_t stopBits, double atMs) {
     HostBaud = baud;
     HostParity = parity;
-    Cable.HostLine(baud, parity, atMs);
+    HostStopBits = stopBits;
+    Cable.HostLine(baud, parity, stopBits, atMs);
 }
 
 void TCarSoftFirmware::HostRts(bool on, double atMs) {
     Rts = on;
     // Leaving command mode hands the line back to the PC at its settings.
-    Cable.HostLine(HostBaud, HostParity, atMs);
+    Cable.HostLine(HostBaud, HostParity, HostStopBits, atMs);
 }
 
 void TCarSoftFirmware::HostBreak(bool on, double atMs) {

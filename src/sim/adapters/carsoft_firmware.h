@@ -17,7 +17,7 @@ class TCarSoftFirmware : public TSimAdapter {
 public:
     explicit TCarSoftFirmware(TKLineBus& bus) : Cable(bus) {}
 
-    void HostLine(int baud, uint8_t parity, double atMs) override;
+    void HostLine(int baud, uint8_t parity, uint8_t stopBits, double atMs) override;
     void HostRts(bool on, double atMs) override;
     void HostBreak(bool on, double atMs) override;
     void HostByte(uint8_t value, double atMs) override;
@@ -39,6 +39,7 @@ private:
     TUartOutput Uart{CarSoftBaud};
     int HostBaud = 9600;
     uint8_t HostParity = 0;
+    uint8_t HostStopBits = 0;
     bool Rts = false;
     double InputFree = 0;
 };

@@ -211,7 +211,7 @@ void TElmFirmware::UsbKkl(double atMs) {
     PutLine("EXEC_AS_KKL_MODE", atMs + AnswerDelayMs);
     BusUp = false;
     KklMode = true;
-    Cable.HostLine(HostBaud, HostParity, Uart.FreeMs());
+    Cable.HostLine(HostBaud, HostParity, HostStopBits, Uart.FreeMs());
 }
 
 std::string TElmFirmware::DataText(std::span<const uint8_t> bytes) const {

@@ -18,11 +18,12 @@ TElmFirmware::TElmFirmware(TSimCar& car)
     : Car(car), Bus(car.Bus()), Tester(car.Bus()), Cable(car.Bus()), Cells(LiveCells(car.Profile().LiveMap)) {
 }
 
-void TElmFirmware::HostLine(int baud, uint8_t parity, double atMs) {
+void TElmFirmware::HostLine(int baud, uint8_t parity, uint8_t stopBits, double atMs) {
     HostBaud = baud;
     HostParity = parity;
+    HostStopBits = stopBits;
     if (KklMode)
-        Cable.HostLine(baud, parity, atMs);
+        Cable.HostLine(baud, parity, stopBits, atMs);
 }
 
 void TElmFirmware::HostBreak(bool on, double atMs) {

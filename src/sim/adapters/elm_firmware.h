@@ -28,7 +28,7 @@ public:
     // the car's unit family.
     explicit TElmFirmware(TSimCar& car);
 
-    void HostLine(int baud, uint8_t parity, double atMs) override;
+    void HostLine(int baud, uint8_t parity, uint8_t stopBits, double atMs) override;
     void HostRts(bool, double) override {}
     void HostBreak(bool on, double atMs) override;
     void HostByte(uint8_t value, double atMs) override;
@@ -96,6 +96,7 @@ private:
     TSettings Current;
     int HostBaud = ElmBaud;
     uint8_t HostParity = 0;
+    uint8_t HostStopBits = 0;
     double InputFree = 0; // the moment the last character from the PC arrived
     double BusyUntil = 0; // characters that arrive earlier wait for the command being run
     std::string Line;

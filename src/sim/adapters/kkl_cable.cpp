@@ -8,9 +8,9 @@ double TKklCable::NotBefore(double atMs) const {
     return std::max(atMs, Bus.NowMs());
 }
 
-void TKklCable::HostLine(int baud, uint8_t parity, double /*atMs*/) {
+void TKklCable::HostLine(int baud, uint8_t parity, uint8_t stopBits, double /*atMs*/) {
     // Not run up to atMs first: a break recognised after the fact (TBlindLine) must still fit before it.
-    Bus.SetLine(baud, parity);
+    Bus.SetLine(baud, parity, stopBits);
 }
 
 void TKklCable::HostBreak(bool on, double atMs) {

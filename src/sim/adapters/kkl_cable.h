@@ -11,7 +11,7 @@ class TKklCable : public TSimAdapter {
 public:
     explicit TKklCable(TKLineBus& bus) : Bus(bus) {}
 
-    void HostLine(int baud, uint8_t parity, double atMs) override;
+    void HostLine(int baud, uint8_t parity, uint8_t stopBits, double atMs) override;
     void HostRts(bool, double) override {}
     void HostBreak(bool on, double atMs) override;
     void HostByte(uint8_t value, double atMs) override;

@@ -17,8 +17,9 @@ class TSimAdapter {
 public:
     virtual ~TSimAdapter() = default;
 
-    // The PC's UART settings: baud rate and parity code (0 none ... 4 space).
-    virtual void HostLine(int baud, uint8_t parity, double atMs) = 0;
+    // The PC's UART settings: baud rate, parity code (0 none ... 4 space) and stop-bit code (0 one,
+    // 1 one and a half, 2 two).
+    virtual void HostLine(int baud, uint8_t parity, uint8_t stopBits, double atMs) = 0;
     virtual void HostRts(bool on, double atMs) = 0;
     virtual void HostBreak(bool on, double atMs) = 0;
     // The PC starts sending `value` at atMs (its UART queues it behind the bytes still going out).

@@ -30,7 +30,7 @@ TEST(CarSoftFirmware, IsAPlainCableOutsideItsCommandMode) {
     rig.Adapter->HostRts(true, rig.Now);
     EXPECT_EQ(rig.Send("\x63"), "\x63");
     rig.Adapter->HostRts(false, rig.Now);
-    rig.Adapter->HostLine(9600, 0, rig.Now);
+    rig.Adapter->HostLine(9600, 0, OneStopBit, rig.Now);
     EXPECT_EQ(rig.Send("\x63"), "\x63");
     EXPECT_TRUE(rig.Adapter->PassThrough());
 }

@@ -7,7 +7,7 @@
 #include "host_recorder.h"
 #include "links/port_factory.h"
 #include "platform/clock.h"
-#include "sim/adapters/adapter_port.h"
+#include "sim/sim_port.h"
 
 namespace velmora {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 class ElmDialectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterSimAdapterPorts();
+        RegisterSimPorts();
         ASSERT_TRUE(CreatePort(9600, "SIMELM:hfm"));
         Elm.emplace(
             *Port(), [this](std::string_view line) { Trace.emplace_back(line); }, Abort, State);

@@ -138,9 +138,9 @@ TEST(ElmFirmware, TriesTwoBreaksBeforeItGivesUp) {
 // Characters sent at another baud rate are garbage to the firmware: nothing comes back.
 TEST(ElmFirmware, IgnoresALineAtAnotherBaudRate) {
     TFirmwareRig rig(TSimAdapterKind::Elm);
-    rig.Adapter->HostLine(9600, 0, rig.Now);
+    rig.Adapter->HostLine(9600, 0, OneStopBit, rig.Now);
     EXPECT_EQ(rig.Send("ATI\r"), "");
-    rig.Adapter->HostLine(38400, 0, rig.Now);
+    rig.Adapter->HostLine(38400, 0, OneStopBit, rig.Now);
     EXPECT_EQ(rig.Send("ATI\r"), "ATI\rELM327 v1.5\r\r>");
 }
 
@@ -151,19 +151,19 @@ TEST(ElmFirmware, PassesTheKLineThroughAfterUsbKkl) {
     EXPECT_EQ(rig.Send("USBKKL\r"), "USBKKL\rEXEC_AS_KKL_MODE\r");
     EXPECT_TRUE(rig.Adapter->PassThrough());
 
-    rig.Adapter->HostLine(9600, 0, rig.Now);
+    rig.Adapter->HostLine(9600, 0, OneStopBit, rig.Now);
     EXPECT_EQ(rig.Send("ATZ\r"), "ATZ\r");
 
     double t0 = rig.Now + 10;
     rig.Adapter->HostBreak(true, t0);
     rig.Adapter->HostBreak(false, t0 + 165);
-    rig.Adapter->HostLine(9600, 4, t0 + 165);
+    rig.Adapter->HostLine(9600, 4, OneStopBit, t0 + 165);
     rig.Now = t0 + 390;
     // The break's framing error (0x00), the echo, and the unit's answer to the first 0xAA.
     EXPECT_EQ(rig.Send("\xAA"), std::string("\x00\xAA\x55", 3));
-    rig.Adapter->HostLine(9600, 0, rig.Now);
+    rig.Adapter->HostLine(9600, 0, OneStopBit, rig.Now);
     EXPECT_EQ(rig.Send("\xF0"), "\xF0\x0F");
-    rig.Adapter->HostLine(9600, 4, rig.Now);
+    rig.Adapter->HostLine(9600, 4, OneStopBit, rig.Now);
     EXPECT_EQ(rig.Send(std::string(1, '\0')), std::string("\x00\x27", 2));
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "links/base_port.h"
 #include "sim/adapters/adapter_kind.h"
 #include "sim/sim_car.h"
 
@@ -19,7 +20,7 @@ public:
         Car = TSimCar::Create(unit, error);
         EXPECT_NE(Car, nullptr) << error;
         Adapter = MakeSimAdapter(kind, *Car);
-        Adapter->HostLine(SimAdapterBaud(kind), 0, Now);
+        Adapter->HostLine(SimAdapterBaud(kind), 0, OneStopBit, Now);
     }
 
     // Sends `bytes` at the current time and returns everything the adapter answers, the clock moved on to
