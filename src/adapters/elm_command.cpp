@@ -325,7 +325,10 @@ bool ElmToKkl(TElmContext& elm) {
 bool ElmConnectEngine(TElmContext& elm) {
     constexpr uint32_t WakeUpTimeoutMs = 20000;
     std::string answer;
-    if (ElmCommand(elm, "HFMCONNECT", answer, WakeUpTimeoutMs) && answer != "?")
+    // Any answer counts but "?" (the firmware lacks the command) and an "ERROR" line: the adapter's
+    // "BUS INIT: ...ERROR" says the unit did not wake, which must not pass for a connection.
+    if (ElmCommand(elm, "HFMCONNECT", answer, WakeUpTimeoutMs) && answer != "?" &&
+        answer.find("ERROR") == std::string::npos)
         return true;
     if (elm.Abort.load())
         return false;

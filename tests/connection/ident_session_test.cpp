@@ -2,6 +2,7 @@
 // each unit is taken for, the report, the exchange-log name on disk, and what a failure leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -196,8 +197,14 @@ TEST_F(IdentSessionTest, AdapterKinds) {
 TEST_F(IdentSessionTest, ElmAdapterThatCannotWakeTheUnit) {
     const TIdentOutcome outcome = Run(Profile("silent", "[Unit]\nBase=hfm\nBreakMinMs=300\n", "SIMELM"), 'E');
     EXPECT_FALSE(outcome.Identified);
-    // The adapter reports its failed bus start as an answer; the first request then finds no unit.
-    EXPECT_EQ(outcome.Reason, "0x0800 Ошибка обмена с ELM327");
+    // "BUS INIT: ...ERROR" to HFMCONNECT is a failed wake-up: the standard request is tried, then the
+    // wake-up fails with its own text and no request pair is ever sent.
+    const std::string failure = "Ошибка при подключении к ЭБУ через адаптер ELM327 velmora";
+    EXPECT_EQ(outcome.Reason, failure);
+    EXPECT_TRUE(Logged(failure));
+    EXPECT_FALSE(Logged("HFMDATA"));
+    EXPECT_NE(std::find(Host.Posted().begin(), Host.Posted().end(), testing::TPosted{WM_USER + 3, 0, 0}),
+              Host.Posted().end());
     EXPECT_EQ(Port(), nullptr);
 }
 
