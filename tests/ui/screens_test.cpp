@@ -74,6 +74,22 @@ TEST(ScreenDefinition, PresentAndNotPresentChooseTheScreens) {
     EXPECT_NE(errors[0].find("SCREEN5"), std::string::npos);
 }
 
+TEST(ScreenDefinition, ShippedScreensFitTheHfmSet) {
+    TListParams params;
+    params.LoadBuiltinSet(1, 'A');
+    std::vector<std::string> errors;
+    std::vector<TScreenDefinition> screens =
+        ReadScreenDefinitions(std::filesystem::path(VELMORA_DATA_DIR) / "options.ini", params, errors);
+    EXPECT_TRUE(errors.empty());
+    ASSERT_GE(screens.size(), 4u);
+    EXPECT_EQ(screens[0].Caption, "Основные");
+    for (const TScreenDefinition& screen : screens) {
+        for (const TScreenItem& item : screen.Items)
+            EXPECT_TRUE(params.FindByNumber(item.Number) || item.Number >= 254)
+                << screen.Caption << " " << item.Number;
+    }
+}
+
 class ScreenPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
