@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -131,7 +132,7 @@ QWidget* TMainForm::BuildTopPanel() {
     labIndicator = Named(new QLabel("*"), "labIndicator");
     row->addWidget(labIndicator);
     btnScreenShot = Named(new QToolButton, "btnScreenShot");
-    btnScreenShot->setText("📷");
+    btnScreenShot->setIcon(style()->standardIcon(QStyle::SP_DesktopIcon));
     btnScreenShot->setToolTip("Снимок экрана");
     btnScreenShot->setAutoRaise(true);
     connect(btnScreenShot, &QToolButton::clicked, this, [this] { btnScreenShotClick(); });

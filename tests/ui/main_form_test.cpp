@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 
 #include "host_recorder.h"
 #include "lang/dictionary.h"
@@ -249,6 +250,45 @@ TEST_F(MainFormTest, EcuReadyShowsScreensAndGraphs) {
     form->HandleMessage(WM_USER + 2, 0, 0);
     EXPECT_EQ(pg->currentIndex(), PageMemo);
     EXPECT_FALSE(pg->isTabVisible(PageScreens));
+}
+
+TEST_F(MainFormTest, ValueNoticesRedrawTheShownScreen) {
+    Folder.WriteFile("DATA/options.ini", "[SCREEN0]\nITEMS=A 0,1\n[SCREEN1]\nITEMS=B 1\n");
+    Connection.Set.Add(testing::MakeParam(0, "-40"));
+    Connection.Set.Add(testing::MakeParam(1));
+    auto form = MakeForm("SIM");
+    Connection.Alive = true;
+    Connection.Ecu = true;
+    form->HandleMessage(WM_USER + 2, 0, 0);
+    auto* pg = Child<QTabWidget>(form.get(), "pg");
+    pg->setCurrentIndex(PageScreens);
+    EXPECT_EQ(Connection.Background, 0); // no background reading while a screen is read
+    auto* pages = Child<QTabWidget>(form.get(), "pgScreens");
+    ASSERT_EQ(pages->count(), 2);
+
+    Connection.Set.FindByNumber(0)->SetRaw(100, 0, 0, 0);
+    form->HandleMessage(WM_USER + 8, 0, 0);
+    auto* value = Child<QLabel>(pages->widget(0)->findChild<QWidget*>("row0"), "value");
+    EXPECT_EQ(value->text(), "60");
+
+    // Another page: its screen is the one redrawn; the first keeps its text.
+    pages->setCurrentIndex(1);
+    Connection.Set.FindByNumber(0)->SetRaw(110, 0, 0, 0);
+    form->HandleMessage(WM_USER + 8, 0, 0);
+    EXPECT_EQ(value->text(), "60");
+    // A new connection frees the screens.
+    form->btnConnectClick();
+    EXPECT_EQ(pages->count(), 0);
+    form->HandleMessage(WM_USER + 8, 0, 0); // no screen: nothing to redraw
+}
+
+TEST_F(MainFormTest, KeysReachTheFormFirst) {
+    auto form = MakeForm("SIM");
+    form->show();
+    QTest::keyClick(Child<QPlainTextEdit>(form.get(), "Memo1"), Qt::Key_S);
+    EXPECT_EQ(Connection.Stops, 1);
+    QTest::keyClick(Child<QPlainTextEdit>(form.get(), "Memo1"), Qt::Key_C);
+    EXPECT_EQ(Connection.StartedPort, "SIM");
 }
 
 TEST_F(MainFormTest, StopKeyAndTabChangeWithoutConnection) {
