@@ -18,6 +18,7 @@
 
 #include "lang/dictionary.h"
 #include "links/port_factory.h"
+#include "links/wifi_port.h"
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
@@ -217,6 +218,10 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     if (firstRun && Options.Port.empty())
         Options.Port = firstRunPort;
     SetDefaultFontSize(Options.FontSize);
+    TWiFiSettings wifi = WiFiSettings();
+    wifi.WiFiAddress = Options.WiFiAddress;
+    wifi.WiFiPortNumber = Options.WiFiPort;
+    SetWiFiSettings(wifi);
     ClientName = Options.Client;
     WordCorrection = Options.CheckWord;
     mnuWordCorrection->setChecked(WordCorrection);
@@ -258,6 +263,10 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     AddMemo(version);
     ShowAdapterNotice();
     SetConnectionState(0);
+    // The first run writes the settings file at once, so that Connect does not take the missing file
+    // for a program started from an archive.
+    if (firstRun)
+        SaveSettings(false);
 }
 
 void TMainForm::CheckPort() {

@@ -80,7 +80,7 @@ TFormTun::TFormTun(const TProgramSettings& settings, QWidget* parent) : QDialog(
         StatusPanels.append(panel);
     }
     statusRow->addStretch(1);
-    LabelTest = Named(new QLabel, "LabelTest");
+    LabelTest = Named(new QLabel(this), "LabelTest");
     LabelTest->hide();
     head->addWidget(PanelStatus);
     PanelParams = Named(new QFrame, "PanelParams");

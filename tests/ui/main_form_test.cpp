@@ -9,6 +9,7 @@
 
 #include "host_recorder.h"
 #include "lang/dictionary.h"
+#include "platform/clock.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
@@ -90,6 +91,7 @@ TEST_F(MainFormTest, SettingsWithoutKeysGiveTheDefaults) {
 TEST_F(MainFormTest, FirstRunOffersTheSimulatedCar) {
     auto form = MakeForm("SIM");
     EXPECT_EQ(form->PortName(), "SIM");
+    EXPECT_EQ(TIniFile(SettingsFile()).ReadString("OPTIONS", "PORT", ""), "SIM"); // written at once
     EXPECT_NE(Child<QFrame>(form.get(), "pnlPortWarning")->palette().color(QPalette::Window),
               QColor(Qt::red));
 }
@@ -224,13 +226,15 @@ TEST_F(MainFormTest, WordCorrectionOnlyOnYes) {
 }
 
 TEST_F(MainFormTest, SavingWritesThePortOnlyWhenNotClosing) {
-    auto form = MakeForm("SIM");
-    form->SaveSettings(true);
+    WriteSettings("[OPTIONS]\nPORT=SIM:pms\nCOM=0\n");
+    auto form = MakeForm();
     TIniFile ini(SettingsFile());
-    EXPECT_FALSE(ini.KeyExists("OPTIONS", "PORT"));
+    ini.WriteString("OPTIONS", "PORT", "elsewhere");
+    form->SaveSettings(true);
+    EXPECT_EQ(ini.ReadString("OPTIONS", "PORT", ""), "elsewhere");
     EXPECT_EQ(ini.ReadString("OPTIONS", "RUSTEXTERR", ""), "N");
     form->SaveSettings(false);
-    EXPECT_EQ(ini.ReadString("OPTIONS", "PORT", ""), "SIM");
+    EXPECT_EQ(ini.ReadString("OPTIONS", "PORT", ""), "SIM:pms");
     EXPECT_EQ(ini.ReadInteger("OPTIONS", "COM", 0), 97);
 }
 
@@ -289,6 +293,19 @@ TEST_F(MainFormTest, KeysReachTheFormFirst) {
     EXPECT_EQ(Connection.Stops, 1);
     QTest::keyClick(Child<QPlainTextEdit>(form.get(), "Memo1"), Qt::Key_C);
     EXPECT_EQ(Connection.StartedPort, "SIM");
+}
+
+TEST_F(MainFormTest, ClosingSavesStopsAndWaitsAtMostOneSecond) {
+    TManualClock clock(5000);
+    TScopedClock scope(clock);
+    auto form = MakeForm("SIM");
+    form->HandleMessage(WM_USER + 17, 240, 0);
+    Connection.Alive = true; // a worker that never ends
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(Connection.Stops, 1);
+    EXPECT_GE(clock.TickCount(), 6000u);
+    EXPECT_LT(clock.TickCount(), 6100u);
+    EXPECT_EQ(TIniFile(SettingsFile()).ReadString("OPTIONS", "FILE", ""), "LOGS/HFM_001.bin");
 }
 
 TEST_F(MainFormTest, StopKeyAndTabChangeWithoutConnection) {
