@@ -32,6 +32,7 @@ constexpr TIdRow IdRows[] = {
     {TFamily::HfmPms, 41, 0, ParamId::Battery},
     {TFamily::HfmPms, 23, 0x01, ParamId::IdleContact},
     {TFamily::HfmPms, 23, 0x08, ParamId::Starter},
+    {TFamily::HfmPms, 25, 0x01, ParamId::Activation},
     {TFamily::HfmPms, 25, 0x02, ParamId::PostStart},
     {TFamily::HfmPms, 25, 0x04, ParamId::WarmUp},
     {TFamily::HfmPms, 25, 0x08, ParamId::CutOff},

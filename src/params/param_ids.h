@@ -35,6 +35,8 @@ constexpr uint8_t FullLoad = 65;
 constexpr uint8_t KnockControl = 66; // knock control retarding the ignition
 constexpr uint8_t ShiftRetard = 67;  // transmission shift point retard
 constexpr uint8_t IdleProblem = 68;
+// Set while the unit's actuator test mode is open; the actuator test entry checks it.
+constexpr uint8_t Activation = 120;
 } // namespace ParamId
 
 // Gives the records of the set their identifiers by parameter number for the unit family (UnitType).

@@ -1,0 +1,55 @@
+// The request fields of the actuator functions (actuator tests, adaptation, coding) and what a function
+// needs to run: the engine link, the unit's parameter set and the exchange log. The window thread writes
+// the request fields, the worker reads and clears them; every field is atomic for that reason.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace velmora {
+
+class TEngineLink;
+class TExchangeLog;
+class TListParams;
+
+// Values of AdaptMode.
+constexpr uint8_t AdaptNone = 0;
+constexpr uint8_t AdaptResetPhase1 = 13;
+constexpr uint8_t AdaptResetPhase2 = 14;
+constexpr uint8_t AdaptThrottle = 17;
+constexpr uint8_t AdaptThrottleBosch = 21;
+
+// PendingAct: nothing waiting, or the reset button's "discard what waits".
+constexpr uint16_t NoAct = 0;
+constexpr uint16_t DiscardAct = 0xFFFF;
+
+struct TActuatorState {
+    // Enter the actuator test mode at connection start (the activation menu item is checked).
+    std::atomic<bool> ActivationOn{false};
+    // Actuator command waiting to be sent: command byte * 256 + value; NoAct or DiscardAct.
+    std::atomic<uint16_t> PendingAct{NoAct};
+    // The adaptation function the next connection runs (AdaptNone, AdaptResetPhase1 ...).
+    std::atomic<uint8_t> AdaptMode{AdaptNone};
+    // New coding: bytes 2, 1, 0 are the high, middle and low code-number bytes; 0 = no coding run.
+    std::atomic<uint32_t> CodingPending{0};
+    // Where the coding is read: byte 3 the command byte, bytes 2, 1, 0 the three addresses.
+    std::atomic<uint32_t> CodingLoc{0};
+};
+
+// What the worker hands to each actuator function.
+struct TActuatorContext {
+    TEngineLink& Link;
+    TActuatorState& State;
+    // The unit's parameter set; "read parameter n" skips numbers it does not hold. May be null.
+    const TListParams* Params = nullptr;
+    // Receives the ELM327's text lines of the coding run's closing command. May be null.
+    TExchangeLog* Log = nullptr;
+};
+
+// How an adaptation run ends the connection.
+enum class TFunctionEnd {
+    Stop,        // stopped as by the user (state 1)
+    StopOnError, // the unit refused the special mode (state 2)
+};
+
+} // namespace velmora

@@ -1,0 +1,14 @@
+// Adaptation reset (two phases over two connections, with an ignition cycle between them) and throttle
+// adaptation, run once at connection start. Worker thread.
+#pragma once
+
+#include "actuators/actuator_state.h"
+
+namespace velmora {
+
+// Runs the function AdaptMode asks for (13, 14, 17 or 21) on a unit of the late or newest generation.
+// `done` becomes false when the user must cycle the ignition before going on (phase 1 of the reset,
+// throttle adaptation of Bosch units). The connection ends afterwards in the way the result says.
+TFunctionEnd RunAdaptation(TActuatorContext& context, bool& done);
+
+} // namespace velmora
