@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,7 +65,9 @@ public:
     std::string Client() const { return ClientName; }
     // The file the log memo was last saved to.
     std::string LogSaveFile() const { return LastLogFile; }
-    bool AbortRequested = false;
+    // Tells long-running loops (the worker's and modal functions') to end; set by Stop, tab changes and
+    // closing.
+    std::atomic<bool> AbortRequested{false};
     bool RateShown = false;
 
     void btnConnectClick();

@@ -1,11 +1,15 @@
 #include "ui/main_form.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "host_recorder.h"
 #include "lang/dictionary.h"
@@ -14,6 +18,7 @@
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
+#include "ui/select_port_form.h"
 #include "ui_test_support.h"
 
 namespace velmora {
@@ -306,6 +311,33 @@ TEST_F(MainFormTest, ClosingSavesStopsAndWaitsAtMostOneSecond) {
     EXPECT_GE(clock.TickCount(), 6000u);
     EXPECT_LT(clock.TickCount(), 6100u);
     EXPECT_EQ(TIniFile(SettingsFile()).ReadString("OPTIONS", "FILE", ""), "LOGS/HFM_001.bin");
+}
+
+TEST_F(MainFormTest, PortDialogChoiceIsShownAndSaved) {
+    WriteSettings("[OPTIONS]\n");
+    auto form = MakeForm();
+    // Answers the modal dialog once it runs: the ELM327 type and the simulated PMS unit.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TFormSelectPort*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->RefreshPorts();
+        Child<QRadioButton>(dialog, "rbELMvelmora")->click();
+        auto* list = Child<QListWidget>(dialog, "ListBox");
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->item(i)->data(Qt::UserRole).toString() == "SIM:pms")
+                list->setCurrentRow(i);
+        }
+        Child<QPushButton>(dialog, "btnOk")->click();
+    });
+    form->btnPortClick();
+    EXPECT_EQ(form->PortName(), "SIM:pms");
+    EXPECT_EQ(form->Settings().Adapter, 'E');
+    EXPECT_NE(Child<QFrame>(form.get(), "pnlPortWarning")->palette().color(QPalette::Window),
+              QColor(Qt::red));
+    EXPECT_TRUE(form->LogMemo()->toPlainText().contains("Программа настроена для работы с адаптером ELM327"));
+    TIniFile ini(SettingsFile());
+    EXPECT_EQ(ini.ReadString("OPTIONS", "PORT", ""), "SIM:pms");
+    EXPECT_EQ(ini.ReadString("OPTIONS", "ADAPTER", ""), "E");
 }
 
 TEST_F(MainFormTest, StopKeyAndTabChangeWithoutConnection) {
