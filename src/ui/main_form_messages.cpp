@@ -6,6 +6,8 @@
 #include "lang/dictionary.h"
 #include "platform/host.h"
 #include "ui/main_form.h"
+#include "ui/screen_pages.h"
+#include "ui/screen_views.h"
 #include "ui/view_list.h"
 
 namespace velmora {
@@ -78,8 +80,13 @@ void TMainForm::OnEcuReady() {
 }
 
 void TMainForm::OnAnswerTick(uint32_t tick) {
-    if (std::optional<int> rate = AnswerRate.OnAnswer(tick); rate && RateShown && EngineMode.RateVisible())
-        labReaction->setText(QString::number(*rate));
+    if (std::optional<int> rate = AnswerRate.OnAnswer(tick)) {
+        if (RateShown && EngineMode.RateVisible())
+            labReaction->setText(QString::number(*rate));
+        // At most every 300 ms: grey the values of the shown screen that are read slowly.
+        if (pg->currentIndex() == PageScreens && Screens->CurrentViews())
+            Screens->CurrentViews()->RefreshStale();
+    }
     IndicatorDark = !IndicatorDark;
     QPalette palette = labIndicator->palette();
     palette.setColor(QPalette::WindowText,

@@ -280,6 +280,14 @@ TEST_F(MainFormTest, ValueNoticesRedrawTheShownScreen) {
     auto* value = Child<QLabel>(pages->widget(0)->findChild<QWidget*>("row0"), "value");
     EXPECT_EQ(value->text(), "60");
 
+    // Answers refresh the grey of slowly read values.
+    Connection.Set.FindByNumber(1)->PollInterval = -5000; // polling paused
+    form->HandleMessage(WM_USER + 4, 100000, 0);
+    EXPECT_EQ(Child<QLabel>(pages->widget(0)->findChild<QWidget*>("row1"), "name")
+                  ->palette()
+                  .color(QPalette::WindowText),
+              QColor(0x80, 0x80, 0x80));
+
     // Another page: its screen is the one redrawn; the first keeps its text.
     pages->setCurrentIndex(1);
     Connection.Set.FindByNumber(0)->SetRaw(110, 0, 0, 0);
