@@ -348,6 +348,38 @@ TEST_F(MainFormTest, PortDialogChoiceIsShownAndSaved) {
     EXPECT_EQ(ini.ReadString("OPTIONS", "ADAPTER", ""), "E");
 }
 
+TEST_F(MainFormTest, SettingsDialogWritesTheDisplayKeys) {
+    auto form = MakeForm("SIM");
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        Child<QPushButton>(dialog, "btnValueInc")->click();
+        Child<QRadioButton>(dialog, "rbDe")->setChecked(true);
+        Child<QPushButton>(dialog, "Button1")->click();
+    });
+    form->N4Click();
+    TIniFile ini(SettingsFile());
+    EXPECT_EQ(ini.ReadInteger("OPTIONS", "VALUE_FONT_SIZE", 0), 14);
+    EXPECT_EQ(ini.ReadString("OPTIONS", "LANGUAGE", ""), "D");
+    EXPECT_EQ(Language(), 'R'); // the new language takes effect after a restart
+    ASSERT_EQ(Host.Boxes().size(), 1u);
+}
+
+TEST_F(MainFormTest, ScreenshotAndVersionBox) {
+    auto form = MakeForm("SIM");
+    form->show();
+    form->btnScreenShotClick();
+    char day[16];
+    QDate today = QDate::currentDate();
+    std::snprintf(day, sizeof day, "%.2d%.2d%.2d", today.year() % 100, today.month(), today.day());
+    EXPECT_TRUE(std::filesystem::exists(Folder.Path() / "IMAGES" / day / "IMG001.jpg"));
+    form->mnu_verClick();
+    ASSERT_FALSE(Host.Boxes().empty());
+    EXPECT_EQ(
+        Host.Boxes().back().rfind("Программа диагностики систем впрыска HFM/PMS автомобилей Мерседес", 0),
+        0u);
+}
+
 TEST_F(MainFormTest, StopKeyAndTabChangeWithoutConnection) {
     auto form = MakeForm("SIM");
     form->StopClick();
