@@ -1,5 +1,12 @@
 #include "ui/graph.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include "ui/graph_prop.h"
+#include "ui/param_chooser.h"
+
 #include <QImage>
 
 #include "host_recorder.h"
@@ -151,6 +158,53 @@ TEST_F(GraphTest, PictureIsSavedAtTheNextScrollUnderFreeNumbers) {
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
         EXPECT_EQ(QImage(QString::fromStdString(entry.path().string())).size(), QSize(100, 51));
     EXPECT_TRUE(host.Boxes().empty());
+}
+
+TEST_F(GraphTest, PropertiesDialogAppliesOnlyNumbers) {
+    TGraph graph(100, 51, Params, nullptr);
+    TGraphParam& view = *graph.AddParam(5);
+    TgraphProp dialog(view);
+    EXPECT_EQ(dialog.EdMax->text(), "255");
+    EXPECT_EQ(dialog.cbColor->currentText(), "BLACK");
+    struct {
+        const char *Min, *Max, *Lines;
+        bool Ok;
+    } rows[] = {{"1,5", "90", "10 20,5", true},
+                {"x", "90", "", false},
+                {"0", "90", "1 2 3 4 5 6 7 8 9", false},
+                {"0", "90", "1 y", false}};
+    for (const auto& row : rows) {
+        float lo = view.RangeLo;
+        dialog.edMin->setText(row.Min);
+        dialog.EdMax->setText(row.Max);
+        dialog.edLines->setText(row.Lines);
+        dialog.cbColor->setCurrentText("GREEN");
+        std::string error;
+        EXPECT_EQ(dialog.Apply(view, error), row.Ok) << row.Min << " " << row.Lines;
+        if (!row.Ok) {
+            EXPECT_FALSE(error.empty());
+            EXPECT_EQ(view.RangeLo, lo); // a failed conversion keeps the stored values
+        }
+    }
+    dialog.edMin->setText("1,5");
+    dialog.edLines->setText("10 20,5");
+    std::string error;
+    ASSERT_TRUE(dialog.Apply(view, error));
+    EXPECT_FLOAT_EQ(view.RangeLo, 1.5f);
+    EXPECT_FLOAT_EQ(view.RangeHi, 90);
+    EXPECT_EQ(view.LineCount, 2);
+    EXPECT_FLOAT_EQ(view.Lines[1], 20.5f);
+    EXPECT_EQ(view.Color, 0x008000u);
+}
+
+TEST_F(GraphTest, ParameterChooserListsTheSet) {
+    Params.Add(testing::MakeParam(9));
+    TParamChooser chooser(Params);
+    ASSERT_EQ(chooser.List()->count(), 2);
+    EXPECT_EQ(chooser.List()->item(1)->text(), "9  P9");
+    EXPECT_EQ(chooser.ChosenNumber(), 5); // the first item is selected
+    chooser.List()->setCurrentRow(1);
+    EXPECT_EQ(chooser.ChosenNumber(), 9);
 }
 
 } // namespace
