@@ -3,6 +3,9 @@
 #include <QLayout>
 #include <QTabWidget>
 
+#include <filesystem>
+
+#include "lang/dictionary.h"
 #include "ui/graph_tab.h"
 #include "ui/main_form.h"
 #include "ui/screen_pages.h"
@@ -30,6 +33,10 @@ TViewList* TMainForm::ShowGraph() {
     if (!Graph) {
         Graph = new TGraphTab(*params, tsGraph);
         tsGraph->layout()->addWidget(Graph);
+        // Pictures go where the connection's logs go: LOGS, or the client's folder inside it.
+        Graph->Graph().PictureFolder = [this] {
+            return std::filesystem::path(BuildPath("", "LOGS", ClientName, true));
+        };
     }
     Graph->Redraw();
     return Graph;
