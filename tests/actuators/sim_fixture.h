@@ -17,6 +17,7 @@
 #include "params/param_list.h"
 #include "platform/clock.h"
 #include "sim/sim_port.h"
+#include "sim/sim_profile.h"
 #include "sim/sim_unit.h"
 #include "temp_folder.h"
 
@@ -27,12 +28,13 @@ protected:
     static void SetUpTestSuite() { RegisterSimPorts(); }
     void TearDown() override { FreePort(); }
 
-    // Opens "SIM:<unit>" (or a profile written to the program folder), wakes and identifies the unit and
-    // loads its built-in parameter set. The host's records start empty.
-    void Connect(const std::string& unit, const std::string& profile = {}) {
+    // Opens "<kind>:<unit>" (or a profile written to the program folder), wakes and identifies the unit
+    // and loads its built-in parameter set. The host's records start empty.
+    void Connect(const std::string& unit, const std::string& profile = {}, const std::string& kind = "SIM") {
         const std::string spec = profile.empty() ? unit : Folder.WriteFile(unit + ".ini", profile).string();
         Link.Reset();
-        Link.PortName = "SIM:" + spec;
+        Link.UseElm = kind == "SIMELM";
+        Link.PortName = kind + ":" + spec;
         ASSERT_TRUE(Link.OpenLinkPort());
         ASSERT_TRUE(Link.WakeUp()) << Host.LogText();
         LoadParams();
@@ -52,7 +54,8 @@ protected:
         Params.Clear();
         Params.LoadBuiltinSet(Link.Ident.UnitType, Link.Ident.VariantLetter);
     }
-    TSimUnit& Unit() { return dynamic_cast<TSimPort&>(*Port()).Car()->Unit(); }
+    TSimCar& Car() { return *dynamic_cast<TSimPort&>(*Port()).Car(); }
+    TSimUnit& Unit() { return Car().Unit(); }
     double Signal(TSignal signal) { return Unit().Engine().Signal(signal); }
     // Reads parameter `number` of the set and returns its converted value.
     float Read(uint16_t number) {
