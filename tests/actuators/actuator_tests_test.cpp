@@ -8,6 +8,7 @@
 #include "actuators/actuator_tests.h"
 #include "actuators/adaptation.h"
 #include "actuators/coding.h"
+#include "params/param_ids.h"
 #include "sim_fixture.h"
 
 namespace velmora {
@@ -125,6 +126,26 @@ TEST_F(ActuatorTests, RefusalsAreLoggedAndClearTheRequest) {
         EXPECT_TRUE(Posted(17).empty());
         FreePort();
     }
+}
+
+TEST_F(ActuatorTests, ClearActivationFlagRefusesTheTestMode) {
+    Connect("hfm");
+    // A status parameter whose "Activation" bit stays clear: it reads the always-zero parameter 27.
+    auto status = std::make_unique<TECUparam>(25);
+    status->SetCmdWord(0x551B);
+    status->SetType('X');
+    status->Name = "Activation;Post-start enrichment";
+    status->ParseBitNames();
+    status->SetBitId(ParamId::Activation, 0x01);
+    Params.Clear();
+    Params.Add(std::move(status));
+    State.ActivationOn = true;
+    EnterActivation(Context);
+    EXPECT_EQ(Host.Logs(),
+              (std::vector<std::string>{"", "!!!  ОШИБКА ПРИ ВХОДЕ В АКТИВАЦИЮ (Флаг Activation)!!!"}));
+    EXPECT_FALSE(State.ActivationOn);
+    EXPECT_TRUE(Posted(11).empty());
+    EXPECT_TRUE(Posted(13).empty());
 }
 
 TEST_F(ActuatorTests, InjectorSwitchedOffMakesItsCylinderMisfire) {
