@@ -131,13 +131,9 @@ bool LearnThrottle(TActuatorContext& context) {
     }
     context.Link.Request(0xD1, 0x40);
     const uint32_t start = Clock().TickCount();
-    while (TicksSince(start, Clock().TickCount()) < ThrottleLearnMs) {
-        const uint32_t before = Clock().TickCount();
+    // Parameter 6 is in the set, so every round takes line time.
+    while (TicksSince(start, Clock().TickCount()) < ThrottleLearnMs)
         ReadNumbers(context, {23, 6, 45, 46});
-        // A set that holds none of them must not spin without time passing.
-        if (Clock().TickCount() == before)
-            context.Link.KeepAlive(true, false);
-    }
     context.Link.Request(0xD1, 0x00);
     ReadNumbers(context, {23, 24, 25, 6, 45, 46});
     return true;
