@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -54,9 +55,10 @@ public:
     uint8_t LastParamByte = 0;
     std::array<uint8_t, RxBufSize> RxBuf{};
     int RxCount = 0;
-    uint32_t LastRxTick = 0; // tick of the last good answer
-    double LastRxMs = 0;     // high-resolution ms of the last read that returned both bytes
-    bool PostTicks = false;  // every completed request posts WM_USER+4
+    // Tick of the last good answer; the window reads it (IsAlive) while the worker writes it.
+    std::atomic<uint32_t> LastRxTick{0};
+    double LastRxMs = 0;    // high-resolution ms of the last read that returned both bytes
+    bool PostTicks = false; // every completed request posts WM_USER+4
     // The message of the last failed open or wake-up, for whoever ends the connection.
     std::string FailureText;
 
@@ -89,6 +91,9 @@ public:
     void KeepAlive(bool force, bool sleepIfIdle);
     // Waits `ms` while keeping the unit awake.
     void PauseAlive(uint32_t ms);
+    // Through an ELM327: one adapter command whose answer must contain `expected`; false when it did not
+    // come within `timeoutMs` (or the port is gone).
+    bool ElmCommandOk(std::string_view command, std::string_view expected, uint32_t timeoutMs);
 
 private:
     TBasePort& LinkPort();

@@ -8,6 +8,7 @@
 #include "connection/engine_link.h"
 #include "connection/exchange_log.h"
 #include "lang/dictionary.h"
+#include "links/port_factory.h"
 #include "params/ecu_param.h"
 #include "platform/clock.h"
 
@@ -98,6 +99,14 @@ void TEngineLink::ElmReadParameter(TECUparam& param) {
     MarkAnswer();
     PostTick();
     SetData(param, {*first, second.value_or(0), 0, 0}, second ? 2 : 1);
+}
+
+bool TEngineLink::ElmCommandOk(std::string_view command, std::string_view expected, uint32_t timeoutMs) {
+    if (!Port())
+        return false;
+    std::string answer(expected);
+    TElmContext elm = ElmContext();
+    return ElmCommand(elm, command, answer, timeoutMs);
 }
 
 } // namespace velmora

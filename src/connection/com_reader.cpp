@@ -1,0 +1,423 @@
+// TComReader: settings, the window's requests, the cycle of the state machine, the end of a connection
+// and the thread with its suspension between connections.
+#include "connection/com_reader.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "adapters/log_text.h"
+#include "lang/dictionary.h"
+#include "links/port_factory.h"
+#include "params/engine_mode.h"
+#include "params/param_list.h"
+#include "platform/clock.h"
+#include "platform/host.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr uint32_t DefaultConnectLostMs = 1200;
+constexpr uint32_t DefaultIdleMs = 1000;
+constexpr uint32_t MinIdleMs = 500;
+// The idle time stays this far below the connection-lost time (ms).
+constexpr uint32_t IdleMarginMs = 500;
+constexpr size_t MaxIdleParamChars = 10;
+constexpr uint32_t AtpcTimeoutMs = 3000;
+// ReadRange: first deadline, deadline after each progress, sleep between looks (ms).
+constexpr uint32_t RangeFirstDeadlineMs = 500;
+constexpr uint32_t RangeProgressDeadlineMs = 200;
+constexpr uint32_t RangePollMs = 5;
+// WaitReady: sleep between looks and the give-up time (ms).
+constexpr uint32_t ReadyPollMs = 100;
+constexpr uint32_t ReadyTimeoutMs = 10000;
+// CM_SHOW_MESSAGE: the connection stopped.
+constexpr intptr_t ConnectionStopped = 0x80;
+
+uint32_t ClampIdle(uint32_t idle, uint32_t connectLost) {
+    return std::min(std::max(idle, MinIdleMs), connectLost - IdleMarginMs);
+}
+
+std::string_view Trim(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A decimal byte, or nothing.
+std::optional<uint8_t> ByteFrom(std::string_view text) {
+    int value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0 || value > 255)
+        return std::nullopt;
+    return uint8_t(value);
+}
+
+} // namespace
+
+uint32_t ConnectLostTimeFrom(int ms) {
+    return ms >= 700 && ms <= 1500 ? uint32_t(ms) : DefaultConnectLostMs;
+}
+
+uint32_t IdleTimeFrom(int ms, uint32_t connectLostTime) {
+    return ClampIdle(ms >= 100 && ms <= 900 ? uint32_t(ms) : DefaultIdleMs, connectLostTime);
+}
+
+std::pair<uint8_t, uint8_t> IdleCmdFrom(std::string_view text) {
+    text = Trim(text);
+    const size_t blank = text.find(' ');
+    const std::string_view cmdText = Trim(text.substr(0, blank));
+    const std::string_view paramText = blank == std::string_view::npos
+                                           ? std::string_view("0")
+                                           : Trim(text.substr(blank + 1, MaxIdleParamChars));
+    const std::optional<uint8_t> cmd = ByteFrom(cmdText);
+    const std::optional<uint8_t> param = ByteFrom(paramText);
+    if (!cmd || !param)
+        return {0x10, 0x00};
+    return {*cmd, *param};
+}
+
+TComReader::TComReader() = default;
+
+TComReader::~TComReader() {
+    Terminate();
+}
+
+void TComReader::SetIdleTime(int ms) {
+    IdleTimeMs = IdleTimeFrom(ms, ConnectLostMs);
+}
+
+void TComReader::SetConnectLostTime(int ms) {
+    ConnectLostMs = ConnectLostTimeFrom(ms);
+    IdleTimeMs = ClampIdle(IdleTimeMs, ConnectLostMs);
+}
+
+void TComReader::SetIdleCmd(std::string_view text) {
+    const auto [cmd, param] = IdleCmdFrom(text);
+    IdleCmdPair = uint16_t(cmd << 8 | param);
+}
+
+bool TComReader::IsAliveAt(uint8_t state) const {
+    if (state == ReaderState::Terminate || state == ReaderState::StoppedByUser ||
+        state == ReaderState::Connect)
+        return false;
+    const uint32_t silence = TicksSince(Link.LastRxTick, Clock().TickCount());
+    return silence <= (Link.UseElm ? ElmLostMs : ConnectLostMs.load());
+}
+
+bool TComReader::IsAlive() const {
+    return IsAliveAt(CurrentState);
+}
+
+bool TComReader::WriteNextState(uint8_t state) {
+    if (!IsAlive())
+        return false;
+    NextState = state;
+    return true;
+}
+
+bool TComReader::RequestStop() {
+    if (!IsAlive())
+        return false;
+    UserStop().store(true);
+    NextState = ReaderState::StoppedByUser;
+    return true;
+}
+
+bool TComReader::RequestPolling() {
+    return WriteNextState(ReaderState::Polling);
+}
+
+bool TComReader::RequestFaultView() {
+    return WriteNextState(ReaderState::FaultView);
+}
+
+bool TComReader::RequestErase() {
+    return WriteNextState(ReaderState::Erase);
+}
+
+bool TComReader::RequestSmoothness() {
+    return WriteNextState(ReaderState::Smoothness);
+}
+
+bool TComReader::RequestMeasure() {
+    return WriteNextState(ReaderState::Measure);
+}
+
+bool TComReader::RequestViewList(std::shared_ptr<TListPrm> list, TViewKind kind) {
+    if (!IsAlive())
+        return false;
+    {
+        std::lock_guard lock(ViewLock);
+        PendingView = std::move(list);
+        PendingKind = kind;
+        ViewHandedOver = true;
+    }
+    NextState = ReaderState::ViewPolling;
+    return true;
+}
+
+void TComReader::DeferBackgroundReads(int seconds, bool keepShortTimer) {
+    DeferSeconds = seconds;
+    DeferKeepShort = keepShortTimer;
+    DeferPending = true;
+}
+
+bool TComReader::ReadRange(uint8_t cmd, uint8_t from, uint8_t to, std::array<uint8_t, 256>& out,
+                           const std::function<void()>& pump) {
+    if (!IsAlive())
+        return false;
+    RangeCmd = cmd;
+    RangeFrom = from;
+    RangeTo = to;
+    RangeProgress = 0;
+    RangeDone = 0;
+    NextState = ReaderState::RangeRead;
+    uint32_t deadline = Clock().TickCount() + RangeFirstDeadlineMs;
+    uint32_t progressSeen = 0;
+    for (;;) {
+        if (pump)
+            pump();
+        if (RangeDone == 255)
+            break;
+        const uint32_t now = Clock().TickCount();
+        if (const uint32_t progress = RangeProgress; progress != progressSeen) {
+            progressSeen = progress;
+            deadline = now + RangeProgressDeadlineMs;
+        }
+        if (int32_t(now - deadline) > 0)
+            throw LinkException(Translate("Истек таймаут чтения!"));
+        Clock().Sleep(RangePollMs);
+    }
+    // RangeDone was stored after the last byte, so the buffer is complete here.
+    out = RangeBuf;
+    return true;
+}
+
+bool TComReader::WaitReady(const std::function<void()>& pump) {
+    const uint32_t start = Clock().TickCount();
+    for (;;) {
+        const uint8_t state = CurrentState;
+        if (state < ReaderState::Connect || state == ReaderState::Polling)
+            break;
+        if (TicksSince(start, Clock().TickCount()) >= ReadyTimeoutMs) {
+            AddLog("WaitIdle exit on timeout!");
+            break;
+        }
+        if (pump)
+            pump();
+        Clock().Sleep(ReadyPollMs);
+    }
+    return CurrentState == ReaderState::Polling;
+}
+
+std::string TComReader::StopText() const {
+    std::lock_guard lock(SharedLock);
+    return LastStopText;
+}
+
+std::string TComReader::FailureText() const {
+    std::lock_guard lock(SharedLock);
+    return LastFailureText;
+}
+
+TEcuIdent TComReader::Ident() const {
+    std::lock_guard lock(SharedLock);
+    return PublishedIdent;
+}
+
+std::shared_ptr<const TListParams> TComReader::Params() const {
+    std::lock_guard lock(SharedLock);
+    return Set;
+}
+
+TFaultBuf TComReader::FaultBuffer() const {
+    std::lock_guard lock(SharedLock);
+    return Faults.Buffer();
+}
+
+TFaultContext TComReader::FaultContext() const {
+    std::lock_guard lock(SharedLock);
+    return TFaultContext{PublishedIdent.UnitType, PublishedIdent.Supplier, PublishedIdent.DiagIndex,
+                         PublishedIdent.VariantLetter, PublishedIdent.HasPmsFaultMap()};
+}
+
+void TComReader::Post(uint32_t n, intptr_t wParam) {
+    Host().PostMessage(WM_USER + n, wParam, 0);
+}
+
+void TComReader::PrepareConnect(const TConnectSettings& settings) {
+    Settings = settings;
+    // As the connect command does: the log starts as "tmp001.bin" until the unit is named.
+    Log.ClearLogName();
+    Log.SetClient(settings.Client);
+    Log.EnableLog();
+    Link.PortName = settings.PortName;
+    Link.UseElm = settings.Adapter == 'E';
+    Link.UseElmTables = Link.UseElm && !settings.ElmAsKkl;
+    CurrentState = ReaderState::Connect;
+    NextState = ReaderState::Connect;
+}
+
+void TComReader::Connect(const TConnectSettings& settings) {
+    std::unique_lock lock(ResumeLock);
+    // The thread may still be ending the last connection: its fields are its own until it suspends.
+    ResumeSignal.wait(lock, [this] { return Suspended; });
+    if (Terminated)
+        return;
+    PrepareConnect(settings);
+    Suspended = false;
+    Resumed = true;
+    if (!Thread.joinable())
+        Thread = std::thread(&TComReader::ThreadLoop, this);
+    ResumeSignal.notify_all();
+}
+
+void TComReader::ThreadLoop() {
+    for (;;) {
+        {
+            std::unique_lock lock(ResumeLock);
+            ResumeSignal.wait(lock, [this] { return Resumed || Terminated; });
+            Resumed = false;
+            if (Terminated)
+                break;
+        }
+        while (!Terminated && Step()) {
+        }
+        std::lock_guard lock(ResumeLock);
+        Suspended = true;
+        ResumeSignal.notify_all();
+        if (Terminated)
+            break;
+    }
+    // A connection cut short by the end of the program still frees its port.
+    if (CurrentState != ReaderState::Terminate)
+        Step();
+}
+
+void TComReader::Terminate() {
+    {
+        std::lock_guard lock(ResumeLock);
+        Terminated = true;
+        ResumeSignal.notify_all();
+    }
+    UserStop().store(true);
+    if (Thread.joinable())
+        Thread.join();
+    if (CurrentState != ReaderState::Terminate)
+        Step();
+}
+
+bool TComReader::Step() {
+    if (DeferPending.exchange(false))
+        ApplyDeferral(DeferSeconds, DeferKeepShort);
+    Link.IdleTime = IdleTimeMs;
+    Link.IdleCmd = uint8_t(IdleCmdPair >> 8);
+    Link.IdleParam = uint8_t(IdleCmdPair & 0xFF);
+
+    PrevState = CurrentState;
+    const uint8_t state = Terminated ? ReaderState::Terminate : NextState.load();
+    CurrentState = state;
+    if (state == ReaderState::Terminate) {
+        try {
+            FreePort();
+        } catch (const std::exception& error) {
+            AddLog(error.what());
+        }
+        Log.FlushLog();
+        return false;
+    }
+    try {
+        RunState(state);
+    } catch (const std::exception& error) {
+        CurrentState = ReaderState::StoppedOnError;
+        StopReason = FormatText("0x%.4X ", unsigned(ProgressMark())) + error.what();
+    }
+    const uint8_t now = CurrentState;
+    if (now == ReaderState::StoppedByUser || now == ReaderState::StoppedOnError || !IsAliveAt(now)) {
+        EndConnection();
+        return false;
+    }
+    return true;
+}
+
+void TComReader::RunState(uint8_t state) {
+    switch (state) {
+    case ReaderState::Connect:
+        RunConnect();
+        break;
+    case ReaderState::RangeRead:
+        RangeStep();
+        break;
+    case ReaderState::Polling:
+        PollingStep();
+        break;
+    case ReaderState::FaultView:
+        FaultViewStep();
+        break;
+    case ReaderState::Erase:
+        EraseStep();
+        break;
+    case ReaderState::ViewPolling:
+        ViewPollingStep();
+        break;
+    case ReaderState::Smoothness:
+    case ReaderState::Measure:
+        // The smoothness test and the trip computer's measurement are not part of this version: say so
+        // once, go back to normal polling and poll meanwhile.
+        if (PrevState != state)
+            AddLog(Translate("Функция недоступна в этой версии программы."));
+        {
+            // Only this state goes back: a request the window wrote meanwhile wins.
+            uint8_t requested = state;
+            NextState.compare_exchange_strong(requested, ReaderState::Polling);
+        }
+        PollingStep();
+        break;
+    default: // the stop states: the cycle ends the connection
+        break;
+    }
+}
+
+void TComReader::EndConnection() {
+    const uint8_t state = CurrentState;
+    if (Link.UseElm && state == ReaderState::StoppedByUser && !Link.ElmCommandOk("ATPC", "OK", AtpcTimeoutMs))
+        AddLog(Translate("ELM327 ошибка выполнения ATPC!"));
+    std::string text;
+    if (state == ReaderState::StoppedByUser)
+        text = Translate("Обмен остановлен.");
+    else
+        text = TranslateFormat("Связь прервана!!! Время простоя %d мс",
+                               int(TicksSince(Link.LastRxTick, Clock().TickCount())));
+    if (state == ReaderState::StoppedOnError)
+        text += ", StopOnError: ";
+    text += StopReason;
+    AddLog(text);
+    AddLog(" ");
+    AddLog(" ");
+    StopReason.clear();
+    {
+        std::lock_guard lock(SharedLock);
+        LastStopText = text;
+    }
+    if (ModeObserver)
+        ModeObserver->Reset();
+    Post(17, ConnectionStopped);
+    try {
+        FreePort();
+    } catch (const std::exception& error) {
+        AddLog(error.what()); // a port that vanished may fail its close; the object is gone all the same
+    }
+    Post(3, 0);
+    Log.FlushLog();
+    {
+        std::lock_guard lock(ViewLock);
+        PendingView.reset();
+        ViewHandedOver = false;
+    }
+    CurrentView.reset();
+    NextState = ReaderState::Connect;
+}
+
+} // namespace velmora

@@ -1,0 +1,250 @@
+// TComReader: the worker that owns the engine link for the whole life of the program. It runs each
+// connection as a state machine whose next state the window writes (connect, polling, view polling, fault
+// view, erase, range read), keeps the unit awake, notices a lost link and reports through the host's log
+// and posted messages. The request operations, IsAlive, ReadRange, WaitReady and the read-back accessors
+// are for the window thread; Step() is the worker's cycle (the thread calls it, a test or the
+// command-line tool may call it on their own thread instead, but never both).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "connection/engine_link.h"
+#include "connection/exchange_log.h"
+#include "faults/fault_context.h"
+#include "faults/fault_memory.h"
+#include "params/poll_cursor.h"
+
+namespace velmora {
+
+class TECUparam;
+class TEngineModeObserver;
+class TListParams;
+class TListPrm;
+
+// Values of State and NextState.
+namespace ReaderState {
+constexpr uint8_t Terminate = 0;
+constexpr uint8_t StoppedByUser = 1;
+constexpr uint8_t StoppedOnError = 2;
+constexpr uint8_t Connect = 3;
+constexpr uint8_t RangeRead = 4;
+constexpr uint8_t Polling = 5;
+constexpr uint8_t FaultView = 6;
+constexpr uint8_t Erase = 7;
+constexpr uint8_t ViewPolling = 8;
+constexpr uint8_t Smoothness = 9;
+constexpr uint8_t Measure = 10;
+} // namespace ReaderState
+
+// What the connect command hands the worker.
+struct TConnectSettings {
+    std::string PortName;      // any name the port factory takes
+    char Adapter = 'K';        // 'K' (or the settings' 'S') KKL cable, 'C' CarSoft 7.4, 'E' ELM327
+    bool ElmAsKkl = false;     // an ELM327 read pair by pair rather than through its tables
+    bool ActivationOn = false; // actuator tests requested at connection start
+    std::string Client;        // the chosen client (folder in CLIENTS), empty for none
+};
+
+// A screen polls every record that is due plus its own every-cycle views; a graph only its views.
+enum class TViewKind : uint8_t { Screen, Graph };
+
+// Settings clamps (ms). A lost time outside 700-1500 gives 1200. An idle time outside 100-900 gives
+// 1000; it is then kept within 500 .. lostTime - 500.
+uint32_t ConnectLostTimeFrom(int ms);
+uint32_t IdleTimeFrom(int ms, uint32_t connectLostTime);
+// "CMD PARAM" (decimal, each trimmed, the parameter at most 10 characters); text that does not convert
+// leaves the default pair 16, 0.
+std::pair<uint8_t, uint8_t> IdleCmdFrom(std::string_view text);
+
+class TComReader {
+public:
+    static constexpr uint16_t NoPriority = 0xFFFF;
+    static constexpr uint32_t FaultPeriodMs = 120000; // the fault memory is read again this often
+    static constexpr uint32_t ShortPeriodMs = 15000;  // one background read of the own set this often
+    static constexpr uint32_t FaultViewPeriodMs = 20000;
+    static constexpr uint32_t ElmLostMs = 3000; // an ELM327 link counts as lost after this silence
+
+    TComReader();
+    // Ends the thread (Terminate) and writes out the exchange log.
+    ~TComReader();
+    TComReader(const TComReader&) = delete;
+    TComReader& operator=(const TComReader&) = delete;
+
+    // --- window thread ---
+    // The connect command: hands over the port and adapter, resets the connection and resumes the
+    // thread (starting it on first use); the thread then runs the connection until it ends and suspends.
+    void Connect(const TConnectSettings& settings);
+    // Prepares a connection like Connect without any thread: the caller then calls Step() itself.
+    void PrepareConnect(const TConnectSettings& settings);
+    // Ends the loop (state 0): raises the user-stop flag so that a wake-up ends, wakes a suspended
+    // thread and waits for it. The port is freed and the exchange log written out. Safe to call twice.
+    void Terminate();
+
+    // Requests: each is ignored (false) while the link is not alive.
+    bool RequestStop(); // also raises the user-stop flag, so a wake-up in progress ends
+    bool RequestPolling();
+    bool RequestFaultView();
+    bool RequestErase();
+    // The view list of the screen or graph that has become visible; the worker keeps a reference while
+    // it polls the list. nullptr hands back to normal polling.
+    bool RequestViewList(std::shared_ptr<TListPrm> list, TViewKind kind);
+    bool RequestSmoothness();
+    bool RequestMeasure();
+    // Reads (cmd, a) for a = from..to into `out[a]` through the worker. Waits, calling `pump` (the
+    // window's message pump, or a caller's Step()) and sleeping 5 ms, until the worker is done; the
+    // deadline of 500 ms moves to 200 ms after each progress. False when the link is not alive; throws
+    // LinkException "Истек таймаут чтения!" on a missed deadline.
+    bool ReadRange(uint8_t cmd, uint8_t from, uint8_t to, std::array<uint8_t, 256>& out,
+                   const std::function<void()>& pump = {});
+    // Waits (pump, 100 ms sleeps) until the state is below 3 or is normal polling; after 10000 ms logs
+    // "WaitIdle exit on timeout!". True when polling.
+    bool WaitReady(const std::function<void()>& pump = {});
+    // False in states 1 and 3; otherwise whether an answer came within the connection-lost time (3000 ms
+    // on an ELM327).
+    bool IsAlive() const;
+
+    // Holds the background reads (fault re-read, and unless `keepShortTimer` the 15000 ms timer) off
+    // until now + seconds × 1024 ms (seconds above 600 count as 600); a negative value ends a deferral.
+    // The window's call is handed to the worker, which applies it at the start of its next cycle.
+    void DeferBackgroundReads(int seconds, bool keepShortTimer);
+
+    void SetIdleTime(int ms);
+    void SetConnectLostTime(int ms);
+    void SetIdleCmd(std::string_view text);
+    uint32_t IdleTime() const { return IdleTimeMs; }
+    uint32_t ConnectLostTime() const { return ConnectLostMs; }
+
+    // Written directly by the window: parameter index (into Params()) to read first; NoPriority = none.
+    std::atomic<uint16_t> PriorityParam{NoPriority};
+
+    // --- read back by the window (any thread) ---
+    uint8_t State() const { return CurrentState.load(); }
+    // The stop line of the last connection that ended ("Обмен остановлен." ...), empty before one.
+    std::string StopText() const;
+    // The wake-up's own failure text of the last connection, empty when the unit woke.
+    std::string FailureText() const;
+    // The identification of the current (or last) connection.
+    TEcuIdent Ident() const;
+    // The parameter set of the connection, or nullptr before one is loaded.
+    std::shared_ptr<const TListParams> Params() const;
+    bool ParamsAvailable() const { return HasParams.load(); }
+    // Tick at which the fault memory was last read completely; 0 before the first read.
+    uint32_t LastFaultRead() const { return LastFaultReadTick.load(); }
+    // A copy of the fault memory and what its decoding needs.
+    TFaultBuf FaultBuffer() const;
+    TFaultContext FaultContext() const;
+    std::string LogName() const { return Log.LogName(); }
+    std::string LogPath() const { return Log.LogPath(); }
+
+    // Called by the value handler with every record read for the own polling (trip computer, Part of a
+    // later function); runs on the worker thread. Empty: nothing.
+    std::function<void(const TECUparam&)> ValueHook;
+
+    // --- worker cycle ---
+    // One cycle of the loop: takes NextState, runs that state's step, and ends the connection when the
+    // link is lost or the state is a stop. False when the connection ended (or the state is 0).
+    bool Step();
+
+private:
+    bool WriteNextState(uint8_t state);
+    void ResetConnection();
+    void RunState(uint8_t state);
+    void RunConnect();
+    void StartConnection();
+    bool ClientCheckPassed();
+    void LoadParams();
+    void EndConnection();
+    bool IsAliveAt(uint8_t state) const;
+    void ApplyDeferral(int seconds, bool keepShortTimer);
+    void ReloadParamList();
+    void Post(uint32_t n, intptr_t wParam);
+
+    // polling (com_reader_polling.cpp)
+    void PollingStep();
+    bool PollOneParameter();
+    void ViewPollingStep();
+    void ValueHandler(TECUparam& param);
+    void RangeStep();
+    bool BackgroundReadDue();
+    void ReadPriorityParam();
+
+    // fault memory (com_reader_faults.cpp)
+    // Reads the byte at the fault index; true when that completed the read.
+    bool ReadFaultByte(bool erasePreRead = false);
+    bool FaultReadDue();
+    void FaultViewStep();
+    void EraseStep();
+
+    void ThreadLoop();
+
+    // A timer start of `tick`; 0 and 1 are the timers' own marks, so a real tick never takes them.
+    static uint32_t TimerStart(uint32_t tick) { return tick < 2 ? 2 : tick; }
+
+    TExchangeLog Log;
+    TEngineLink Link{Log};
+    TConnectSettings Settings;
+
+    std::atomic<uint8_t> CurrentState{ReaderState::Connect};
+    std::atomic<uint8_t> NextState{ReaderState::Connect};
+    uint8_t PrevState = ReaderState::Connect;
+    std::string StopReason;
+
+    std::atomic<uint32_t> IdleTimeMs{500};
+    std::atomic<uint32_t> ConnectLostMs{1200};
+    std::atomic<uint16_t> IdleCmdPair{0x1000}; // command * 256 + parameter
+
+    // A deferral asked for by the window: seconds, whether the short timer stays, and the flag.
+    std::atomic<int> DeferSeconds{0};
+    std::atomic<bool> DeferKeepShort{false};
+    std::atomic<bool> DeferPending{false};
+
+    // The connection's parameter set, its polling cursor and the engine-mode observer over it.
+    mutable std::mutex SharedLock; // Set, ident copy, fault memory, stop texts
+    std::shared_ptr<TListParams> Set;
+    TEcuIdent PublishedIdent;
+    std::string LastStopText;
+    std::string LastFailureText;
+    std::atomic<bool> HasParams{false};
+    TPollCursor Cursor;
+    std::unique_ptr<TEngineModeObserver> ModeObserver;
+
+    // The view list: handed over by the window (Pending*), taken by the worker (Current*).
+    std::mutex ViewLock;
+    std::shared_ptr<TListPrm> PendingView;
+    TViewKind PendingKind = TViewKind::Screen;
+    bool ViewHandedOver = false;
+    std::shared_ptr<TListPrm> CurrentView;
+    TViewKind CurrentKind = TViewKind::Screen;
+
+    // Fault memory and the background timers (ticks; FaultTick 0 = a read is due, 1 = start over).
+    TFaultMemory Faults;
+    bool FaultDataHeld = false;
+    uint32_t FaultTick = 0;
+    uint32_t ShortTick = 0;
+    std::atomic<uint32_t> LastFaultReadTick{0};
+
+    // Range read.
+    std::atomic<uint8_t> RangeCmd{0}, RangeFrom{0}, RangeTo{0};
+    std::atomic<uint8_t> RangeDone{0};
+    std::atomic<uint32_t> RangeProgress{0};
+    std::array<uint8_t, 256> RangeBuf{};
+
+    // The thread and its suspension between connections.
+    std::thread Thread;
+    std::mutex ResumeLock;
+    std::condition_variable ResumeSignal;
+    bool Resumed = false;
+    bool Suspended = true; // the thread waits for Connect (or has not started)
+    std::atomic<bool> Terminated{false};
+};
+
+} // namespace velmora

@@ -1,0 +1,133 @@
+// TComReader, state 3: the connection reset, the wake-up and identification, and the start of the
+// connection (client check, the unit's parameter set, its colour rules, poll levels and engine-mode
+// observer, the fault-memory layout). Worker thread.
+#include "connection/client_check.h"
+#include "connection/com_reader.h"
+#include "connection/connection_start.h"
+#include "lang/dictionary.h"
+#include "params/color_rules.h"
+#include "params/engine_mode.h"
+#include "params/param_list.h"
+#include "params/poll_levels.h"
+#include "params/unit_codes.h"
+#include "platform/host.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr uint32_t StartPauseMs = 300;
+// WM_USER+14: the start-up ends.
+constexpr intptr_t StartUpEnds = -8;
+
+} // namespace
+
+void TComReader::ResetConnection() {
+    // The observer watches the set: it goes first.
+    ModeObserver.reset();
+    Link.ParamList = nullptr;
+    Link.Reset();
+    Link.CodingPending = false;
+    {
+        std::lock_guard lock(SharedLock);
+        Set.reset();
+        PublishedIdent = TEcuIdent{};
+        LastFailureText.clear();
+        Faults.SetRule({});
+    }
+    HasParams = false;
+    Cursor.Reset();
+    Cursor.CycleTick = 0;
+    PriorityParam = NoPriority;
+    FaultTick = 0;
+    ShortTick = 0;
+    LastFaultReadTick = 0;
+    RangeDone = 0;
+    RangeProgress = 0;
+    StopReason.clear();
+    ResetColorRules();
+}
+
+void TComReader::RunConnect() {
+    ResetConnection();
+    if (!Link.OpenLinkPort() || !Link.WakeUp()) {
+        // The wake-up has logged its own reason.
+        std::lock_guard lock(SharedLock);
+        LastFailureText = Link.FailureText;
+        CurrentState = ReaderState::StoppedOnError;
+        return;
+    }
+    StartConnection();
+}
+
+void TComReader::StartConnection() {
+    CurrentState = ReaderState::RangeRead;
+    const TStartResult start = StartIdentified(Link, Log);
+    {
+        std::lock_guard lock(SharedLock);
+        PublishedIdent = Link.Ident;
+    }
+    if (start != TStartResult::Ready) {
+        CurrentState = ReaderState::StoppedByUser;
+        return;
+    }
+    if (!ClientCheckPassed())
+        return;
+
+    Link.KeepAlive(true, false);
+    LoadParams();
+    AddLog(Translate(" Доступно: чтение/стирание ошибок"));
+    if (HasParams) {
+        AddLog(Translate(" Доступно: параметры работы блока"));
+    } else {
+        AddLog(" ");
+        AddLog(Translate("ЖДИТЕ!"));
+    }
+    Link.PauseAlive(StartPauseMs);
+    {
+        std::lock_guard lock(SharedLock);
+        Faults.SetRule({Link.Ident.UnitType == UnitLh, Link.Ident.HasPmsFaultMap()});
+    }
+    CurrentState = ReaderState::Polling;
+    NextState = ReaderState::Polling;
+    Post(2, 0);
+    Host().PostMessage(WM_USER + 14, StartUpEnds, 0);
+    ReloadParamList();
+}
+
+bool TComReader::ClientCheckPassed() {
+    if (CheckClient(Settings.Client, ClientCheckLine(Link.Ident)) != TClientCheck::Differs)
+        return true;
+    AddLog(" ");
+    AddLog(Translate("ОШИБКА выбора клиента! Повторите выбор клиента или создайте нового!"));
+    AddLog(" ");
+    NextState = ReaderState::StoppedOnError;
+    Host().PostMessage(WM_USER + 14, StartUpEnds, 0);
+    return false;
+}
+
+void TComReader::LoadParams() {
+    const TEcuIdent& ident = Link.Ident;
+    ModeObserver.reset();
+    auto set = std::make_shared<TListParams>();
+    set->LoadBuiltinSet(ident.UnitType, ident.VariantLetter);
+    set->AssignColorRules(ident.UnitType, ident.Supplier, ident.DiagIndex);
+    AssignPollLevels(*set, ident.UnitType, false);
+    {
+        std::lock_guard lock(SharedLock);
+        Set = set;
+    }
+    Link.ParamList = set.get();
+    ModeObserver = std::make_unique<TEngineModeObserver>(*set, ident.UnitType);
+    Cursor.Reset();
+    HasParams = set->Count() > 0;
+    if (HasParams)
+        Post(16, 0);
+}
+
+void TComReader::ReloadParamList() {
+    // The polling walk starts over at the first record of the set.
+    Cursor.Reset();
+}
+
+} // namespace velmora

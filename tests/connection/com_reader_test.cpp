@@ -1,0 +1,453 @@
+// The worker against the simulated units in virtual time, stepped on the test's thread: a whole session
+// with its posted messages, a lost link, view polling, deferred background reads, the fault view and
+// erase, the range read, the states without function yet, the client check and the settings clamps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "connection/client_check.h"
+#include "connection/com_reader.h"
+#include "faults/fault_display.h"
+#include "host_recorder.h"
+#include "links/port_factory.h"
+#include "params/list_prm.h"
+#include "params/param_list.h"
+#include "platform/clock.h"
+#include "sim/sim_port.h"
+#include "temp_folder.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TPosted;
+
+// A view that only names its parameter: what the worker polls is the point here, not the drawing.
+class TPlainView : public TBaseParam {
+public:
+    using TBaseParam::TBaseParam;
+    void UpdateView() override {}
+};
+
+class ComReaderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterSimPorts(); }
+    void TearDown() override {
+        Reader.reset();
+        FreePort();
+    }
+
+    std::string Profile(const std::string& name, const std::string& text) {
+        return "SIM:" + Folder.WriteFile(name + ".ini", text).string();
+    }
+    // Runs the connect state; true when the worker polls afterwards.
+    bool Connect(const std::string& port, char adapter = 'K', const std::string& client = {}) {
+        Reader->PrepareConnect({port, adapter, false, false, client});
+        return Reader->Step() && Reader->State() == ReaderState::Polling;
+    }
+    // Steps until `done` holds (true), the connection ends or `ms` of virtual time pass (false).
+    bool StepUntil(const std::function<bool()>& done, uint32_t ms) {
+        const uint32_t start = Clock().TickCount();
+        while (TicksSince(start, Clock().TickCount()) < ms) {
+            if (!Reader->Step())
+                return done();
+            if (done())
+                return true;
+        }
+        return false;
+    }
+    void StepFor(uint32_t ms) {
+        StepUntil([] { return false; }, ms);
+    }
+    bool WasPosted(uint32_t n, intptr_t wParam, intptr_t lParam = 0) const {
+        return CountPosted(n, wParam, lParam) > 0;
+    }
+    int CountPosted(uint32_t n, intptr_t wParam, intptr_t lParam = 0) const {
+        const auto posted = Host.Posted();
+        return int(std::count(posted.begin(), posted.end(), TPosted{WM_USER + n, wParam, lParam}));
+    }
+    // The posted messages without the answer ticks and the engine-mode label.
+    std::vector<TPosted> Milestones() const {
+        std::vector<TPosted> out;
+        for (const TPosted& p : Host.Posted())
+            if (p.Msg != WM_USER + 4 && !(p.Msg == WM_USER + 14 && (p.WParam == 4 || p.WParam == -4)))
+                out.push_back(p);
+        return out;
+    }
+    bool Logged(std::string_view text) const { return Host.LogText().find(text) != std::string::npos; }
+    // Fault-memory requests in the exchange log so far: the echo of 0xF1 followed by its complement.
+    int FaultRequestsLogged() {
+        const std::string bytes = Folder.ReadFile(fs::path("LOGS") / Reader->LogName());
+        int count = 0;
+        for (size_t i = 0; i + 1 < bytes.size(); ++i)
+            count += uint8_t(bytes[i]) == 0xF1 && uint8_t(bytes[i + 1]) == 0x0E;
+        return count;
+    }
+    std::vector<std::string> FaultLines(bool storedOnly = false) const {
+        return FaultDisplayLines(Reader->FaultBuffer(), Reader->FaultContext(), TFaultTexts{}, storedOnly);
+    }
+    std::shared_ptr<TListPrm> ViewOf(const std::vector<int>& numbers, bool everyCycle) {
+        auto list = std::make_shared<TListPrm>();
+        const auto params = Reader->Params();
+        for (int number : numbers) {
+            TECUparam* param = params->FindByNumber(number);
+            EXPECT_NE(param, nullptr) << number;
+            std::unique_ptr<TBaseParam> view;
+            if (everyCycle) {
+                auto visual = std::make_unique<TVisualParam>(*param);
+                visual->PollEveryCycle = true;
+                view = std::move(visual);
+            } else {
+                view = std::make_unique<TPlainView>(*param);
+            }
+            view->ParamNo = uint8_t(number);
+            list->Add(std::move(view));
+        }
+        return list;
+    }
+    std::vector<int> ViewUpdates() const {
+        std::vector<int> numbers;
+        for (const TPosted& p : Host.Posted())
+            if (p.Msg == WM_USER + 8)
+                numbers.push_back(int(p.WParam));
+        return numbers;
+    }
+
+    TManualClock ManualClock;
+    TScopedClock UseClock{ManualClock};
+    testing::THostRecorder Host;
+    testing::TTempFolder Folder;
+    std::unique_ptr<TComReader> Reader = std::make_unique<TComReader>();
+};
+
+TEST_F(ComReaderTest, WholeSessionConnectsPollsAndStops) {
+    ASSERT_TRUE(Connect("SIM:hfm")) << Host.LogText();
+    EXPECT_TRUE(Reader->IsAlive());
+    EXPECT_TRUE(Reader->ParamsAvailable());
+    EXPECT_EQ(Reader->Ident().DiagIndex, 52);
+    EXPECT_TRUE(Logged(" Доступно: параметры работы блока"));
+
+    // Stalest first: within a few seconds every record of the set has been read at least once.
+    StepFor(20000);
+    const auto params = Reader->Params();
+    ASSERT_GT(params->Count(), 10u);
+    for (const auto& param : *params)
+        EXPECT_NE(param->LastTick.load(), 0u) << param->DescriptionLabel();
+    // The background read of state 5 fills the fault memory without asking the window to redraw.
+    EXPECT_FALSE(WasPosted(10, 0));
+    EXPECT_NE(Reader->FaultBuffer()[1], 0);
+
+    ASSERT_TRUE(Reader->RequestStop());
+    EXPECT_FALSE(Reader->Step());
+    EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
+    EXPECT_FALSE(Logged("StopOnError"));
+    EXPECT_FALSE(Reader->IsAlive());
+    EXPECT_EQ(Port(), nullptr);
+    const std::vector<TPosted> expected = {
+        {WM_USER + 1, 0, 0}, {WM_USER + 14, 8, 0},  {WM_USER + 17, 240, 0},  {WM_USER + 16, 0, 0},
+        {WM_USER + 2, 0, 0}, {WM_USER + 14, -8, 0}, {WM_USER + 17, 0x80, 0}, {WM_USER + 3, 0, 0},
+    };
+    EXPECT_EQ(Milestones(), expected);
+    EXPECT_TRUE(std::any_of(Host.Posted().begin(), Host.Posted().end(), [](const TPosted& p) {
+        return p.Msg == WM_USER + 4;
+    })) << "no answer ticks at all";
+    EXPECT_EQ(Reader->LogName(), "B52001.bin");
+    EXPECT_GT(fs::file_size(Folder.Path() / "LOGS" / "B52001.bin"), 1000u);
+
+    // The worker is reused: the next connection starts over with a fresh log.
+    ASSERT_TRUE(Connect("SIM:hfm"));
+    EXPECT_EQ(Reader->LogName(), "B52002.bin");
+}
+
+TEST_F(ComReaderTest, EngineModeObserverIsFedFromTheValueHandler) {
+    ASSERT_TRUE(Connect("SIM:hfm-drive"));
+    // Two minutes of the drive cycle take in an overrun: the label shows mode 98 and clears it again.
+    StepFor(120000);
+    EXPECT_TRUE(WasPosted(14, 4, 98)) << Host.LogText();
+    EXPECT_TRUE(WasPosted(14, -4, 98));
+}
+
+TEST_F(ComReaderTest, SilentUnitEndsTheConnectionAndKeepsTheLog) {
+    ASSERT_TRUE(Connect(Profile("silent", "[Unit]\nBase=hfm\n[LineFaults]\nSilentAfterRequests=150\n")));
+    EXPECT_FALSE(StepUntil([] { return false; }, 60000)) << "the connection never ended";
+    EXPECT_FALSE(Reader->IsAlive());
+    const std::string stop = Reader->StopText();
+    EXPECT_TRUE(stop.starts_with("Связь прервана!!! Время простоя ")) << stop;
+    EXPECT_NE(stop.find(", StopOnError: 0x0C00 Попытки восстановить связь истекли!"), std::string::npos)
+        << stop;
+    EXPECT_TRUE(Logged(stop));
+    EXPECT_EQ(Port(), nullptr);
+    EXPECT_EQ(Milestones().back(), (TPosted{WM_USER + 3, 0, 0}));
+    // Everything up to the silence is on disk under the unit's name.
+    EXPECT_GT(fs::file_size(Folder.Path() / "LOGS" / "B52001.bin"), 500u);
+}
+
+TEST_F(ComReaderTest, FailedWakeUpStopsOnErrorWithItsOwnReason) {
+    EXPECT_FALSE(Connect(Profile("asleep", "[Unit]\nBase=hfm\nBreakMinMs=300\n")));
+    EXPECT_FALSE(Reader->FailureText().empty());
+    EXPECT_TRUE(Logged(Reader->FailureText()));
+    EXPECT_NE(Reader->StopText().find(", StopOnError: "), std::string::npos);
+    EXPECT_EQ(Port(), nullptr);
+    EXPECT_FALSE(WasPosted(2, 0));
+}
+
+TEST_F(ComReaderTest, AliveUntilTheConnectionLostTime) {
+    struct TCase {
+        const char* Port;
+        char Adapter;
+        int LostSetting;
+        uint32_t AliveUpTo; // ms of silence still alive
+    };
+    const TCase cases[] = {
+        {"SIM:hfm", 'K', 1500, 1500},
+        {"SIM:hfm", 'K', 2000, 1200},   // outside 700-1500: the default
+        {"SIMELM:hfm", 'E', 800, 3000}, // an ELM327 has its own 3000 ms
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Port);
+        Reader = std::make_unique<TComReader>();
+        Reader->SetConnectLostTime(c.LostSetting);
+        ASSERT_TRUE(Connect(c.Port, c.Adapter)) << Host.LogText();
+        // The first polling step reads a record: its last answer is now.
+        ASSERT_TRUE(Reader->Step());
+        ManualClock.Advance(c.AliveUpTo);
+        EXPECT_TRUE(Reader->IsAlive());
+        ManualClock.Advance(1);
+        EXPECT_FALSE(Reader->IsAlive());
+        // Requests are ignored now.
+        EXPECT_FALSE(Reader->RequestFaultView());
+        Reader.reset();
+        FreePort();
+    }
+}
+
+TEST_F(ComReaderTest, ViewPollingFollowsTheHandedOverList) {
+    ASSERT_TRUE(Connect("SIM:hfm"));
+    const auto params = Reader->Params();
+    const int first = (*params)[1].Number, second = (*params)[4].Number;
+
+    // A graph: only its own views, in turn, each reported to the window.
+    ASSERT_TRUE(Reader->RequestViewList(ViewOf({first, second}, false), TViewKind::Graph));
+    StepFor(3000);
+    EXPECT_EQ(Reader->State(), ReaderState::ViewPolling);
+    std::vector<int> updates = ViewUpdates();
+    ASSERT_GT(updates.size(), 10u);
+    for (size_t i = 0; i < updates.size(); ++i)
+        EXPECT_EQ(updates[i], i % 2 == 0 ? first : second) << i;
+
+    // A screen: its every-cycle view in every pass, and whatever else of the set is due.
+    Host.Clear();
+    ASSERT_TRUE(Reader->RequestViewList(ViewOf({second}, true), TViewKind::Screen));
+    StepFor(5000);
+    updates = ViewUpdates();
+    const auto own = std::count(updates.begin(), updates.end(), second);
+    EXPECT_GT(own, 5);
+    EXPECT_GT(updates.size(), size_t(own)) << "nothing else of the set was read";
+
+    // An empty list, then none at all: normal polling, nothing for the window to redraw.
+    for (auto list : {std::make_shared<TListPrm>(), std::shared_ptr<TListPrm>()}) {
+        ASSERT_TRUE(Reader->RequestViewList(list, TViewKind::Screen));
+        Host.Clear();
+        const uint32_t before = (*params)[0].LastTick;
+        StepFor(3000);
+        EXPECT_TRUE(ViewUpdates().empty());
+        EXPECT_NE((*params)[0].LastTick.load(), before);
+    }
+}
+
+TEST_F(ComReaderTest, GraphDefersBackgroundReadsAndAScreenEndsTheDeferral) {
+    ASSERT_TRUE(Connect("SIM:hfm"));
+    int backgroundReads = 0;
+    Reader->ValueHook = [&](const TECUparam&) { ++backgroundReads; };
+    ASSERT_TRUE(StepUntil([&] { return Reader->LastFaultRead() != 0; }, 10000));
+    const uint32_t firstFaultRead = Reader->LastFaultRead();
+
+    // A graph holds the fault re-read (due after 120 s) and the 15-s reads off for 300 × 1024 ms.
+    const auto params = Reader->Params();
+    ASSERT_TRUE(Reader->RequestViewList(ViewOf({(*params)[2].Number}, false), TViewKind::Graph));
+    backgroundReads = 0;
+    StepFor(150000);
+    EXPECT_EQ(Reader->LastFaultRead(), firstFaultRead);
+    EXPECT_EQ(backgroundReads, 0);
+
+    // The window ends the deferral of the short timer: a background read follows at once.
+    Reader->DeferBackgroundReads(-1, false);
+    StepFor(200);
+    EXPECT_EQ(backgroundReads, 1);
+
+    // A screen pulls the deferred fault re-read back: due 120 s from now rather than in 157 s.
+    ASSERT_TRUE(Reader->RequestViewList(ViewOf({(*params)[2].Number}, true), TViewKind::Screen));
+    StepFor(125000);
+    EXPECT_NE(Reader->LastFaultRead(), firstFaultRead);
+}
+
+TEST_F(ComReaderTest, FaultViewReadsTheMemoryAndAsksForRedisplay) {
+    struct TCase {
+        const char* Port;
+        std::vector<std::string> Heads; // the fault lines begin so, in order
+    };
+    const TCase cases[] = {
+        {"SIM:hfm", {"007,  Сохраненный", "014,  Сохраненный", "014,  АКТУАЛЬНЫЙ"}},
+        {"SIM:lh", {"003,  Сохраненный", "009,  Сохраненный"}},
+        // The late PMS layout: bit 129 lives at address 48 and has no code of the maker.
+        {"SIM:pms-vdo", {"004,  Сохраненный", "129,  Сохраненный,  ? ячейка 129", "129,  АКТУАЛЬНЫЙ"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Port);
+        Reader = std::make_unique<TComReader>();
+        ASSERT_TRUE(Connect(c.Port)) << Host.LogText();
+        Host.Clear();
+        ASSERT_TRUE(Reader->RequestFaultView());
+        ASSERT_TRUE(StepUntil([&] { return WasPosted(10, 0); }, 10000));
+        // The list is cleared first, then shown once the bytes are complete.
+        EXPECT_EQ(Milestones().front(), (TPosted{WM_USER + 10, 0xFFFF, 0}));
+        const std::vector<std::string> lines = FaultLines();
+        ASSERT_EQ(lines.size(), c.Heads.size()) << ::testing::PrintToString(lines);
+        for (size_t i = 0; i < lines.size(); ++i)
+            EXPECT_TRUE(lines[i].starts_with(c.Heads[i])) << lines[i];
+        // Every 20 s the view reads the memory again.
+        StepFor(25000);
+        EXPECT_EQ(CountPosted(10, 0), 2);
+        EXPECT_EQ(Reader->State(), ReaderState::FaultView);
+        Reader.reset();
+        FreePort();
+    }
+}
+
+TEST_F(ComReaderTest, EraseOfHfmAndPmsUnitsShowsWhatRemains) {
+    ASSERT_TRUE(Connect("SIM:hfm"));
+    ASSERT_TRUE(Reader->RequestErase());
+    ASSERT_TRUE(StepUntil([&] { return WasPosted(10, 0); }, 20000)) << Host.LogText();
+    EXPECT_EQ(Reader->State(), ReaderState::FaultView);
+    // Fault 7 is gone; fault 14 is still present, so the unit stores it again at once.
+    const std::vector<std::string> lines = FaultLines();
+    ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
+    EXPECT_TRUE(lines[0].starts_with("014,  Сохраненный"));
+    EXPECT_TRUE(lines[1].starts_with("014,  АКТУАЛЬНЫЙ"));
+    EXPECT_TRUE(Reader->IsAlive());
+}
+
+TEST_F(ComReaderTest, EraseOfAnLhUnitEndsTheConnection) {
+    ASSERT_TRUE(Connect("SIM:lh"));
+    ASSERT_TRUE(Reader->RequestErase());
+    EXPECT_FALSE(StepUntil([] { return false; }, 20000));
+    EXPECT_EQ(Reader->StopText(), "Обмен остановлен.") << Host.LogText();
+    // The window asks the user to switch the ignition off before connecting again.
+    const std::vector<TPosted> milestones = Milestones();
+    const auto done = std::find(milestones.begin(), milestones.end(), TPosted{WM_USER + 17, 1, 0});
+    ASSERT_NE(done, milestones.end());
+    EXPECT_EQ(*(done + 1), (TPosted{WM_USER + 17, 0x80, 0}));
+}
+
+TEST_F(ComReaderTest, EraseOfAnOlderUnitTurnsIntoTheFaultView) {
+    // Diagnosis index 35: neither of the generations that take the erase command.
+    ASSERT_TRUE(Connect(Profile("hfm35", "[Unit]\nBase=hfm\n[Ident]\n1A=35\n"))) << Host.LogText();
+    ASSERT_EQ(Reader->Ident().DiagIndex, 35);
+    ASSERT_TRUE(Reader->RequestErase());
+    ASSERT_TRUE(StepUntil([&] { return WasPosted(10, 0); }, 20000));
+    EXPECT_EQ(FaultLines(true).size(), 2u) << "the stored faults were erased";
+}
+
+TEST_F(ComReaderTest, RangeReadReturnsTheBytesAndThePreviousState) {
+    ASSERT_TRUE(Connect("SIM:hfm"));
+    std::array<uint8_t, 256> range{};
+    ASSERT_TRUE(Reader->ReadRange(0xF0, 0x02, 0x0B, range, [&] { Reader->Step(); }));
+    EXPECT_EQ(std::string(range.begin() + 2, range.begin() + 12), "HF2811B001");
+    EXPECT_EQ(range[0], 0);
+    EXPECT_EQ(range[0x0C], 0);
+    ASSERT_TRUE(Reader->Step());
+    EXPECT_EQ(Reader->State(), ReaderState::Polling);
+
+    // A worker that never takes the request misses the deadline.
+    EXPECT_THROW(Reader->ReadRange(0xF0, 0, 1, range), LinkException);
+}
+
+TEST_F(ComReaderTest, StatesWithoutFunctionGoBackToPolling) {
+    ASSERT_TRUE(Connect("SIM:hfm"));
+    const std::string notice = "Функция недоступна в этой версии программы.";
+    for (bool smoothness : {true, false}) {
+        SCOPED_TRACE(smoothness);
+        Host.Clear();
+        ASSERT_TRUE(smoothness ? Reader->RequestSmoothness() : Reader->RequestMeasure());
+        ASSERT_TRUE(Reader->Step());
+        EXPECT_EQ(Reader->State(), smoothness ? ReaderState::Smoothness : ReaderState::Measure);
+        ASSERT_TRUE(Reader->Step());
+        EXPECT_EQ(Reader->State(), ReaderState::Polling);
+        EXPECT_EQ(Host.Logs(), std::vector<std::string>{notice});
+        EXPECT_TRUE(Reader->IsAlive());
+    }
+}
+
+TEST_F(ComReaderTest, ClientCheckFileBindsTheClientToItsCar) {
+    const fs::path check = Folder.Path() / "CLIENTS" / "Ivanov" / ClientCheckFileName;
+    fs::create_directories(check.parent_path());
+    // Missing: written from the identification.
+    ASSERT_TRUE(Connect("SIM:hfm", 'K', "Ivanov"));
+    const std::string line = ClientCheckLine(Reader->Ident());
+    EXPECT_TRUE(line.starts_with("27 42 48 46 32 38")) << line; // block bytes 0, 1, then "HF28"
+    EXPECT_TRUE(line.ends_with("57 44 42 31 32 34 30 39 32 31 46 31 32 33 00 00")) << line; // the VIN
+    EXPECT_EQ(Folder.ReadFile(check.lexically_relative(Folder.Path())), line + "\r\n");
+    ASSERT_TRUE(Reader->RequestStop());
+    Reader->Step();
+    // Equal: the connection goes on.
+    ASSERT_TRUE(Connect("SIM:hfm", 'K', "Ivanov"));
+    ASSERT_TRUE(Reader->RequestStop());
+    Reader->Step();
+
+    // Another car under the same client stops the start-up.
+    Folder.WriteFile(check.lexically_relative(Folder.Path()), "27 42 00\r\n");
+    Host.Clear();
+    EXPECT_FALSE(Connect("SIM:hfm", 'K', "Ivanov"));
+    EXPECT_FALSE(Reader->Step());
+    EXPECT_TRUE(Logged("ОШИБКА выбора клиента! Повторите выбор клиента или создайте нового!"));
+    EXPECT_NE(Reader->StopText().find(", StopOnError: "), std::string::npos);
+    EXPECT_FALSE(WasPosted(2, 0));
+    EXPECT_EQ(Folder.ReadFile(check.lexically_relative(Folder.Path())), "27 42 00\r\n");
+}
+
+TEST(ComReaderSettings, ClampsAndIdleCommand) {
+    struct TIdle {
+        int Setting;
+        int Lost;
+        uint32_t Idle;
+    };
+    const TIdle idle[] = {
+        {50, 1200, 700},  // outside 100-900: 1000, then at most lost - 500
+        {300, 1200, 500}, // at least 500
+        {650, 1200, 650}, {900, 1500, 900}, {900, 1000, 500},
+    };
+    for (const TIdle& c : idle)
+        EXPECT_EQ(IdleTimeFrom(c.Setting, uint32_t(c.Lost)), c.Idle) << c.Setting << " " << c.Lost;
+    EXPECT_EQ(ConnectLostTimeFrom(2000), 1200u);
+    EXPECT_EQ(ConnectLostTimeFrom(699), 1200u);
+    EXPECT_EQ(ConnectLostTimeFrom(700), 700u);
+    EXPECT_EQ(ConnectLostTimeFrom(1500), 1500u);
+
+    // The idle time follows a later change of the lost time.
+    TComReader reader;
+    EXPECT_EQ(reader.IdleTime(), 500u);
+    reader.SetIdleTime(900);
+    EXPECT_EQ(reader.IdleTime(), 700u);
+    reader.SetConnectLostTime(800);
+    EXPECT_EQ(reader.IdleTime(), 300u); // at least 500 first, then at most lost - 500
+
+    const std::pair<std::string, std::pair<uint8_t, uint8_t>> commands[] = {
+        {"16 0", {16, 0}},
+        {" 85   7 ", {85, 7}},
+        {"48", {48, 0}},
+        {"16 x", {16, 0}},
+        {"300 1", {16, 0}},
+        {"", {16, 0}},
+        {"16 0000000007 junk", {16, 7}}, // the parameter text is cut to 10 characters
+    };
+    for (const auto& [text, pair] : commands)
+        EXPECT_EQ(IdleCmdFrom(text), pair) << text;
+}
+
+} // namespace
+} // namespace velmora
