@@ -17,6 +17,7 @@
 #include "links/port_factory.h"
 #include "params/list_prm.h"
 #include "params/param_list.h"
+#include "params/unit_codes.h"
 #include "platform/clock.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
@@ -447,6 +448,53 @@ TEST(ComReaderSettings, ClampsAndIdleCommand) {
     };
     for (const auto& [text, pair] : commands)
         EXPECT_EQ(IdleCmdFrom(text), pair) << text;
+}
+
+// The worker on its own thread, real clock: the window thread's requests, the view-list hand-over, the
+// suspension between connections and the end of the program while a connection runs. Run under
+// ThreadSanitizer too.
+TEST(ComReaderThread, WindowAndWorkerShareOnlyTheirRequestFields) {
+    RegisterSimPorts();
+    testing::THostRecorder host;
+    testing::TTempFolder folder;
+    auto posted = [&](uint32_t n) {
+        for (int i = 0; i < 500; ++i) {
+            const auto messages = host.Posted();
+            if (std::any_of(messages.begin(), messages.end(),
+                            [&](const TPosted& p) { return p.Msg == WM_USER + n; }))
+                return true;
+            Clock().Sleep(10);
+        }
+        return false;
+    };
+    TConnectSettings hfm;
+    hfm.PortName = "SIM:hfm";
+    TComReader reader;
+    reader.Connect(hfm);
+    ASSERT_TRUE(reader.WaitReady()) << host.LogText();
+    EXPECT_TRUE(reader.IsAlive());
+
+    auto list = std::make_shared<TListPrm>();
+    list->Add(std::make_unique<TPlainView>((*reader.Params())[1]));
+    ASSERT_TRUE(reader.RequestViewList(list, TViewKind::Graph));
+    list.reset(); // the worker keeps what it polls
+    EXPECT_TRUE(posted(8));
+    reader.DeferBackgroundReads(-1, false);
+    EXPECT_EQ(reader.FaultContext().UnitType, UnitHfm);
+    EXPECT_EQ(reader.Ident().DiagIndex, 52);
+
+    ASSERT_TRUE(reader.RequestStop());
+    ASSERT_TRUE(posted(3));
+    EXPECT_EQ(reader.StopText(), "Обмен остановлен.");
+    EXPECT_FALSE(reader.IsAlive());
+
+    // Suspended, the worker takes the next connection; the end of the program frees its port.
+    host.Clear();
+    reader.Connect(hfm);
+    ASSERT_TRUE(reader.WaitReady()) << host.LogText();
+    reader.Terminate();
+    EXPECT_EQ(Port(), nullptr);
+    EXPECT_EQ(reader.State(), ReaderState::Terminate);
 }
 
 } // namespace
