@@ -1,5 +1,5 @@
 // The request fields of the actuator functions (actuator tests, adaptation, coding) and what a function
-// needs to run: the engine link, the unit's parameter set and the exchange log. The window thread writes
+// needs to run: the engine link and the unit's parameter set. The window thread writes
 // the request fields, the worker reads and clears them; every field is atomic for that reason.
 #pragma once
 
@@ -9,7 +9,6 @@
 namespace velmora {
 
 class TEngineLink;
-class TExchangeLog;
 class TListParams;
 
 // Values of AdaptMode.
@@ -42,8 +41,6 @@ struct TActuatorContext {
     TActuatorState& State;
     // The unit's parameter set; "read parameter n" skips numbers it does not hold. May be null.
     const TListParams* Params = nullptr;
-    // Receives the ELM327's text lines of the coding run's closing command. May be null.
-    TExchangeLog* Log = nullptr;
 };
 
 // How an adaptation run ends the connection.

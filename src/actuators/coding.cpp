@@ -7,12 +7,9 @@
 
 #include "actuators/coding_access.h"
 #include "actuators/timed_pairs.h"
-#include "adapters/elm_command.h"
 #include "adapters/log_text.h"
 #include "connection/engine_link.h"
-#include "connection/exchange_log.h"
 #include "lang/dictionary.h"
-#include "links/port_factory.h"
 #include "params/ecu_param.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
@@ -48,23 +45,6 @@ TCoding ReadCoding(TTimedPairs& pairs, uint32_t location) {
     for (int i = 0; i < 3; ++i)
         coding[size_t(i)] = pairs.Send(ByteOf(location, 3), ByteOf(location, 2 - i));
     return coding;
-}
-
-// The adapter leaves its K-line session, so that the unit is free for the ignition cycle.
-void CloseElmSession(TActuatorContext& context) {
-    TBasePort* port = Port();
-    if (!port)
-        return;
-    TElmState session;
-    TElmContext elm{*port,
-                    [&](std::string_view line) {
-                        if (context.Log)
-                            context.Log->AppendText(line);
-                    },
-                    UserStop(), session};
-    std::string answer = "OK";
-    if (!ElmCommand(elm, "ATPC", answer, ElmCloseTimeoutMs))
-        AddLog(Translate("ELM327 ошибка выполнения ATPC!"));
 }
 
 const char* const FunctionBreak[] = {
@@ -153,8 +133,9 @@ void RunCoding(TActuatorContext& context) {
         AddLog("                Set Ignition OFF for 30 sec!");
         AddLog("                Set Ignition ON and press CONNECT!");
     }
-    if (link.UseElm)
-        CloseElmSession(context);
+    // The adapter leaves its K-line session, so that the unit is free for the ignition cycle.
+    if (link.UseElm && !link.ElmCommandOk("ATPC", "OK", ElmCloseTimeoutMs))
+        AddLog(Translate("ELM327 ошибка выполнения ATPC!"));
 }
 
 std::optional<uint32_t> ParseCodingText(std::string_view text) {

@@ -101,7 +101,7 @@ protected:
     TEngineLink Link{Log};
     TListParams Params;
     TActuatorState State;
-    TActuatorContext Context{Link, State, &Params, &Log};
+    TActuatorContext Context{Link, State, &Params};
     size_t LogSeen = 0;
 };
 
