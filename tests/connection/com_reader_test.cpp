@@ -154,7 +154,8 @@ TEST_F(ComReaderTest, WholeSessionConnectsPollsAndStops) {
         {WM_USER + 2, 0, 0}, {WM_USER + 14, -8, 0}, {WM_USER + 17, 0x80, 0}, {WM_USER + 3, 0, 0},
     };
     EXPECT_EQ(Milestones(), expected);
-    EXPECT_TRUE(std::any_of(Host.Posted().begin(), Host.Posted().end(), [](const TPosted& p) {
+    const std::vector<TPosted> posted = Host.Posted();
+    EXPECT_TRUE(std::any_of(posted.begin(), posted.end(), [](const TPosted& p) {
         return p.Msg == WM_USER + 4;
     })) << "no answer ticks at all";
     EXPECT_EQ(Reader->LogName(), "B52001.bin");
