@@ -31,10 +31,10 @@ protected:
     // Opens "<kind>:<unit>" (or a profile written to the program folder), wakes and identifies the unit
     // and loads its built-in parameter set. The host's records start empty.
     void Connect(const std::string& unit, const std::string& profile = {}, const std::string& kind = "SIM") {
-        const std::string spec = profile.empty() ? unit : Folder.WriteFile(unit + ".ini", profile).string();
+        const std::string source = profile.empty() ? unit : Folder.WriteFile(unit + ".ini", profile).string();
         Link.Reset();
         Link.UseElm = kind == "SIMELM";
-        Link.PortName = kind + ":" + spec;
+        Link.PortName = kind + ":" + source;
         ASSERT_TRUE(Link.OpenLinkPort());
         ASSERT_TRUE(Link.WakeUp()) << Host.LogText();
         LoadParams();
