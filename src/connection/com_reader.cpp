@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "actuators/actuator_tests.h"
 #include "adapters/log_text.h"
 #include "lang/dictionary.h"
 #include "links/port_factory.h"
@@ -256,6 +257,7 @@ void TComReader::PrepareConnect(const TConnectSettings& settings) {
     Link.PortName = settings.PortName;
     Link.UseElm = settings.Adapter == 'E';
     Link.UseElmTables = Link.UseElm && !settings.ElmAsKkl;
+    Actuators.ActivationOn = settings.ActivationOn;
     CurrentState = ReaderState::Connect;
     NextState = ReaderState::Connect;
 }
@@ -329,6 +331,10 @@ bool TComReader::Step() {
         return false;
     }
     try {
+        if (state == ReaderState::Polling || state == ReaderState::ViewPolling) {
+            TActuatorContext context = ActuatorContext();
+            SendPendingAct(context);
+        }
         RunState(state);
     } catch (const std::exception& error) {
         CurrentState = ReaderState::StoppedOnError;

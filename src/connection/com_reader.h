@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "actuators/actuator_state.h"
 #include "connection/engine_link.h"
 #include "connection/exchange_log.h"
 #include "faults/fault_context.h"
@@ -125,6 +126,10 @@ public:
 
     // Written directly by the window: parameter index (into Params()) to read first; NoPriority = none.
     std::atomic<uint16_t> PriorityParam{NoPriority};
+    // The actuator requests (QueueAct, AdaptMode, CodingPending, CodingLoc; ActivationOn comes with
+    // Connect): the window writes them, the worker runs them at connection start or in its polling
+    // cycles.
+    TActuatorState Actuators;
 
     // --- read back by the window (any thread) ---
     uint8_t State() const { return CurrentState.load(); }
@@ -185,6 +190,9 @@ private:
     void EraseStep();
 
     void ThreadLoop();
+    TActuatorContext ActuatorContext();
+    // Step 8 of the start: coding, adaptation or the actuator test mode, then polling.
+    void StartFunctions();
 
     // A timer start of `tick`; 0 and 1 are the timers' own marks, so a real tick never takes them.
     static uint32_t TimerStart(uint32_t tick) { return tick < 2 ? 2 : tick; }

@@ -1,6 +1,9 @@
 // TComReader, state 3: the connection reset, the wake-up and identification, and the start of the
 // connection (client check, the unit's parameter set, its colour rules, poll levels and engine-mode
 // observer, the fault-memory layout). Worker thread.
+#include "actuators/actuator_tests.h"
+#include "actuators/adaptation.h"
+#include "actuators/coding.h"
 #include "connection/client_check.h"
 #include "connection/com_reader.h"
 #include "connection/connection_start.h"
@@ -27,7 +30,8 @@ void TComReader::ResetConnection() {
     ModeObserver.reset();
     Link.ParamList = nullptr;
     Link.Reset();
-    Link.CodingPending = false;
+    // A coding run reads no VIN during the identification.
+    Link.CodingPending = Actuators.CodingPending != 0;
     {
         std::lock_guard lock(SharedLock);
         Set.reset();
@@ -71,7 +75,8 @@ void TComReader::StartConnection() {
         CurrentState = ReaderState::StoppedByUser;
         return;
     }
-    if (!ClientCheckPassed())
+    // A coding run goes on after a failed client check: it ends the connection anyway.
+    if (!ClientCheckPassed() && Actuators.CodingPending == 0)
         return;
 
     Link.KeepAlive(true, false);
@@ -88,11 +93,39 @@ void TComReader::StartConnection() {
         std::lock_guard lock(SharedLock);
         Faults.SetRule({Link.Ident.UnitType == UnitLh, Link.Ident.HasPmsFaultMap()});
     }
-    CurrentState = ReaderState::Polling;
-    NextState = ReaderState::Polling;
+    StartFunctions();
     Post(2, 0);
     Host().PostMessage(WM_USER + 14, StartUpEnds, 0);
     ReloadParamList();
+}
+
+TActuatorContext TComReader::ActuatorContext() {
+    return TActuatorContext{Link, Actuators, Set.get()};
+}
+
+void TComReader::StartFunctions() {
+    TActuatorContext context = ActuatorContext();
+    const uint8_t adapt = Actuators.AdaptMode;
+    const bool adaptation = adapt == AdaptResetPhase1 || adapt == AdaptResetPhase2 ||
+                            adapt == AdaptThrottle || adapt == AdaptThrottleBosch;
+    uint8_t after = ReaderState::StoppedByUser;
+    if (Actuators.CodingPending != 0) {
+        RunCoding(context);
+    } else if (adaptation) {
+        // Whether the user must cycle the ignition is the function's own message to the window.
+        bool done = true;
+        if (RunAdaptation(context, done) == TFunctionEnd::StopOnError)
+            after = ReaderState::StoppedOnError;
+    } else {
+        after = ReaderState::Polling;
+        CurrentState = after;
+        NextState = after;
+        if (Actuators.ActivationOn)
+            EnterActivation(context);
+        return;
+    }
+    CurrentState = after;
+    NextState = after;
 }
 
 bool TComReader::ClientCheckPassed() {

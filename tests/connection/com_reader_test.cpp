@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "actuators/actuator_tests.h"
 #include "connection/client_check.h"
 #include "connection/com_reader.h"
 #include "faults/fault_display.h"
@@ -410,6 +411,43 @@ TEST_F(ComReaderTest, ClientCheckFileBindsTheClientToItsCar) {
     EXPECT_NE(Reader->StopText().find(", StopOnError: "), std::string::npos);
     EXPECT_FALSE(WasPosted(2, 0));
     EXPECT_EQ(Folder.ReadFile(check.lexically_relative(Folder.Path())), "27 42 00\r\n");
+}
+
+TEST_F(ComReaderTest, ActuatorFunctionsRunAtConnectionStartAndBetweenPolls) {
+    // The test mode is entered at the start; a queued command goes out at the start of the next cycle.
+    Reader->PrepareConnect({"SIM:hfm", 'K', false, true, {}});
+    ASSERT_TRUE(Reader->Step()) << Host.LogText();
+    ASSERT_EQ(Reader->State(), ReaderState::Polling);
+    EXPECT_TRUE(WasPosted(11, 0)) << Host.LogText();
+    ASSERT_TRUE(QueueAct(Reader->Actuators, 0xD2, 0x02));
+    ASSERT_TRUE(Reader->Step());
+    EXPECT_TRUE(WasPosted(13, 0xD202));
+    EXPECT_EQ(Reader->Actuators.PendingAct.load(), NoAct);
+
+    // Phase 1 of the adaptation reset ends the connection and leaves phase 2 for the next one.
+    Reader = std::make_unique<TComReader>();
+    FreePort();
+    Host.Clear();
+    Reader->Actuators.AdaptMode = AdaptResetPhase1;
+    EXPECT_FALSE(Connect("SIM:hfm"));
+    EXPECT_EQ(Reader->Actuators.AdaptMode.load(), AdaptResetPhase2) << Host.LogText();
+    EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
+    EXPECT_TRUE(WasPosted(2, 0));
+
+    // A coding run reads no VIN and goes on past a client check that does not match; without an answer
+    // to the unit's check word it breaks off, and the connection ends.
+    Folder.WriteFile(fs::path("CLIENTS") / "Petrov" / ClientCheckFileName, "00\r\n");
+    Reader = std::make_unique<TComReader>();
+    FreePort();
+    Host.Clear();
+    Reader->Actuators.CodingPending = 0x0C0701;
+    Reader->Actuators.CodingLoc = 0x10000000;
+    EXPECT_FALSE(Connect("SIM:hfm", 'K', "Petrov"));
+    EXPECT_EQ(Reader->Ident().VinBuf, (std::array<uint8_t, 16>{}));
+    EXPECT_TRUE(Logged("ОШИБКА выбора клиента!"));
+    EXPECT_TRUE(Logged("Выполняется кодирование блока! Ждите!"));
+    EXPECT_TRUE(Logged("FUNCTION BREAK!!!"));
+    EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
 }
 
 TEST(ComReaderSettings, ClampsAndIdleCommand) {
