@@ -3,11 +3,23 @@
 // uses TNoConnection, which says so in the log. Window thread only.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
+
+#include "faults/fault_context.h"
+#include "faults/fault_memory.h"
 
 namespace velmora {
 
 class TListParams;
+class TListPrm;
+
+// The fault memory as the worker read it last, with what its decoding needs.
+struct TFaultData {
+    TFaultBuf Buffer{};
+    TFaultContext Context;
+};
 
 struct TConnectOptions {
     bool CarSoft = false;     // the CarSoft 7.4 interface
@@ -31,8 +43,9 @@ public:
     virtual bool IsAlive() const = 0;
     // Whether the engine unit answered its identification (read on ECU ready, WM_USER+2).
     virtual bool EcuConnected() const = 0;
-    // The parameter set of the connection, or nullptr before one is loaded.
-    virtual const TListParams* Params() const = 0;
+    // The parameter set of the connection, or nullptr before one is loaded. Screens and graphs keep it
+    // alive while the worker may poll their views.
+    virtual std::shared_ptr<const TListParams> Params() const = 0;
     // The name of the exchange log the connection writes (CM_SHOW_MESSAGE 240).
     virtual std::string LogFileName() const = 0;
     // The word-correction switch of the menu, also while a connection runs.
@@ -43,6 +56,13 @@ public:
     virtual void SetBackgroundReading(int on) = 0;
     // Holds background reads off for `ms` (double-click on the status panel or the rate label).
     virtual void DeferBackgroundReads(int ms, bool keep) = 0;
+    // Hands the worker the view list of the screen or graph that became visible (nullptr: none).
+    virtual void RequestViewList(std::shared_ptr<TListPrm> list, bool graph) = 0;
+    // The fault tab: read the fault memory and report it (WM_USER+10), or erase it.
+    virtual void RequestFaultView() = 0;
+    virtual void RequestErase() = 0;
+    // The fault memory once the worker has read it completely; nullopt before.
+    virtual std::optional<TFaultData> FaultData() const = 0;
 };
 
 // No engine connection in this build yet: Start reports that in the log, nothing runs.
@@ -52,12 +72,16 @@ public:
     void Stop() override {}
     bool IsAlive() const override { return false; }
     bool EcuConnected() const override { return false; }
-    const TListParams* Params() const override { return nullptr; }
+    std::shared_ptr<const TListParams> Params() const override { return nullptr; }
     std::string LogFileName() const override { return {}; }
     void SetWordCorrection(bool) override {}
     void RequestPolling() override {}
     void SetBackgroundReading(int) override {}
     void DeferBackgroundReads(int, bool) override {}
+    void RequestViewList(std::shared_ptr<TListPrm>, bool) override {}
+    void RequestFaultView() override {}
+    void RequestErase() override {}
+    std::optional<TFaultData> FaultData() const override { return std::nullopt; }
 };
 
 } // namespace velmora

@@ -116,8 +116,8 @@ void TGraphParam::ClearMinMax() {
     HasLastPoint = false;
 }
 
-TGraph::TGraph(int width, int height, const TListParams& params, const TIniFile* ini)
-    : Params(params), Picture(std::max(width, 2), std::max(height, 2), QImage::Format_RGB32) {
+TGraph::TGraph(int width, int height, std::shared_ptr<const TListParams> params, const TIniFile* ini)
+    : Params(std::move(params)), Picture(std::max(width, 2), std::max(height, 2), QImage::Format_RGB32) {
     Picture.fill(Qt::white);
     SetScreenTime(DefaultScreenSeconds);
     SetScrollTime(int(ScreenTimeMs / 4000));
@@ -126,8 +126,8 @@ TGraph::TGraph(int width, int height, const TListParams& params, const TIniFile*
 }
 
 void TGraph::LoadGraph(const TIniFile& ini, int number) {
-    while (!Views.empty())
-        RemoveView(Views.size() - 1);
+    for (TGraphParam* view : GraphViews())
+        view->Mark();
     number = ini.ReadInteger("OPTIONS", "GRAPHS", number);
     std::string section = "GRAPH" + std::to_string(number);
     SetScreenTime(ini.ReadInteger(section, "SCREEN_TIME", DefaultScreenSeconds));
@@ -152,17 +152,17 @@ void TGraph::LoadGraph(const TIniFile& ini, int number) {
         }
         view->ClearMinMax();
     }
-    HasParams = !Views.empty();
+    HasParams = Count() > 0;
     ResetGraph();
 }
 
 TGraphParam* TGraph::AddParam(int number) {
-    TECUparam* param = Params.FindByNumber(number);
+    TECUparam* param = Params->FindByNumber(number);
     if (!param)
         return nullptr;
-    Views.push_back(std::make_unique<TGraphParam>(*param));
+    auto& view = static_cast<TGraphParam&>(Add(std::make_unique<TGraphParam>(*param)));
     HasParams = true;
-    return Views.back().get();
+    return &view;
 }
 
 void TGraph::SetScreenTime(int seconds) {
@@ -190,6 +190,16 @@ void TGraph::SetScrollTime(int seconds) {
     ScrollMs = uint32_t(std::max<int64_t>(best, 1));
 }
 
+std::vector<TGraphParam*> TGraph::GraphViews() const {
+    std::vector<TGraphParam*> views;
+    ForEachView([&](TBaseParam& view) { views.push_back(static_cast<TGraphParam*>(&view)); });
+    return views;
+}
+
+TGraphParam& TGraph::View(size_t index) const {
+    return *GraphViews().at(index);
+}
+
 int TGraph::Y(const TGraphParam& view, float value) const {
     int h = Picture.height();
     return int(std::lround((value - view.RangeLo) * -(h - 1) / (view.RangeHi - view.RangeLo) + (h - 1)));
@@ -215,11 +225,11 @@ int TGraph::Scroll(uint32_t tick) {
         painter.fillRect(w - 1 - int(d), 0, int(d) + 1, Picture.height(), Qt::white);
         painter.end();
         Picture = shifted;
-        for (auto& view : Views)
+        for (TGraphParam* view : GraphViews())
             view->LastX = int16_t(view->LastX - d);
         return w - 1 - int(d);
     }
-    for (auto& view : Views)
+    for (TGraphParam* view : GraphViews())
         view->HasLastPoint = false;
     StartTick = tick;
     Picture.fill(Qt::white);
@@ -233,7 +243,7 @@ void TGraph::UpdateMinMax(TGraphParam& view, uint32_t tick, float value) {
     uint16_t slot = uint16_t((tick - MinMaxStart) / slotMs % TGraphParam::Slots);
     bool changed = slot != CurrentSlot;
     if (changed) {
-        for (auto& other : Views) {
+        for (TGraphParam* other : GraphViews()) {
             other->SlotMin[slot] = other->RangeHi;
             other->SlotMax[slot] = other->RangeLo;
         }
@@ -248,7 +258,7 @@ void TGraph::UpdateMinMax(TGraphParam& view, uint32_t tick, float value) {
 void TGraph::DrawGrid(int fromColumn) {
     QPainter painter(&Picture);
     int right = Picture.width() - 1;
-    for (auto& view : Views) {
+    for (TGraphParam* view : GraphViews()) {
         painter.setPen(QPen(FromBgr(view->Color), 1, Qt::DashLine));
         for (int i = 0; i < view->LineCount; ++i) {
             float g = view->Lines[size_t(i)];
@@ -261,20 +271,19 @@ void TGraph::DrawGrid(int fromColumn) {
 }
 
 void TGraph::UpdateParam(int number) {
-    if (Views.empty() || number > 255)
+    if (number > 255)
         return;
-    auto found =
-        std::find_if(Views.begin(), Views.end(), [&](const auto& v) { return v->ParamNo == number; });
-    if (found == Views.end() || (*found)->Param.LastTick == 0)
+    auto* found = static_cast<TGraphParam*>(FindByNumber(number));
+    if (!found || found->Param.LastTick == 0)
         return;
-    TGraphParam& view = **found;
+    TGraphParam& view = *found;
     float value = view.Param.AsSingle();
     uint32_t tick = view.Param.LastTick;
 
     int gridFrom = -1;
     if (StartTick == 0) {
         StartTick = MinMaxStart = tick;
-        for (auto& v : Views)
+        for (TGraphParam* v : GraphViews())
             v->ClearMinMax();
         gridFrom = 0;
     }
@@ -311,14 +320,15 @@ void TGraph::ResetGraph() {
     MinMaxStart = 0;
     CurrentSlot = NoSlot;
     Picture.fill(Qt::white);
-    for (auto& view : Views)
+    for (TGraphParam* view : GraphViews())
         view->ClearMinMax();
 }
 
 std::string TGraph::MinMaxText(size_t index) const {
-    if (index >= Views.size())
+    std::vector<TGraphParam*> views = GraphViews();
+    if (index >= views.size())
         return {};
-    const TGraphParam& view = *Views[index];
+    const TGraphParam& view = *views[index];
     float lo = *std::min_element(view.SlotMin.begin(), view.SlotMin.end());
     float hi = *std::max_element(view.SlotMax.begin(), view.SlotMax.end());
     int decimals = view.Param.Decimals;
@@ -334,12 +344,11 @@ void TGraph::Resize(int width, int height) {
 }
 
 void TGraph::RemoveView(size_t index) {
-    if (index >= Views.size())
+    std::vector<TGraphParam*> views = GraphViews();
+    if (index >= views.size())
         return;
-    Views[index]->Mark();
-    Removed.push_back(std::move(Views[index]));
-    Views.erase(Views.begin() + std::ptrdiff_t(index));
-    HasParams = !Views.empty();
+    views[index]->Mark();
+    HasParams = Count() > 0;
 }
 
 void TGraph::RequestSave() {

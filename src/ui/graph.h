@@ -1,7 +1,9 @@
 // The graph of the tab "Графики": chosen parameters drawn as lines over time on one picture that
 // scrolls left as time passes, with grid lines and the minimum and maximum of each parameter over the
 // last screen of time in eight slots. Drawn on a QImage, so the algorithm runs and is tested without a
-// window. Settings come from the program's INI (OPTIONS/GRAPHS, sections GRAPHn). Window thread only.
+// window. Settings come from the program's INI (OPTIONS/GRAPHS, sections GRAPHn). The graph is the view
+// list the worker polls while the tab is shown (TListPrm: NextToPoll and removal by marking on the
+// worker thread); everything else runs on the window thread.
 #pragma once
 
 #include <QImage>
@@ -12,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "params/list_prm.h"
 #include "params/visual_param.h"
-#include "ui/view_list.h"
 
 namespace velmora {
 
@@ -46,14 +48,16 @@ public:
     std::array<float, Slots> SlotMin{}, SlotMax{};
 };
 
-class TGraph : public TViewList {
+class TGraph : public TListPrm {
 public:
     static constexpr uint16_t NoSlot = 0xFFFF;
 
     // A picture of `width` x `height` pixels; screen time 10 s, then LoadGraph(0) when `ini` is given.
-    TGraph(int width, int height, const TListParams& params, const TIniFile* ini);
+    // The graph keeps the parameter set alive as long as its views may be polled.
+    TGraph(int width, int height, std::shared_ptr<const TListParams> params, const TIniFile* ini);
 
-    // Replaces the views from the settings: OPTIONS/GRAPHS (default `number`) names the section.
+    // Replaces the views from the settings: OPTIONS/GRAPHS (default `number`) names the section. The old
+    // views are marked, so a worker polling the graph frees them.
     void LoadGraph(const TIniFile& ini, int number);
     // Appends a view of parameter `number` when the parameter set has it.
     TGraphParam* AddParam(int number);
@@ -77,8 +81,8 @@ public:
     bool SavePicture(std::string& error);
 
     const QImage& Image() const { return Picture; }
-    size_t Count() const { return Views.size(); }
-    TGraphParam& View(size_t index) const { return *Views[index]; }
+    // The view at `index` among those not marked; index < Count().
+    TGraphParam& View(size_t index) const;
     bool HasParams = false;
     bool SavePending = false;
     uint32_t StartTick = 0;
@@ -96,17 +100,17 @@ public:
     std::function<void()> OnSaveDone;
 
 private:
+    // The views not marked, in order. Only the window thread marks views, so the pointers stay valid
+    // until it next removes one.
+    std::vector<TGraphParam*> GraphViews() const;
     int Y(const TGraphParam& view, float value) const;
     // Scrolls the picture when `tick` passed its right edge; returns the first column cleared, or -1.
     int Scroll(uint32_t tick);
     void UpdateMinMax(TGraphParam& view, uint32_t tick, float value);
     void DrawGrid(int fromColumn);
 
-    const TListParams& Params;
+    std::shared_ptr<const TListParams> Params;
     QImage Picture;
-    std::vector<std::unique_ptr<TGraphParam>> Views;
-    // Views taken off the graph; kept until the graph goes, as a worker may still hold them.
-    std::vector<std::unique_ptr<TGraphParam>> Removed;
 };
 
 } // namespace velmora

@@ -43,7 +43,8 @@ QString ScreenCaption(int seconds) {
 
 } // namespace
 
-TGraphTab::TGraphTab(const TListParams& params, QWidget* parent) : QWidget(parent), Params(params) {
+TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
+    : QWidget(parent), Params(std::move(params)) {
     setObjectName("GraphTab");
     auto* layout = new QGridLayout(this);
     Image = new QLabel;
@@ -68,7 +69,7 @@ TGraphTab::TGraphTab(const TListParams& params, QWidget* parent) : QWidget(paren
     });
     side->addWidget(lbGraphs, 1);
     auto* add = MakeButton("btnAddGraph", "+", "Добавить параметр в список опроса");
-    connect(add, &QPushButton::clicked, this, [this] { AddGraph(ChooseParam(Params, this)); });
+    connect(add, &QPushButton::clicked, this, [this] { AddGraph(ChooseParam(*Params, this)); });
     auto* del = MakeButton("btnDelGraph", "-", "Удалить параметр из списка");
     connect(del, &QPushButton::clicked, this, [this] { btnDelGraphClick(); });
     auto* save = MakeButton("btnSavePic", "Save picture", nullptr);
@@ -90,7 +91,7 @@ TGraphTab::TGraphTab(const TListParams& params, QWidget* parent) : QWidget(paren
     layout->addLayout(side, 0, 1);
 
     TIniFile ini(SettingsFile());
-    GraphList = std::make_unique<TGraph>(PictureWidth, PictureHeight, Params, &ini);
+    GraphList = std::make_shared<TGraph>(PictureWidth, PictureHeight, Params, &ini);
     ScreenSeconds = int(GraphList->ScreenTimeMs / 1000);
     Button3->setText(ScreenCaption(ScreenSeconds));
     GraphList->OnMinMaxChange = [this] { ShowMinMax(); };
@@ -99,7 +100,11 @@ TGraphTab::TGraphTab(const TListParams& params, QWidget* parent) : QWidget(paren
     Redraw();
 }
 
-TGraphTab::~TGraphTab() = default;
+TGraphTab::~TGraphTab() {
+    // The worker may hold the graph a while longer: it forgets this tab.
+    GraphList->OnMinMaxChange = nullptr;
+    GraphList->OnSaveDone = nullptr;
+}
 
 void TGraphTab::FillList() {
     lbGraphs->clear();

@@ -13,13 +13,15 @@ class QPushButton;
 
 namespace velmora {
 
-class TGraphTab : public QWidget, public TViewList {
+class TGraphTab : public QWidget {
     Q_OBJECT
 public:
-    TGraphTab(const TListParams& params, QWidget* parent = nullptr);
+    TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent = nullptr);
     ~TGraphTab() override;
 
     TGraph& Graph() { return *GraphList; }
+    // The graph as the list the worker polls.
+    const std::shared_ptr<TGraph>& List() const { return GraphList; }
     // Adds parameter `number` to the graph and selects it (the first one restarts the picture).
     bool AddGraph(int number);
     // "-": takes the selected (or the first) parameter off the graph.
@@ -32,8 +34,8 @@ public:
     void btnClearMinMaxClick();
     // Shows the picture as drawn now.
     void Redraw();
-    // Redraws after a new value of parameter `number`.
-    void UpdateParam(int number) override;
+    // Draws the new value of parameter `number` and shows the picture.
+    void UpdateParam(int number);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,8 +44,8 @@ private:
     void FillList();
     void ShowMinMax();
 
-    const TListParams& Params;
-    std::unique_ptr<TGraph> GraphList;
+    std::shared_ptr<const TListParams> Params;
+    std::shared_ptr<TGraph> GraphList;
     QLabel* Image = nullptr;
     QListWidget* lbGraphs = nullptr;
     QLabel* lbMinMax = nullptr;

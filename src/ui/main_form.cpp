@@ -22,9 +22,10 @@
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
+#include "ui/fault_tab.h"
 #include "ui/qt_host.h"
 #include "ui/screen_pages.h"
-#include "ui/screen_views.h"
+#include "ui/screen_params.h"
 #include "ui/translate_widgets.h"
 #include "ui/widget_colors.h"
 
@@ -74,9 +75,13 @@ void TMainForm::BuildLayout() {
     auto* tsScreens = Named(new QWidget, "tsScreens");
     Screens = new TScreenPages(tsScreens);
     (new QVBoxLayout(tsScreens))->addWidget(Screens);
-    Screens->OnScreenChange = [this](TScreenViews* views) {
-        if (pg->currentIndex() == PageScreens)
-            CurrentViews = views;
+    Screens->OnScreenChange = [this](std::shared_ptr<TScreenParams> views) {
+        if (pg->currentIndex() != PageScreens)
+            return;
+        CurrentList = views;
+        CurrentIsGraph = false;
+        if (Connection.IsAlive())
+            Connection.RequestViewList(views, false);
     };
     pg->addTab(tsScreens, "Параметры");
     tsGraph = Named(new QWidget, "tsGraph");
@@ -173,16 +178,10 @@ QWidget* TMainForm::BuildMemoPage() {
 
 QWidget* TMainForm::BuildErrorPage() {
     auto* page = Named(new QWidget, "tsError");
-    auto* layout = new QVBoxLayout(page);
-    lbPostErr = Named(new QListWidget, "lbPostErr");
-    layout->addWidget(lbPostErr, 1);
-    auto* options = new QHBoxLayout;
-    cbErrRus = Named(new QCheckBox("русский текст ошибки"), "cbErrRus");
-    cbPostOnly = Named(new QCheckBox("Только сохраненные ошибки"), "cbPostOnly");
-    options->addWidget(cbErrRus);
-    options->addWidget(cbPostOnly);
-    options->addStretch(1);
-    layout->addLayout(options);
+    Faults = new TFaultTab(
+        Connection, [this] { return Options.Language; }, [this] { return ClientName; }, page);
+    (new QVBoxLayout(page))->addWidget(Faults);
+    cbErrRus = Faults->RussianTexts();
     return page;
 }
 

@@ -26,9 +26,10 @@ class QToolButton;
 
 namespace velmora {
 
+class TFaultTab;
 class TGraphTab;
+class TListPrm;
 class TScreenPages;
-class TViewList;
 
 // Messages of the engine connection, numbered after WM_USER.
 enum : uint32_t {
@@ -37,6 +38,7 @@ enum : uint32_t {
     WM_DISCONNECTED = WM_USER + 3,
     WM_ANSWER_TICK = WM_USER + 4,
     WM_PARAM_UPDATED = WM_USER + 8,
+    WM_FAULTS = WM_USER + 10,
     WM_ENGINE_MODE = WM_USER + 14,
     CM_SHOW_MESSAGE = WM_USER + 17,
     WM_RATE_SHOWN = WM_USER + 18,
@@ -100,8 +102,8 @@ private:
     void PlaceTopRight();
     void OnEcuReady();
     void RedrawGraph();
-    TViewList* ShowScreens();
-    TViewList* ShowGraph();
+    std::shared_ptr<TListPrm> ShowScreens();
+    std::shared_ptr<TListPrm> ShowGraph();
     void FreeScreens();
     TConnectOptions ConnectOptions() const;
     void OnAnswerTick(uint32_t tick);
@@ -140,15 +142,16 @@ private:
     QPlainTextEdit* Memo1 = nullptr;
     QCheckBox* cbUseAsStandartKKL = nullptr;
     QCheckBox* cbLH = nullptr;
-    QListWidget* lbPostErr = nullptr;
-    QCheckBox* cbErrRus = nullptr;
-    QCheckBox* cbPostOnly = nullptr;
+    TFaultTab* Faults = nullptr;
+    QCheckBox* cbErrRus = nullptr; // on the fault tab; kept in the settings
     QAction* mnuWordCorrection = nullptr;
     QAction* mnu_ver = nullptr;
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
     TGraphTab* Graph = nullptr;
-    TViewList* CurrentViews = nullptr; // the list whose values the worker reports
+    // The list the worker polls and whose values it reports (WM_USER+8), and whether it is the graph.
+    std::shared_ptr<TListPrm> CurrentList;
+    bool CurrentIsGraph = false;
 };
 
 } // namespace velmora

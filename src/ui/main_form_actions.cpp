@@ -16,11 +16,13 @@
 
 #include "lang/dictionary.h"
 #include "links/port_factory.h"
+#include "params/list_prm.h"
 #include "platform/clock.h"
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
 #include "ui/clients_form.h"
+#include "ui/fault_tab.h"
 #include "ui/main_form.h"
 #include "ui/screenshot.h"
 #include "ui/select_port_form.h"
@@ -132,11 +134,16 @@ void TMainForm::pgChange() {
         Connection.RequestPolling();
         Connection.SetBackgroundReading(page == PageScreens || page == PageGraph ? 0 : 1);
     }
-    CurrentViews = nullptr;
+    CurrentList = nullptr;
+    CurrentIsGraph = page == PageGraph;
     if (page == PageGraph)
-        CurrentViews = ShowGraph();
+        CurrentList = ShowGraph();
     else if (page == PageScreens)
-        CurrentViews = ShowScreens();
+        CurrentList = ShowScreens();
+    if (alive && CurrentList)
+        Connection.RequestViewList(CurrentList, CurrentIsGraph);
+    if (alive && page == PageError)
+        Faults->StartView();
     InPageChange = false;
 }
 

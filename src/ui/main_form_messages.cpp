@@ -4,11 +4,13 @@
 #include <QTabWidget>
 
 #include "lang/dictionary.h"
+#include "params/list_prm.h"
 #include "platform/host.h"
+#include "ui/fault_tab.h"
+#include "ui/graph_tab.h"
 #include "ui/main_form.h"
 #include "ui/screen_pages.h"
-#include "ui/screen_views.h"
-#include "ui/view_list.h"
+#include "ui/screen_params.h"
 
 namespace velmora {
 
@@ -46,8 +48,13 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
         OnAnswerTick(uint32_t(wParam));
         break;
     case WM_PARAM_UPDATED:
-        if (CurrentViews)
-            CurrentViews->UpdateParam(int(wParam));
+        if (CurrentList)
+            CurrentList->UpdateParam(int(wParam));
+        if (CurrentList && CurrentIsGraph)
+            RedrawGraph();
+        break;
+    case WM_FAULTS:
+        Faults->HandleFaultMessage(wParam);
         break;
     case WM_ENGINE_MODE:
         OnEngineMode(int(wParam), int(lParam));

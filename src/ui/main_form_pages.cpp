@@ -9,29 +9,29 @@
 #include "ui/graph_tab.h"
 #include "ui/main_form.h"
 #include "ui/screen_pages.h"
-#include "ui/screen_views.h"
+#include "ui/screen_params.h"
 
 namespace velmora {
 
-TViewList* TMainForm::ShowScreens() {
-    const TListParams* params = Connection.Params();
+std::shared_ptr<TListPrm> TMainForm::ShowScreens() {
+    std::shared_ptr<const TListParams> params = Connection.Params();
     if (!params)
         return nullptr;
     if (!Screens->Built())
-        Screens->BuildScreens(*params, {Options.PrmFontSize, Options.ValueFontSize, Options.StatusFontSize,
-                                        Options.StatusSmartShow});
-    TScreenViews* views = Screens->CurrentViews();
+        Screens->BuildScreens(params, {Options.PrmFontSize, Options.ValueFontSize, Options.StatusFontSize,
+                                       Options.StatusSmartShow});
+    std::shared_ptr<TScreenParams> views = Screens->CurrentViews();
     if (views)
         views->ResetDisplay();
     return views;
 }
 
-TViewList* TMainForm::ShowGraph() {
-    const TListParams* params = Connection.Params();
+std::shared_ptr<TListPrm> TMainForm::ShowGraph() {
+    std::shared_ptr<const TListParams> params = Connection.Params();
     if (!params)
         return nullptr;
     if (!Graph) {
-        Graph = new TGraphTab(*params, tsGraph);
+        Graph = new TGraphTab(params, tsGraph);
         tsGraph->layout()->addWidget(Graph);
         // Pictures go where the connection's logs go: LOGS, or the client's folder inside it.
         Graph->Graph().PictureFolder = [this] {
@@ -39,7 +39,7 @@ TViewList* TMainForm::ShowGraph() {
         };
     }
     Graph->Redraw();
-    return Graph;
+    return Graph->List();
 }
 
 void TMainForm::RedrawGraph() {
@@ -48,7 +48,7 @@ void TMainForm::RedrawGraph() {
 }
 
 void TMainForm::FreeScreens() {
-    CurrentViews = nullptr;
+    CurrentList = nullptr;
     Screens->Clear();
     delete Graph;
     Graph = nullptr;

@@ -37,9 +37,9 @@ std::unique_ptr<TVisualParam> MakeView(int number, const TListParams& params) {
 
 } // namespace
 
-TScreenParams::TScreenParams(const TScreenDefinition& definition, const TListParams& params,
-                             const TRowFonts& fonts, QWidget* parent)
-    : QWidget(parent), Screen(definition) {
+TScreenPage::TScreenPage(const TScreenDefinition& definition, std::shared_ptr<const TListParams> params,
+                         const TRowFonts& fonts, QWidget* parent)
+    : QWidget(parent), Screen(definition), ViewList(std::make_shared<TScreenParams>(params, this)) {
     setObjectName(QString("screen%1").arg(definition.Index));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -57,7 +57,7 @@ TScreenParams::TScreenParams(const TScreenDefinition& definition, const TListPar
     layout->addWidget(splitter, 1);
 
     for (const TScreenItem& item : definition.Items) {
-        if (std::unique_ptr<TVisualParam> view = MakeView(item.Number, params)) {
+        if (std::unique_ptr<TVisualParam> view = MakeView(item.Number, *params)) {
             view->PollEveryCycle = item.Zone == TZone::Main;
             AddView(std::move(view), item.Zone, fonts);
         }
@@ -75,10 +75,17 @@ TScreenParams::TScreenParams(const TScreenDefinition& definition, const TListPar
         }
         Top->setFixedHeight(height);
     }
-    ViewList.OnStaleChange = [this](size_t index, bool stale) { Rows[index]->SetStale(stale); };
+    ViewList->OnStaleChange = [this](const TVisualParam& view, bool stale) {
+        if (auto row = RowOf.find(&view); row != RowOf.end())
+            row->second->SetStale(stale);
+    };
 }
 
-QFrame* TScreenParams::MakeZone(const char* name) {
+TScreenPage::~TScreenPage() {
+    ViewList->OnStaleChange = nullptr;
+}
+
+QFrame* TScreenPage::MakeZone(const char* name) {
     auto* zone = new QFrame(this);
     zone->setObjectName(name);
     auto* layout = new QVBoxLayout(zone);
@@ -87,13 +94,14 @@ QFrame* TScreenParams::MakeZone(const char* name) {
     return zone;
 }
 
-void TScreenParams::AddView(std::unique_ptr<TVisualParam> view, TZone zone, const TRowFonts& fonts) {
+void TScreenPage::AddView(std::unique_ptr<TVisualParam> view, TZone zone, const TRowFonts& fonts) {
     QFrame* parent = zone == TZone::Top ? Top : zone == TZone::Left ? Left : Main;
     int width = zone == TZone::Left ? DefaultZoneWidth / 2 : DefaultZoneWidth;
     auto* row = new TParamRow(*view, fonts, width, parent);
     parent->layout()->addWidget(row);
     Rows.push_back(row);
-    ViewList.Add(std::move(view));
+    RowOf[view.get()] = row;
+    ViewList->Add(std::move(view));
 }
 
 } // namespace velmora

@@ -1,13 +1,15 @@
 // One parameter screen: a page of the tab "Параметры" with its zones (top, left, main) and a row per
-// view. The page owns the screen's views (TScreenViews), which the worker polls once it is shown.
-// Window thread only.
+// view. The page shares the screen's view list (TScreenParams) with the worker, which polls it while
+// the page is shown. Window thread only.
 #pragma once
 
 #include <QWidget>
+#include <memory>
+#include <unordered_map>
 
 #include "ui/param_row.h"
 #include "ui/screen_definition.h"
-#include "ui/screen_views.h"
+#include "ui/screen_params.h"
 
 class QFrame;
 class QVBoxLayout;
@@ -16,13 +18,16 @@ namespace velmora {
 
 class TListParams;
 
-class TScreenParams : public QWidget {
+class TScreenPage : public QWidget {
     Q_OBJECT
 public:
-    TScreenParams(const TScreenDefinition& definition, const TListParams& params, const TRowFonts& fonts,
-                  QWidget* parent = nullptr);
+    TScreenPage(const TScreenDefinition& definition, std::shared_ptr<const TListParams> params,
+                const TRowFonts& fonts, QWidget* parent = nullptr);
+    // The worker may hold the list a while longer: it forgets the rows.
+    ~TScreenPage() override;
 
-    TScreenViews& Views() { return ViewList; }
+    TScreenParams& Views() const { return *ViewList; }
+    const std::shared_ptr<TScreenParams>& List() const { return ViewList; }
     const TScreenDefinition& Definition() const { return Screen; }
     TParamRow* Row(size_t index) const { return Rows[index]; }
     QFrame* TopZone() const { return Top; }
@@ -34,8 +39,9 @@ private:
     void AddView(std::unique_ptr<TVisualParam> view, TZone zone, const TRowFonts& fonts);
 
     TScreenDefinition Screen;
-    TScreenViews ViewList;
+    std::shared_ptr<TScreenParams> ViewList;
     std::vector<TParamRow*> Rows;
+    std::unordered_map<const TBaseParam*, TParamRow*> RowOf;
     QFrame* Top = nullptr;
     QFrame* Left = nullptr;
     QFrame* Main = nullptr;

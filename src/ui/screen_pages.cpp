@@ -23,7 +23,7 @@ TScreenPages::TScreenPages(QWidget* parent) : QWidget(parent) {
     layout->addWidget(pgScreens);
 }
 
-void TScreenPages::BuildScreens(const TListParams& params, const TRowFonts& fonts) {
+void TScreenPages::BuildScreens(const std::shared_ptr<const TListParams>& params, const TRowFonts& fonts) {
     Clear();
     std::string file = BuildPath("options.ini", "DATA", "", false);
     if (!std::filesystem::exists(file)) {
@@ -31,10 +31,10 @@ void TScreenPages::BuildScreens(const TListParams& params, const TRowFonts& font
         return;
     }
     std::vector<std::string> errors;
-    std::vector<TScreenDefinition> screens = ReadScreenDefinitions(file, params, errors);
+    std::vector<TScreenDefinition> screens = ReadScreenDefinitions(file, *params, errors);
     Building = true;
     for (const TScreenDefinition& screen : screens)
-        pgScreens->addTab(new TScreenParams(screen, params, fonts), QString::fromStdString(screen.Caption));
+        pgScreens->addTab(new TScreenPage(screen, params, fonts), QString::fromStdString(screen.Caption));
     Building = false;
     for (const std::string& error : errors)
         Host().MessageBox(error, TMsgKind::Error, TMsgButtons::Ok);
@@ -60,20 +60,20 @@ int TScreenPages::Count() const {
     return pgScreens->count();
 }
 
-TScreenParams* TScreenPages::Screen(int index) const {
-    return qobject_cast<TScreenParams*>(pgScreens->widget(index));
+TScreenPage* TScreenPages::Screen(int index) const {
+    return qobject_cast<TScreenPage*>(pgScreens->widget(index));
 }
 
-TScreenViews* TScreenPages::CurrentViews() const {
-    TScreenParams* screen = Screen(pgScreens->currentIndex());
-    return screen ? &screen->Views() : nullptr;
+std::shared_ptr<TScreenParams> TScreenPages::CurrentViews() const {
+    TScreenPage* screen = Screen(pgScreens->currentIndex());
+    return screen ? screen->List() : nullptr;
 }
 
 void TScreenPages::pgScreensChange() {
     if (Building || pgScreens->currentIndex() < 0)
         return;
     RememberedIndex = pgScreens->currentIndex();
-    TScreenViews* views = CurrentViews();
+    std::shared_ptr<TScreenParams> views = CurrentViews();
     if (views)
         views->ResetDisplay();
     if (OnScreenChange)
@@ -85,7 +85,7 @@ void TScreenPages::ShowPopup(const QPoint& at) {
     menu.setObjectName("pmScreens");
     QAction* about = menu.addAction("About");
     connect(about, &QAction::triggered, this, [this] {
-        TScreenParams* screen = Screen(pgScreens->currentIndex());
+        TScreenPage* screen = Screen(pgScreens->currentIndex());
         std::string text =
             Translate("Экраны задаются в файле") + " " + BuildPath("options.ini", "DATA", "", false);
         if (screen)

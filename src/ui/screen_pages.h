@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "ui/param_row.h"
 
@@ -13,8 +14,8 @@ class QTabWidget;
 namespace velmora {
 
 class TListParams;
+class TScreenPage;
 class TScreenParams;
-class TScreenViews;
 
 class TScreenPages : public QWidget {
     Q_OBJECT
@@ -23,18 +24,19 @@ public:
 
     // Reads DATA/options.ini and creates the pages (a missing file or an unreadable list is reported in
     // a box). Replaces the pages built before.
-    void BuildScreens(const TListParams& params, const TRowFonts& fonts);
+    void BuildScreens(const std::shared_ptr<const TListParams>& params, const TRowFonts& fonts);
     // Frees the pages and their views.
     void Clear();
     bool Built() const;
     int Count() const;
-    TScreenParams* Screen(int index) const;
-    // The shown screen's views, or nullptr.
-    TScreenViews* CurrentViews() const;
+    TScreenPage* Screen(int index) const;
+    // The shown screen's view list, or nullptr.
+    std::shared_ptr<TScreenParams> CurrentViews() const;
     QTabWidget* Pages() const { return pgScreens; }
 
-    // Called with the shown screen's views when the user selects another page (after its ResetDisplay).
-    std::function<void(TScreenViews*)> OnScreenChange;
+    // Called with the shown screen's view list when the user selects another page (after its
+    // ResetDisplay).
+    std::function<void(std::shared_ptr<TScreenParams>)> OnScreenChange;
 
 private:
     void pgScreensChange();

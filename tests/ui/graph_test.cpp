@@ -39,7 +39,7 @@ protected:
 };
 
 TEST_F(GraphTest, ScrollIsAWholeNumberOfPixels) {
-    TGraph graph(550, 100, Params, nullptr);
+    TGraph graph(550, 100, testing::Borrow(Params), nullptr);
     EXPECT_EQ(graph.ScreenTimeMs, 10000u);
     EXPECT_EQ(graph.OneSecondPoints, 55);
     EXPECT_EQ(graph.ScrollMs, 2200u); // 1800, 2000 and 2200 are whole; the later wins
@@ -50,7 +50,7 @@ TEST_F(GraphTest, ScrollIsAWholeNumberOfPixels) {
 }
 
 TEST_F(GraphTest, DrawsLinesAndScrollsThePicture) {
-    TGraph graph(100, 51, Params, nullptr);
+    TGraph graph(100, 51, testing::Borrow(Params), nullptr);
     TGraphParam* view = graph.AddParam(5);
     ASSERT_NE(view, nullptr);
     view->Color = 0xFF0000; // blue
@@ -95,7 +95,7 @@ TEST_F(GraphTest, MinMaxCoversTheLastScreenInEightSlots) {
     auto file =
         folder.WriteFile("velmora.ini", "[GRAPH0]\nSCREEN_TIME=8\nSOURCE=5 77\nRANGE5=10 150\nCOLOR5=blue\n");
     TIniFile ini(file);
-    TGraph graph(80, 51, Params, &ini);
+    TGraph graph(80, 51, testing::Borrow(Params), &ini);
     ASSERT_EQ(graph.Count(), 1u); // 77 is not in the set
     EXPECT_EQ(graph.View(0).Color, 0xFF0000u);
 
@@ -117,7 +117,7 @@ TEST_F(GraphTest, SettingsOfTheIniFile) {
                                                 "[GRAPH2]\nSOURCE=5 6 7 x\nRANGE5=-40 120\nRANGE6=5 5\n"
                                                 "COLOR6=PINK\nCOLOR7=Green\nLINES7=1,5 2.5 x 3\n");
     TIniFile ini(file);
-    TGraph graph(100, 51, Params, &ini);
+    TGraph graph(100, 51, testing::Borrow(Params), &ini);
     ASSERT_EQ(graph.Count(), 3u);
     EXPECT_EQ(graph.View(0).RangeLo, 0); // the sign ends an empty first run
     EXPECT_EQ(graph.View(0).RangeHi, 120);
@@ -132,10 +132,34 @@ TEST_F(GraphTest, SettingsOfTheIniFile) {
     EXPECT_EQ(ColorName(0x123456), "UNKNOWN");
 }
 
+TEST_F(GraphTest, TheWorkerPollsEveryViewAndFreesRemovedOnes) {
+    Params.Add(testing::MakeParam(6));
+    auto graph = std::make_shared<TGraph>(100, 51, testing::Borrow(Params), nullptr);
+    graph->AddParam(5);
+    graph->AddParam(6);
+    Params.FindByNumber(5)->LastTick = Clock.TickCount(); // just read: a screen would wait, a graph not
+    graph->Restart();
+    EXPECT_EQ(graph->NextToPoll()->Number, 5);
+    EXPECT_EQ(graph->NextToPoll()->Number, 6);
+    EXPECT_EQ(graph->NextToPoll()->Number, 5);
+
+    graph->RemoveView(1); // 6 goes off the graph at once, the worker frees it when it comes to it
+    ASSERT_EQ(graph->Count(), 1u);
+    EXPECT_EQ(graph->View(0).ParamNo, 5);
+    EXPECT_EQ(graph->NextToPoll()->Number, 5);
+    EXPECT_EQ(graph->NextToPoll()->Number, 5);
+
+    testing::TTempFolder folder;
+    graph->LoadGraph(TIniFile(folder.WriteFile("velmora.ini", "[GRAPH0]\nSOURCE=6\n")), 0);
+    ASSERT_EQ(graph->Count(), 1u);
+    EXPECT_EQ(graph->View(0).ParamNo, 6);
+    EXPECT_EQ(graph->NextToPoll()->Number, 6);
+}
+
 TEST_F(GraphTest, PictureIsSavedAtTheNextScrollUnderFreeNumbers) {
     testing::TTempFolder folder;
     testing::THostRecorder host;
-    TGraph graph(100, 51, Params, nullptr);
+    TGraph graph(100, 51, testing::Borrow(Params), nullptr);
     graph.AddParam(5);
     graph.PictureFolder = [&] { return folder.Path(); };
     Value(graph, 1000, 10);
@@ -161,7 +185,7 @@ TEST_F(GraphTest, PictureIsSavedAtTheNextScrollUnderFreeNumbers) {
 }
 
 TEST_F(GraphTest, PropertiesDialogAppliesOnlyNumbers) {
-    TGraph graph(100, 51, Params, nullptr);
+    TGraph graph(100, 51, testing::Borrow(Params), nullptr);
     TGraphParam& view = *graph.AddParam(5);
     TgraphProp dialog(view);
     EXPECT_EQ(dialog.EdMax->text(), "255");

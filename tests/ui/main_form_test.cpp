@@ -10,9 +10,12 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 #include "host_recorder.h"
 #include "lang/dictionary.h"
+#include "params/list_prm.h"
+#include "params/unit_codes.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
@@ -37,13 +40,24 @@ public:
     void Stop() override { ++Stops; }
     bool IsAlive() const override { return Alive; }
     bool EcuConnected() const override { return Ecu; }
-    const TListParams* Params() const override { return &Set; }
+    std::shared_ptr<const TListParams> Params() const override { return testing::Borrow(Set); }
     std::string LogFileName() const override { return "LOGS/HFM_001.bin"; }
     void SetWordCorrection(bool on) override { WordCorrection = on; }
     void RequestPolling() override { ++PollRequests; }
     void SetBackgroundReading(int on) override { Background = on; }
     void DeferBackgroundReads(int, bool) override {}
+    void RequestViewList(std::shared_ptr<TListPrm> list, bool graph) override {
+        ViewList = list;
+        ViewIsGraph = graph;
+    }
+    void RequestFaultView() override { ++FaultViews; }
+    void RequestErase() override { ++Erases; }
+    std::optional<TFaultData> FaultData() const override { return Faults; }
 
+    std::shared_ptr<TListPrm> ViewList;
+    bool ViewIsGraph = false;
+    int FaultViews = 0, Erases = 0;
+    std::optional<TFaultData> Faults;
     std::string StartedPort;
     char StartedKind = 0;
     TConnectOptions Options;
@@ -274,6 +288,10 @@ TEST_F(MainFormTest, ValueNoticesRedrawTheShownScreen) {
     EXPECT_EQ(Connection.Background, 0); // no background reading while a screen is read
     auto* pages = Child<QTabWidget>(form.get(), "pgScreens");
     ASSERT_EQ(pages->count(), 2);
+    // The worker polls the shown screen.
+    ASSERT_NE(Connection.ViewList, nullptr);
+    EXPECT_FALSE(Connection.ViewIsGraph);
+    EXPECT_EQ(Connection.ViewList->Count(), 2u);
 
     Connection.Set.FindByNumber(0)->SetRaw(100, 0, 0, 0);
     form->HandleMessage(WM_USER + 8, 0, 0);
@@ -288,15 +306,72 @@ TEST_F(MainFormTest, ValueNoticesRedrawTheShownScreen) {
                   .color(QPalette::WindowText),
               QColor(0x80, 0x80, 0x80));
 
-    // Another page: its screen is the one redrawn; the first keeps its text.
+    // Another page: its screen is the one polled and redrawn; the first keeps its text.
     pages->setCurrentIndex(1);
+    EXPECT_EQ(Connection.ViewList->Count(), 1u);
     Connection.Set.FindByNumber(0)->SetRaw(110, 0, 0, 0);
     form->HandleMessage(WM_USER + 8, 0, 0);
     EXPECT_EQ(value->text(), "60");
+    // The graph tab hands the graph over.
+    pg->setCurrentIndex(PageGraph);
+    EXPECT_TRUE(Connection.ViewIsGraph);
+    pg->setCurrentIndex(PageScreens);
     // A new connection frees the screens.
     form->btnConnectClick();
     EXPECT_EQ(pages->count(), 0);
     form->HandleMessage(WM_USER + 8, 0, 0); // no screen: nothing to redraw
+}
+
+TEST_F(MainFormTest, FaultTabListsReportsAndErases) {
+    Folder.WriteFile("DATA/ru/HFM.DAT", "$F118\nДатчик дроссельной заслонки\nподробно: цепь\n"
+                                        "$F2\nЛямбда\n$R2\nЛямбда-зонд\n");
+    auto form = MakeForm("SIM");
+    auto* pg = Child<QTabWidget>(form.get(), "pg");
+    auto* list = Child<QListWidget>(form.get(), "lbPostErr");
+    Connection.Alive = true;
+    pg->setCurrentIndex(PageError);
+    EXPECT_EQ(Connection.FaultViews, 1);
+    ASSERT_EQ(list->count(), 1);             // the reading notice
+    form->HandleMessage(WM_USER + 10, 0, 0); // no fault memory yet: the notice stays
+    EXPECT_EQ(list->count(), 1);
+
+    TFaultData data;
+    data.Context.UnitType = UnitHfm;
+    data.Buffer[17] = 0x01; // bit 9 current: code 118
+    data.Buffer[0] = 0x01;  // bit 1 stored: code 2
+    Connection.Faults = data;
+    form->HandleMessage(WM_USER + 10, 0, 0);
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "002,  Сохраненный,  Лямбда");
+    EXPECT_EQ(list->item(1)->text(), "118,  АКТУАЛЬНЫЙ,  Датчик дроссельной заслонки");
+
+    auto* russian = Child<QCheckBox>(form.get(), "cbErrRus");
+    russian->click();
+    EXPECT_EQ(list->item(0)->text(), "002,  Сохраненный,  Лямбда-зонд");
+    auto* storedOnly = Child<QCheckBox>(form.get(), "cbPostOnly");
+    storedOnly->click();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_TRUE(storedOnly->font().bold());
+    EXPECT_EQ(storedOnly->palette().color(QPalette::WindowText), QColor(Qt::red));
+    storedOnly->click();
+    EXPECT_FALSE(storedOnly->font().bold());
+    EXPECT_EQ(list->count(), 2);
+
+    Child<QPushButton>(form.get(), "btnSaveReport")->click();
+    auto* report = Child<QPlainTextEdit>(form.get(), "memoReport");
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->window()->windowTitle(), "Отчет по ошибкам системы");
+    EXPECT_EQ(report->font().pointSize(), 12);
+    EXPECT_TRUE(report->toPlainText().contains("подробно: цепь"));
+    int reports = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(BuildPath("", "LOGS", "", false)))
+        reports += entry.path().filename().string().rfind("ERR", 0) == 0;
+    EXPECT_EQ(reports, 1);
+
+    Child<QPushButton>(form.get(), "btnEraseErr")->click();
+    EXPECT_EQ(Connection.Erases, 1);
+    form->HandleMessage(WM_USER + 10, 0xFFFF, 0);
+    EXPECT_EQ(list->count(), 0);
 }
 
 TEST_F(MainFormTest, KeysReachTheFormFirst) {

@@ -2,6 +2,7 @@
 #include <QTabWidget>
 
 #include "host_recorder.h"
+#include "platform/clock.h"
 #include "temp_folder.h"
 #include "ui/screen_definition.h"
 #include "ui/screen_page.h"
@@ -106,12 +107,13 @@ protected:
 
 TEST_F(ScreenPageTest, RowsZonesAndIndicators) {
     TScreenDefinition definition = ParseScreenItems("S TOP: 0 RIGHT: 1,2,20,21,22,99", 0, true);
-    TScreenParams page(definition, Params, {12, 12, 12, true});
-    TScreenViews& views = page.Views();
+    TScreenPage page(definition, testing::Borrow(Params), {12, 12, 12, true});
+    TScreenParams& views = page.Views();
     ASSERT_EQ(views.Count(), 4u); // 0, 1, 2 and the combined 255; 99 is not in the set
-    EXPECT_FALSE(views[0].PollEveryCycle);
-    EXPECT_TRUE(views[1].PollEveryCycle);
-    EXPECT_EQ(views[3].ParamNo, 255);
+    EXPECT_FALSE(views.View(0)->PollEveryCycle);
+    EXPECT_TRUE(views.View(1)->PollEveryCycle);
+    EXPECT_EQ(views.View(3)->ParamNo, 255);
+    EXPECT_EQ(views.Page, &page);
     EXPECT_EQ(page.Row(0)->parentWidget(), page.TopZone());
     EXPECT_EQ(page.Row(1)->parentWidget(), page.MainZone());
 
@@ -146,44 +148,75 @@ TEST_F(ScreenPageTest, RowsZonesAndIndicators) {
 }
 
 TEST_F(ScreenPageTest, WithoutSmartStatusEveryNamedFieldShows) {
-    TScreenParams page(ParseScreenItems("S 2", 0, false), Params, {12, 12, 12, false});
+    TScreenPage page(ParseScreenItems("S 2", 0, false), testing::Borrow(Params), {12, 12, 12, false});
     EXPECT_EQ(page.Row(0)->Indicators().size(), 4);
 }
 
 TEST_F(ScreenPageTest, SlowValuesTurnGrey) {
-    TScreenParams page(ParseScreenItems("S 0,1", 0, false), Params, {12, 12, 12, true});
+    TScreenPage page(ParseScreenItems("S 0,1", 0, false), testing::Borrow(Params), {12, 12, 12, true});
     TECUparam& slow = *Params.FindByNumber(1);
     slow.PollLevel = 1;
     slow.PollInterval = 4096; // read every 4 s, its level allows 1 s
     page.Views().RefreshStale();
-    EXPECT_TRUE(page.Views().IsStale(1));
-    EXPECT_FALSE(page.Views().IsStale(0));
+    EXPECT_TRUE(page.Views().IsStale(*page.Views().View(1)));
+    EXPECT_FALSE(page.Views().IsStale(*page.Views().View(0)));
     EXPECT_EQ(page.Row(1)->NameLabel()->palette().color(QPalette::WindowText), QColor(0x80, 0x80, 0x80));
     slow.PollInterval = 0;
     page.Views().RefreshStale();
     EXPECT_NE(page.Row(1)->NameLabel()->palette().color(QPalette::WindowText), QColor(0x80, 0x80, 0x80));
 }
 
+TEST_F(ScreenPageTest, TheWorkerPollsTheScreenEvenAfterItsPageIsGone) {
+    TManualClock clock{100000};
+    TScopedClock scope{clock};
+    TECUparam& top = *Params.FindByNumber(1);
+    top.PollLevel = 10; // every 10 × 1024 ms
+    top.LastTick = 100000;
+    std::shared_ptr<TScreenParams> list;
+    {
+        TScreenPage page(ParseScreenItems("S TOP: 1 RIGHT: 0", 0, false), testing::Borrow(Params), {});
+        list = page.List();
+        list->Reserved = 7;
+        list->Restart();
+        EXPECT_EQ(list->Reserved, 0u);
+        // The first cycle reads every view; then the top view waits until it is due.
+        std::vector<int> polled;
+        for (int i = 0; i < 4; ++i)
+            polled.push_back(list->NextToPoll()->Number);
+        EXPECT_EQ(polled, (std::vector<int>{1, 0, 0, 0}));
+        clock.Advance(10 * 1024);
+        EXPECT_EQ(list->NextToPoll()->Number, 1);
+        list->ResetDisplay(); // shown again: a new first cycle
+        EXPECT_TRUE(list->FirstCycle);
+    }
+    // The rows went with the page; a late value notice draws nothing and breaks nothing.
+    Params.FindByNumber(0)->SetRaw(120, 0, 0, 0);
+    list->UpdateParam(0);
+    list->RefreshStale();
+    EXPECT_EQ(list->Page, nullptr);
+    EXPECT_NE(list->NextToPoll(), nullptr);
+}
+
 TEST_F(ScreenPageTest, PagesFromTheFileAndAMissingFile) {
     testing::TTempFolder folder;
     testing::THostRecorder host;
     TScreenPages pages;
-    pages.BuildScreens(Params, {});
+    pages.BuildScreens(testing::Borrow(Params), {});
     ASSERT_EQ(host.Boxes().size(), 1u);
     EXPECT_EQ(host.Boxes()[0].rfind("Файл не найден: ", 0), 0u);
     EXPECT_FALSE(pages.Built());
 
     folder.WriteFile("DATA/options.ini", "[SCREEN0]\nITEMS=A 0\n[SCREEN1]\nITEMS=B 1\n");
-    pages.BuildScreens(Params, {});
+    pages.BuildScreens(testing::Borrow(Params), {});
     ASSERT_EQ(pages.Count(), 2);
     EXPECT_EQ(pages.Pages()->tabText(1), "B");
-    TScreenViews* shown = nullptr;
-    pages.OnScreenChange = [&](TScreenViews* views) { shown = views; };
+    std::shared_ptr<TScreenParams> shown;
+    pages.OnScreenChange = [&](std::shared_ptr<TScreenParams> views) { shown = views; };
     pages.Pages()->setCurrentIndex(1);
     EXPECT_EQ(shown, pages.CurrentViews());
     EXPECT_EQ(shown->Count(), 1u);
     // A rebuild keeps the page the user chose.
-    pages.BuildScreens(Params, {});
+    pages.BuildScreens(testing::Borrow(Params), {});
     EXPECT_EQ(pages.Pages()->currentIndex(), 1);
 }
 

@@ -30,6 +30,11 @@ inline std::unique_ptr<TECUparam> MakeParam(int number, const char* calc = nullp
     return param;
 }
 
+// The set as the shared pointer screens and graphs keep, without owning it (the test does).
+inline std::shared_ptr<const TListParams> Borrow(const TListParams& params) {
+    return {std::shared_ptr<void>{}, &params};
+}
+
 // Parameters 0..count-1, one byte each.
 inline void FillParams(TListParams& params, std::initializer_list<int> numbers) {
     for (int n : numbers)

@@ -1,0 +1,144 @@
+#include "ui/fault_tab.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "faults/fault_display.h"
+#include "faults/fault_report.h"
+#include "faults/fault_texts.h"
+#include "lang/dictionary.h"
+#include "platform/host.h"
+#include "ui/connection_control.h"
+#include "ui/widget_colors.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int ReportFontSize = 12;                   // points
+constexpr int ReportWidth = 640, ReportHeight = 560; // pixels
+
+template <typename T> T* Named(T* widget, const char* name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+QString Tr(std::string_view text) {
+    return QString::fromStdString(Translate(text));
+}
+
+} // namespace
+
+TFaultTab::TFaultTab(TConnectionControl& connection, std::function<char()> languageLetter,
+                     std::function<std::string()> client, QWidget* parent)
+    : QWidget(parent), Connection(connection), LanguageLetter(std::move(languageLetter)),
+      Client(std::move(client)) {
+    setObjectName("FaultTab");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    lbPostErr = Named(new QListWidget, "lbPostErr");
+    layout->addWidget(lbPostErr, 1);
+
+    auto* commands = new QHBoxLayout;
+    auto* erase = Named(new QPushButton("Удаление ошибок"), "btnEraseErr");
+    connect(erase, &QPushButton::clicked, this, [this] { btnEraseClick(); });
+    auto* report = Named(new QPushButton("Сохранить отчет в файл"), "btnSaveReport");
+    connect(report, &QPushButton::clicked, this, [this] { btnReportClick(); });
+    cbErrRus = Named(new QCheckBox("русский текст ошибки"), "cbErrRus");
+    connect(cbErrRus, &QCheckBox::clicked, this, [this] { HandleFaultMessage(ShowFaults); });
+    cbPostOnly = Named(new QCheckBox("Только сохраненные ошибки"), "cbPostOnly");
+    connect(cbPostOnly, &QCheckBox::clicked, this, [this] { cbPostOnlyClick(); });
+    pnlWait = Named(new QLabel("wait..."), "pnlErrWait");
+    pnlWait->setAlignment(Qt::AlignCenter);
+    pnlWait->setMinimumWidth(60);
+    for (QWidget* widget : std::initializer_list<QWidget*>{erase, report, cbErrRus, cbPostOnly, pnlWait})
+        commands->addWidget(widget);
+    commands->addStretch(1);
+    layout->addLayout(commands);
+}
+
+void TFaultTab::StartView() {
+    lbPostErr->clear();
+    lbPostErr->addItem(Tr("Чтение памяти неисправностей. Ждите..."));
+    SetWaiting(true);
+    Connection.RequestFaultView();
+}
+
+void TFaultTab::HandleFaultMessage(intptr_t wParam) {
+    if (wParam == ClearFaults) {
+        lbPostErr->clear();
+        return;
+    }
+    std::optional<TFaultData> data = Connection.FaultData();
+    if (!data)
+        return;
+    TFaultTexts texts = LoadFaultTexts(data->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
+    lbPostErr->clear();
+    for (const std::string& line :
+         FaultDisplayLines(data->Buffer, data->Context, texts, cbPostOnly->isChecked()))
+        lbPostErr->addItem(QString::fromStdString(line));
+    SetWaiting(false);
+}
+
+void TFaultTab::btnEraseClick() {
+    SetWaiting(true);
+    Connection.RequestErase();
+}
+
+bool TFaultTab::btnReportClick() {
+    std::optional<TFaultData> data = Connection.FaultData();
+    if (!data)
+        return false;
+    TFaultTexts texts = LoadFaultTexts(data->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
+    std::tm now = LocalTimeNow();
+    std::vector<std::string> lines =
+        FaultReport(data->Buffer, data->Context, texts, cbPostOnly->isChecked(), now);
+
+    if (!Report) {
+        auto* window = Named(new QDialog(this), "frmReport");
+        window->resize(ReportWidth, ReportHeight);
+        Report = Named(new QPlainTextEdit(window), "memoReport");
+        Report->setReadOnly(true);
+        QFont font = Report->font();
+        font.setPointSize(ReportFontSize);
+        Report->setFont(font);
+        (new QVBoxLayout(window))->addWidget(Report);
+    }
+    Report->window()->setWindowTitle(Tr(FaultReportTitle));
+    QStringList text;
+    for (const std::string& line : lines)
+        text << QString::fromStdString(line);
+    Report->setPlainText(text.join('\n'));
+    Report->window()->show();
+
+    std::optional<std::filesystem::path> file = SaveFaultReport(lines, Client(), now);
+    if (file)
+        AddLog(Translate("Отчет сохранен в файл") + " " + file->string());
+    return file.has_value();
+}
+
+void TFaultTab::cbPostOnlyClick() {
+    bool on = cbPostOnly->isChecked();
+    QPalette palette = cbPostOnly->palette();
+    palette.setColor(QPalette::WindowText, on ? ColorRed : this->palette().color(QPalette::WindowText));
+    cbPostOnly->setPalette(palette);
+    QFont font = cbPostOnly->font();
+    font.setBold(on);
+    cbPostOnly->setFont(font);
+    HandleFaultMessage(ShowFaults);
+}
+
+void TFaultTab::SetWaiting(bool waiting) {
+    if (waiting)
+        SetBackground(pnlWait, ColorRed);
+    else
+        pnlWait->setAutoFillBackground(false);
+}
+
+} // namespace velmora

@@ -1,0 +1,61 @@
+// The tab "Ошибки": the fault list of the engine unit, the switches for Russian texts and for stored
+// faults only, the erase command and the report (shown in a window and saved under LOGS). The list is
+// drawn from the fault memory the worker read (WM_USER+10). Window thread only.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+
+namespace velmora {
+
+class TConnectionControl;
+
+class TFaultTab : public QWidget {
+    Q_OBJECT
+public:
+    // WM_USER+10 arguments.
+    static constexpr intptr_t ShowFaults = 0;
+    static constexpr intptr_t ClearFaults = 0xFFFF;
+
+    // `languageLetter` picks the text files (Part of the settings: 'R', 'E' or 'D'); `client` names the
+    // client whose folder takes the reports.
+    TFaultTab(TConnectionControl& connection, std::function<char()> languageLetter,
+              std::function<std::string()> client, QWidget* parent = nullptr);
+
+    // The tab was opened: the list says it is reading and the worker is asked for the faults.
+    void StartView();
+    // WM_USER+10: ShowFaults draws the list from the worker's fault memory (nothing when it holds none
+    // yet), ClearFaults empties it.
+    void HandleFaultMessage(intptr_t wParam);
+    // "Удаление ошибок".
+    void btnEraseClick();
+    // "Сохранить отчет в файл": the report in its window and in its file; false when the worker holds
+    // no fault memory yet or the file could not be written.
+    bool btnReportClick();
+
+    QCheckBox* RussianTexts() const { return cbErrRus; }
+    // The report window of the last report, or nullptr.
+    QPlainTextEdit* ReportView() const { return Report; }
+
+private:
+    void cbPostOnlyClick();
+    void SetWaiting(bool waiting);
+
+    TConnectionControl& Connection;
+    std::function<char()> LanguageLetter;
+    std::function<std::string()> Client;
+    QListWidget* lbPostErr = nullptr;
+    QCheckBox* cbErrRus = nullptr;
+    QCheckBox* cbPostOnly = nullptr;
+    QLabel* pnlWait = nullptr;
+    QPlainTextEdit* Report = nullptr;
+};
+
+} // namespace velmora
