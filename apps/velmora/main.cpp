@@ -7,9 +7,9 @@
 #include "platform/program_folders.h"
 #include "sim/adapters/adapter_port.h"
 #include "sim/sim_port.h"
-#include "ui/connection_control.h"
 #include "ui/main_form.h"
 #include "ui/qt_host.h"
+#include "ui/worker_connection.h"
 
 int main(int argc, char** argv) {
     using namespace velmora;
@@ -20,9 +20,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     TQtHost host;
     SetHost(&host);
-    TNoConnection connection;
     int result = 0;
     {
+        TWorkerConnection connection;
         TMainForm form(connection, "SIM");
         form.show();
         result = app.exec();

@@ -1,6 +1,6 @@
-// What the main window asks of the engine connection: start it on "Connect", stop it, and the few
-// facts the window's message handlers read back. The worker implements it; until it exists the window
-// uses TNoConnection, which says so in the log. Window thread only.
+// What the main window asks of the engine connection: start it on "Connect", stop it, hand it the shown
+// view list and the fault requests, and the few facts the window's message handlers read back.
+// TWorkerConnection implements it over the worker; the tests use fakes. Window thread only.
 #pragma once
 
 #include <memory>
@@ -54,8 +54,8 @@ public:
     virtual void RequestPolling() = 0;
     // The background-reading switch (1 on, 0 off); the worker answers with WM_USER+18.
     virtual void SetBackgroundReading(int on) = 0;
-    // Holds background reads off for `ms` (double-click on the status panel or the rate label).
-    virtual void DeferBackgroundReads(int ms, bool keep) = 0;
+    // Holds background reads off for `seconds` (double-click on the status panel or the rate label).
+    virtual void DeferBackgroundReads(int seconds, bool keepShortTimer) = 0;
     // Hands the worker the view list of the screen or graph that became visible (nullptr: none).
     virtual void RequestViewList(std::shared_ptr<TListPrm> list, bool graph) = 0;
     // The fault tab: read the fault memory and report it (WM_USER+10), or erase it.
@@ -63,25 +63,6 @@ public:
     virtual void RequestErase() = 0;
     // The fault memory once the worker has read it completely; nullopt before.
     virtual std::optional<TFaultData> FaultData() const = 0;
-};
-
-// No engine connection in this build yet: Start reports that in the log, nothing runs.
-class TNoConnection : public TConnectionControl {
-public:
-    void Start(const std::string& portName, char adapterKind, const TConnectOptions& options) override;
-    void Stop() override {}
-    bool IsAlive() const override { return false; }
-    bool EcuConnected() const override { return false; }
-    std::shared_ptr<const TListParams> Params() const override { return nullptr; }
-    std::string LogFileName() const override { return {}; }
-    void SetWordCorrection(bool) override {}
-    void RequestPolling() override {}
-    void SetBackgroundReading(int) override {}
-    void DeferBackgroundReads(int, bool) override {}
-    void RequestViewList(std::shared_ptr<TListPrm>, bool) override {}
-    void RequestFaultView() override {}
-    void RequestErase() override {}
-    std::optional<TFaultData> FaultData() const override { return std::nullopt; }
 };
 
 } // namespace velmora
