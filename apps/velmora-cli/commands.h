@@ -23,5 +23,22 @@ struct TCommand {
 int RunCalc(std::span<char* const> args);
 // [--port PORT] [--adapter K|C|E] [--elm-as-kkl] [--wifi HOST:PORT] ident
 int RunIdent(std::span<char* const> args);
+// The session commands take the same options, and --client NAME (session.h).
+// faults [--stored-only] [--lang ru|en|de]
+int RunFaults(std::span<char* const> args);
+// erase
+int RunErase(std::span<char* const> args);
+// report [--stored-only] [--lang ru|en|de]
+int RunReport(std::span<char* const> args);
+// watch N[,N...] [--seconds S]
+int RunWatch(std::span<char* const> args);
+// range CMD FROM TO
+int RunRange(std::span<char* const> args);
+// act CMD VALUE
+int RunAct(std::span<char* const> args);
+// adapt reset|reset2|throttle
+int RunAdapt(std::span<char* const> args);
+// code HHH MMM LLL
+int RunCode(std::span<char* const> args);
 
 } // namespace velmora

@@ -26,6 +26,40 @@ constexpr TCommand Commands[] = {
      "    PORT is COMn, a device path, FTDI, WIFI, SIM, SIM:<unit or profile>, SIMELM[:<unit>] ...;\n"
      "    port and adapter default to the settings file, the WiFi address to its WIFI_IP/WIFI_PORT",
      velmora::RunIdent},
+    {"faults",
+     "[OPTIONS] faults [--stored-only] [--lang ru|en|de]\n"
+     "    connects, reads the fault memory and prints the fault list as the fault tab shows it",
+     velmora::RunFaults},
+    {"erase",
+     "[OPTIONS] erase\n"
+     "    erases the fault memory and prints what remains (an LH unit wants an ignition cycle first)",
+     velmora::RunErase},
+    {"report",
+     "[OPTIONS] report [--stored-only] [--lang ru|en|de]\n"
+     "    writes the fault report into LOGS (the client's folder with --client) and prints its path",
+     velmora::RunReport},
+    {"watch",
+     "[OPTIONS] watch N[,N...] [--seconds S]\n"
+     "    polls the listed parameters for S seconds (5) and prints each new value: ms, number, value",
+     velmora::RunWatch},
+    {"range",
+     "[OPTIONS] range CMD FROM TO\n"
+     "    reads the request pairs (CMD, FROM) ... (CMD, TO) and prints the bytes in hexadecimal",
+     velmora::RunRange},
+    {"act",
+     "[OPTIONS] act CMD VALUE\n"
+     "    enters the actuator test mode and sends one actuator command (channel 0xD0-0xDC, value)",
+     velmora::RunAct},
+    {"adapt",
+     "[OPTIONS] adapt reset|reset2|throttle\n"
+     "    adaptation reset (phase 1, and phase 2 after an ignition cycle) or throttle adaptation",
+     velmora::RunAdapt},
+    {"code",
+     "[OPTIONS] code HHH MMM LLL\n"
+     "    writes a new coding (three numbers 0-255) into a HFM unit of the late generation\n"
+     "  OPTIONS: --port PORT --adapter K|C|E --elm-as-kkl --wifi HOST:PORT --client NAME; the session\n"
+     "  commands log to stderr and print their results to stdout; a failure exits 1 with the stop text",
+     velmora::RunCode},
 };
 
 // Options that may stand before the command name, and whether each takes a value.
@@ -34,7 +68,7 @@ struct TGlobalOption {
     bool HasValue;
 };
 constexpr TGlobalOption GlobalOptions[] = {
-    {"--port", true}, {"--adapter", true}, {"--wifi", true}, {"--elm-as-kkl", false}};
+    {"--port", true}, {"--adapter", true}, {"--wifi", true}, {"--elm-as-kkl", false}, {"--client", true}};
 
 void PrintUsage(std::ostream& out) {
     out << "usage: velmora-cli [--home DIR] COMMAND [ARGS]\n\ncommands:\n";

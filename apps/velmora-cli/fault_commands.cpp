@@ -1,0 +1,154 @@
+// velmora-cli faults, erase and report: the fault memory through the worker's fault view and erase
+// states, listed as the fault tab lists it.
+#include <iostream>
+
+#include "commands.h"
+#include "faults/fault_display.h"
+#include "faults/fault_report.h"
+#include "faults/fault_texts.h"
+#include "lang/dictionary.h"
+#include "session.h"
+
+namespace velmora {
+
+namespace {
+
+// Longest wait for one complete fault read or an erase (ms).
+constexpr uint32_t FaultReadTimeoutMs = 30000;
+constexpr uint32_t EraseTimeoutMs = 60000;
+
+struct TLanguageRow {
+    std::string_view Name;
+    char Letter;
+};
+constexpr TLanguageRow Languages[] = {{"ru", 'R'}, {"en", 'E'}, {"de", 'D'}};
+
+struct TFaultOptions {
+    bool StoredOnly = false;
+    char Language = 0; // 0: the program's language
+};
+
+int UsageError(std::string_view command, std::string_view problem) {
+    std::cerr << "velmora-cli " << command << ": " << problem << "\n"
+              << "usage: velmora-cli [--home DIR] [--port PORT] [--adapter K|C|E] [--elm-as-kkl] "
+                 "[--wifi HOST:PORT] [--client NAME] "
+              << command << (command == "erase" ? "" : " [--stored-only] [--lang ru|en|de]") << "\n";
+    return ExitUsage;
+}
+
+// The command's own options; an error text for anything else.
+std::string ParseFaultOptions(const std::vector<std::string_view>& args, TFaultOptions& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--stored-only") {
+            options.StoredOnly = true;
+            continue;
+        }
+        if (args[i] != "--lang")
+            return "cannot use " + std::string(args[i]);
+        if (i + 1 >= args.size())
+            return "--lang needs ru, en or de";
+        const std::string_view name = args[++i];
+        for (const TLanguageRow& row : Languages)
+            options.Language = row.Name == name ? row.Letter : options.Language;
+        if (options.Language == 0)
+            return "--lang needs ru, en or de";
+    }
+    return {};
+}
+
+// Reads the fault memory through the fault view; false when no complete read came.
+bool ReadFaults(TCliSession& session) {
+    if (!session.Reader.RequestFaultView())
+        return false;
+    return session.StepUntil([](const TSessionMessage& m) { return m.Msg == WM_USER + 10 && m.WParam == 0; },
+                             FaultReadTimeoutMs);
+}
+
+TFaultTexts Texts(const TComReader& reader) {
+    const char language = Language();
+    return LoadFaultTexts(reader.FaultContext().UnitType, language == 'R', language);
+}
+
+void PrintFaultLines(const TComReader& reader, bool storedOnly) {
+    for (const std::string& line :
+         FaultDisplayLines(reader.FaultBuffer(), reader.FaultContext(), Texts(reader), storedOnly))
+        std::cout << line << "\n";
+}
+
+// Faults and report: connect, read the memory, then `use` the reader.
+int RunWithFaults(std::string_view command, std::span<char* const> args,
+                  const std::function<int(TCliSession&, const TConnectSettings&, bool)>& use) {
+    TConnectSettings settings;
+    std::vector<std::string_view> rest;
+    TFaultOptions options;
+    if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
+        return UsageError(command, problem);
+    if (std::string problem = ParseFaultOptions(rest, options); !problem.empty())
+        return UsageError(command, problem);
+    if (options.Language != 0)
+        SetLanguage(options.Language);
+    TCliSession session(command);
+    if (!session.Connect(settings))
+        return session.Fail("no connection to the engine unit");
+    if (!ReadFaults(session))
+        return session.Fail("the fault memory could not be read");
+    return use(session, settings, options.StoredOnly);
+}
+
+} // namespace
+
+int RunFaults(std::span<char* const> args) {
+    return RunWithFaults("faults", args, [](TCliSession& session, const TConnectSettings&, bool storedOnly) {
+        PrintFaultLines(session.Reader, storedOnly);
+        return session.Finish();
+    });
+}
+
+int RunReport(std::span<char* const> args) {
+    return RunWithFaults(
+        "report", args, [](TCliSession& session, const TConnectSettings& settings, bool storedOnly) {
+            const TComReader& reader = session.Reader;
+            const std::tm when = LocalTimeNow();
+            const std::vector<std::string> lines =
+                FaultReport(reader.FaultBuffer(), reader.FaultContext(), Texts(reader), storedOnly, when);
+            const std::optional<std::filesystem::path> file = SaveFaultReport(lines, settings.Client, when);
+            if (!file)
+                return session.Fail("the report could not be written");
+            std::cout << file->string() << "\n";
+            return session.Finish();
+        });
+}
+
+int RunErase(std::span<char* const> args) {
+    TConnectSettings settings;
+    std::vector<std::string_view> rest;
+    if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
+        return UsageError("erase", problem);
+    if (!rest.empty())
+        return UsageError("erase", "cannot use " + std::string(rest.front()));
+    TCliSession session("erase");
+    if (!session.Connect(settings))
+        return session.Fail("no connection to the engine unit");
+    if (!session.Reader.RequestErase())
+        return session.Fail("the erase could not be started");
+    // HFM and PMS units show what remains (an older unit, which has no erase, only shows its faults);
+    // an LH unit ends the connection and wants an ignition cycle.
+    bool lhDone = false;
+    const bool shown = session.StepUntil(
+        [&](const TSessionMessage& m) {
+            lhDone = lhDone || (m.Msg == WM_USER + 17 && m.WParam == 1);
+            return m.Msg == WM_USER + 10 && m.WParam == 0;
+        },
+        EraseTimeoutMs);
+    if (shown) {
+        PrintFaultLines(session.Reader, false);
+        return session.Finish();
+    }
+    if (!lhDone)
+        return session.Fail("the erase did not finish");
+    std::cout << Translate("Необходимо выключить зажигание и выждать >10 секунд!") << "\n"
+              << Translate("После включить зажигание и нажать кнопку [Connect]!") << "\n";
+    return session.Finish();
+}
+
+} // namespace velmora

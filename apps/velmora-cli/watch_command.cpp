@@ -1,0 +1,157 @@
+// velmora-cli watch and range: live parameters polled as a view list, and a memory range read through
+// the worker's range-read state.
+#include <iostream>
+#include <memory>
+
+#include "adapters/log_text.h"
+#include "commands.h"
+#include "params/list_prm.h"
+#include "params/param_errors.h"
+#include "params/param_list.h"
+#include "platform/clock.h"
+#include "session.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int DefaultWatchSeconds = 5;
+constexpr int MaxWatchSeconds = 24 * 3600;
+constexpr int BytesPerRangeLine = 16;
+
+// A watched parameter: the view list polls it, the command prints its values.
+class TWatchView : public TBaseParam {
+public:
+    using TBaseParam::TBaseParam;
+    void UpdateView() override {}
+};
+
+int UsageError(std::string_view command, std::string_view usage, std::string_view problem) {
+    std::cerr << "velmora-cli " << command << ": " << problem << "\n"
+              << "usage: velmora-cli [--home DIR] [--port PORT] [--adapter K|C|E] [--elm-as-kkl] "
+                 "[--wifi HOST:PORT] "
+              << usage << "\n";
+    return ExitUsage;
+}
+
+// "1,5,12": parameter numbers 0..65535.
+std::optional<std::vector<int>> ParseNumberList(std::string_view text) {
+    std::vector<int> numbers;
+    while (!text.empty()) {
+        const size_t comma = text.find(',');
+        const std::optional<int> number = ParseNumber(text.substr(0, comma), 65535);
+        if (!number)
+            return std::nullopt;
+        numbers.push_back(*number);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    }
+    if (numbers.empty())
+        return std::nullopt;
+    return numbers;
+}
+
+std::string ValueText(const TECUparam& param) {
+    try {
+        return param.FormatValue();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+}
+
+} // namespace
+
+int RunWatch(std::span<char* const> args) {
+    constexpr std::string_view usage = "watch N[,N...] [--seconds S]";
+    TConnectSettings settings;
+    std::vector<std::string_view> rest;
+    if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
+        return UsageError("watch", usage, problem);
+    std::optional<std::vector<int>> numbers;
+    int seconds = DefaultWatchSeconds;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == "--seconds") {
+            const std::optional<int> value =
+                i + 1 < rest.size() ? ParseNumber(rest[++i], MaxWatchSeconds) : std::nullopt;
+            if (!value || *value == 0)
+                return UsageError("watch", usage, "--seconds wants a number of seconds");
+            seconds = *value;
+        } else if (!numbers) {
+            numbers = ParseNumberList(rest[i]);
+            if (!numbers)
+                return UsageError("watch", usage, "the parameters are numbers separated by commas");
+        } else {
+            return UsageError("watch", usage, "cannot use " + std::string(rest[i]));
+        }
+    }
+    if (!numbers)
+        return UsageError("watch", usage, "which parameters?");
+
+    TCliSession session("watch");
+    if (!session.Connect(settings))
+        return session.Fail("no connection to the engine unit");
+    const std::shared_ptr<const TListParams> params = session.Reader.Params();
+    // Handed over as a graph would be: only these parameters are read, in turn.
+    auto list = std::make_shared<TListPrm>();
+    for (int number : *numbers) {
+        TECUparam* param = params ? params->FindByNumber(number) : nullptr;
+        if (!param)
+            return session.Fail("parameter " + std::to_string(number) + " is not in the set of this unit");
+        list->Add(std::make_unique<TWatchView>(*param)).ParamNo = uint8_t(number);
+    }
+    if (!session.Reader.RequestViewList(list, TViewKind::Graph))
+        return session.Fail("the link is lost");
+    const uint32_t start = Clock().TickCount();
+    const uint32_t duration = uint32_t(seconds) * 1000;
+    session.StepUntil(
+        [&](const TSessionMessage& m) {
+            if (m.Msg == WM_USER + 8) {
+                if (const TECUparam* param = params->FindByNumber(int(m.WParam)))
+                    std::cout << FormatText("%7u %3d ", TicksSince(start, Clock().TickCount()), int(m.WParam))
+                              << ValueText(*param) << "\n"
+                              << std::flush;
+            }
+            return false;
+        },
+        duration);
+    if (TicksSince(start, Clock().TickCount()) < duration)
+        return session.Fail("the connection ended");
+    return session.Finish();
+}
+
+int RunRange(std::span<char* const> args) {
+    constexpr std::string_view usage = "range CMD FROM TO";
+    TConnectSettings settings;
+    std::vector<std::string_view> rest;
+    if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
+        return UsageError("range", usage, problem);
+    if (rest.size() != 3)
+        return UsageError("range", usage, "wants the command byte and the first and last address");
+    const std::optional<int> cmd = ParseNumber(rest[0], 255), from = ParseNumber(rest[1], 255),
+                             to = ParseNumber(rest[2], 255);
+    if (!cmd || !from || !to || *from > *to)
+        return UsageError("range", usage, "bytes 0-255 (or 0x00-0xFF), FROM not above TO");
+
+    TCliSession session("range");
+    if (!session.Connect(settings))
+        return session.Fail("no connection to the engine unit");
+    std::array<uint8_t, 256> bytes{};
+    // The worker is stepped while the range read waits, but never past the end of its connection.
+    bool running = true;
+    try {
+        if (!session.Reader.ReadRange(uint8_t(*cmd), uint8_t(*from), uint8_t(*to), bytes,
+                                      [&] { running = running && session.Reader.Step(); }))
+            return session.Fail("the link is lost");
+    } catch (const std::exception& error) {
+        return session.Fail(running ? error.what() : "the connection ended");
+    }
+    for (int address = *from; address <= *to; ++address) {
+        if ((address - *from) % BytesPerRangeLine == 0)
+            std::cout << (address == *from ? "" : "\n")
+                      << FormatText("%.2X %.2X:", unsigned(*cmd), unsigned(address));
+        std::cout << FormatText(" %.2X", unsigned(bytes[size_t(address)]));
+    }
+    std::cout << "\n";
+    return session.Finish();
+}
+
+} // namespace velmora
