@@ -388,8 +388,12 @@ void TComReader::RunState(uint8_t state) {
 
 void TComReader::EndConnection() {
     const uint8_t state = CurrentState;
-    if (Link.UseElm && state == ReaderState::StoppedByUser && !Link.ElmCommandOk("ATPC", "OK", AtpcTimeoutMs))
-        AddLog(Translate("ELM327 ошибка выполнения ATPC!"));
+    if (Link.UseElm && state == ReaderState::StoppedByUser) {
+        // The user-stop flag has done its work (ending a wait in progress); it would abort this command.
+        UserStop().store(false);
+        if (!Link.ElmCommandOk("ATPC", "OK", AtpcTimeoutMs))
+            AddLog(Translate("ELM327 ошибка выполнения ATPC!"));
+    }
     std::string text;
     if (state == ReaderState::StoppedByUser)
         text = Translate("Обмен остановлен.");

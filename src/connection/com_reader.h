@@ -150,8 +150,9 @@ public:
     std::string LogName() const { return Log.LogName(); }
     std::string LogPath() const { return Log.LogPath(); }
 
-    // Called by the value handler with every record read for the own polling (trip computer, Part of a
-    // later function); runs on the worker thread. Empty: nothing.
+    // Called by the value handler, on the worker thread, with every record read for the worker's own
+    // polling and for a screen: where the trip computer will take its values. Set it only while no
+    // connection runs. Empty: nothing is called.
     std::function<void(const TECUparam&)> ValueHook;
 
     // --- worker cycle ---

@@ -229,6 +229,29 @@ TEST_F(ComReaderTest, AliveUntilTheConnectionLostTime) {
     }
 }
 
+TEST_F(ComReaderTest, PriorityParameterIsReadBeforeAnythingElse) {
+    ASSERT_TRUE(Connect("SIM:hfm"));
+    StepFor(3000);
+    const auto params = Reader->Params();
+    const size_t index = params->Count() - 1;
+    const uint32_t before = (*params)[index].LastTick;
+    ManualClock.Advance(10);
+    Reader->PriorityParam = uint16_t(index);
+    ASSERT_TRUE(Reader->Step());
+    EXPECT_GT((*params)[index].LastTick.load(), before);
+    EXPECT_EQ(Reader->PriorityParam.load(), TComReader::NoPriority);
+}
+
+TEST_F(ComReaderTest, UserStopOnAnElmClosesItsProtocol) {
+    ASSERT_TRUE(Connect("SIMELM:hfm", 'E')) << Host.LogText();
+    StepFor(2000);
+    ASSERT_TRUE(Reader->RequestStop());
+    EXPECT_FALSE(Reader->Step());
+    EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
+    EXPECT_FALSE(Logged("ELM327 ошибка выполнения ATPC!"));
+    EXPECT_NE(Folder.ReadFile(fs::path("LOGS") / Reader->LogName()).find("ATPC"), std::string::npos);
+}
+
 TEST_F(ComReaderTest, ViewPollingFollowsTheHandedOverList) {
     ASSERT_TRUE(Connect("SIM:hfm"));
     const auto params = Reader->Params();
