@@ -14,6 +14,7 @@ namespace velmora {
 
 class TListParams;
 class TListPrm;
+struct TActuatorState;
 
 // The fault memory as the worker read it last, with what its decoding needs.
 struct TFaultData {
@@ -63,6 +64,9 @@ public:
     virtual void RequestErase() = 0;
     // The fault memory once the worker has read it completely; nullopt before.
     virtual std::optional<TFaultData> FaultData() const = 0;
+    // The request fields of the actuator tests, adaptation and coding, which the worker runs at the
+    // next connection start or in its polling cycles.
+    virtual TActuatorState& Actuators() = 0;
 };
 
 } // namespace velmora

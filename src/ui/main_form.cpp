@@ -22,6 +22,7 @@
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
+#include "ui/activation_panel.h"
 #include "ui/fault_tab.h"
 #include "ui/qt_host.h"
 #include "ui/screen_pages.h"
@@ -91,6 +92,8 @@ void TMainForm::BuildLayout() {
     pg->addTab(Named(new QWidget, "tsComputer"), "Маршрутник");
     connect(pg, &QTabWidget::currentChanged, this, [this] { pgChange(); });
     layout->addWidget(pg, 1);
+    pnlActivation = new TActivationPanel([this]() -> TActuatorState* { return &Connection.Actuators(); });
+    layout->addWidget(pnlActivation);
     setCentralWidget(central);
 }
 
@@ -195,6 +198,19 @@ void TMainForm::BuildMenus() {
 
     QMenu* hfm = menuBar()->addMenu("HFM");
     hfm->setObjectName("mnuHFM");
+    // The unit functions wait for a connection that has loaded the unit's parameters (WM_USER+16).
+    mnuActivation = hfm->addAction("Activation - управление исполнительными элементами");
+    mnuActivation->setObjectName("mnuActivation");
+    mnuActivation->setCheckable(true);
+    connect(mnuActivation, &QAction::triggered, this, [this] { ActivationClick(); });
+    mnuAdaptReset = hfm->addAction("Сброс адаптации");
+    mnuAdaptReset->setObjectName("mnuAdaptReset");
+    connect(mnuAdaptReset, &QAction::triggered, this, [this] { AdaptResetClick(); });
+    mnuCoding = hfm->addAction("Coding HFM");
+    mnuCoding->setObjectName("mnuCoding");
+    connect(mnuCoding, &QAction::triggered, this, [this] { CodingClick(); });
+    for (QAction* action : {mnuActivation, mnuAdaptReset, mnuCoding})
+        action->setEnabled(false);
     mnuWordCorrection = hfm->addAction("Коррекция при приеме значений типа word");
     mnuWordCorrection->setObjectName("mnuWordCorrection");
     mnuWordCorrection->setCheckable(true);

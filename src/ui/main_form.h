@@ -26,6 +26,7 @@ class QToolButton;
 
 namespace velmora {
 
+class TActivationPanel;
 class TFaultTab;
 class TGraphTab;
 class TListPrm;
@@ -39,7 +40,11 @@ enum : uint32_t {
     WM_ANSWER_TICK = WM_USER + 4,
     WM_PARAM_UPDATED = WM_USER + 8,
     WM_FAULTS = WM_USER + 10,
+    WM_ACTIVATION_READY = WM_USER + 11,
+    WM_ACTUATOR_VALUE = WM_USER + 13,
     WM_ENGINE_MODE = WM_USER + 14,
+    WM_CODING_VISIBLE = WM_USER + 15,
+    WM_PARAMS_LOADED = WM_USER + 16,
     CM_SHOW_MESSAGE = WM_USER + 17,
     WM_RATE_SHOWN = WM_USER + 18,
 };
@@ -84,6 +89,10 @@ public:
     void mnu_verClick();
     void N4Click();
     void WordCorrectionClick();
+    // "HFM" menu: the actuator tests at the next connection, adaptation reset, coding.
+    void ActivationClick();
+    void AdaptResetClick();
+    void CodingClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -145,6 +154,10 @@ private:
     TFaultTab* Faults = nullptr;
     QCheckBox* cbErrRus = nullptr; // on the fault tab; kept in the settings
     QAction* mnuWordCorrection = nullptr;
+    QAction* mnuActivation = nullptr;
+    QAction* mnuAdaptReset = nullptr;
+    QAction* mnuCoding = nullptr;
+    TActivationPanel* pnlActivation = nullptr;
     QAction* mnu_ver = nullptr;
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;

@@ -60,6 +60,7 @@ TConnectOptions TMainForm::ConnectOptions() const {
     options.SmartEcuScan = Options.SmartEcuScan;
     options.Client = ClientName;
     options.KLineBreakMs = cbLH->isChecked() ? LhBreakMs : DefaultBreakMs;
+    options.ActivationVisible = mnuActivation->isChecked();
     return options;
 }
 

@@ -6,6 +6,7 @@
 #include "lang/dictionary.h"
 #include "params/list_prm.h"
 #include "platform/host.h"
+#include "ui/activation_panel.h"
 #include "ui/fault_tab.h"
 #include "ui/graph_tab.h"
 #include "ui/main_form.h"
@@ -43,6 +44,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
         break;
     case WM_DISCONNECTED:
         SetConnectionState(0);
+        pnlActivation->Clear();
         break;
     case WM_ANSWER_TICK:
         OnAnswerTick(uint32_t(wParam));
@@ -55,6 +57,19 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
         break;
     case WM_FAULTS:
         Faults->HandleFaultMessage(wParam);
+        break;
+    case WM_ACTIVATION_READY:
+        pnlActivation->Build();
+        break;
+    case WM_ACTUATOR_VALUE:
+        pnlActivation->ShowValue(uint8_t(wParam >> 8), uint8_t(wParam));
+        break;
+    case WM_CODING_VISIBLE:
+        mnuCoding->setVisible(true);
+        break;
+    case WM_PARAMS_LOADED:
+        for (QAction* action : {mnuAdaptReset, mnuCoding, mnuActivation})
+            action->setEnabled(true);
         break;
     case WM_ENGINE_MODE:
         OnEngineMode(int(wParam), int(lParam));

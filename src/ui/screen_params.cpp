@@ -78,6 +78,19 @@ TVisualParam* TScreenParams::View(size_t index) const {
     return found;
 }
 
+bool TScreenParams::Shows(int number) const {
+    bool shown = false;
+    ForEachView([&](TBaseParam& view) {
+        if (auto* combined = dynamic_cast<TVisualParamEx*>(&view)) {
+            for (const TECUparam* part : combined->Parts)
+                shown = shown || part->Number == number;
+        } else {
+            shown = shown || view.Param.Number == number;
+        }
+    });
+    return shown;
+}
+
 bool TScreenParams::IsStale(const TBaseParam& view) const {
     auto found = Stale.find(&view);
     return found != Stale.end() && found->second;

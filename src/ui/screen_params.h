@@ -30,6 +30,8 @@ public:
     void ResetDisplay() override;
     void Restart() override;
 
+    // Whether a view shows record `number`, alone or as a part of a combined view.
+    bool Shows(int number) const;
     // The unmarked screen view at `index`, or nullptr.
     TVisualParam* View(size_t index) const;
     // Whether the view is shown grey now.

@@ -86,7 +86,7 @@ std::optional<TFaultData> TWorkerConnection::FaultData() const {
     return TFaultData{Worker->FaultBuffer(), Worker->FaultContext()};
 }
 
-TActuatorState& TWorkerConnection::Actuators() const {
+TActuatorState& TWorkerConnection::Actuators() {
     return Worker->Actuators;
 }
 

@@ -38,8 +38,9 @@ public:
     void RequestErase() override;
     std::optional<TFaultData> FaultData() const override;
 
+    TActuatorState& Actuators() override;
+
     TComReader& Reader() const { return *Worker; }
-    TActuatorState& Actuators() const;
 
 private:
     std::unique_ptr<TComReader> Worker;

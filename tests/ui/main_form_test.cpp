@@ -1,5 +1,6 @@
 #include "ui/main_form.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -12,6 +13,8 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "actuators/actuator_state.h"
+#include "actuators/coding.h"
 #include "host_recorder.h"
 #include "lang/dictionary.h"
 #include "params/list_prm.h"
@@ -21,6 +24,7 @@
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
+#include "ui/input_box.h"
 #include "ui/select_port_form.h"
 #include "ui_test_support.h"
 
@@ -53,11 +57,13 @@ public:
     void RequestFaultView() override { ++FaultViews; }
     void RequestErase() override { ++Erases; }
     std::optional<TFaultData> FaultData() const override { return Faults; }
+    TActuatorState& Actuators() override { return Acts; }
 
     std::shared_ptr<TListPrm> ViewList;
     bool ViewIsGraph = false;
     int FaultViews = 0, Erases = 0;
     std::optional<TFaultData> Faults;
+    TActuatorState Acts;
     std::string StartedPort;
     char StartedKind = 0;
     TConnectOptions Options;
@@ -372,6 +378,102 @@ TEST_F(MainFormTest, FaultTabListsReportsAndErases) {
     EXPECT_EQ(Connection.Erases, 1);
     form->HandleMessage(WM_USER + 10, 0xFFFF, 0);
     EXPECT_EQ(list->count(), 0);
+}
+
+TEST_F(MainFormTest, HfmMenuWaitsForTheParameterSet) {
+    auto form = MakeForm("SIM");
+    auto* activation = Child<QAction>(form.get(), "mnuActivation");
+    auto* reset = Child<QAction>(form.get(), "mnuAdaptReset");
+    auto* coding = Child<QAction>(form.get(), "mnuCoding");
+    for (QAction* action : {activation, reset, coding})
+        EXPECT_FALSE(action->isEnabled());
+    form->HandleMessage(WM_USER + 16, 0, 0);
+    for (QAction* action : {activation, reset, coding})
+        EXPECT_TRUE(action->isEnabled());
+
+    activation->trigger();
+    EXPECT_TRUE(
+        form->LogMemo()->toPlainText().contains("Выключите зажигание и подождите не менее 5 секунд."));
+    form->btnConnectClick();
+    EXPECT_TRUE(Connection.Options.ActivationVisible);
+
+    reset->trigger();
+    EXPECT_EQ(Connection.Acts.AdaptMode, 13);
+    ASSERT_FALSE(Host.Boxes().empty());
+    EXPECT_NE(Host.Boxes().back().find("[Connect]"), std::string::npos);
+}
+
+TEST_F(MainFormTest, CodingReadsTheShownCodingAndAsksForTheNewOne) {
+    Folder.WriteFile("DATA/options.ini", "[SCREEN0]\nITEMS=A 0\n[SCREEN1]\nITEMS=Блок 37,38,39\n");
+    Connection.Set.Add(testing::MakeParam(0));
+    const char* names[] = {"CODING UNIT NUMBER, HIGH", "CODING UNIT NUMBER, MID", "CODING UNIT NUMBER, LOW"};
+    for (int i = 0; i < 3; ++i) {
+        auto part = testing::MakeParam(37 + i);
+        part->Name = names[i];
+        Connection.Set.Add(std::move(part));
+    }
+    auto form = MakeForm("SIM");
+    Connection.Alive = Connection.Ecu = true;
+    form->HandleMessage(WM_USER + 2, 0, 0);
+    form->HandleMessage(WM_USER + 16, 0, 0);
+    auto* pg = Child<QTabWidget>(form.get(), "pg");
+    pg->setCurrentIndex(PageScreens);
+    std::string asked;
+    SetInputAnswer([&](const std::string&, const std::string& value) {
+        asked = value;
+        return std::optional<std::string>("12 5 0");
+    });
+    auto* coding = Child<QAction>(form.get(), "mnuCoding");
+
+    // Not on the screen that shows the coding: the user is sent there.
+    coding->trigger();
+    ASSERT_EQ(Host.Boxes().size(), 1u);
+    EXPECT_EQ(Host.Boxes()[0], "Перейдите на страничку Блок и повторите вызов функции!");
+    // On it, but not read yet.
+    Child<QTabWidget>(form.get(), "pgScreens")->setCurrentIndex(1);
+    coding->trigger();
+    EXPECT_EQ(Host.Boxes().back(), "Ошибка чтения кодировки. Обратитесь к разработчику!");
+    EXPECT_TRUE(asked.empty());
+
+    Connection.Set.FindByNumber(37)->SetData(3, 0, 0, 0);
+    Connection.Set.FindByNumber(38)->SetData(1, 0, 0, 0);
+    Connection.Set.FindByNumber(39)->SetData(200, 0, 0, 0);
+    coding->trigger();
+    SetInputAnswer({});
+    EXPECT_EQ(asked, "003 001 200");
+    EXPECT_EQ(Connection.Acts.CodingPending, 0x0C0500u);
+    EXPECT_EQ(Connection.Acts.CodingLoc,
+              CodingLocOf(*Connection.Set.FindByNumber(37), *Connection.Set.FindByNumber(38),
+                          *Connection.Set.FindByNumber(39)));
+    EXPECT_NE(Host.Boxes().back().find("[Connect]"), std::string::npos);
+}
+
+TEST_F(MainFormTest, ActivationPanelFollowsTheUnit) {
+    auto form = MakeForm("SIM");
+    auto* panel = Child<QWidget>(form.get(), "pnlActivation");
+    EXPECT_FALSE(panel->isVisibleTo(form.get()));
+    // The entry values come before the panel is built.
+    form->HandleMessage(WM_USER + 13, 0xD00F, 0);
+    form->HandleMessage(WM_USER + 13, 0xD340, 0);
+    form->HandleMessage(WM_USER + 11, 0, 0);
+    EXPECT_TRUE(panel->isVisibleTo(form.get()));
+    auto* pump = Child<QCheckBox>(form.get(), "cbActd0_8");
+    auto* egr = Child<QCheckBox>(form.get(), "cbActd0_16");
+    EXPECT_TRUE(pump->isChecked());
+    EXPECT_FALSE(egr->isChecked());
+    EXPECT_EQ(Connection.Acts.PendingAct, 0); // showing the unit's values queues nothing
+
+    egr->click(); // the channel's bits together: 0x0F + 0x10
+    EXPECT_EQ(Connection.Acts.PendingAct, 0xD01F);
+    Connection.Acts.PendingAct = 0;               // sent
+    form->HandleMessage(WM_USER + 13, 0xD31E, 0); // the throttle took 30 (about -53 %)
+    EXPECT_EQ(Connection.Acts.PendingAct, 0);
+    Child<QPushButton>(form.get(), "btnActReset")->click();
+    EXPECT_EQ(Connection.Acts.PendingAct, 0xFFFF);
+
+    form->HandleMessage(WM_USER + 3, 0, 0);
+    EXPECT_FALSE(panel->isVisibleTo(form.get()));
+    EXPECT_EQ(form->findChild<QCheckBox*>("cbActd0_8"), nullptr);
 }
 
 TEST_F(MainFormTest, KeysReachTheFormFirst) {

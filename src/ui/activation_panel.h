@@ -1,0 +1,57 @@
+// The activation panel (pnlActivation): one group per actuator channel of the unit's test mode, check
+// boxes for the bit channels, an up-down or a track bar for the others. Every change queues the
+// channel's command for the worker; the values the unit took (WM_USER+13) move the controls. Built on
+// WM_USER+11, when the test mode is open. Window thread only.
+#pragma once
+
+#include <QFrame>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+class QAbstractSlider;
+class QCheckBox;
+class QSpinBox;
+
+namespace velmora {
+
+struct TActuatorChannel;
+struct TActuatorState;
+struct TPanelChannel;
+
+class TActivationPanel : public QFrame {
+    Q_OBJECT
+public:
+    // `state` gives the worker's request fields, or nullptr while there is no worker.
+    explicit TActivationPanel(std::function<TActuatorState*()> state, QWidget* parent = nullptr);
+
+    // WM_USER+11: the controls of every channel, at the values the unit took so far (the worker posts
+    // the entry values before this message), and the panel shown.
+    void Build();
+    // WM_USER+13: the unit took `value` on channel `command`; its control shows it without queuing.
+    void ShowValue(uint8_t command, uint8_t value);
+    // The connection ended: no controls and no values until the next test mode.
+    void Clear();
+
+private:
+    struct TChannelControls {
+        const TActuatorChannel* Channel = nullptr;
+        std::vector<std::pair<QCheckBox*, uint8_t>> Bits;
+        QSpinBox* UpDown = nullptr;
+        QAbstractSlider* TrackBar = nullptr;
+    };
+
+    void RemoveControls();
+    void AddChannel(const TActuatorChannel& channel, const TPanelChannel& panel, int column);
+    // The control's value for the channel, queued for the worker.
+    void Changed(uint8_t command);
+    void btnActResetClick();
+
+    std::function<TActuatorState*()> State;
+    std::map<uint8_t, TChannelControls> Controls;
+    std::map<uint8_t, uint8_t> Values; // per command, the value the unit took last
+    bool Showing = false;              // a value from the unit is being shown: no queuing
+};
+
+} // namespace velmora
