@@ -262,18 +262,22 @@ void TComReader::PrepareConnect(const TConnectSettings& settings) {
     NextState = ReaderState::Connect;
 }
 
-void TComReader::Connect(const TConnectSettings& settings) {
+bool TComReader::Connect(const TConnectSettings& settings) {
+    if (IsAlive())
+        return false;
     std::unique_lock lock(ResumeLock);
-    // The thread may still be ending the last connection: its fields are its own until it suspends.
+    // The thread may still be ending the last connection (a few seconds at most): its fields are its own
+    // until it suspends.
     ResumeSignal.wait(lock, [this] { return Suspended; });
     if (Terminated)
-        return;
+        return false;
     PrepareConnect(settings);
     Suspended = false;
     Resumed = true;
     if (!Thread.joinable())
         Thread = std::thread(&TComReader::ThreadLoop, this);
     ResumeSignal.notify_all();
+    return true;
 }
 
 void TComReader::ThreadLoop() {
@@ -322,10 +326,14 @@ bool TComReader::Step() {
     const uint8_t state = Terminated ? ReaderState::Terminate : NextState.load();
     CurrentState = state;
     if (state == ReaderState::Terminate) {
-        try {
-            FreePort();
-        } catch (const std::exception& error) {
-            AddLog(error.what());
+        // Only the port of a running connection is the worker's to free.
+        if (ConnectionOpen) {
+            ConnectionOpen = false;
+            try {
+                FreePort();
+            } catch (const std::exception& error) {
+                AddLog(error.what());
+            }
         }
         Log.FlushLog();
         return false;
@@ -419,6 +427,7 @@ void TComReader::EndConnection() {
     } catch (const std::exception& error) {
         AddLog(error.what()); // a port that vanished may fail its close; the object is gone all the same
     }
+    ConnectionOpen = false;
     Post(3, 0);
     Log.FlushLog();
     {

@@ -83,7 +83,8 @@ public:
     // --- window thread ---
     // The connect command: hands over the port and adapter, resets the connection and resumes the
     // thread (starting it on first use); the thread then runs the connection until it ends and suspends.
-    void Connect(const TConnectSettings& settings);
+    // False while a connection is alive (or after Terminate).
+    bool Connect(const TConnectSettings& settings);
     // Prepares a connection like Connect without any thread: the caller then calls Step() itself.
     void PrepareConnect(const TConnectSettings& settings);
     // Ends the loop (state 0): raises the user-stop flag so that a wake-up ends, wakes a suspended
@@ -206,6 +207,7 @@ private:
     std::atomic<uint8_t> NextState{ReaderState::Connect};
     uint8_t PrevState = ReaderState::Connect;
     std::string StopReason;
+    bool ConnectionOpen = false; // from the connect state until the end of the connection: the port is ours
 
     std::atomic<uint32_t> IdleTimeMs{500};
     std::atomic<uint32_t> ConnectLostMs{1200};

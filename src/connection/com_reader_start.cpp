@@ -54,6 +54,7 @@ void TComReader::ResetConnection() {
 
 void TComReader::RunConnect() {
     ResetConnection();
+    ConnectionOpen = true;
     if (!Link.OpenLinkPort() || !Link.WakeUp()) {
         // The wake-up has logged its own reason.
         std::lock_guard lock(SharedLock);

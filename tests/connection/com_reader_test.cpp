@@ -532,7 +532,7 @@ TEST(ComReaderThread, WindowAndWorkerShareOnlyTheirRequestFields) {
     TConnectSettings hfm;
     hfm.PortName = "SIM:hfm";
     TComReader reader;
-    reader.Connect(hfm);
+    ASSERT_TRUE(reader.Connect(hfm));
     ASSERT_TRUE(reader.WaitReady()) << host.LogText();
     EXPECT_TRUE(reader.IsAlive());
 
@@ -552,8 +552,9 @@ TEST(ComReaderThread, WindowAndWorkerShareOnlyTheirRequestFields) {
 
     // Suspended, the worker takes the next connection; the end of the program frees its port.
     host.Clear();
-    reader.Connect(hfm);
+    ASSERT_TRUE(reader.Connect(hfm));
     ASSERT_TRUE(reader.WaitReady()) << host.LogText();
+    EXPECT_FALSE(reader.Connect(hfm)) << "a second connect while one is alive";
     reader.Terminate();
     EXPECT_EQ(Port(), nullptr);
     EXPECT_EQ(reader.State(), ReaderState::Terminate);
