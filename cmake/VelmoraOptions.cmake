@@ -1,7 +1,16 @@
 # Compiler warnings and sanitizers, applied to every target of the project.
 add_compile_options(-Wall -Wextra -Wpedantic -Wshadow)
 
+if(VELMORA_SANITIZE AND VELMORA_SANITIZE_THREAD)
+    message(FATAL_ERROR "VELMORA_SANITIZE and VELMORA_SANITIZE_THREAD exclude each other")
+endif()
+
 if(VELMORA_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(VELMORA_SANITIZE_THREAD)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
 endif()
