@@ -141,6 +141,8 @@ void TGraphTab::Button1Click() {
     Button3->setText(ScreenCaption(ScreenSeconds));
     FillList();
     Redraw();
+    if (OnReload)
+        OnReload();
 }
 
 void TGraphTab::Button3Click() {
@@ -180,11 +182,6 @@ void TGraphTab::ShowMinMax() {
 
 void TGraphTab::Redraw() {
     Image->setPixmap(QPixmap::fromImage(GraphList->Image()));
-}
-
-void TGraphTab::UpdateParam(int number) {
-    GraphList->UpdateParam(number);
-    Redraw();
 }
 
 bool TGraphTab::eventFilter(QObject* watched, QEvent* event) {

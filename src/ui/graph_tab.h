@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "ui/graph.h"
@@ -34,8 +35,9 @@ public:
     void btnClearMinMaxClick();
     // Shows the picture as drawn now.
     void Redraw();
-    // Draws the new value of parameter `number` and shows the picture.
-    void UpdateParam(int number);
+
+    // Called after "Refresh" reloaded the graph, so the worker takes the list over again.
+    std::function<void()> OnReload;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -37,6 +37,11 @@ std::shared_ptr<TListPrm> TMainForm::ShowGraph() {
         Graph->Graph().PictureFolder = [this] {
             return std::filesystem::path(BuildPath("", "LOGS", ClientName, true));
         };
+        // The reloaded list starts a new polling cycle in the worker.
+        Graph->OnReload = [this] {
+            if (Connection.IsAlive() && pg->currentIndex() == PageGraph)
+                Connection.RequestViewList(Graph->List(), true);
+        };
     }
     Graph->Redraw();
     return Graph->List();

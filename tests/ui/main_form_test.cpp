@@ -318,9 +318,13 @@ TEST_F(MainFormTest, ValueNoticesRedrawTheShownScreen) {
     Connection.Set.FindByNumber(0)->SetRaw(110, 0, 0, 0);
     form->HandleMessage(WM_USER + 8, 0, 0);
     EXPECT_EQ(value->text(), "60");
-    // The graph tab hands the graph over.
+    // The graph tab hands the graph over, again after "Refresh" reloaded it.
     pg->setCurrentIndex(PageGraph);
     EXPECT_TRUE(Connection.ViewIsGraph);
+    std::shared_ptr<TListPrm> graph = Connection.ViewList;
+    Connection.ViewList = nullptr;
+    Child<QPushButton>(form.get(), "Button1")->click();
+    EXPECT_EQ(Connection.ViewList, graph);
     pg->setCurrentIndex(PageScreens);
     // A new connection frees the screens.
     form->btnConnectClick();
