@@ -119,9 +119,10 @@ bool TComReader::WriteNextState(uint8_t state) {
 }
 
 bool TComReader::RequestStop() {
+    // The flag ends a wake-up in progress, when no state request is taken yet.
+    UserStop().store(true);
     if (!IsAlive())
         return false;
-    UserStop().store(true);
     NextState = ReaderState::StoppedByUser;
     return true;
 }

@@ -92,7 +92,8 @@ public:
     void Terminate();
 
     // Requests: each is ignored (false) while the link is not alive.
-    bool RequestStop(); // also raises the user-stop flag, so a wake-up in progress ends
+    // Also raises the user-stop flag, always: a wake-up in progress (not alive yet) ends on it.
+    bool RequestStop();
     bool RequestPolling();
     bool RequestFaultView();
     bool RequestErase();

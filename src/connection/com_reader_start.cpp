@@ -7,6 +7,7 @@
 #include "connection/client_check.h"
 #include "connection/com_reader.h"
 #include "connection/connection_start.h"
+#include "connection/link_shared.h"
 #include "lang/dictionary.h"
 #include "params/color_rules.h"
 #include "params/engine_mode.h"
@@ -56,10 +57,10 @@ void TComReader::RunConnect() {
     ResetConnection();
     ConnectionOpen = true;
     if (!Link.OpenLinkPort() || !Link.WakeUp()) {
-        // The wake-up has logged its own reason.
+        // The wake-up has logged its own reason; one that the user ended is a user stop.
         std::lock_guard lock(SharedLock);
         LastFailureText = Link.FailureText;
-        CurrentState = ReaderState::StoppedOnError;
+        CurrentState = UserStop().load() ? ReaderState::StoppedByUser : ReaderState::StoppedOnError;
         return;
     }
     StartConnection();

@@ -560,5 +560,28 @@ TEST(ComReaderThread, WindowAndWorkerShareOnlyTheirRequestFields) {
     EXPECT_EQ(reader.State(), ReaderState::Terminate);
 }
 
+TEST(ComReaderThread, StopEndsAWakeUpInProgress) {
+    RegisterSimPorts();
+    testing::THostRecorder host;
+    testing::TTempFolder folder;
+    TConnectSettings asleep;
+    asleep.PortName = "SIM:" + folder.WriteFile("asleep.ini", "[Unit]\nBase=hfm\nBreakMinMs=300\n").string();
+    TComReader reader;
+    ASSERT_TRUE(reader.Connect(asleep));
+    // The first wake-up byte is out ("390" ms after the break): the stop ends the slow exchange there.
+    auto logged = [&](std::string_view line) {
+        const auto logs = host.Logs();
+        return std::find(logs.begin(), logs.end(), line) != logs.end();
+    };
+    for (int i = 0; i < 500 && !logged("390"); ++i)
+        Clock().Sleep(5);
+    ASSERT_TRUE(logged("390")) << host.LogText();
+    EXPECT_FALSE(reader.RequestStop()) << "not alive yet: no state is requested";
+    for (int i = 0; i < 500 && reader.StopText().empty(); ++i)
+        Clock().Sleep(5);
+    EXPECT_EQ(reader.StopText(), "Обмен остановлен.") << host.LogText();
+    EXPECT_FALSE(logged("Передача: 0")) << "the exchange went on after the stop";
+}
+
 } // namespace
 } // namespace velmora
