@@ -87,14 +87,19 @@ void TFaultTab::HandleFaultMessage(intptr_t wParam) {
 }
 
 void TFaultTab::btnEraseClick() {
+    // Without a live link the worker takes no request: nothing to wait for.
+    if (!Connection.IsAlive())
+        return;
     SetWaiting(true);
     Connection.RequestErase();
 }
 
 bool TFaultTab::btnReportClick() {
     std::optional<TFaultData> data = Connection.FaultData();
-    if (!data)
+    if (!data) {
+        AddLog(Translate("Нет данных: память неисправностей еще не прочитана."));
         return false;
+    }
     TFaultTexts texts = LoadFaultTexts(data->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
     std::tm now = LocalTimeNow();
     std::vector<std::string> lines =

@@ -34,10 +34,10 @@ public:
     // WM_USER+10: ShowFaults draws the list from the worker's fault memory (nothing when it holds none
     // yet), ClearFaults empties it.
     void HandleFaultMessage(intptr_t wParam);
-    // "Удаление ошибок".
+    // "Удаление ошибок" (only while the link is alive).
     void btnEraseClick();
-    // "Сохранить отчет в файл": the report in its window and in its file; false when the worker holds
-    // no fault memory yet or the file could not be written.
+    // "Сохранить отчет в файл": the report in its window and in its file; false (with a log line) when
+    // the worker holds no fault memory yet or the file could not be written.
     bool btnReportClick();
 
     QCheckBox* RussianTexts() const { return cbErrRus; }

@@ -344,6 +344,9 @@ TEST_F(MainFormTest, FaultTabListsReportsAndErases) {
     ASSERT_EQ(list->count(), 1);             // the reading notice
     form->HandleMessage(WM_USER + 10, 0, 0); // no fault memory yet: the notice stays
     EXPECT_EQ(list->count(), 1);
+    Child<QPushButton>(form.get(), "btnSaveReport")->click(); // nothing to report yet: said so
+    EXPECT_NE(Host.LogText().find("память неисправностей еще не прочитана"), std::string::npos);
+    EXPECT_EQ(form->findChild<QPlainTextEdit*>("memoReport"), nullptr);
 
     TFaultData data;
     data.Context.UnitType = UnitHfm;
@@ -377,6 +380,7 @@ TEST_F(MainFormTest, FaultTabListsReportsAndErases) {
     for (const auto& entry : std::filesystem::directory_iterator(BuildPath("", "LOGS", "", false)))
         reports += entry.path().filename().string().rfind("ERR", 0) == 0;
     EXPECT_EQ(reports, 1);
+    EXPECT_NE(Host.LogText().find("Отчет сохранен в файл"), std::string::npos);
 
     Child<QPushButton>(form.get(), "btnEraseErr")->click();
     EXPECT_EQ(Connection.Erases, 1);
