@@ -13,9 +13,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 
 #include "actuators/actuator_state.h"
 #include "connection/engine_link.h"
@@ -59,7 +60,7 @@ struct TConnectSettings {
 enum class TViewKind : uint8_t { Screen, Graph };
 
 // Settings clamps (ms). A lost time outside 700-1500 gives 1200. An idle time outside 100-900 gives
-// 1000; it is then kept within 500 .. lostTime - 500.
+// 1000; it is then raised to at least 500 and, last, cut to at most lostTime - 500.
 uint32_t ConnectLostTimeFrom(int ms);
 uint32_t IdleTimeFrom(int ms, uint32_t connectLostTime);
 // "CMD PARAM" (decimal, each trimmed, the parameter at most 10 characters); text that does not convert

@@ -199,6 +199,15 @@ TEST_F(ComReaderTest, FailedWakeUpStopsOnErrorWithItsOwnReason) {
     EXPECT_FALSE(WasPosted(2, 0));
 }
 
+TEST_F(ComReaderTest, UnitsWithoutPollingStopAfterTheIdentification) {
+    // An EZ ignition unit has nothing to poll: its identification is all there is.
+    EXPECT_FALSE(Connect("SIM:ez"));
+    EXPECT_TRUE(Logged("STOP!!! Блок EZK, первичное чтение выполнено!"));
+    EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
+    EXPECT_FALSE(WasPosted(2, 0));
+    EXPECT_EQ(Port(), nullptr);
+}
+
 TEST_F(ComReaderTest, AliveUntilTheConnectionLostTime) {
     struct TCase {
         const char* Port;
