@@ -187,6 +187,9 @@ int TCliSession::Finish() {
 int TCliSession::Fail(std::string_view why) {
     EndConnection();
     std::cerr << "velmora-cli " << Command << ": " << why;
+    // The wake-up's own verdict, when that is where the connection failed.
+    if (const std::string failure = Reader.FailureText(); !failure.empty())
+        std::cerr << ": " << failure;
     if (const std::string stop = Reader.StopText(); !stop.empty())
         std::cerr << " (" << stop << ")";
     std::cerr << "\n";
