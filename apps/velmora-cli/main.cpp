@@ -7,7 +7,6 @@
 #include "commands.h"
 #include "console_host.h"
 #include "platform/program_folders.h"
-#include "sim/adapters/adapter_port.h"
 #include "sim/sim_port.h"
 
 namespace {
@@ -83,7 +82,6 @@ int main(int argc, char** argv) {
     velmora::TConsoleHost host;
     velmora::SetHost(&host);
     velmora::RegisterSimPorts();
-    velmora::RegisterSimAdapterPorts();
 
     // The options in front of the command go to it together with the arguments after its name.
     std::vector<char*> args;

@@ -5,7 +5,6 @@
 
 #include "platform/host.h"
 #include "platform/program_folders.h"
-#include "sim/adapters/adapter_port.h"
 #include "sim/sim_port.h"
 #include "ui/main_form.h"
 #include "ui/qt_host.h"
@@ -15,7 +14,6 @@ int main(int argc, char** argv) {
     using namespace velmora;
     InitProgramFolder(argc, argv);
     RegisterSimPorts();
-    RegisterSimAdapterPorts();
 
     QApplication app(argc, argv);
     TQtHost host;

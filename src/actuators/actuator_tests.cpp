@@ -106,7 +106,7 @@ void EnterActivation(TActuatorContext& context) {
     TEngineLink& link = context.Link;
     const TEcuIdent& ident = link.Ident;
     state.PendingAct.store(NoAct);
-    if (!ident.IsLateGeneration() && !ident.IsNewestGeneration()) {
+    if (!ident.HasServiceFunctions()) {
         AddLog(Translate("Тест исполнительных устройств доступен только в системе HFM!"));
         state.ActivationOn.store(false);
         return;

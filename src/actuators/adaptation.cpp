@@ -147,7 +147,7 @@ TFunctionEnd RunAdaptation(TActuatorContext& context, bool& done) {
     done = true;
     AddLog("");
     const TAdaptRow* row = FindRow(state.AdaptMode.load());
-    if (!ident.IsLateGeneration() && !ident.IsNewestGeneration()) {
+    if (!ident.HasServiceFunctions()) {
         state.AdaptMode.store(AdaptNone);
         AddLog(Translate("Сброс адаптации доступен только в системе HFM!"));
         return TFunctionEnd::Stop;

@@ -87,7 +87,8 @@ bool Unlock(TTimedPairs& pairs, uint8_t supplier) {
 void RunCoding(TActuatorContext& context) {
     TActuatorState& state = context.State;
     TEngineLink& link = context.Link;
-    if (!link.Ident.IsLateGeneration()) {
+    // Coding is offered for units of the late generation only.
+    if (!link.Ident.HasServiceFunctions() || !link.Ident.IsLateGeneration()) {
         state.CodingPending.store(0);
         AddLog(Translate("Кодирование доступно только для блоков HFM!"));
         return;

@@ -32,6 +32,11 @@ struct TEcuIdent {
     bool IsVinSupported() const { return DiagIndex >= 46 && DiagIndex < 60; }
     bool HasPmsFaultMap() const { return UnitType == 2 && DiagIndex >= 49 && DiagIndex < 60; }
     bool IsNewestGeneration() const { return DiagIndex >= 60 && DiagIndex < 80; }
+    // The actuator tests, adaptation and coding exist on HFM and PMS units only: an LH unit whose index
+    // falls in the generation ranges has none of them.
+    bool HasServiceFunctions() const {
+        return (UnitType == 1 || UnitType == 2) && (IsLateGeneration() || IsNewestGeneration());
+    }
     // Two-byte values arrive high byte last.
     bool HasReversedByteOrder() const { return (IsNewestGeneration() && Supplier == 1) || UnitType == 3; }
 };

@@ -75,13 +75,13 @@ void TFaultTab::HandleFaultMessage(intptr_t wParam) {
         lbPostErr->clear();
         return;
     }
-    std::optional<TFaultData> data = Connection.FaultData();
-    if (!data)
+    std::optional<TFaultData> faults = Connection.FaultData();
+    if (!faults)
         return;
-    TFaultTexts texts = LoadFaultTexts(data->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
+    TFaultTexts texts = LoadFaultTexts(faults->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
     lbPostErr->clear();
     for (const std::string& line :
-         FaultDisplayLines(data->Buffer, data->Context, texts, cbPostOnly->isChecked()))
+         FaultDisplayLines(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked()))
         lbPostErr->addItem(QString::fromStdString(line));
     SetWaiting(false);
 }
@@ -95,15 +95,15 @@ void TFaultTab::btnEraseClick() {
 }
 
 bool TFaultTab::btnReportClick() {
-    std::optional<TFaultData> data = Connection.FaultData();
-    if (!data) {
+    std::optional<TFaultData> faults = Connection.FaultData();
+    if (!faults) {
         AddLog(Translate("Нет данных: память неисправностей еще не прочитана."));
         return false;
     }
-    TFaultTexts texts = LoadFaultTexts(data->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
+    TFaultTexts texts = LoadFaultTexts(faults->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
     std::tm now = LocalTimeNow();
     std::vector<std::string> lines =
-        FaultReport(data->Buffer, data->Context, texts, cbPostOnly->isChecked(), now);
+        FaultReport(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked(), now);
 
     if (!Report) {
         auto* window = Named(new QDialog(this), "frmReport");

@@ -15,7 +15,6 @@
 #include "params/param_list.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
-#include "sim/adapters/adapter_port.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
 
@@ -31,7 +30,6 @@ class EngineLinkTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         RegisterSimPorts();
-        RegisterSimAdapterPorts();
     }
     void TearDown() override { FreePort(); }
 

@@ -13,7 +13,6 @@
 #include "links/port_factory.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
-#include "sim/adapters/adapter_port.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
 
@@ -26,7 +25,6 @@ class IdentSessionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         RegisterSimPorts();
-        RegisterSimAdapterPorts();
     }
 
     // The port of a profile written to the program folder, behind a plain cable or `kind`.
