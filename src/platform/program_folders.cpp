@@ -60,6 +60,22 @@ fs::path DefaultFolder() {
 
 } // namespace
 
+bool CopyMissingFiles(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    bool allCopied = true;
+    for (fs::recursive_directory_iterator it(from, error), end; !error && it != end; it.increment(error)) {
+        if (!it->is_regular_file(error))
+            continue;
+        fs::path target = to / fs::relative(it->path(), from, error);
+        if (fs::exists(target, error))
+            continue;
+        fs::create_directories(target.parent_path(), error);
+        if (!fs::copy_file(it->path(), target, fs::copy_options::skip_existing, error))
+            allCopied = false;
+    }
+    return allCopied && !error;
+}
+
 void InitProgramFolder(int& argc, char** argv) {
     fs::path folder = TakeHomeOption(argc, argv);
     if (folder.empty()) {
@@ -71,6 +87,11 @@ void InitProgramFolder(int& argc, char** argv) {
     std::error_code error;
     fs::create_directories(folder, error);
     SetProgramFolder(fs::absolute(folder, error));
+
+    // A program folder of its own starts with the shipped screens, access data and dictionaries.
+    fs::path shipped = ExecutablePath().parent_path() / "DATA";
+    if (fs::is_directory(shipped, error) && !fs::equivalent(shipped, ProgramFolder() / "DATA", error))
+        CopyMissingFiles(shipped, ProgramFolder() / "DATA");
 }
 
 fs::path ProgramFolder() {

@@ -10,8 +10,13 @@
 namespace velmora {
 
 // Decides the program folder from the command line and the environment, removing `--home DIR`
-// (or `--home=DIR`) from argc/argv. Creates the folder if needed. Call first thing in main().
+// (or `--home=DIR`) from argc/argv. Creates the folder if needed and gives it the files of the DATA
+// shipped beside the executable that it lacks. Call first thing in main().
 void InitProgramFolder(int& argc, char** argv);
+
+// Copies every file below `from` that is missing below `to`, keeping the sub-folders; files already in
+// `to` are the user's and stay as they are. Returns false when a copy failed (the rest are still tried).
+bool CopyMissingFiles(const std::filesystem::path& from, const std::filesystem::path& to);
 
 std::filesystem::path ProgramFolder();
 // For tests and embedding: sets the folder directly.

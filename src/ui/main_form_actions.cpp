@@ -39,7 +39,9 @@ constexpr int AllAdapterKinds = 1 | 2 | 4;
 bool LooksLikeArchive(std::string path) {
     std::transform(path.begin(), path.end(), path.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
-    for (const char* mark : {"/temp/", "/tmp/", "\\temp\\", "\\tmp\\", "rar$"}) {
+    // Folders where archive managers unpack a program they run. /tmp itself is no sign: on Linux people
+    // keep and run programs there, and a warning on every Connect would teach them to ignore it.
+    for (const char* mark : {"/temp/", "\\temp\\", "\\tmp\\", "rar$", "/.fr-", "/xarchiver-"}) {
         if (path.find(mark) != std::string::npos)
             return true;
     }

@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/program_folders.h"
+#include "temp_folder.h"
+
+namespace velmora {
+namespace {
+
+TEST(ProgramFolders, ShippedFilesFillOnlyWhatIsMissing) {
+    testing::TTempFolder folder;
+    folder.WriteFile("shipped/options.ini", "[Screen1]\n");
+    folder.WriteFile("shipped/de/HFM.DAT", "$F001\nText\n");
+    folder.WriteFile("home/DATA/options.ini", "[MyScreen]\n");
+
+    EXPECT_TRUE(CopyMissingFiles(folder.Path() / "shipped", folder.Path() / "home/DATA"));
+
+    EXPECT_EQ(folder.ReadFile("home/DATA/options.ini"), "[MyScreen]\n"); // the user's own file stays
+    EXPECT_EQ(folder.ReadFile("home/DATA/de/HFM.DAT"), "$F001\nText\n");
+}
+
+TEST(ProgramFolders, HomeOptionIsTakenOutOfTheArguments) {
+    testing::TTempFolder folder;
+    std::string home = (folder.Path() / "elsewhere").string();
+    std::string program = "velmora", command = "ident", option = "--home";
+    std::vector<char*> argv = {program.data(), option.data(), home.data(), command.data(), nullptr};
+    int argc = 4;
+
+    InitProgramFolder(argc, argv.data());
+
+    EXPECT_EQ(argc, 2);
+    EXPECT_STREQ(argv[1], "ident");
+    EXPECT_EQ(ProgramFolder(), std::filesystem::path(home));
+    EXPECT_TRUE(std::filesystem::is_directory(home));
+}
+
+} // namespace
+} // namespace velmora
