@@ -10,12 +10,15 @@
 #include "ui/qt_host.h"
 #include "ui/worker_connection.h"
 
+#include "quit_on_signal.h"
+
 int main(int argc, char** argv) {
     using namespace velmora;
     InitProgramFolder(argc, argv);
     RegisterSimPorts();
 
     QApplication app(argc, argv);
+    CloseWindowsOnSignals(app);
     TQtHost host;
     SetHost(&host);
     int result = 0;
