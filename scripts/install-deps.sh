@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libsimpleini-dev libftdi1-dev libserialport-dev libjpeg-dev
+    libftdi1-dev libserialport-dev libjpeg-dev
     qt6-base-dev
 )
 

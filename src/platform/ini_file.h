@@ -7,6 +7,8 @@
 // comments; lines that are neither a section, a key nor a comment are skipped on reading and kept on
 // writing. Only the first section of a name is read (a later one of the same name is ignored).
 // One object per thread; two objects on one file see each other's writes on their next read.
+// The file is edited line by line here rather than through an INI library: those rewrite the whole file
+// on save, dropping unreadable lines and changing line ends, spacing and duplicate keys.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "lang/dictionary.h"
 #include "params/param_errors.h"
 #include "params/param_list.h"
 #include "params/unit_codes.h"
@@ -35,6 +36,18 @@ TEST(ParseLine, KeysMatchAtTheStartOfTheLine) {
         EXPECT_EQ(param.Mask, c.Mask) << c.Line;
         EXPECT_EQ(param.ParamType, c.Type) << c.Line;
     }
+}
+
+TEST(ParseLine, NameIsShownInTheUsersLanguage) {
+    testing::TTempFolder folder;
+    // The dictionary on disk is Windows-1251: "Обороты" / "Engine speed".
+    folder.WriteFile("DATA/english.txt", "\xCE\xE1\xEE\xF0\xEE\xF2\xFB\r\nEngine speed\r\n");
+    SetLanguage('E');
+    TECUparam param(1);
+    param.ParseLine("NAME=Обороты");
+    SetLanguage('R');
+    ResetDictionary();
+    EXPECT_EQ(param.Name, "Engine speed");
 }
 
 TEST(ParseLine, DescriptionLinesBuildARecord) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,21 @@ TEST(ProgramFolders, HomeOptionIsTakenOutOfTheArguments) {
     EXPECT_STREQ(argv[1], "ident");
     EXPECT_EQ(ProgramFolder(), std::filesystem::path(home));
     EXPECT_TRUE(std::filesystem::is_directory(home));
+}
+
+TEST(ProgramFolders, EnvironmentChoosesTheFolderWhenTheCommandLineDoesNot) {
+    testing::TTempFolder folder;
+    std::string home = (folder.Path() / "from-env").string();
+    setenv("VELMORA_HOME", home.c_str(), 1);
+    std::string program = "velmora";
+    std::vector<char*> argv = {program.data(), nullptr};
+    int argc = 1;
+
+    InitProgramFolder(argc, argv.data());
+    unsetenv("VELMORA_HOME");
+
+    EXPECT_EQ(ProgramFolder(), std::filesystem::path(home));
+    EXPECT_EQ(SettingsFile().parent_path(), std::filesystem::path(home));
 }
 
 } // namespace
