@@ -5,8 +5,8 @@
 
 #include "actuators/actuator_tests.h"
 #include "actuators/coding.h"
-#include "adapters/log_text.h"
 #include "commands.h"
+#include "lang/translated_format.h"
 #include "params/param_list.h"
 #include "params/unit_codes.h"
 #include "session.h"

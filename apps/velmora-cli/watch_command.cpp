@@ -3,8 +3,8 @@
 #include <iostream>
 #include <memory>
 
-#include "adapters/log_text.h"
 #include "commands.h"
+#include "lang/translated_format.h"
 #include "params/list_prm.h"
 #include "params/param_errors.h"
 #include "params/param_list.h"

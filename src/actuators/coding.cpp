@@ -7,9 +7,9 @@
 
 #include "actuators/coding_access.h"
 #include "actuators/timed_pairs.h"
-#include "adapters/log_text.h"
 #include "connection/engine_link.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "params/ecu_param.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "adapters/log_text.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "platform/program_folders.h"
 
 namespace velmora {

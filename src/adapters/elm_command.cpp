@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-#include "adapters/log_text.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "platform/clock.h"
 #include "platform/host.h"
 

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "adapters/log_text.h"
 #include "connection/ecu_ident.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "params/unit_codes.h"
 #include "platform/host.h"
 

@@ -6,8 +6,8 @@
 #include <charconv>
 
 #include "actuators/actuator_tests.h"
-#include "adapters/log_text.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "links/port_factory.h"
 #include "params/engine_mode.h"
 #include "params/param_list.h"

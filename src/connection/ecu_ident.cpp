@@ -1,6 +1,6 @@
 #include "connection/ecu_ident.h"
 
-#include "adapters/log_text.h"
+#include "lang/translated_format.h"
 #include "params/unit_codes.h"
 
 namespace velmora {

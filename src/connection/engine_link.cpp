@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "adapters/log_text.h"
 #include "connection/exchange_log.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "links/port_factory.h"
 #include "params/ecu_param.h"
 #include "params/param_list.h"

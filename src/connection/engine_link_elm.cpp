@@ -4,10 +4,10 @@
 #include <charconv>
 #include <optional>
 
-#include "adapters/log_text.h"
 #include "connection/engine_link.h"
 #include "connection/exchange_log.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "links/port_factory.h"
 #include "params/ecu_param.h"
 #include "platform/clock.h"

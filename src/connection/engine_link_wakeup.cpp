@@ -1,10 +1,10 @@
 // The wake-up of the engine unit: on a KKL cable a break and a slow exchange of single bytes one second
 // apart, through an ELM327 the adapter's own command; then the identification.
 
-#include "adapters/log_text.h"
 #include "connection/engine_link.h"
 #include "connection/ident_reader.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "links/base_port.h"
 #include "platform/clock.h"
 #include "platform/host.h"

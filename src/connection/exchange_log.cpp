@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "adapters/log_text.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "params/unit_codes.h"
 #include "platform/host.h"
 

@@ -3,7 +3,7 @@
 #include <bit>
 #include <span>
 
-#include "adapters/log_text.h"
+#include "lang/translated_format.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
 #include "platform/host.h"

@@ -1,9 +1,9 @@
 #include "connection/ident_session.h"
 
-#include "adapters/log_text.h"
 #include "connection/engine_link.h"
 #include "connection/exchange_log.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "links/port_factory.h"
 #include "platform/clock.h"
 #include "platform/host.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "faults/translated_text.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 
 namespace velmora {
 
@@ -28,7 +28,7 @@ std::string FaultLineHead(int code, bool current) {
 }
 
 std::string UnknownFaultText(int cell) {
-    return FillTranslated("? ячейка %d", "%d", std::to_string(cell)) +
+    return TranslateFormat("? ячейка %d", cell) +
            Translate(" КОД ошибки по классификации мерседес неизвестен!");
 }
 

@@ -7,8 +7,8 @@
 
 #include "faults/fault_codes.h"
 #include "faults/fault_display.h"
-#include "faults/translated_text.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "platform/host.h"
 
 namespace velmora {
@@ -105,7 +105,7 @@ std::optional<fs::path> SaveFaultReport(const std::vector<std::string>& lines, s
         written = ::close(file) == 0 && written;
     }
     if (!written) {
-        AddLog(FillTranslated("Не могу записать файл %s", "%s", chosen.string()));
+        LogT("Не могу записать файл %s", chosen.string().c_str());
         return std::nullopt;
     }
     return chosen;

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <set>
 
-#include "adapters/log_text.h"
 #include "lang/dictionary.h"
 #include "lang/dictionary_table.h"
+#include "lang/translated_format.h"
 #include "platform/text_encoding.h"
 #include "temp_folder.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "adapters/log_text.h"
 #include "host_recorder.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "platform/text_encoding.h"
 #include "temp_folder.h"
 

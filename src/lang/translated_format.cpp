@@ -1,4 +1,4 @@
-#include "adapters/log_text.h"
+#include "lang/translated_format.h"
 
 #include <vector>
 
