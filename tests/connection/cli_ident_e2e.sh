@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End to end: velmora-cli ident against a velmora-sim server, over a pseudo-terminal (the real termios
 # path) or as a WiFi ELM327 on loopback TCP (the real socket path).
-# "silent" serves a unit that never wakes: the tool must fail with the reason.
-# usage: cli_ident_e2e.sh pty|silent|wifi|wifi-settings VELMORA_SIM VELMORA_CLI
+# "silent" serves a unit that never wakes: the tool must fail with the reason. "elm-as-kkl" needs no server:
+# the simulated ELM327 in the tool's own process, read pair by pair as a KKL cable reads.
+# usage: cli_ident_e2e.sh pty|silent|wifi|wifi-settings|elm-as-kkl VELMORA_SIM VELMORA_CLI
 set -euo pipefail
 mode=$1 sim=$2 cli=$3
 work=$(mktemp -d)
@@ -31,19 +32,22 @@ silent)
     "$sim" --unit "$work/silent.ini" --pty >"$work/sim.out" 2>"$work/sim.err" &
     ;;
 wifi | wifi-settings) "$sim" --unit pms-bosch --elm --tcp 127.0.0.1:0 >"$work/sim.out" 2>"$work/sim.err" & ;;
+elm-as-kkl) ;;
 *) fail "unknown mode $mode" ;;
 esac
-simPid=$!
 
-# The server's first line says where it listens (10 s at most).
 where=
-for _ in $(seq 100); do
-    where=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
-    [[ -n $where ]] && break
-    kill -0 "$simPid" 2>/dev/null || fail "velmora-sim ended before it listened"
-    sleep 0.1
-done
-[[ -n $where ]] || fail "velmora-sim printed no address"
+if [[ $mode != elm-as-kkl ]]; then
+    simPid=$!
+    # The server's first line says where it listens (10 s at most).
+    for _ in $(seq 100); do
+        where=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
+        [[ -n $where ]] && break
+        kill -0 "$simPid" 2>/dev/null || fail "velmora-sim ended before it listened"
+        sleep 0.1
+    done
+    [[ -n $where ]] || fail "velmora-sim printed no address"
+fi
 
 home="$work/home"
 mkdir -p "$home"
@@ -54,6 +58,7 @@ wifi-settings)
     printf '[OPTIONS]\r\nWIFI_IP=%s\r\nWIFI_PORT=%s\r\n' "${where%:*}" "${where##*:}" >"$home/velmora-cli.ini"
     args=(--port WIFI --adapter E)
     ;;
+elm-as-kkl) args=(--port SIMELM:hfm --adapter E --elm-as-kkl) ;;
 esac
 
 status=0
@@ -82,7 +87,32 @@ wifi | wifi-settings)
     expect "Diagnosis index: 45/00"
     log="$home/LOGS/B45001.bin"
     ;;
+elm-as-kkl)
+    expect "System: HFM"
+    expect "Diagnosis index: 52/01"
+    expect "VIN: WDB124 09 21F123"
+    log="$home/LOGS/B52001.bin"
+    ;;
 esac
 expect "Exchange log: $log"
 [[ -s $log ]] || fail "no exchange log $log"
+if [[ $mode == elm-as-kkl ]]; then
+    # The exchange log keeps the adapter's text: its reset, the engine connection on the K-line ("BUS INIT")
+    # and the identification read as single request pairs; no KKL wake-up of our own.
+    text=$(tr -c '[:print:]\n' '\n' <"$log")
+    for line in "ms: ATZ" "ms: HFMCONNECT" "BUS INIT: ...OK" "ms: HFMDATAF000" "RF00027"; do
+        grep -qF -- "$line" <<<"$text" || fail "no \"$line\" in the exchange log"
+    done
+    ! grep -qF "Принято (ответ)" "$work/out" || fail "a KKL wake-up instead of the adapter's"
+    # The option's own effect shows once parameters are read: the engine speed (command 0x55, bytes 1
+    # and 2) as pairs "HFMDATA5501"/"HFMDATA5502", never as the adapter's table read "9501".
+    rm -rf "$home/LOGS"
+    status=0
+    timeout 60 "$cli" --home "$home" "${args[@]}" watch 1 --seconds 1 >"$work/out" 2>"$work/err" || status=$?
+    [[ $status == 0 ]] || fail "watch: exit status $status"
+    grep -qE '^ +[0-9]+ +1 7[0-4][0-9]$' "$work/out" || fail "watch: no idle speed value"
+    text=$(tr -c '[:print:]\n' '\n' <"$log")
+    grep -qF "ms: HFMDATA5501" <<<"$text" || fail "the engine speed was not read pair by pair"
+    ! grep -qF "ms: 9501" <<<"$text" || fail "the engine speed was read through the adapter's table"
+fi
 echo "velmora-cli ident ($mode): ok"

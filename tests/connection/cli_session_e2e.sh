@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End to end: the session commands of velmora-cli against the simulated car in the tool's own process
-# (port SIM:hfm), on the real clock: the fault list as the fault tab shows it, and live values of a
-# watched view list.
-# usage: cli_session_e2e.sh faults|watch VELMORA_CLI
+# (port SIM:hfm), on the real clock: the fault list as the fault tab shows it, the erase, the fault report,
+# live values of a watched view list, a range read, an actuator command and phase 1 of the adaptation reset.
+# Each process has a simulated unit of its own, fresh with its stored faults.
+# usage: cli_session_e2e.sh faults|erase|report|watch|range|act|adapt VELMORA_CLI
 set -euo pipefail
 mode=$1 cli=$2
 work=$(mktemp -d)
@@ -18,8 +19,11 @@ fail() {
 home="$work/home"
 mkdir -p "$home"
 case $mode in
-faults) args=(faults) ;;
+faults | erase | report) args=("$mode") ;;
 watch) args=(watch 0,1 --seconds 2) ;;
+range) args=(range 0xF0 0x02 0x0B) ;;
+act) args=(act 0xD2 2) ;;
+adapt) args=(adapt reset) ;;
 *) fail "unknown mode $mode" ;;
 esac
 status=0
@@ -32,6 +36,36 @@ faults)
     # Stored faults 5 and 12 (codes 7 and 14), fault 12 also current; no fault texts in this home.
     expected=$'007,  Сохраненный\n014,  Сохраненный\n014,  АКТУАЛЬНЫЙ'
     [[ $(cat "$work/out") == "$expected" ]] || fail "not the fault list of the unit"
+    ;;
+erase)
+    # What remains after the erase: stored fault 7 is gone; 14 is still current, so the unit stores it
+    # again at once.
+    expected=$'014,  Сохраненный\n014,  АКТУАЛЬНЫЙ'
+    [[ $(cat "$work/out") == "$expected" ]] || fail "not what remains after the erase"
+    ;;
+report)
+    # The path of the day's first report in the home's LOGS, and in it one head line per fault.
+    report=$(cat "$work/out")
+    [[ $report =~ ^$home/LOGS/ERR[0-9]{8}A\.txt$ ]] || fail "not a report path: $report"
+    [[ -s $report ]] || fail "no report file $report"
+    heads=$(grep -E '^[0-9]{3},  ' "$report" || true)
+    [[ $heads == $'007,  Сохраненный\n014,  АКТУАЛЬНЫЙ' ]] || fail "not the faults in the report: $(cat "$report")"
+    ;;
+range)
+    # The identification block's bytes 2-11: "HF2811B001".
+    [[ $(cat "$work/out") == "F0 02: 48 46 32 38 31 31 42 30 30 31" ]] || fail "not the unit's bytes"
+    ;;
+act)
+    # The channels' states on entering the test mode, then the command sent, last.
+    [[ $(tail -n 1 "$work/out") == D202 ]] || fail "the command D2 02 was not the last one sent"
+    grep -qxE 'D2[0-9A-F]{2}' <(head -n -1 "$work/out") || fail "no state of channel D2 before the command"
+    ;;
+adapt)
+    grep -qF 'phase 1 done: switch the ignition off for more than 10 s' "$work/out" || fail "no next step"
+    for line in "Сброс адаптации: ВЫПОЛНЕНО 50%!" "НЕОБХОДИМО ВЫКЛЮЧИТЬ ЗАЖИГАНИЕ И ВЫЖДАТЬ >10 секунд!" \
+        "После ВКЛЮЧИТЬ зажигание и нажать кнопку [Connect]!"; do
+        grep -qxF "$line" "$work/err" || fail "no line \"$line\" in the log"
+    done
     ;;
 watch)
     # "elapsed ms, number, value": the coolant (86°) and the engine speed at idle (about 720 rpm), in
