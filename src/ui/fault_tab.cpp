@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QDialog>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -15,6 +14,7 @@
 #include "lang/dictionary.h"
 #include "platform/host.h"
 #include "ui/connection_control.h"
+#include "ui/flow_layout.h"
 #include "ui/widget_colors.h"
 
 namespace velmora {
@@ -23,6 +23,7 @@ namespace {
 
 constexpr int ReportFontSize = 12;                   // points
 constexpr int ReportWidth = 640, ReportHeight = 560; // pixels
+constexpr int CommandSpacing = 6;                    // pixels between the commands under the list
 
 template <typename T> T* Named(T* widget, const char* name) {
     widget->setObjectName(name);
@@ -45,7 +46,6 @@ TFaultTab::TFaultTab(TConnectionControl& connection, std::function<char()> langu
     lbPostErr = Named(new QListWidget, "lbPostErr");
     layout->addWidget(lbPostErr, 1);
 
-    auto* commands = new QHBoxLayout;
     auto* erase = Named(new QPushButton("Удаление ошибок"), "btnEraseErr");
     connect(erase, &QPushButton::clicked, this, [this] { btnEraseClick(); });
     auto* report = Named(new QPushButton("Сохранить отчет в файл"), "btnSaveReport");
@@ -57,9 +57,13 @@ TFaultTab::TFaultTab(TConnectionControl& connection, std::function<char()> langu
     pnlWait = Named(new QLabel("wait..."), "pnlErrWait");
     pnlWait->setAlignment(Qt::AlignCenter);
     pnlWait->setMinimumWidth(60);
+    SetBackground(pnlWait, ColorRed);
+    pnlWait->hide();
+    // The commands wrap onto a second line when their texts (translated ones too) are wider than the
+    // page, rather than widening the window.
+    auto* commands = new TFlowLayout(nullptr, erase->sizeHint().height() + CommandSpacing, CommandSpacing);
     for (QWidget* widget : std::initializer_list<QWidget*>{erase, report, cbErrRus, cbPostOnly, pnlWait})
         commands->addWidget(widget);
-    commands->addStretch(1);
     layout->addLayout(commands);
 }
 
@@ -139,11 +143,13 @@ void TFaultTab::cbPostOnlyClick() {
     HandleFaultMessage(ShowFaults);
 }
 
+void TFaultTab::StopWaiting() {
+    SetWaiting(false);
+}
+
 void TFaultTab::SetWaiting(bool waiting) {
-    if (waiting)
-        SetBackground(pnlWait, ColorRed);
-    else
-        pnlWait->setAutoFillBackground(false);
+    // The red mark is there only while a read or an erase runs.
+    pnlWait->setVisible(waiting);
 }
 
 } // namespace velmora

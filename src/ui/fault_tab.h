@@ -34,6 +34,8 @@ public:
     // WM_USER+10: ShowFaults draws the list from the worker's fault memory (nothing when it holds none
     // yet), ClearFaults empties it.
     void HandleFaultMessage(intptr_t wParam);
+    // The connection ended: no answer will come, so the wait mark goes.
+    void StopWaiting();
     // "Удаление ошибок" (only while the link is alive).
     void btnEraseClick();
     // "Сохранить отчет в файл": the report in its window and in its file; false (with a log line) when

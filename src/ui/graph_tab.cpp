@@ -11,6 +11,7 @@
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
+#include "ui/default_graph.h"
 #include "ui/graph_prop.h"
 #include "ui/input_box.h"
 #include "ui/param_chooser.h"
@@ -85,17 +86,20 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
     WaitPanel = new QLabel("wait...");
     WaitPanel->setObjectName("pnlWait");
     WaitPanel->setAlignment(Qt::AlignCenter);
+    SetBackground(WaitPanel, ColorRed);
+    WaitPanel->hide(); // shown only while a picture waits for the next scroll
     for (QWidget* w :
          std::initializer_list<QWidget*>{add, del, save, refresh, Button3, clear, lbMinMax, WaitPanel})
         side->addWidget(w);
     layout->addLayout(side, 0, 1);
 
     TIniFile ini(SettingsFile());
+    WriteDefaultGraph(ini, *Params);
     GraphList = std::make_shared<TGraph>(PictureWidth, PictureHeight, Params, &ini);
     ScreenSeconds = int(GraphList->ScreenTimeMs / 1000);
     Button3->setText(ScreenCaption(ScreenSeconds));
     GraphList->OnMinMaxChange = [this] { ShowMinMax(); };
-    GraphList->OnSaveDone = [this] { WaitPanel->setAutoFillBackground(false); };
+    GraphList->OnSaveDone = [this] { WaitPanel->hide(); };
     FillList();
     Redraw();
 }
@@ -136,7 +140,9 @@ void TGraphTab::btnDelGraphClick() {
 }
 
 void TGraphTab::Button1Click() {
-    GraphList->LoadGraph(TIniFile(SettingsFile()), 0);
+    TIniFile ini(SettingsFile());
+    WriteDefaultGraph(ini, *Params);
+    GraphList->LoadGraph(ini, 0);
     ScreenSeconds = int(GraphList->ScreenTimeMs / 1000);
     Button3->setText(ScreenCaption(ScreenSeconds));
     FillList();
@@ -162,7 +168,7 @@ void TGraphTab::Button3Click() {
 
 void TGraphTab::btnSavePicClick() {
     if (!GraphList->SavePending)
-        SetBackground(WaitPanel, ColorRed);
+        WaitPanel->show();
     GraphList->RequestSave();
 }
 

@@ -45,6 +45,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
     case WM_DISCONNECTED:
         SetConnectionState(0);
         pnlActivation->Clear();
+        Faults->StopWaiting();
         break;
     case WM_ANSWER_TICK:
         OnAnswerTick(uint32_t(wParam));

@@ -4,8 +4,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
-#include <QVBoxLayout>
 
+#include "ui/flow_layout.h"
 #include "ui/widget_colors.h"
 
 namespace velmora {
@@ -58,6 +58,22 @@ int RoundUp(int value, int step) {
     return (value + step - 1) / step * step;
 }
 
+// A status lamp: its width is a multiple of IndicatorWidthStep, and it may shrink to one step when the
+// row is narrower than the lamp.
+class TIndicator : public QLabel {
+public:
+    TIndicator(const QString& caption, int width, QWidget* parent) : QLabel(caption, parent), Width(width) {
+        setFrameStyle(QFrame::Panel | QFrame::Raised);
+        setAlignment(Qt::AlignCenter);
+        setMinimumWidth(IndicatorWidthStep);
+        resize(Width, height());
+    }
+    QSize sizeHint() const override { return {Width, QLabel::sizeHint().height()}; }
+
+private:
+    int Width;
+};
+
 } // namespace
 
 bool ShowsBitField(std::string_view field, bool smartShow) {
@@ -68,16 +84,13 @@ bool ShowsBitField(std::string_view field, bool smartShow) {
     return field.find_first_not_of("0123456789?Ss_") != std::string_view::npos;
 }
 
-TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, int width, QWidget* parent)
-    : QFrame(parent) {
+TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, QWidget* parent) : QFrame(parent) {
     setObjectName(QString("row%1").arg(view.ParamNo));
     QFont font = this->font();
     font.setPointSize(fonts.PrmFontSize);
     setFont(font);
     setFixedHeight(RowHeight);
 
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(1, 1, 1, 1);
     Value = new QLabel(this);
     Value->setObjectName("value");
     Value->setAlignment(Qt::AlignCenter);
@@ -88,22 +101,27 @@ TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, int width, QWid
     Value->setFixedWidth(fonts.ValueFontSize * view.ValueWidth / 12);
     Name = new QLabel(QString::fromStdString(view.Caption), this);
     Name->setObjectName("name");
-    layout->addWidget(Value);
-    layout->addWidget(Name, 1);
-
-    int valueHeight = QFontMetrics(valueFont).height() * 5 / 3;
-    if (valueHeight > RowHeight)
-        setFixedHeight(valueHeight);
+    // A long name is cut at the page's edge (the whole of it in the tip) rather than widening the window.
+    Name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Name->setToolTip(Name->text());
 
     if (view.Param.ParamType == 'X') {
         Value->hide();
         Name->hide();
-        BuildIndicators(view, fonts, width);
+        BuildIndicators(view, fonts);
+    } else {
+        auto* layout = new QHBoxLayout(this);
+        layout->setContentsMargins(1, 1, 1, 1);
+        layout->addWidget(Value);
+        layout->addWidget(Name, 1);
+        int valueHeight = QFontMetrics(valueFont).height() * 5 / 3;
+        if (valueHeight > RowHeight)
+            setFixedHeight(valueHeight);
     }
     view.AttachDisplay(std::make_unique<TRowDisplay>(this));
 }
 
-void TParamRow::BuildIndicators(TVisualParam& view, const TRowFonts& fonts, int width) {
+void TParamRow::BuildIndicators(TVisualParam& view, const TRowFonts& fonts) {
     TECUparam& param = view.Param;
     QFont font = this->font();
     font.setPointSize(fonts.StatusFontSize);
@@ -111,40 +129,38 @@ void TParamRow::BuildIndicators(TVisualParam& view, const TRowFonts& fonts, int 
     setFont(font);
     QFontMetrics metrics(font);
 
-    // Indicators go left to right; what does not fit in the first line goes to a second one.
-    auto* lines = new QVBoxLayout;
-    lines->setSpacing(1);
-    QHBoxLayout* line = nullptr;
-    int used = width; // forces the first line
-    int lineCount = 0;
+    // Indicators go left to right and wrap onto as many lines as the row's width needs.
+    Flow = new TFlowLayout(this, std::max(RowHeight, metrics.height() * 5 / 3), 1);
+    Flow->setContentsMargins(1, 1, 1, 0);
     for (int bit = 0; bit < param.BitFieldCount(); ++bit) {
         std::string_view field = param.BitFieldText(bit);
         param.BitControls[size_t(bit)] = 0;
         if (!ShowsBitField(field, fonts.StatusSmartShow))
             continue;
         QString caption = " " + QString::fromUtf8(field.data(), qsizetype(field.size())) + " ";
-        auto* indicator = new QLabel(caption, this);
+        auto* indicator = new TIndicator(
+            caption, RoundUp(metrics.horizontalAdvance(caption) + 4, IndicatorWidthStep), this);
         indicator->setObjectName(QString("bit%1").arg(bit));
-        indicator->setFrameStyle(QFrame::Panel | QFrame::Raised);
-        indicator->setAlignment(Qt::AlignCenter);
-        int indicatorWidth = RoundUp(metrics.horizontalAdvance(caption) + 4, IndicatorWidthStep);
-        indicator->setFixedWidth(indicatorWidth);
-        if (used + indicatorWidth > width && lineCount < 2) {
-            line = new QHBoxLayout;
-            line->setSpacing(1);
-            lines->addLayout(line);
-            ++lineCount;
-            used = 0;
-        }
-        line->addWidget(indicator);
-        used += indicatorWidth;
+        Flow->addWidget(indicator);
         param.BitControls[size_t(bit)] = FirstIndicatorPosition + int(IndicatorLabels.size());
         IndicatorLabels.append(indicator);
     }
-    for (int i = 0; i < lines->count(); ++i)
-        static_cast<QHBoxLayout*>(lines->itemAt(i)->layout())->addStretch(1);
-    static_cast<QHBoxLayout*>(layout())->insertLayout(0, lines, 1);
-    setFixedHeight(std::max(RowHeight, metrics.height() * 5 / 3) * std::max(lineCount, 1));
+    FitHeight();
+}
+
+int TParamRow::LineCount() const {
+    return Flow ? Flow->LineCount(width()) : 1;
+}
+
+void TParamRow::FitHeight() {
+    if (Flow)
+        setFixedHeight(Flow->heightForWidth(width()));
+}
+
+void TParamRow::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    // The parent lays the row out by width; the height follows the lines the indicators take then.
+    FitHeight();
 }
 
 void TParamRow::SetStale(bool stale) {

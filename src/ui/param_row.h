@@ -12,6 +12,8 @@ class QLabel;
 
 namespace velmora {
 
+class TFlowLayout;
+
 struct TRowFonts {
     int PrmFontSize = 12;
     int ValueFontSize = 12;
@@ -33,21 +35,29 @@ class TParamRow : public QFrame {
     Q_OBJECT
 public:
     // Builds the row for `view` (its parameter's BitControls get the indicator positions) and attaches
-    // the row as the view's display. `width` is the space the zone offers for the indicators (pixels).
-    TParamRow(TVisualParam& view, const TRowFonts& fonts, int width, QWidget* parent = nullptr);
+    // the row as the view's display. The indicators of a bit parameter wrap onto as many lines as the
+    // row's width needs; the row's height follows.
+    TParamRow(TVisualParam& view, const TRowFonts& fonts, QWidget* parent = nullptr);
 
     QLabel* ValueLabel() const { return Value; }
     QLabel* NameLabel() const { return Name; }
     const QList<QLabel*>& Indicators() const { return IndicatorLabels; }
     // Grey text for a value read slowly, the normal text colour otherwise.
     void SetStale(bool stale);
+    // Lines the indicators take at the row's present width (1 for a row of value and name).
+    int LineCount() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void BuildIndicators(TVisualParam& view, const TRowFonts& fonts, int width);
+    void BuildIndicators(TVisualParam& view, const TRowFonts& fonts);
+    void FitHeight();
 
     QLabel* Value = nullptr;
     QLabel* Name = nullptr;
     QList<QLabel*> IndicatorLabels;
+    TFlowLayout* Flow = nullptr;
 };
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 #include "ui/screen_page.h"
 
 #include <QFrame>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -17,8 +18,6 @@ struct TCombinedRow {
 
 constexpr TCombinedRow CombinedRows[] = {{CodeNumberView, {20, 21, 22}},
                                          {CodingUnitNumberView, {37, 38, 39}}};
-
-constexpr int DefaultZoneWidth = 600; // pixels, until the page is laid out
 
 std::unique_ptr<TVisualParam> MakeView(int number, const TListParams& params) {
     if (TECUparam* param = params.FindByNumber(number))
@@ -41,20 +40,37 @@ TScreenPage::TScreenPage(const TScreenDefinition& definition, std::shared_ptr<co
                          const TRowFonts& fonts, QWidget* parent)
     : QWidget(parent), Screen(definition), ViewList(std::make_shared<TScreenParams>(params, this)) {
     setObjectName(QString("screen%1").arg(definition.Index));
-    auto* layout = new QVBoxLayout(this);
+    // The zones scroll when their rows are taller than the page (large fonts), so the page never makes
+    // the window grow; the rows follow the page's width.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName("scroll");
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     if (definition.HasTop) {
+        // As high as its rows plus one pixel.
         Top = MakeZone("zoneTop");
+        Top->layout()->setContentsMargins(0, 0, 0, 1);
+        Top->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         layout->addWidget(Top);
     }
-    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    Splitter = new QSplitter(Qt::Horizontal, content);
     if (definition.HasLeft) {
         Left = MakeZone("zoneLeft");
-        splitter->addWidget(Left);
+        Splitter->addWidget(Left);
     }
     Main = MakeZone("zoneMain");
-    splitter->addWidget(Main);
-    layout->addWidget(splitter, 1);
+    Splitter->addWidget(Main);
+    for (int i = 0; i < Splitter->count(); ++i)
+        Splitter->setStretchFactor(i, 1);
+    layout->addWidget(Splitter, 1);
+    scroll->setWidget(content);
+    auto* pageLayout = new QVBoxLayout(this);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    pageLayout->addWidget(scroll);
 
     for (const TScreenItem& item : definition.Items) {
         if (std::unique_ptr<TVisualParam> view = MakeView(item.Number, *params)) {
@@ -62,18 +78,9 @@ TScreenPage::TScreenPage(const TScreenDefinition& definition, std::shared_ptr<co
             AddView(std::move(view), item.Zone, fonts);
         }
     }
-    for (QFrame* zone : {Top, Left, Main}) {
+    for (QFrame* zone : {Left, Main}) {
         if (zone)
             static_cast<QVBoxLayout*>(zone->layout())->addStretch(1);
-    }
-    if (Top) {
-        // The top zone is as high as its rows.
-        int height = 1;
-        for (TParamRow* row : Rows) {
-            if (row->parentWidget() == Top)
-                height += row->height();
-        }
-        Top->setFixedHeight(height);
     }
     ViewList->OnStaleChange = [this](const TVisualParam& view, bool stale) {
         if (auto row = RowOf.find(&view); row != RowOf.end())
@@ -83,6 +90,17 @@ TScreenPage::TScreenPage(const TScreenDefinition& definition, std::shared_ptr<co
 
 TScreenPage::~TScreenPage() {
     ViewList->OnStaleChange = nullptr;
+}
+
+void TScreenPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The left zone starts at half the page, whatever its rows would ask for; the user moves the
+    // splitter from there.
+    if (Left && !LeftPlaced) {
+        LeftPlaced = true;
+        int half = Splitter->width() / 2;
+        Splitter->setSizes({half, Splitter->width() - half});
+    }
 }
 
 QFrame* TScreenPage::MakeZone(const char* name) {
@@ -96,8 +114,7 @@ QFrame* TScreenPage::MakeZone(const char* name) {
 
 void TScreenPage::AddView(std::unique_ptr<TVisualParam> view, TZone zone, const TRowFonts& fonts) {
     QFrame* parent = zone == TZone::Top ? Top : zone == TZone::Left ? Left : Main;
-    int width = zone == TZone::Left ? DefaultZoneWidth / 2 : DefaultZoneWidth;
-    auto* row = new TParamRow(*view, fonts, width, parent);
+    auto* row = new TParamRow(*view, fonts, parent);
     parent->layout()->addWidget(row);
     Rows.push_back(row);
     RowOf[view.get()] = row;

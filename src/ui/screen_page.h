@@ -12,6 +12,7 @@
 #include "ui/screen_params.h"
 
 class QFrame;
+class QSplitter;
 class QVBoxLayout;
 
 namespace velmora {
@@ -34,6 +35,9 @@ public:
     QFrame* LeftZone() const { return Left; }
     QFrame* MainZone() const { return Main; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QFrame* MakeZone(const char* name);
     void AddView(std::unique_ptr<TVisualParam> view, TZone zone, const TRowFonts& fonts);
@@ -45,6 +49,8 @@ private:
     QFrame* Top = nullptr;
     QFrame* Left = nullptr;
     QFrame* Main = nullptr;
+    QSplitter* Splitter = nullptr;
+    bool LeftPlaced = false; // the left zone got its first width (half the page)
 };
 
 } // namespace velmora

@@ -85,6 +85,8 @@ TFormTun::TFormTun(const TProgramSettings& settings, QWidget* parent) : QDialog(
     head->addWidget(PanelStatus);
     PanelParams = Named(new QFrame, "PanelParams");
     auto* params = new QHBoxLayout(PanelParams);
+    // The panel is exactly one row high (LayoutPreview): margins would cut the text.
+    params->setContentsMargins(0, 0, 0, 0);
     labelName = Named(new QLabel("Температура двигателя"), "labelName");
     LabelValue = Named(new QLabel("80°"), "LabelValue");
     LabelValue->setAlignment(Qt::AlignCenter);

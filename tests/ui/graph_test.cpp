@@ -4,6 +4,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include "params/param_ids.h"
+#include "params/unit_codes.h"
+#include "ui/default_graph.h"
 #include "ui/graph_prop.h"
 #include "ui/param_chooser.h"
 
@@ -229,6 +232,71 @@ TEST_F(GraphTest, ParameterChooserListsTheSet) {
     EXPECT_EQ(chooser.ChosenNumber(), 5); // the first item is selected
     chooser.List()->setCurrentRow(1);
     EXPECT_EQ(chooser.ChosenNumber(), 9);
+}
+
+TEST(DefaultGraph, CurvesByMeaningForEachUnitFamily) {
+    struct {
+        int UnitType;
+        const char* Source;
+    } rows[] = {{UnitHfm, "1 0 3 5"}, {UnitPms, "1 0 3 5"}, {UnitLh, "1 0 3 5"}, {UnitEz, "1"}};
+    for (const auto& row : rows) {
+        testing::TTempFolder folder;
+        TListParams params;
+        params.LoadBuiltinSet(row.UnitType, 'A');
+        TIniFile ini(folder.WriteFile("velmora.ini", "[OPTIONS]\nPORT=SIM\n"));
+        ASSERT_TRUE(WriteDefaultGraph(ini, params)) << row.UnitType;
+        EXPECT_EQ(ini.ReadString("GRAPH0", "SOURCE", ""), row.Source) << row.UnitType;
+        EXPECT_EQ(ini.ReadString("OPTIONS", "PORT", ""), "SIM"); // the rest of the file stays
+        EXPECT_FALSE(WriteDefaultGraph(ini, params));            // written once, then the user's
+
+        // The graph reads them back as the user would have written them: engine speed first.
+        TGraph graph(100, 51, testing::Borrow(params), &ini);
+        ASSERT_GE(graph.Count(), 1u);
+        EXPECT_TRUE(graph.View(0).Param.HasId(ParamId::EngineSpeed));
+        EXPECT_EQ(graph.View(0).Color, ColorFromName("RED"));
+        EXPECT_EQ(graph.View(0).RangeHi, 7000);
+        EXPECT_EQ(graph.View(0).LineCount, 3);
+        if (graph.Count() == 4) {
+            EXPECT_TRUE(graph.View(1).Param.HasId(ParamId::Coolant));
+            EXPECT_EQ(graph.View(1).RangeLo, 0);
+            EXPECT_EQ(graph.View(1).RangeHi, 120);
+            EXPECT_EQ(graph.View(3).Color, ColorFromName("BLACK"));
+        }
+    }
+}
+
+TEST(DefaultGraph, TheUsersGraphSettingsStay) {
+    TListParams hfm;
+    hfm.LoadBuiltinSet(UnitHfm, 'A');
+    struct {
+        const char* Before;
+        bool Written;
+        const char* Section; // where the default curves are expected when written
+    } rows[] = {
+        {"[GRAPH0]\nSOURCE=\n", false, ""},      // no curve is a choice too
+        {"[GRAPH0]\nSOURCE=12 41\n", false, ""}, // the user's curves
+        {"[OPTIONS]\nGRAPHS=2\n[GRAPH0]\nSOURCE=12\n", true, "GRAPH2"},
+        {"[GRAPH0]\nSCREEN_TIME=20\n", true, "GRAPH0"},
+    };
+    for (const auto& row : rows) {
+        testing::TTempFolder folder;
+        auto file = folder.WriteFile("velmora.ini", row.Before);
+        TIniFile ini(file);
+        EXPECT_EQ(WriteDefaultGraph(ini, hfm), row.Written) << row.Before;
+        if (row.Written) {
+            EXPECT_EQ(ini.ReadString(row.Section, "SOURCE", ""), "1 0 3 5") << row.Before;
+            EXPECT_EQ(ini.ReadInteger(row.Section, "SCREEN_TIME", 0),
+                      row.Section == std::string("GRAPH0") ? 20 : 10);
+        } else
+            EXPECT_EQ(folder.ReadFile("velmora.ini"), row.Before);
+    }
+    // A set without any of the default curves writes nothing, so a later unit still gets them.
+    testing::TTempFolder folder;
+    TListParams other;
+    other.Add(testing::MakeParam(200));
+    TIniFile ini(folder.WriteFile("velmora.ini", ""));
+    EXPECT_FALSE(WriteDefaultGraph(ini, other));
+    EXPECT_FALSE(ini.SectionExists("GRAPH0"));
 }
 
 } // namespace

@@ -12,12 +12,15 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "actuators/actuator_state.h"
 #include "actuators/coding.h"
 #include "host_recorder.h"
 #include "lang/dictionary.h"
 #include "params/list_prm.h"
+#include "params/param_ids.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
@@ -25,6 +28,7 @@
 #include "sim/sim_port.h"
 #include "temp_folder.h"
 #include "ui/input_box.h"
+#include "ui/param_row.h"
 #include "ui/select_port_form.h"
 #include "ui_test_support.h"
 
@@ -573,6 +577,108 @@ TEST_F(MainFormTest, StopKeyAndTabChangeWithoutConnection) {
     auto* pg = Child<QTabWidget>(form.get(), "pg");
     pg->setCurrentIndex(PageError);
     EXPECT_EQ(pg->currentIndex(), PageMemo); // without a connection the log stays in front
+}
+
+// Lets posted layout requests run until the widgets have settled (rows change their height after
+// their width is known).
+void SettleLayout() {
+    for (int i = 0; i < 10; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+    }
+}
+
+TEST_F(MainFormTest, ShippedScreensFitTheWindowInsteadOfWideningIt) {
+    std::ifstream shipped(std::filesystem::path(VELMORA_DATA_DIR) / "options.ini", std::ios::binary);
+    Folder.WriteFile("DATA/options.ini", std::string(std::istreambuf_iterator<char>(shipped), {}));
+    Connection.Set.LoadBuiltinSet(UnitHfm, 'A');
+    auto form = MakeForm("SIM");
+    form->show();
+    Connection.Alive = true;
+    Connection.Ecu = true;
+    form->HandleMessage(WM_USER + 2, 0, 0);
+    Child<QTabWidget>(form.get(), "pg")->setCurrentIndex(PageScreens);
+    auto* pages = Child<QTabWidget>(form.get(), "pgScreens");
+    ASSERT_GE(pages->count(), 5);
+
+    // At the window's own size and at a narrower one the user chose, every page keeps the window as it
+    // is and every indicator lies inside its row; the narrower window wraps the rows onto more lines.
+    int lines[2] = {0, 0};
+    const QSize sizes[2] = {QSize(820, 625), QSize(560, 625)};
+    for (int s = 0; s < 2; ++s) {
+        form->resize(sizes[s]);
+        for (int i = 0; i < pages->count(); ++i) {
+            pages->setCurrentIndex(i);
+            SettleLayout();
+            std::string page = pages->tabText(i).toStdString();
+            EXPECT_EQ(form->size(), sizes[s]) << page;
+            for (TParamRow* row : pages->widget(i)->findChildren<TParamRow*>()) {
+                lines[s] += row->LineCount();
+                for (QLabel* indicator : row->Indicators())
+                    EXPECT_TRUE(row->rect().contains(indicator->geometry()))
+                        << page << " " << row->objectName().toStdString() << " "
+                        << indicator->text().toStdString();
+            }
+        }
+    }
+    EXPECT_GT(lines[1], lines[0]);
+}
+
+TEST_F(MainFormTest, WaitMarksShowOnlyWhileSomethingIsAwaited) {
+    Connection.Set.Add(testing::MakeParam(5));
+    auto form = MakeForm("SIM");
+    auto* pg = Child<QTabWidget>(form.get(), "pg");
+    auto* faultWait = Child<QLabel>(form.get(), "pnlErrWait");
+    EXPECT_TRUE(faultWait->isHidden());
+    Connection.Alive = true;
+    Connection.Ecu = true;
+    form->HandleMessage(WM_USER + 2, 0, 0);
+
+    pg->setCurrentIndex(PageError); // the faults are asked for
+    EXPECT_FALSE(faultWait->isHidden());
+    EXPECT_EQ(faultWait->palette().color(QPalette::Window), QColor(Qt::red));
+    form->HandleMessage(WM_USER + 10, 0xFFFF, 0); // the worker starts a new read: still waiting
+    EXPECT_FALSE(faultWait->isHidden());
+    TFaultData data;
+    data.Context.UnitType = UnitHfm;
+    Connection.Faults = data;
+    form->HandleMessage(WM_USER + 10, 0, 0);
+    EXPECT_TRUE(faultWait->isHidden());
+    Child<QPushButton>(form.get(), "btnEraseErr")->click();
+    EXPECT_FALSE(faultWait->isHidden());
+    form->HandleMessage(WM_USER + 3, 0, 0); // the link ended before the answer: nothing to wait for
+    EXPECT_TRUE(faultWait->isHidden());
+
+    pg->setCurrentIndex(PageGraph);
+    auto* graphWait = Child<QLabel>(form.get(), "pnlWait");
+    EXPECT_TRUE(graphWait->isHidden());
+    auto* save = Child<QPushButton>(form.get(), "btnSavePic");
+    save->click(); // the picture waits for the next scroll
+    EXPECT_FALSE(graphWait->isHidden());
+    save->click(); // asked again: saved at once
+    EXPECT_TRUE(graphWait->isHidden());
+}
+
+TEST_F(MainFormTest, FirstGraphShowsTheDefaultCurvesAndKeepsThemInTheSettings) {
+    Connection.Set.LoadBuiltinSet(UnitHfm, 'A');
+    auto form = MakeForm("SIM");
+    Connection.Alive = true;
+    Connection.Ecu = true;
+    form->HandleMessage(WM_USER + 2, 0, 0);
+    Child<QTabWidget>(form.get(), "pg")->setCurrentIndex(PageGraph);
+    auto* list = Child<QListWidget>(form.get(), "lbGraphs");
+    ASSERT_EQ(list->count(), 4);
+    EXPECT_EQ(list->item(0)->text().toStdString(), Connection.Set.FindById(ParamId::EngineSpeed)->Name);
+    ASSERT_NE(Connection.ViewList, nullptr);
+    EXPECT_TRUE(Connection.ViewIsGraph);
+    EXPECT_EQ(Connection.ViewList->Count(), 4u);
+    TIniFile ini(SettingsFile());
+    EXPECT_EQ(ini.ReadString("GRAPH0", "SOURCE", ""), "1 0 3 5");
+
+    // From now on the settings are the user's: a graph emptied by hand stays empty after "Refresh".
+    ini.WriteString("GRAPH0", "SOURCE", "");
+    Child<QPushButton>(form.get(), "Button1")->click();
+    EXPECT_EQ(list->count(), 0);
 }
 
 } // namespace
