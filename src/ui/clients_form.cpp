@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "platform/host.h"
 #include "ui/input_box.h"
 #include "ui/translate_widgets.h"
@@ -103,10 +104,8 @@ void TFrmClients::btnNewClick() {
         return;
     }
     if (DirectoryExists(BuildPath("", "CLIENTS", name, false))) {
-        char message[512];
-        std::snprintf(message, sizeof message, Translate("Клиент %s уже существует в списке").c_str(),
-                      name.c_str());
-        Host().MessageBox(message, TMsgKind::Error, TMsgButtons::Ok);
+        Host().MessageBox(TranslateFormat("Клиент %s уже существует в списке", name.c_str()), TMsgKind::Error,
+                          TMsgButtons::Ok);
         return;
     }
     std::error_code error;

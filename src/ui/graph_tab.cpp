@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
@@ -37,9 +38,7 @@ QPushButton* MakeButton(const char* name, const QString& caption, const char* hi
 }
 
 QString ScreenCaption(int seconds) {
-    char caption[64];
-    std::snprintf(caption, sizeof caption, Translate("Экран %d сек.").c_str(), seconds);
-    return QString::fromStdString(caption);
+    return QString::fromStdString(TranslateFormat("Экран %d сек.", seconds));
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <filesystem>
 
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "links/port_factory.h"
 #include "links/wifi_port.h"
 #include "platform/host.h"
@@ -273,9 +274,7 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
         TranslateMenu(menuBar());
         TranslateControl(this);
     }
-    char version[64];
-    std::snprintf(version, sizeof version, Translate("Версия %s").c_str(), ProgramVersion);
-    AddMemo(version);
+    AddMemo(TranslateFormat("Версия %s", ProgramVersion));
     ShowAdapterNotice();
     SetConnectionState(0);
     // The first run writes the settings file at once, so that Connect does not take the missing file

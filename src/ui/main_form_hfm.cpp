@@ -8,6 +8,7 @@
 #include "actuators/actuator_state.h"
 #include "actuators/coding.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "params/param_list.h"
 #include "platform/host.h"
 #include "ui/input_box.h"
@@ -63,11 +64,8 @@ void TMainForm::CodingClick() {
     if (pg->currentIndex() != PageScreens || !shown || !ShowsAll(*shown, parts)) {
         for (int page = 0; page < Screens->Count(); ++page) {
             if (ShowsAll(Screens->Screen(page)->Views(), parts)) {
-                char text[512];
-                std::snprintf(text, sizeof text,
-                              Translate("Перейдите на страничку %s и повторите вызов функции!").c_str(),
-                              Screens->Pages()->tabText(page).toStdString().c_str());
-                return error(text);
+                return error(TranslateFormat("Перейдите на страничку %s и повторите вызов функции!",
+                                             Screens->Pages()->tabText(page).toStdString().c_str()));
             }
         }
         return error(Translate(CodingReadError));

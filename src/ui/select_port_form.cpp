@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "links/port_factory.h"
 #include "links/wifi_port.h"
 #include "platform/host.h"
@@ -211,10 +212,9 @@ void TFormSelectPort::btnOkClick() {
     std::string name = NameOf(item);
     if (NameOf(ListBox->item(0)) == "FTDI" && name != "FTDI" && !ftdiHintShown) {
         ftdiHintShown = true;
-        char question[300];
-        std::snprintf(question, sizeof question, Translate("Выбрать порт %s ?").c_str(), name.c_str());
         std::string text = Translate("В системе обнаружен порт FTDI !") + "\n" +
-                           Translate("Используйте его для USB адаптера!") + "\n" + question;
+                           Translate("Используйте его для USB адаптера!") + "\n" +
+                           TranslateFormat("Выбрать порт %s ?", name.c_str());
         if (Host().MessageBox(text, TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes)
             return;
     }

@@ -1,9 +1,14 @@
 #include "ui/translate_widgets.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QAction>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
@@ -28,6 +33,13 @@ void TranslateHint(QWidget* widget) {
 
 void TranslateChildren(QWidget* parent);
 
+// Edits, memos, lists, up-downs and sliders are left alone: what they show is data, not captions.
+bool IsDataControl(QWidget* widget) {
+    return qobject_cast<QAbstractScrollArea*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+           qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QComboBox*>(widget) ||
+           qobject_cast<QAbstractSlider*>(widget);
+}
+
 void TranslateOne(QWidget* child) {
     if (auto* button = qobject_cast<QAbstractButton*>(child)) {
         button->setText(Tr(button->text()));
@@ -46,9 +58,8 @@ void TranslateOne(QWidget* child) {
             TranslateHint(tabs->widget(i));
             TranslateChildren(tabs->widget(i));
         }
-    } else if (child->metaObject() == &QWidget::staticMetaObject ||
-               child->metaObject() == &QFrame::staticMetaObject) {
-        // A plain panel: its hint, then what it holds.
+    } else if (!IsDataControl(child)) {
+        // A panel, a form or a tab of our own: its hint, then what it holds.
         TranslateHint(child);
         TranslateChildren(child);
     }
@@ -73,10 +84,6 @@ void TranslateControl(QWidget* control) {
     if (control->isWindow())
         control->setWindowTitle(Tr(control->windowTitle()));
     TranslateOne(control);
-    if (control->metaObject() != &QWidget::staticMetaObject &&
-        control->metaObject() != &QFrame::staticMetaObject && !qobject_cast<QGroupBox*>(control) &&
-        !qobject_cast<QTabWidget*>(control))
-        TranslateChildren(control); // a form (dialog or main window): its controls
 }
 
 void TranslateMenu(QMenuBar* menu) {

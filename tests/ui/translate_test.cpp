@@ -54,10 +54,16 @@ TEST_F(TranslateTest, CaptionsAndHintsOfAWholeForm) {
     layout->addWidget(tabs);
     auto* edit = new QLineEdit("Метка");
     layout->addWidget(edit);
+    // A tab of its own kind (the fault tab is one) is a panel like any other.
+    class TOwnPanel : public QWidget {};
+    auto* own = new TOwnPanel;
+    auto* ownButton = new QPushButton("Кнопка", own);
+    layout->addWidget(own);
 
     TranslateControl(&form);
     EXPECT_EQ(form.windowTitle(), "Window");
     EXPECT_EQ(panel->toolTip(), "Hint");
+    EXPECT_EQ(ownButton->text(), "Button");
     EXPECT_EQ(button->text(), "Button");
     EXPECT_EQ(button->toolTip(), "Hint");
     EXPECT_EQ(group->title(), "Group");
