@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -567,6 +568,97 @@ TEST(ComReaderThread, WindowAndWorkerShareOnlyTheirRequestFields) {
     reader.Terminate();
     EXPECT_EQ(Port(), nullptr);
     EXPECT_EQ(reader.State(), ReaderState::Terminate);
+}
+
+// The whole session on the worker's own thread with the real clock: connect, values of a graph's view,
+// the fault view, the erase, the stop, then a second connection on the same worker. About 7 s of real time.
+TEST(ComReaderThread, FaultViewAndEraseOnTheWorkerThreadThenASecondConnection) {
+    RegisterSimPorts();
+    testing::THostRecorder host;
+    testing::TTempFolder folder;
+    auto countOf = [&](uint32_t n, intptr_t wParam) {
+        const auto messages = host.Posted();
+        return std::count_if(messages.begin(), messages.end(),
+                             [&](const TPosted& p) { return p.Msg == WM_USER + n && p.WParam == wParam; });
+    };
+    // Waits (at most 10 s) until `count` messages n with wParam have been posted in all.
+    auto waitFor = [&](uint32_t n, intptr_t wParam, long count) {
+        for (int i = 0; i < 1000 && countOf(n, wParam) < count; ++i)
+            Clock().Sleep(10);
+        return countOf(n, wParam) >= count;
+    };
+    TConnectSettings hfm;
+    hfm.PortName = "SIM:hfm";
+    TComReader reader;
+    auto lines = [&] {
+        return FaultDisplayLines(reader.FaultBuffer(), reader.FaultContext(), TFaultTexts{}, false);
+    };
+    ASSERT_TRUE(reader.Connect(hfm));
+    ASSERT_TRUE(reader.WaitReady()) << host.LogText();
+
+    const auto params = reader.Params(); // the view refers to a record of this set
+    TECUparam& watched = (*params)[1];
+    auto view = std::make_unique<TPlainView>(watched);
+    view->ParamNo = uint8_t(watched.Number);
+    auto list = std::make_shared<TListPrm>();
+    list->Add(std::move(view));
+    ASSERT_TRUE(reader.RequestViewList(list, TViewKind::Graph));
+    ASSERT_TRUE(waitFor(8, watched.Number, 3)) << host.LogText();
+
+    // The unit stores faults 7 and 14; 14 is also current.
+    ASSERT_TRUE(reader.RequestFaultView());
+    ASSERT_TRUE(waitFor(10, 0, 1)) << host.LogText();
+    EXPECT_EQ(reader.State(), ReaderState::FaultView);
+    std::vector<std::string> shown = lines();
+    ASSERT_EQ(shown.size(), 3u) << ::testing::PrintToString(shown);
+    EXPECT_TRUE(shown[0].starts_with("007,  Сохраненный")) << shown[0];
+
+    // After the erase the re-read finds fault 7 gone; 14, still current, is stored again at once.
+    ASSERT_TRUE(reader.RequestErase());
+    ASSERT_TRUE(waitFor(10, 0, 2)) << host.LogText();
+    shown = lines();
+    ASSERT_EQ(shown.size(), 2u) << ::testing::PrintToString(shown);
+    EXPECT_TRUE(shown[0].starts_with("014,  Сохраненный")) << shown[0];
+    EXPECT_TRUE(shown[1].starts_with("014,  АКТУАЛЬНЫЙ")) << shown[1];
+    EXPECT_TRUE(reader.IsAlive());
+
+    ASSERT_TRUE(reader.RequestStop());
+    ASSERT_TRUE(waitFor(3, 0, 1));
+    EXPECT_EQ(reader.StopText(), "Обмен остановлен.");
+
+    // The order of what the window acts on. The values (+8) come after "ready" and stop before the fault
+    // view clears the list; the fault view clears and shows once; the erase clears, its re-read clears
+    // again and shows.
+    std::vector<TPosted> milestones;
+    constexpr size_t None = SIZE_MAX;
+    size_t valuesAt = None, lastValueAt = None; // milestones before the first and the last value
+    for (const TPosted& p : host.Posted()) {
+        if (p.Msg == WM_USER + 8) {
+            valuesAt = valuesAt == None ? milestones.size() : valuesAt;
+            lastValueAt = milestones.size();
+        } else if (p.Msg == WM_USER + 1 || p.Msg == WM_USER + 2 || p.Msg == WM_USER + 3 ||
+                   p.Msg == WM_USER + 10) {
+            milestones.push_back(p);
+        }
+    }
+    const std::vector<TPosted> expected = {
+        {WM_USER + 1, 0, 0},       {WM_USER + 2, 0, 0},       {WM_USER + 10, 0xFFFF, 0}, {WM_USER + 10, 0, 0},
+        {WM_USER + 10, 0xFFFF, 0}, {WM_USER + 10, 0xFFFF, 0}, {WM_USER + 10, 0, 0},      {WM_USER + 3, 0, 0},
+    };
+    EXPECT_EQ(milestones, expected);
+    EXPECT_EQ(valuesAt, 2u) << "values before the connection was ready";
+    EXPECT_EQ(lastValueAt, 2u) << "values after the fault view began";
+
+    // The same worker takes the next connection, with a log of its own.
+    host.Clear();
+    ASSERT_TRUE(reader.Connect(hfm));
+    ASSERT_TRUE(reader.WaitReady()) << host.LogText();
+    EXPECT_EQ(countOf(1, 0), 1);
+    EXPECT_EQ(countOf(2, 0), 1);
+    EXPECT_EQ(reader.LogName(), "B52002.bin");
+    reader.Terminate();
+    EXPECT_EQ(Port(), nullptr);
+    EXPECT_GT(fs::file_size(folder.Path() / "LOGS" / "B52001.bin"), 500u);
 }
 
 TEST(ComReaderThread, StopEndsAWakeUpInProgress) {

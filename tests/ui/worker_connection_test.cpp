@@ -1,5 +1,6 @@
 // The window over the real worker: a session with the simulated car on "SIM" in real time (the wake-up
-// takes about 1-2 s), values on the parameter screen, the fault list, and Stop.
+// takes about 1-2 s), changing values on the parameter screen, the fault list and its erase, Stop, and the
+// window closed while the link is alive.
 #include "ui/worker_connection.h"
 
 #include <QLabel>
@@ -8,9 +9,11 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "connection/com_reader.h"
+#include "platform/ini_file.h"
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
@@ -45,19 +48,29 @@ bool WaitFor(const std::function<bool()>& done, int seconds) {
     return done();
 }
 
+// The program folder with a screen of coolant, engine speed and air mass, and the port SIM.
+void WriteProgramFolder(const testing::TTempFolder& folder) {
+    folder.WriteFile("DATA/options.ini", "[SCREEN0]\nITEMS=Основные 0,1,2\n");
+    folder.WriteFile(SettingsFile().filename(), "[OPTIONS]\nPORT=SIM\n");
+}
+
+// Connects the window and waits for the parameter screens (the wake-up takes 1-2 s).
+bool ConnectTheWindow(TMainForm& form) {
+    auto* pg = Child<QTabWidget>(&form, "pg");
+    form.btnConnectClick();
+    return WaitFor([&] { return pg->isTabVisible(PageScreens); }, 15);
+}
+
 TEST(WorkerConnectionTest, SessionWithTheSimulatedCar) {
     RegisterSimPorts();
     testing::TTempFolder folder;
     TAnsweringHost host;
-    folder.WriteFile("DATA/options.ini", "[SCREEN0]\nITEMS=Основные 0,1,2\n");
-    folder.WriteFile(SettingsFile().filename(), "[OPTIONS]\nPORT=SIM\n");
+    WriteProgramFolder(folder);
     TWorkerConnection connection;
     TMainForm form(connection);
     auto* pg = Child<QTabWidget>(&form, "pg");
 
-    form.btnConnectClick();
-    ASSERT_TRUE(WaitFor([&] { return pg->isTabVisible(PageScreens); }, 15))
-        << form.LogMemo()->toPlainText().toStdString();
+    ASSERT_TRUE(ConnectTheWindow(form)) << form.LogMemo()->toPlainText().toStdString();
     EXPECT_TRUE(connection.EcuConnected());
 
     pg->setCurrentIndex(PageScreens);
@@ -65,6 +78,12 @@ TEST(WorkerConnectionTest, SessionWithTheSimulatedCar) {
     ASSERT_NE(row, nullptr);
     auto* value = Child<QLabel>(row, "value");
     EXPECT_TRUE(WaitFor([&] { return !value->text().isEmpty(); }, 5));
+    // The engine speed at idle wanders by a few rpm: the screen follows it.
+    auto* speed = Child<QLabel>(Child<QWidget>(&form, "row1"), "value");
+    ASSERT_TRUE(WaitFor([&] { return !speed->text().isEmpty(); }, 5));
+    const QString firstSpeed = speed->text();
+    EXPECT_TRUE(WaitFor([&] { return speed->text() != firstSpeed && !speed->text().isEmpty(); }, 5))
+        << firstSpeed.toStdString();
 
     // The sim's unit keeps bit 5 stored (code 7) and bit 12 stored and current (code 14).
     pg->setCurrentIndex(PageError);
@@ -72,6 +91,15 @@ TEST(WorkerConnectionTest, SessionWithTheSimulatedCar) {
     auto listed = [&](const char* head) { return !faults->findItems(head, Qt::MatchStartsWith).isEmpty(); };
     EXPECT_TRUE(WaitFor([&] { return listed("014,  АКТУАЛЬНЫЙ"); }, 10));
     EXPECT_TRUE(listed("007,  Сохраненный"));
+
+    // The erase: stored fault 7 goes; 14, still current, is stored again at once and stays listed.
+    auto* erase = Child<QPushButton>(&form, "btnEraseErr");
+    ASSERT_TRUE(erase->isEnabled());
+    erase->click();
+    EXPECT_TRUE(WaitFor([&] { return !listed("007,  Сохраненный") && listed("014,  АКТУАЛЬНЫЙ"); }, 10))
+        << form.LogMemo()->toPlainText().toStdString();
+    EXPECT_TRUE(listed("014,  Сохраненный"));
+    EXPECT_EQ(faults->count(), 2);
 
     form.StopClick();
     EXPECT_TRUE(WaitFor([&] { return form.LogMemo()->toPlainText().contains("Обмен остановлен."); }, 5))
@@ -81,6 +109,45 @@ TEST(WorkerConnectionTest, SessionWithTheSimulatedCar) {
     // The only box allowed: the warning of a program folder without its settings file.
     for (const std::string& box : host.Boxes)
         EXPECT_EQ(box.rfind("Возможно вы запустили программу из архива?!", 0), 0u) << box;
+}
+
+TEST(WorkerConnectionTest, ClosingDuringALiveConnectionStopsTheWorkerAndKeepsLogAndSettings) {
+    RegisterSimPorts();
+    testing::TTempFolder folder;
+    TAnsweringHost host;
+    WriteProgramFolder(folder);
+    TWorkerConnection connection;
+    TMainForm form(connection);
+    ASSERT_TRUE(ConnectTheWindow(form)) << form.LogMemo()->toPlainText().toStdString();
+    // Polling is under way once the screen shows the engine speed.
+    Child<QTabWidget>(&form, "pg")->setCurrentIndex(PageScreens);
+    auto* speed = Child<QLabel>(Child<QWidget>(&form, "row1"), "value");
+    ASSERT_TRUE(WaitFor([&] { return !speed->text().isEmpty(); }, 5));
+    ASSERT_TRUE(connection.IsAlive());
+    const std::string logName = connection.LogFileName();
+    ASSERT_EQ(logName, "B52001.bin");
+    // What the connection start wrote goes, so that only the close can write it again.
+    folder.WriteFile(SettingsFile().filename(), "[OPTIONS]\nPORT=SIM\n");
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(form.close());
+    // The window waits for the worker at most 1 s; the worker ends its connection within that time.
+    auto elapsedMs = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    };
+    EXPECT_LT(elapsedMs(), 1000) << "the window gave up waiting for the worker";
+    EXPECT_FALSE(connection.IsAlive());
+    while (connection.Reader().StopText().empty() && elapsedMs() < 1000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(connection.Reader().StopText(), "Обмен остановлен.");
+    // The log on disk runs from the identification (its first pair: F0 0F, address 0, 0x27) to the
+    // engine speed requests of the screen (55 AA 01).
+    const std::string log = folder.ReadFile(std::filesystem::path("LOGS") / logName);
+    EXPECT_TRUE(log.starts_with(std::string_view("\xF0\x0F\x00\x27", 4))) << log.size();
+    EXPECT_NE(log.find("\x55\xAA\x01"), std::string::npos) << log.size();
+    EXPECT_EQ(TIniFile(SettingsFile()).ReadString("OPTIONS", "FILE", ""), logName);
+    EXPECT_EQ(TIniFile(SettingsFile()).ReadString("OPTIONS", "PORT", ""), "SIM");
 }
 
 } // namespace
