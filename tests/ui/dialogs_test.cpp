@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "../links/fake_ftdi_driver.h"
 #include "host_recorder.h"
+#include "lang/dictionary.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
@@ -94,6 +96,55 @@ TEST(SelectPort, WiFiOfAnElmIsEditableAndSaved) {
     form.Prepare("WIFI", 'K', 7);
     EXPECT_FALSE(Child<QRadioButton>(&form, "rbWiFi")->isVisibleTo(&form));
     EXPECT_TRUE(Child<QRadioButton>(&form, "rbCom")->isChecked());
+}
+
+// The hint flag lives for the whole run, so the cases without FTDI come first and every later form
+// (even a new one) must stay silent.
+TEST(SelectPort, FtdiHintIsAskedOncePerRunWhenAnotherPortIsChosen) {
+    testing::TTempFolder folder;
+    testing::THostRecorder host;
+    testing::TFakeFtdiDriver ftdi; // installed for this test; its destructor restores the system driver
+    RegisterSimPorts();
+
+    ftdi.Present = false;
+    TFormSelectPort form;
+    auto* list = Child<QListWidget>(&form, "ListBox");
+    form.Prepare("SIM:pms", 'K', 7);
+    form.RefreshPorts();
+    ASSERT_FALSE(PortNames(form).empty());
+    EXPECT_NE(PortNames(form)[0], "FTDI");
+    form.btnOkClick();
+    EXPECT_TRUE(host.Boxes().empty());
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(form.ChosenPort(), "SIM:pms");
+
+    ftdi.Present = true;
+    form.Prepare("SIM:pms", 'K', 7);
+    form.RefreshPorts();
+    ASSERT_EQ(PortNames(form)[0], "FTDI");
+    ASSERT_NE(list->currentItem(), nullptr);
+    EXPECT_EQ(list->currentItem()->data(Qt::UserRole).toString(), "SIM:pms");
+    form.setResult(QDialog::Rejected);
+    host.AnswerNextBoxes({TMsgResult::No});
+    form.btnOkClick();
+    ASSERT_EQ(host.Boxes().size(), 1u);
+    EXPECT_NE(host.Boxes()[0].find(Translate("В системе обнаружен порт FTDI !")), std::string::npos);
+    EXPECT_NE(host.Boxes()[0].find("SIM:pms"), std::string::npos) << host.Boxes()[0];
+    EXPECT_EQ(form.result(), QDialog::Rejected); // No leaves the dialog open with nothing chosen
+    EXPECT_EQ(form.ChosenPort(), "");
+
+    form.btnOkClick(); // the same choice again: no second question
+    EXPECT_EQ(host.Boxes().size(), 1u);
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(form.ChosenPort(), "SIM:pms");
+
+    TFormSelectPort second; // a new form in the same run stays silent too
+    second.Prepare("SIM:hfm", 'K', 7);
+    second.RefreshPorts();
+    ASSERT_EQ(PortNames(second)[0], "FTDI");
+    second.btnOkClick();
+    EXPECT_EQ(host.Boxes().size(), 1u);
+    EXPECT_EQ(second.ChosenPort(), "SIM:hfm");
 }
 
 TEST(TuneForm, FontArrowsStepThroughTheSizeList) {
