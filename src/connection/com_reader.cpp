@@ -103,7 +103,9 @@ bool TComReader::IsAliveAt(uint8_t state) const {
     if (state == ReaderState::Terminate || state == ReaderState::StoppedByUser ||
         state == ReaderState::Connect)
         return false;
-    const uint32_t silence = TicksSince(Link.LastRxTick, Clock().TickCount());
+    // The worker may store a newer tick meanwhile: take it before "now", so the difference cannot wrap.
+    const uint32_t lastRx = Link.LastRxTick;
+    const uint32_t silence = TicksSince(lastRx, Clock().TickCount());
     return silence <= (Link.UseElm ? ElmLostMs : ConnectLostMs.load());
 }
 
@@ -168,7 +170,8 @@ void TComReader::DeferBackgroundReads(int seconds, bool keepShortTimer) {
 
 bool TComReader::ReadRange(uint8_t cmd, uint8_t from, uint8_t to, std::array<uint8_t, 256>& out,
                            const std::function<void()>& pump) {
-    if (!IsAlive())
+    // A range read that timed out may still be running on the worker: a new one would get its bytes.
+    if (!IsAlive() || (CurrentState == ReaderState::RangeRead && RangeDone != 255))
         return false;
     RangeCmd = cmd;
     RangeFrom = from;
@@ -267,6 +270,10 @@ bool TComReader::Connect(const TConnectSettings& settings) {
     if (IsAlive())
         return false;
     std::unique_lock lock(ResumeLock);
+    // A wake-up in progress is a connection already: waiting for it to suspend would hold the window
+    // for the whole of that connection.
+    if (!Suspended && CurrentState == ReaderState::Connect)
+        return false;
     // The thread may still be ending the last connection (a few seconds at most): its fields are its own
     // until it suspends.
     ResumeSignal.wait(lock, [this] { return Suspended; });
@@ -346,8 +353,14 @@ bool TComReader::Step() {
         }
         RunState(state);
     } catch (const std::exception& error) {
-        CurrentState = ReaderState::StoppedOnError;
-        StopReason = FormatText("0x%.4X ", unsigned(ProgressMark())) + error.what();
+        // A stop the user asked for ends the ELM327's waits with an error of their own: that is still
+        // the user's stop (and its closing ATPC), not a lost link.
+        if (NextState == ReaderState::StoppedByUser && UserStop()) {
+            CurrentState = ReaderState::StoppedByUser;
+        } else {
+            CurrentState = ReaderState::StoppedOnError;
+            StopReason = FormatText("0x%.4X ", unsigned(ProgressMark())) + error.what();
+        }
     }
     const uint8_t now = CurrentState;
     if (now == ReaderState::StoppedByUser || now == ReaderState::StoppedOnError || !IsAliveAt(now)) {

@@ -56,7 +56,7 @@ uint8_t TEngineLink::ElmRequest(uint8_t cmd, uint8_t param) {
     std::string answer;
     TElmContext elm = ElmContext();
     if (!ElmCommand(elm, "HFMDATA" + digits, answer, ElmRequestTimeoutMs)) {
-        AddLog(expected + "..");
+        AddLog(expected);
         throw LinkException(Translate("Ошибка при приеме пакета от ELM327"));
     }
     const std::string_view reply = ReplyOf(answer);

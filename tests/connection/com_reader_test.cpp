@@ -661,6 +661,31 @@ TEST(ComReaderThread, FaultViewAndEraseOnTheWorkerThreadThenASecondConnection) {
     EXPECT_GT(fs::file_size(folder.Path() / "LOGS" / "B52001.bin"), 500u);
 }
 
+// On an ELM327 the worker spends most of its time inside an adapter command, which the stop flag cuts
+// short: that is still the user's stop, closed with ATPC, never "link lost".
+TEST(ComReaderThread, UserStopDuringAnElmCommandIsTheUsersStop) {
+    RegisterSimPorts();
+    testing::THostRecorder host;
+    testing::TTempFolder folder;
+    TConnectSettings elm;
+    elm.PortName = "SIMELM:hfm";
+    elm.Adapter = 'E';
+    TComReader reader;
+    ASSERT_TRUE(reader.Connect(elm));
+    ASSERT_TRUE(reader.WaitReady()) << host.LogText();
+    for (int stop = 0; stop < 3 && reader.IsAlive(); ++stop) {
+        Clock().Sleep(150);
+        reader.RequestStop();
+        for (int i = 0; i < 300 && reader.StopText().empty(); ++i)
+            Clock().Sleep(10);
+    }
+    EXPECT_EQ(reader.StopText(), "Обмен остановлен.") << host.LogText();
+    EXPECT_EQ(host.LogText().find("StopOnError"), std::string::npos) << host.LogText();
+    EXPECT_NE(folder.ReadFile(std::filesystem::path("LOGS") / reader.LogName()).find("ATPC"),
+              std::string::npos);
+    reader.Terminate();
+}
+
 TEST(ComReaderThread, StopEndsAWakeUpInProgress) {
     RegisterSimPorts();
     testing::THostRecorder host;
@@ -684,6 +709,8 @@ TEST(ComReaderThread, StopEndsAWakeUpInProgress) {
     for (int i = 0; i < 500 && !firstByteSent(); ++i)
         Clock().Sleep(5);
     ASSERT_TRUE(firstByteSent()) << host.LogText();
+    // A second Connect (a double click) is turned away at once instead of waiting out the wake-up.
+    EXPECT_FALSE(reader.Connect(asleep));
     EXPECT_FALSE(reader.RequestStop()) << "not alive yet: no state is requested";
     for (int i = 0; i < 500 && reader.StopText().empty(); ++i)
         Clock().Sleep(5);
