@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
         TMainForm form(connection, "SIM");
         form.show();
         result = app.exec();
+        host.EndOfWindow(); // the worker may still ask for a box while it ends its connection
     }
     SetHost(nullptr);
     return result;

@@ -113,6 +113,11 @@ bool TComReader::IsAlive() const {
     return IsAliveAt(CurrentState);
 }
 
+bool TComReader::InConnection() const {
+    std::lock_guard lock(ResumeLock);
+    return !Suspended;
+}
+
 bool TComReader::WriteNextState(uint8_t state) {
     if (!IsAlive())
         return false;

@@ -115,6 +115,8 @@ public:
     // False in states 1 and 3; otherwise whether an answer came within the connection-lost time (3000 ms
     // on an ELM327).
     bool IsAlive() const;
+    // A connection is running on the thread, a wake-up or a link already counted lost included.
+    bool InConnection() const;
 
     // Holds the background reads (fault re-read, and unless `keepShortTimer` the 15000 ms timer) off
     // until now + seconds × 1024 ms (seconds above 600 count as 600); a negative value ends a deferral.
@@ -253,7 +255,7 @@ private:
 
     // The thread and its suspension between connections.
     std::thread Thread;
-    std::mutex ResumeLock;
+    mutable std::mutex ResumeLock;
     std::condition_variable ResumeSignal;
     bool Resumed = false;
     bool Suspended = true; // the thread waits for Connect (or has not started)

@@ -42,6 +42,8 @@ public:
     virtual void Start(const std::string& portName, char adapterKind, const TConnectOptions& options) = 0;
     virtual void Stop() = 0;
     virtual bool IsAlive() const = 0;
+    // The worker is still in a connection (waking the unit, or ending): closing waits for this.
+    virtual bool InConnection() const = 0;
     // Whether the engine unit answered its identification (read on ECU ready, WM_USER+2).
     virtual bool EcuConnected() const = 0;
     // The parameter set of the connection, or nullptr before one is loaded. Screens and graphs keep it

@@ -250,7 +250,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     SaveSettings(true);
     Connection.Stop();
     uint32_t start = Clock().TickCount();
-    while (Connection.IsAlive() && TicksSince(start, Clock().TickCount()) < CloseWaitMs) {
+    // A wake-up is no live link yet, but the worker is still at work: wait for it as well.
+    while (Connection.InConnection() && TicksSince(start, Clock().TickCount()) < CloseWaitMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         Clock().Sleep(10);
     }

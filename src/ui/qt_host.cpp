@@ -107,6 +107,8 @@ TMsgResult TQtHost::MessageBox(std::string_view text, TMsgKind kind, TMsgButtons
     QString qtext = FromUtf8(text);
     if (OnWindowThread())
         return ShowBox(qtext, kind, buttons);
+    if (WindowGone)
+        return TNullHost().MessageBox(text, kind, buttons);
     TMsgResult result = TMsgResult::Cancel;
     QMetaObject::invokeMethod(
         this, [&] { result = ShowBox(qtext, kind, buttons); }, Qt::BlockingQueuedConnection);

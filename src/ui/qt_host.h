@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <functional>
 
 #include "platform/host.h"
@@ -37,6 +38,10 @@ public:
     void PostMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) override;
     void ProcessMessages() override;
 
+    // After the window's event loop has ended no box can be answered: from then on a box asked for by
+    // another thread gets its safest answer at once (as the null host gives), so the worker can end.
+    void EndOfWindow() { WindowGone = true; }
+
 private:
     bool OnWindowThread() const;
     void AppendLine(const QString& line);
@@ -45,6 +50,7 @@ private:
     QPointer<QPlainTextEdit> Memo;
     QPointer<QWidget> DialogParent;
     TMessageHandler Handler;
+    std::atomic<bool> WindowGone{false};
 };
 
 } // namespace velmora

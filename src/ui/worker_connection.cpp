@@ -44,6 +44,10 @@ bool TWorkerConnection::IsAlive() const {
     return Worker->IsAlive();
 }
 
+bool TWorkerConnection::InConnection() const {
+    return Worker->InConnection();
+}
+
 bool TWorkerConnection::EcuConnected() const {
     return Worker->IsAlive() && Worker->Ident().UnitType != UnitUnknown;
 }

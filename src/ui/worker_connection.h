@@ -23,6 +23,7 @@ public:
     // Asks the worker to stop; a wake-up still in progress ends on the user-stop flag.
     void Stop() override;
     bool IsAlive() const override;
+    bool InConnection() const override;
     bool EcuConnected() const override;
     std::shared_ptr<const TListParams> Params() const override;
     std::string LogFileName() const override;

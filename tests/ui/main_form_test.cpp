@@ -47,6 +47,7 @@ public:
     }
     void Stop() override { ++Stops; }
     bool IsAlive() const override { return Alive; }
+    bool InConnection() const override { return Alive; }
     bool EcuConnected() const override { return Ecu; }
     std::shared_ptr<const TListParams> Params() const override { return testing::Borrow(Set); }
     std::string LogFileName() const override { return "LOGS/HFM_001.bin"; }

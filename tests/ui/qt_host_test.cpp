@@ -61,5 +61,16 @@ TEST(QtHost, LogOnTheWindowThreadIsAddedAtOnceButPostsAreQueued) {
     ASSERT_TRUE(testing::ProcessUntil([&] { return handled == 1; }));
 }
 
+TEST(QtHost, AfterTheWindowEndedABoxFromTheWorkerIsAnsweredAtOnce) {
+    TQtHost host;
+    host.EndOfWindow();
+    // No event loop runs any more: a box queued to the window thread would never be answered.
+    TMsgResult answer = TMsgResult::Ok;
+    std::thread worker(
+        [&] { answer = host.MessageBox("Port busy", TMsgKind::Warning, TMsgButtons::AbortRetry); });
+    worker.join();
+    EXPECT_EQ(answer, TMsgResult::Abort);
+}
+
 } // namespace
 } // namespace velmora
