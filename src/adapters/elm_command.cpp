@@ -335,7 +335,7 @@ bool ElmConnectEngine(TElmContext& elm) {
     answer = "4100";
     if (ElmCommand(elm, "0100", answer, WakeUpTimeoutMs))
         return true;
-    const std::string failure = Translate("Ошибка при подключении к ЭБУ через адаптер ELM327 velmora");
+    const std::string failure = Translate(ElmConnectFailure);
     if (elm.Trace)
         elm.Trace(failure);
     AddLog(failure);

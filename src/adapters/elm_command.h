@@ -41,6 +41,9 @@ constexpr int ElmMaxAnswer = 255;
 bool ElmCommand(TElmContext& elm, std::string_view command, std::string& answer, uint32_t timeoutMs,
                 bool showLog = true, int maxLength = ElmMaxAnswer);
 
+// What a failed engine wake-up through the adapter reports (translated before use).
+constexpr const char* ElmConnectFailure = "Ошибка при подключении к ЭБУ через адаптер ELM327 velmora";
+
 // Engine link set-up: 38400 baud, reset, echo, line feeds, spaces and headers off.
 bool ElmInit(TElmContext& elm);
 // Turns the adapter into a plain K-line cable ("USBKKL"); true when it confirmed.

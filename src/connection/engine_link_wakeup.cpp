@@ -119,7 +119,7 @@ bool TEngineLink::WakeUpElm() {
     Host().PostMessage(WM_USER + 1, 0, 0);
     TElmContext elm = ElmContext();
     if (!ElmConnectEngine(elm)) {
-        FailureText = Translate("Ошибка при подключении к ЭБУ через адаптер ELM327 velmora");
+        FailureText = Translate(ElmConnectFailure);
         return false;
     }
     MarkAnswer();
