@@ -5,9 +5,9 @@
 #include <string>
 
 #include "commands.h"
-#include "connection/engine_link.h"
-#include "connection/exchange_log.h"
-#include "connection/ident_session.h"
+#include "engine_link/engine_link.h"
+#include "engine_link/exchange_log.h"
+#include "engine_link/ident_session.h"
 #include "session.h"
 
 namespace velmora {

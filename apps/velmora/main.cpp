@@ -6,9 +6,9 @@
 #include "platform/host.h"
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
-#include "ui/main_form.h"
-#include "ui/qt_host.h"
-#include "ui/worker_connection.h"
+#include "ui/window/main_form.h"
+#include "ui/window/qt_host.h"
+#include "ui/window/worker_connection.h"
 
 #include "quit_on_signal.h"
 

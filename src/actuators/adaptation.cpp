@@ -4,7 +4,7 @@
 
 #include "actuators/param_reads.h"
 #include "actuators/timed_pairs.h"
-#include "connection/engine_link.h"
+#include "engine_link/engine_link.h"
 #include "lang/dictionary.h"
 #include "params/param_list.h"
 #include "platform/clock.h"

@@ -7,7 +7,7 @@
 
 #include "actuators/coding_access.h"
 #include "actuators/timed_pairs.h"
-#include "connection/engine_link.h"
+#include "engine_link/engine_link.h"
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "params/ecu_param.h"

@@ -1,7 +1,7 @@
 #include "actuators/param_reads.h"
 
 #include "actuators/actuator_state.h"
-#include "connection/engine_link.h"
+#include "engine_link/engine_link.h"
 #include "params/param_list.h"
 
 namespace velmora {

@@ -1,6 +1,6 @@
 #include "actuators/timed_pairs.h"
 
-#include "connection/engine_link.h"
+#include "engine_link/engine_link.h"
 #include "platform/clock.h"
 
 namespace velmora {

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "connection/ecu_ident.h"
+#include "engine_link/ecu_ident.h"
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "params/unit_codes.h"

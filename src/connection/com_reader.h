@@ -19,8 +19,8 @@
 #include <utility>
 
 #include "actuators/actuator_state.h"
-#include "connection/engine_link.h"
-#include "connection/exchange_log.h"
+#include "engine_link/engine_link.h"
+#include "engine_link/exchange_log.h"
 #include "faults/fault_context.h"
 #include "faults/fault_memory.h"
 #include "params/poll_cursor.h"

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "actuators/actuator_state.h"
-#include "connection/engine_link.h"
-#include "connection/exchange_log.h"
+#include "engine_link/engine_link.h"
+#include "engine_link/exchange_log.h"
 #include "host_recorder.h"
 #include "links/port_factory.h"
 #include "params/param_list.h"

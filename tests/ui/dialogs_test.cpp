@@ -13,11 +13,11 @@
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
-#include "ui/clients_form.h"
-#include "ui/input_box.h"
-#include "ui/screenshot.h"
-#include "ui/select_port_form.h"
-#include "ui/tune_form.h"
+#include "ui/dialogs/clients_form.h"
+#include "ui/dialogs/input_box.h"
+#include "ui/dialogs/select_port_form.h"
+#include "ui/dialogs/tune_form.h"
+#include "ui/window/screenshot.h"
 #include "ui_test_support.h"
 
 namespace velmora {

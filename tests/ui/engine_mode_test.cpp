@@ -1,4 +1,4 @@
-#include "ui/engine_mode.h"
+#include "ui/window/engine_mode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/graph.h"
+#include "ui/graphs/graph.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -6,9 +6,9 @@
 
 #include "params/param_ids.h"
 #include "params/unit_codes.h"
-#include "ui/default_graph.h"
-#include "ui/graph_prop.h"
-#include "ui/param_chooser.h"
+#include "ui/graphs/default_graph.h"
+#include "ui/graphs/graph_prop.h"
+#include "ui/graphs/param_chooser.h"
 
 #include <QImage>
 

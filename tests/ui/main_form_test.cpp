@@ -1,4 +1,4 @@
-#include "ui/main_form.h"
+#include "ui/window/main_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,9 +27,9 @@
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
-#include "ui/input_box.h"
-#include "ui/param_row.h"
-#include "ui/select_port_form.h"
+#include "ui/dialogs/input_box.h"
+#include "ui/dialogs/select_port_form.h"
+#include "ui/screens/param_row.h"
 #include "ui_test_support.h"
 
 namespace velmora {

@@ -1,4 +1,4 @@
-#include "ui/qt_host.h"
+#include "ui/window/qt_host.h"
 
 #include <QPlainTextEdit>
 #include <QThread>

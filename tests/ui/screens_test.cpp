@@ -4,9 +4,9 @@
 #include "host_recorder.h"
 #include "platform/clock.h"
 #include "temp_folder.h"
-#include "ui/screen_definition.h"
-#include "ui/screen_page.h"
-#include "ui/screen_pages.h"
+#include "ui/screens/screen_definition.h"
+#include "ui/screens/screen_page.h"
+#include "ui/screens/screen_pages.h"
 #include "ui_test_support.h"
 
 namespace velmora {

@@ -1,4 +1,4 @@
-#include "ui/translate_widgets.h"
+#include "ui/common/translate_widgets.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 // The window over the real worker: a session with the simulated car on "SIM" in real time (the wake-up
 // takes about 1-2 s), changing values on the parameter screen, the fault list and its erase, Stop, and the
 // window closed while the link is alive.
-#include "ui/worker_connection.h"
+#include "ui/window/worker_connection.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -17,8 +17,8 @@
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
-#include "ui/main_form.h"
-#include "ui/qt_host.h"
+#include "ui/window/main_form.h"
+#include "ui/window/qt_host.h"
 #include "ui_test_support.h"
 
 namespace velmora {

@@ -1,0 +1,320 @@
+#include "engine_link/engine_link.h"
+
+#include <algorithm>
+
+#include "engine_link/exchange_log.h"
+#include "lang/dictionary.h"
+#include "lang/translated_format.h"
+#include "links/port_factory.h"
+#include "params/ecu_param.h"
+#include "params/param_list.h"
+#include "params/unit_codes.h"
+#include "platform/clock.h"
+#include "platform/host.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int LinkBaud = 9600;
+// Read time-outs of the K-line: none between bytes, 1 ms per byte, 300 ms constant.
+constexpr int ReadIntervalMs = 0;
+constexpr int ReadPerByteMs = 1;
+constexpr int ReadConstantMs = 300;
+// Bytes asked for per answer: echo and answer; on a retry as many as the line holds.
+constexpr int AnswerBytes = 2;
+constexpr int DrainBytes = 200;
+constexpr int AnswerAttempts = 3;
+// An answer later than this after the previous one is reported (ms).
+constexpr uint32_t BigTimeoutMs = 999;
+// The link counts as silent this long after a reset (ms).
+constexpr uint32_t SilentAfterResetMs = 10000;
+// RequestTimed waits only for send times within this window (ms).
+constexpr uint32_t DueWindowMs = 1000;
+// The VIN read and a zero parameter byte each want a pause before them (ms).
+constexpr uint32_t VinPauseMs = 100;
+constexpr uint32_t ZeroParamPauseMs = 10;
+constexpr uint32_t IdleSleepMs = 50;
+// On an FTDI cable an LH unit loses bytes sent in some phases of its 41 ms cycle; sends are moved
+// out of them (ms).
+constexpr double AlignWindowMs = 300;
+
+struct TLeftOutRule {
+    uint8_t UnitType;
+    bool (*Applies)(uint8_t supplier, uint8_t cmd, uint8_t param);
+};
+
+// HFM/PMS from Bosch or Siemens take a lone address above 0x40 as a read with command 0x10; LH
+// units supply 0x00, EZ units 0xFF. VDO units never leave the command out.
+bool HfmPmsLeftOut(uint8_t supplier, uint8_t cmd, uint8_t param) {
+    return (supplier == SupplierBosch || supplier == SupplierSiemens) && cmd == 0x10 && param >= 0x41 &&
+           param != 0xAA;
+}
+constexpr TLeftOutRule LeftOutRules[] = {
+    {UnitHfm, HfmPmsLeftOut},
+    {UnitPms, HfmPmsLeftOut},
+    {UnitLh, [](uint8_t, uint8_t cmd, uint8_t) { return cmd == 0x00; }},
+    {UnitEz, [](uint8_t, uint8_t cmd, uint8_t) { return cmd == 0xFF; }},
+};
+
+// Waits `ms` on the high-resolution clock without giving the thread away for whole ticks.
+void BusyWaitMs(double ms) {
+    const double end = Clock().PerfMs() + ms;
+    for (double now = Clock().PerfMs(); now < end;) {
+        Clock().Sleep(0);
+        const double next = Clock().PerfMs();
+        // A clock that did not move (virtual time) is moved by a whole tick.
+        if (next == now)
+            Clock().Sleep(1);
+        now = Clock().PerfMs();
+    }
+}
+
+// Sleeps 1 ms at a time until `dueTick`, when it lies within the next second.
+void WaitForDue(uint32_t dueTick, uint32_t stepMs) {
+    const uint32_t ahead = TicksSince(Clock().TickCount(), dueTick);
+    if (ahead == 0 || ahead > DueWindowMs)
+        return;
+    while (int32_t(dueTick - Clock().TickCount()) > 0)
+        Clock().Sleep(stepMs);
+}
+
+} // namespace
+
+bool CommandLeftOut(uint8_t unitType, uint8_t supplier, uint8_t cmd, uint8_t param) {
+    for (const TLeftOutRule& rule : LeftOutRules) {
+        if (rule.UnitType == unitType)
+            return rule.Applies(supplier, cmd, param);
+    }
+    return false;
+}
+
+TEngineLink::TEngineLink(TExchangeLog& log) : Log(log) {
+    Reset();
+}
+
+void TEngineLink::Reset() {
+    Ident = TEcuIdent{};
+    ParityCache = ParityNone;
+    LastCmdByte = LastParamByte = 0;
+    RxCount = 0;
+    LastRxTick = Clock().TickCount() - SilentAfterResetMs;
+    LastRxMs = 0;
+    PostTicks = false;
+    FailureText.clear();
+    ElmState = TElmState{};
+    // A stop of the previous connection must not end the waits of this one.
+    UserStop().store(false);
+}
+
+bool TEngineLink::OpenLinkPort() {
+    SetProgressMark(MarkOpenPort);
+    ParityCache = ParityNone;
+    if (!CreatePort(LinkBaud, PortName)) {
+        FailureText = TranslateFormat("Не могу открыть порт %s", PortName.c_str());
+        AddLog(FailureText);
+        return false;
+    }
+    TBasePort& port = LinkPort();
+    port.SetParams(LinkBaud, ParityNone, OneStopBit);
+    port.SetTimeouts(ReadIntervalMs, ReadPerByteMs, ReadConstantMs, 0, 0);
+    if (!UseElm)
+        return true;
+    TElmContext elm = ElmContext();
+    if (ElmInit(elm))
+        return true;
+    FailureText = Translate("Ошибка обмена с ELM327");
+    return false;
+}
+
+TBasePort& TEngineLink::LinkPort() {
+    TBasePort* port = Port();
+    if (!port)
+        throw LinkException(Translate("Порт не открыт"));
+    return *port;
+}
+
+TElmContext TEngineLink::ElmContext() {
+    return TElmContext{LinkPort(), [this](std::string_view line) { Log.AppendText(line); }, UserStop(),
+                       ElmState};
+}
+
+void TEngineLink::MarkAnswer() {
+    LastRxTick = Clock().TickCount();
+}
+
+void TEngineLink::PostTick() {
+    if (PostTicks)
+        Host().PostMessage(WM_USER + 4, intptr_t(Clock().TickCount()), 0);
+}
+
+void TEngineLink::SendByte(uint8_t value, bool isCommand) {
+    SetProgressMark(MarkSendByte);
+    TBasePort& port = LinkPort();
+    const uint8_t parity = isCommand ? ParityNone : ParitySpace;
+    if (parity != ParityCache) {
+        port.SetParity(parity);
+        ParityCache = parity;
+    }
+    (isCommand ? LastCmdByte : LastParamByte) = value;
+    if (CurrentPortNumber() == FtdiPortNumber && Ident.UnitType == UnitLh) {
+        double dt = Clock().PerfMs() - LastRxMs;
+        if (dt < 0 || dt > AlignWindowMs)
+            dt = 0;
+        const int phase = (int(dt) % 41) % 10;
+        if (phase < 2)
+            BusyWaitMs(2 - phase);
+        else if (phase > 4)
+            BusyWaitMs(12 - phase);
+    }
+    // A byte that did not go out shows as a missing echo in ReadAnswer, which resends it.
+    port.WriteByte(value);
+}
+
+uint8_t TEngineLink::ReadAnswer(uint8_t expected, bool isCommand) {
+    SetProgressMark(MarkReadAnswer);
+    TBasePort& port = LinkPort();
+    const uint8_t complement = uint8_t(0xFF - expected);
+    for (int attempt = 1;; ++attempt) {
+        TPortBuffer buffer{RxBuf.data(), 0, 0, int32_t(RxBuf.size())};
+        RxCount =
+            std::clamp(port.ReadBufEx(buffer, attempt == 1 ? AnswerBytes : DrainBytes), 0, int(RxBuf.size()));
+        if (RxCount == AnswerBytes)
+            LastRxMs = Clock().PerfMs();
+        Log.AppendReceived(std::span<const uint8_t>(RxBuf.data(), size_t(RxCount)));
+
+        // The value byte is accepted for a parameter; a command wants its complement.
+        auto accept = [&](uint8_t value) {
+            MarkAnswer();
+            if (isCommand && value != complement) {
+                LogT("Ошибка ответа на команду %d", int(expected));
+                return false;
+            }
+            if (attempt > 1)
+                AddLog(Translate("Связь восстановлена."));
+            return true;
+        };
+        bool checked = false;
+        if (RxCount == AnswerBytes && RxBuf[0] == expected) {
+            checked = true;
+            if (accept(RxBuf[1]))
+                return RxBuf[1];
+        }
+
+        std::string line = attempt == 1 ? DateTimeText() + " " : std::string();
+        line += TranslateFormat("Отправлено: %d ( %s ). Принято :", int(expected), isCommand ? "cmd" : "prm");
+        int lastEcho = -1;
+        for (int i = 0; i < RxCount; ++i) {
+            line += " " + std::to_string(RxBuf[size_t(i)]);
+            if (RxBuf[size_t(i)] == expected)
+                lastEcho = i;
+        }
+        if (lastEcho < 0)
+            line += ", " + Translate("ЭХО не получено!");
+        const bool answerFollows = lastEcho >= 0 && lastEcho + 1 < RxCount;
+        if (!answerFollows && (lastEcho >= 0 || RxCount == 0))
+            line += ", " + Translate("Нет ответа!");
+        AddLog(line);
+        if (answerFollows && !checked) {
+            const uint8_t value = RxBuf[size_t(lastEcho + 1)];
+            if (accept(value))
+                return value;
+        }
+
+        if (attempt == AnswerAttempts)
+            throw LinkException(Translate("Попытки восстановить связь истекли!"));
+        SendByte(expected, isCommand);
+        SetProgressMark(MarkReadAnswer);
+    }
+}
+
+uint8_t TEngineLink::Request(uint8_t cmd, uint8_t param, bool logIt) {
+    SetProgressMark(MarkRequest);
+    if (UseElm)
+        return ElmRequest(cmd, param);
+    std::lock_guard lock(PortLock());
+    if (cmd == 0xF9 && param == 0x00)
+        Clock().Sleep(VinPauseMs);
+    const uint32_t sinceAnswer = TicksSince(LastRxTick, Clock().TickCount());
+    if (sinceAnswer > BigTimeoutMs)
+        LogT("Большой таймаут обмена: %d мс. Запрос: %.4xh", int(sinceAnswer), unsigned(cmd) * 256 + param);
+    if (!CommandLeftOut(Ident.UnitType, Ident.Supplier, cmd, param)) {
+        SendByte(cmd, true);
+        ReadAnswer(cmd, true);
+    }
+    if (param == 0x00)
+        Clock().Sleep(ZeroParamPauseMs);
+    SendByte(param, false);
+    const uint8_t value = ReadAnswer(param, false);
+    PostTick();
+    if (logIt)
+        AddLog(FormatText("cmd %d, send %d receive %d", int(cmd), int(param), int(value)));
+    return value;
+}
+
+uint8_t TEngineLink::RequestTimed(uint8_t cmd, uint8_t param, uint32_t cmdDueTick, uint32_t paramDueTick) {
+    SetProgressMark(MarkRequest);
+    if (UseElm) {
+        constexpr uint32_t ElmDueStepMs = 16;
+        WaitForDue(cmdDueTick, ElmDueStepMs);
+        if (ParamList) {
+            for (const auto& item : *ParamList) {
+                if (item->CmdHi == cmd && item->CmdLo == param) {
+                    ReadParameter(*item);
+                    return uint8_t(item->RawWord.load() & 0xFF);
+                }
+            }
+        }
+        return ElmRequest(cmd, param);
+    }
+    std::lock_guard lock(PortLock());
+    // Timed functions run before and outside the family rules: only the idle-read shortcut applies.
+    const bool leftOut = cmd == 0x10 && param > 0x40 && param != 0xAA;
+    if (!leftOut) {
+        WaitForDue(cmdDueTick, 1);
+        SendByte(cmd, true);
+        ReadAnswer(cmd, true);
+    }
+    WaitForDue(paramDueTick, 1);
+    SendByte(param, false);
+    const uint8_t value = ReadAnswer(param, false);
+    PostTick();
+    return value;
+}
+
+void TEngineLink::ReadParameter(TECUparam& param) {
+    SetProgressMark(MarkReadParameter);
+    if (UseElm && UseElmTables && Ident.UnitType != UnitLh) {
+        ElmReadParameter(param);
+        return;
+    }
+    const int count = std::clamp(param.DataLength(), 1, 4);
+    std::array<uint8_t, 4> bytes{};
+    for (int i = 0; i < count; ++i)
+        bytes[size_t(i)] = Request(param.CmdHi, uint8_t(param.CmdLo + i));
+    SetData(param, bytes, count);
+}
+
+void TEngineLink::SetData(TECUparam& param, std::array<uint8_t, 4> bytes, int count) {
+    if (count == 2 && Ident.HasReversedByteOrder())
+        std::swap(bytes[0], bytes[1]);
+    param.SetData(bytes[0], bytes[1], bytes[2], bytes[3]);
+}
+
+void TEngineLink::KeepAlive(bool force, bool sleepIfIdle) {
+    SetProgressMark(MarkKeepAlive);
+    if (!force && IdleTime > TicksSince(LastRxTick, Clock().TickCount()) + IdleSleepMs) {
+        if (sleepIfIdle)
+            Clock().Sleep(IdleSleepMs);
+        return;
+    }
+    Request(IdleCmd, IdleParam);
+}
+
+void TEngineLink::PauseAlive(uint32_t ms) {
+    const uint32_t start = Clock().TickCount();
+    while (TicksSince(start, Clock().TickCount()) < ms)
+        KeepAlive(false, true);
+}
+
+} // namespace velmora

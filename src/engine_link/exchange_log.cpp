@@ -1,0 +1,209 @@
+#include "engine_link/exchange_log.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+#include "lang/dictionary.h"
+#include "lang/translated_format.h"
+#include "params/unit_codes.h"
+#include "platform/host.h"
+
+namespace velmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* LogsFolder = "LOGS";
+constexpr const char* ClientsFolder = "CLIENTS";
+constexpr const char* EcuBinName = "ECU.bin";
+// WM_USER+17 carries this when a new exchange-log name was chosen.
+constexpr intptr_t NewLogNameNotice = 240;
+constexpr size_t MaxLogNameLength = 200;
+
+struct TLogPrefix {
+    uint8_t UnitType; // 0: any family, decided by the supplier
+    uint8_t Supplier; // 0: any supplier
+    const char* Prefix;
+};
+
+// First matching row wins; LH and EZ units are named by family, the others by supplier.
+constexpr TLogPrefix LogPrefixes[] = {
+    {UnitLh, 0, "LH"},     {UnitEz, 0, "EZ"},         {0, SupplierBosch, "B"},
+    {0, SupplierVdo, "V"}, {0, SupplierSiemens, "S"}, {0, 0, "U"},
+};
+
+const char* LogPrefix(uint8_t unitType, uint8_t supplier) {
+    for (const TLogPrefix& row : LogPrefixes) {
+        if ((row.UnitType == 0 || row.UnitType == unitType) &&
+            (row.Supplier == 0 || row.Supplier == supplier))
+            return row.Prefix;
+    }
+    return "U";
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ignored;
+    return fs::exists(fs::path(path), ignored);
+}
+
+} // namespace
+
+TExchangeLog::TExchangeLog() : Name(TempLogName) {
+    Buffer.reserve(BufferSize);
+}
+
+TExchangeLog::~TExchangeLog() {
+    std::lock_guard guard(Lock);
+    FlushLocked();
+}
+
+void TExchangeLog::EnableLog() {
+    std::lock_guard guard(Lock);
+    FlushLocked();
+    Buffer.clear();
+    WriteFailed = false;
+    if (Name.empty())
+        Name = TempLogName;
+}
+
+void TExchangeLog::ClearLogName() {
+    std::lock_guard guard(Lock);
+    FlushLocked(); // bytes still buffered belong to the log of the old name
+    Name.clear();
+}
+
+void TExchangeLog::SetAutoFlush(bool on) {
+    std::lock_guard guard(Lock);
+    AutoFlush = on;
+}
+
+void TExchangeLog::SetClient(std::string_view client) {
+    std::lock_guard guard(Lock);
+    Client = client;
+}
+
+std::string TExchangeLog::NewLogName(uint8_t unitType, uint8_t supplier, uint8_t diagIndex) {
+    std::string chosen;
+    {
+        std::lock_guard guard(Lock);
+        const char* prefix = LogPrefix(unitType, supplier);
+        for (int n = 1;; ++n) {
+            chosen = FormatText("%s%d%.3d.bin", prefix, int(diagIndex), n);
+            if (!FileExists(LogPathLocked(chosen, false)))
+                break;
+        }
+        Name = chosen.substr(0, MaxLogNameLength);
+    }
+    Host().PostMessage(WM_USER + 17, NewLogNameNotice, 0);
+    return chosen;
+}
+
+void TExchangeLog::AppendReceived(std::span<const uint8_t> bytes) {
+    std::lock_guard guard(Lock);
+    AppendLocked(bytes);
+}
+
+void TExchangeLog::AppendPair(uint8_t cmd, uint8_t notCmd, uint8_t param, uint8_t value) {
+    uint8_t pair[4];
+    size_t count = 0;
+    if (cmd != 0 && notCmd < 0xFF) {
+        pair[count++] = cmd;
+        pair[count++] = notCmd;
+    }
+    pair[count++] = param;
+    pair[count++] = value;
+    std::lock_guard guard(Lock);
+    AppendLocked(std::span<const uint8_t>(pair, count));
+}
+
+void TExchangeLog::AppendText(std::string_view line) {
+    std::string text(line);
+    text += "\r\n";
+    std::lock_guard guard(Lock);
+    AppendLocked(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+bool TExchangeLog::FlushLog() {
+    std::lock_guard guard(Lock);
+    return FlushLocked();
+}
+
+bool TExchangeLog::SaveEcuBin() {
+    std::lock_guard guard(Lock);
+    FlushLocked();
+    const fs::path source = LogPathLocked(Name, false);
+    if (!FileExists(source.string())) {
+        AddLog(Translate("Файл не найден:") + " " + source.string());
+        return false;
+    }
+    std::vector<fs::path> targets = {BuildPath(EcuBinName, LogsFolder, Client, false)};
+    if (!Client.empty())
+        targets.push_back(BuildPath(EcuBinName, ClientsFolder, Client, false));
+    bool allCopied = true;
+    for (const fs::path& target : targets) {
+        std::error_code error;
+        fs::copy_file(source, target, fs::copy_options::overwrite_existing, error);
+        if (error) {
+            LogT("Не могу записать файл %s", target.string().c_str());
+            allCopied = false;
+        }
+    }
+    return allCopied;
+}
+
+std::string TExchangeLog::LogName() const {
+    std::lock_guard guard(Lock);
+    return Name;
+}
+
+std::string TExchangeLog::LogPath() const {
+    std::lock_guard guard(Lock);
+    return LogPathLocked(Name, false);
+}
+
+void TExchangeLog::AppendLocked(std::span<const uint8_t> bytes) {
+    if (!Buffer.empty() && Buffer.size() + bytes.size() > BufferSize)
+        FlushLocked();
+    Buffer.insert(Buffer.end(), bytes.begin(), bytes.end());
+    if (AutoFlush && !Buffer.empty())
+        FlushLocked();
+}
+
+bool TExchangeLog::FlushLocked() {
+    if (Buffer.empty())
+        return true;
+    const std::string path = LogPathLocked(Name.empty() ? TempLogName : Name, true);
+    // Unbuffered writes, so that `written` is exactly what reached the file and a retry neither loses
+    // nor repeats a byte.
+    size_t written = 0;
+    int file = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (file >= 0) {
+        while (written < Buffer.size()) {
+            ssize_t n = ::write(file, Buffer.data() + written, Buffer.size() - written);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            written += size_t(n);
+        }
+        ::close(file);
+    }
+    Buffer.erase(Buffer.begin(), Buffer.begin() + std::ptrdiff_t(written));
+    if (Buffer.empty()) {
+        WriteFailed = false;
+        return true;
+    }
+    if (!WriteFailed)
+        LogT("Не могу записать файл %s", path.c_str());
+    WriteFailed = true;
+    return false;
+}
+
+std::string TExchangeLog::LogPathLocked(std::string_view name, bool createFolder) const {
+    return BuildPath(name, LogsFolder, Client, createFolder);
+}
+
+} // namespace velmora

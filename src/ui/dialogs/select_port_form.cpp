@@ -1,0 +1,240 @@
+#include "ui/dialogs/select_port_form.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <arpa/inet.h>
+
+#include "lang/dictionary.h"
+#include "lang/translated_format.h"
+#include "links/port_factory.h"
+#include "links/wifi_port.h"
+#include "platform/host.h"
+#include "platform/ini_file.h"
+#include "platform/program_folders.h"
+#include "settings/program_settings.h"
+#include "sim/sim_profile.h"
+#include "ui/common/translate_widgets.h"
+#include "ui/common/widget_colors.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int NameRole = Qt::UserRole;
+
+// Asked once per run: a user with an FTDI cable should drive it directly.
+bool ftdiHintShown = false;
+
+QString Tr(std::string_view text) {
+    return QString::fromStdString(Translate(text));
+}
+
+template <typename T> T* Named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+void AddPort(QListWidget* list, const std::string& name, const std::string& description) {
+    auto* item =
+        new QListWidgetItem(QString::fromStdString(description.empty() ? name : name + "   " + description));
+    item->setData(NameRole, QString::fromStdString(name));
+    list->addItem(item);
+}
+
+std::string NameOf(const QListWidgetItem* item) {
+    return item->data(NameRole).toString().toStdString();
+}
+
+} // namespace
+
+TFormSelectPort::TFormSelectPort(QWidget* parent) : QDialog(parent) {
+    setObjectName("FormSelectPort");
+    setWindowTitle("Выбор COM порта");
+    auto* layout = new QVBoxLayout(this);
+
+    AdapterGroup = Named(new QGroupBox(" Тип адаптера "), "gbAdapter");
+    auto* kinds = new QVBoxLayout(AdapterGroup);
+    rbKKL = Named(new QRadioButton("USB KKL, VAG COM 409.1, K-Line"), "rbKKL");
+    rbCarSoft = Named(new QRadioButton("CarSoft 7.4"), "rbCarSoft");
+    rbELMvelmora = Named(new QRadioButton("ELM327 Velmora"), "rbELMvelmora");
+    for (QRadioButton* rb : {rbKKL, rbCarSoft, rbELMvelmora}) {
+        kinds->addWidget(rb);
+        connect(rb, &QRadioButton::clicked, this, [this] { AdapterTypeClick(); });
+    }
+    layout->addWidget(AdapterGroup);
+
+    auto* carriers = new QWidget;
+    auto* carrierRow = new QHBoxLayout(carriers);
+    rbCom = Named(new QRadioButton("COMx"), "rbCom");
+    rbWiFi = Named(new QRadioButton("WiFi"), "rbWiFi");
+    carrierRow->addWidget(rbCom);
+    carrierRow->addWidget(rbWiFi);
+    connect(rbCom, &QRadioButton::toggled, this, [this] { UpdateSwitches(); });
+    layout->addWidget(carriers);
+
+    btnPortList = Named(new QPushButton("Обновить список портов"), "btnPortList");
+    connect(btnPortList, &QPushButton::clicked, this, [this] { RefreshPorts(); });
+    layout->addWidget(btnPortList);
+    pnlWait = Named(new QLabel, "pnlWait");
+    pnlWait->setAlignment(Qt::AlignCenter);
+    layout->addWidget(pnlWait);
+    ListBox = Named(new QListWidget, "ListBox");
+    ListBox->setMinimumWidth(380);
+    connect(ListBox, &QListWidget::itemDoubleClicked, this, [this] { btnOkClick(); });
+    layout->addWidget(ListBox, 1);
+
+    PnlWiFi = Named(new QWidget, "PnlWiFi");
+    auto* wifi = new QHBoxLayout(PnlWiFi);
+    wifi->addWidget(new QLabel("IP"));
+    edIP = Named(new QLineEdit, "edIP");
+    wifi->addWidget(edIP);
+    wifi->addWidget(new QLabel("PORT"));
+    edPort = Named(new QLineEdit, "edPort");
+    wifi->addWidget(edPort);
+    layout->addWidget(PnlWiFi);
+
+    auto* buttons = new QHBoxLayout;
+    auto* ok = Named(new QPushButton("Выбрать"), "btnOk");
+    auto* cancel = Named(new QPushButton("Отмена"), "btnCancel");
+    connect(ok, &QPushButton::clicked, this, [this] { btnOkClick(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+
+    if (Language() != 'R')
+        TranslateControl(this);
+}
+
+void TFormSelectPort::Prepare(const std::string& portName, char adapterKind, int allowedKinds) {
+    Current = portName;
+    Chosen.clear();
+    rbKKL->setVisible(allowedKinds & 1);
+    rbCarSoft->setVisible(allowedKinds & 2);
+    rbELMvelmora->setVisible(allowedKinds & 4);
+    QRadioButton* selected = adapterKind == 'C' ? rbCarSoft : adapterKind == 'E' ? rbELMvelmora : rbKKL;
+    if (selected->isHidden()) {
+        // A hidden type passes its selection on to a visible one.
+        for (QRadioButton* rb : {rbKKL, rbCarSoft, rbELMvelmora}) {
+            if (!rb->isHidden()) {
+                selected = rb;
+                break;
+            }
+        }
+    }
+    selected->setChecked(true);
+    rbWiFi->setVisible(rbELMvelmora->isChecked());
+    rbCom->setChecked(true);
+    if (portName == "WIFI" && rbELMvelmora->isChecked())
+        rbWiFi->setChecked(true);
+
+    TProgramSettings settings = ReadProgramSettings(TIniFile(SettingsFile()));
+    edIP->setText(QString::fromStdString(settings.WiFiAddress));
+    edPort->setText(QString::number(settings.WiFiPort));
+    UpdateSwitches();
+}
+
+void TFormSelectPort::UpdateSwitches() {
+    bool com = rbCom->isChecked();
+    btnPortList->setVisible(com);
+    ListBox->setVisible(com);
+    PnlWiFi->setVisible(!com);
+}
+
+void TFormSelectPort::AdapterTypeClick() {
+    rbWiFi->setVisible(rbELMvelmora->isChecked());
+    rbCom->setChecked(true);
+}
+
+void TFormSelectPort::RefreshPorts() {
+    ListBox->clear();
+    pnlWait->setText(Tr("Ждите"));
+    SetBackground(pnlWait, ColorRed);
+    pnlWait->repaint();
+    Host().ProcessMessages();
+    for (const TPortInfo& info : EnumPortInfos()) {
+        AddPort(ListBox, info.Name, info.Description);
+        // The simulated car's built-in units, each its own port, so every function can be tried without
+        // a car.
+        if (info.Name == "SIM") {
+            for (const std::string& unit : BuiltinSimUnits())
+                AddPort(ListBox, "SIM:" + unit, Translate("Имитация блока") + " " + unit);
+        }
+    }
+    for (int i = 0; i < ListBox->count(); ++i) {
+        if (NameOf(ListBox->item(i)) == Current)
+            ListBox->setCurrentRow(i);
+    }
+    pnlWait->clear();
+    pnlWait->setAutoFillBackground(false);
+}
+
+bool TFormSelectPort::AcceptWiFi() {
+    std::string address = edIP->text().trimmed().toStdString();
+    bool portOk = false;
+    int port = edPort->text().trimmed().toInt(&portOk);
+    in_addr parsed{};
+    if (inet_pton(AF_INET, address.c_str(), &parsed) != 1 || !portOk || port < 1 || port > 65535) {
+        Host().MessageBox(Translate("Неверный адрес или порт WiFi адаптера"), TMsgKind::Error,
+                          TMsgButtons::Ok);
+        return false;
+    }
+    TWiFiSettings wifi = WiFiSettings();
+    wifi.WiFiAddress = address;
+    wifi.WiFiPortNumber = port;
+    SetWiFiSettings(wifi);
+    TIniFile ini(SettingsFile());
+    if (!SaveWiFiSettings(ini, address, port))
+        AddLog(Translate("Не удалось записать файл") + " " + SettingsFile().string());
+    return true;
+}
+
+void TFormSelectPort::btnOkClick() {
+    Kind = rbCarSoft->isChecked() ? 'C' : rbELMvelmora->isChecked() ? 'E' : 'K';
+    if (rbWiFi->isChecked() && !rbWiFi->isHidden()) {
+        if (!AcceptWiFi())
+            return;
+        Chosen = "WIFI";
+        accept();
+        return;
+    }
+    QListWidgetItem* item = ListBox->currentItem();
+    if (ListBox->count() == 0 || !item)
+        return;
+    std::string name = NameOf(item);
+    if (NameOf(ListBox->item(0)) == "FTDI" && name != "FTDI" && !ftdiHintShown) {
+        ftdiHintShown = true;
+        std::string text = Translate("В системе обнаружен порт FTDI !") + "\n" +
+                           Translate("Используйте его для USB адаптера!") + "\n" +
+                           TranslateFormat("Выбрать порт %s ?", name.c_str());
+        if (Host().MessageBox(text, TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes)
+            return;
+    }
+    Chosen = name;
+    accept();
+}
+
+bool SelectPort(std::string& portName, char& adapterKind, int allowedKinds, QWidget* parent) {
+    static QPointer<TFormSelectPort> form;
+    if (!form)
+        form = new TFormSelectPort(parent);
+    form->Prepare(portName, adapterKind, allowedKinds);
+    // The list is filled once the window shows, so the wait mark can be seen.
+    QMetaObject::invokeMethod(
+        form, [] { form->RefreshPorts(); }, Qt::QueuedConnection);
+    if (form->exec() != QDialog::Accepted)
+        return false;
+    portName = form->ChosenPort();
+    adapterKind = form->ChosenKind();
+    return true;
+}
+
+} // namespace velmora

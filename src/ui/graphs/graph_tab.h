@@ -1,0 +1,59 @@
+// The tab "Графики": the graph's picture, the list of its parameters and the commands "+", "-",
+// "Save picture", "Refresh", "Экран N сек." and min/max. Window thread only.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "ui/graphs/graph.h"
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+namespace velmora {
+
+class TGraphTab : public QWidget {
+    Q_OBJECT
+public:
+    TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent = nullptr);
+    ~TGraphTab() override;
+
+    TGraph& Graph() { return *GraphList; }
+    // The graph as the list the worker polls.
+    const std::shared_ptr<TGraph>& List() const { return GraphList; }
+    // Adds parameter `number` to the graph and selects it (the first one restarts the picture).
+    bool AddGraph(int number);
+    // "-": takes the selected (or the first) parameter off the graph.
+    void btnDelGraphClick();
+    // "Refresh": the graph as the settings file has it.
+    void Button1Click();
+    // "Экран N сек.": asks for the screen time in seconds (1..9999).
+    void Button3Click();
+    void btnSavePicClick();
+    void btnClearMinMaxClick();
+    // Shows the picture as drawn now.
+    void Redraw();
+
+    // Called after "Refresh" reloaded the graph, so the worker takes the list over again.
+    std::function<void()> OnReload;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FillList();
+    void ShowMinMax();
+
+    std::shared_ptr<const TListParams> Params;
+    std::shared_ptr<TGraph> GraphList;
+    QLabel* Image = nullptr;
+    QListWidget* lbGraphs = nullptr;
+    QLabel* lbMinMax = nullptr;
+    QLabel* WaitPanel = nullptr;
+    QPushButton* Button3 = nullptr;
+    int ScreenSeconds = 10; // the tag of Button3
+};
+
+} // namespace velmora

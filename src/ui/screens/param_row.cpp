@@ -1,0 +1,174 @@
+#include "ui/screens/param_row.h"
+
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+
+#include "ui/common/flow_layout.h"
+#include "ui/common/widget_colors.h"
+
+namespace velmora {
+
+namespace {
+
+void SetTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+// The row's controls as the view sees them; the row may be gone before the view (page closed first).
+class TRowDisplay : public TParamDisplay {
+public:
+    explicit TRowDisplay(TParamRow* row) : Row(row) {}
+
+    void SetValueText(std::string_view text) override {
+        if (Row)
+            Row->ValueLabel()->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    }
+    uint32_t ValueColor() const override { return Colour; }
+    void SetValueColor(uint32_t colour) override {
+        Colour = colour;
+        if (Row)
+            SetBackground(Row->ValueLabel(), FromBgr(colour));
+    }
+    void SetIndicatorColor(int position, uint32_t colour) override {
+        if (QLabel* indicator = At(position))
+            SetTextColour(indicator, FromBgr(colour));
+    }
+    void SetIndicatorCaption(int position, std::string_view caption) override {
+        if (QLabel* indicator = At(position))
+            indicator->setText(" " + QString::fromUtf8(caption.data(), qsizetype(caption.size())) + " ");
+    }
+
+private:
+    QLabel* At(int position) const {
+        int index = position - FirstIndicatorPosition;
+        if (!Row || index < 0 || index >= Row->Indicators().size())
+            return nullptr;
+        return Row->Indicators()[index];
+    }
+
+    QPointer<TParamRow> Row;
+    uint32_t Colour = 0xFFFFFF;
+};
+
+int RoundUp(int value, int step) {
+    return (value + step - 1) / step * step;
+}
+
+// A status lamp: its width is a multiple of IndicatorWidthStep, and it may shrink to one step when the
+// row is narrower than the lamp.
+class TIndicator : public QLabel {
+public:
+    TIndicator(const QString& caption, int width, QWidget* parent) : QLabel(caption, parent), Width(width) {
+        setFrameStyle(QFrame::Panel | QFrame::Raised);
+        setAlignment(Qt::AlignCenter);
+        setMinimumWidth(IndicatorWidthStep);
+        resize(Width, height());
+    }
+    QSize sizeHint() const override { return {Width, QLabel::sizeHint().height()}; }
+
+private:
+    int Width;
+};
+
+} // namespace
+
+bool ShowsBitField(std::string_view field, bool smartShow) {
+    if (field.empty())
+        return false;
+    if (!smartShow)
+        return true;
+    return field.find_first_not_of("0123456789?Ss_") != std::string_view::npos;
+}
+
+TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, QWidget* parent) : QFrame(parent) {
+    setObjectName(QString("row%1").arg(view.ParamNo));
+    QFont font = this->font();
+    font.setPointSize(fonts.PrmFontSize);
+    setFont(font);
+    setFixedHeight(RowHeight);
+
+    Value = new QLabel(this);
+    Value->setObjectName("value");
+    Value->setAlignment(Qt::AlignCenter);
+    SetBackground(Value, Qt::white);
+    QFont valueFont = font;
+    valueFont.setPointSize(fonts.ValueFontSize);
+    Value->setFont(valueFont);
+    Value->setFixedWidth(fonts.ValueFontSize * view.ValueWidth / 12);
+    Name = new QLabel(QString::fromStdString(view.Caption), this);
+    Name->setObjectName("name");
+    // A long name is cut at the page's edge (the whole of it in the tip) rather than widening the window.
+    Name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Name->setToolTip(Name->text());
+
+    if (view.Param.ParamType == 'X') {
+        Value->hide();
+        Name->hide();
+        BuildIndicators(view, fonts);
+    } else {
+        auto* layout = new QHBoxLayout(this);
+        layout->setContentsMargins(1, 1, 1, 1);
+        layout->addWidget(Value);
+        layout->addWidget(Name, 1);
+        int valueHeight = QFontMetrics(valueFont).height() * 5 / 3;
+        if (valueHeight > RowHeight)
+            setFixedHeight(valueHeight);
+    }
+    view.AttachDisplay(std::make_unique<TRowDisplay>(this));
+}
+
+void TParamRow::BuildIndicators(TVisualParam& view, const TRowFonts& fonts) {
+    TECUparam& param = view.Param;
+    QFont font = this->font();
+    font.setPointSize(fonts.StatusFontSize);
+    font.setBold(param.FontStyle == 'B');
+    setFont(font);
+    QFontMetrics metrics(font);
+
+    // Indicators go left to right and wrap onto as many lines as the row's width needs.
+    Flow = new TFlowLayout(this, std::max(RowHeight, metrics.height() * 5 / 3), 1);
+    Flow->setContentsMargins(1, 1, 1, 0);
+    for (int bit = 0; bit < param.BitFieldCount(); ++bit) {
+        std::string_view field = param.BitFieldText(bit);
+        param.BitControls[size_t(bit)] = 0;
+        if (!ShowsBitField(field, fonts.StatusSmartShow))
+            continue;
+        QString caption = " " + QString::fromUtf8(field.data(), qsizetype(field.size())) + " ";
+        auto* indicator = new TIndicator(
+            caption, RoundUp(metrics.horizontalAdvance(caption) + 4, IndicatorWidthStep), this);
+        indicator->setObjectName(QString("bit%1").arg(bit));
+        Flow->addWidget(indicator);
+        param.BitControls[size_t(bit)] = FirstIndicatorPosition + int(IndicatorLabels.size());
+        IndicatorLabels.append(indicator);
+    }
+    FitHeight();
+}
+
+int TParamRow::LineCount() const {
+    return Flow ? Flow->LineCount(width()) : 1;
+}
+
+void TParamRow::FitHeight() {
+    if (Flow)
+        setFixedHeight(Flow->heightForWidth(width()));
+}
+
+void TParamRow::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    // The parent lays the row out by width; the height follows the lines the indicators take then.
+    FitHeight();
+}
+
+void TParamRow::SetStale(bool stale) {
+    QColor colour = stale ? ColorGrey : QPalette().color(QPalette::WindowText);
+    SetTextColour(Value, colour);
+    SetTextColour(Name, colour);
+    Value->repaint();
+    Name->repaint();
+}
+
+} // namespace velmora

@@ -1,0 +1,56 @@
+// One parameter screen: a page of the tab "Параметры" with its zones (top, left, main) and a row per
+// view. The page shares the screen's view list (TScreenParams) with the worker, which polls it while
+// the page is shown. Window thread only.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+#include <unordered_map>
+
+#include "ui/screens/param_row.h"
+#include "ui/screens/screen_definition.h"
+#include "ui/screens/screen_params.h"
+
+class QFrame;
+class QSplitter;
+class QVBoxLayout;
+
+namespace velmora {
+
+class TListParams;
+
+class TScreenPage : public QWidget {
+    Q_OBJECT
+public:
+    TScreenPage(const TScreenDefinition& definition, std::shared_ptr<const TListParams> params,
+                const TRowFonts& fonts, QWidget* parent = nullptr);
+    // The worker may hold the list a while longer: it forgets the rows.
+    ~TScreenPage() override;
+
+    TScreenParams& Views() const { return *ViewList; }
+    const std::shared_ptr<TScreenParams>& List() const { return ViewList; }
+    const TScreenDefinition& Definition() const { return Screen; }
+    TParamRow* Row(size_t index) const { return Rows[index]; }
+    QFrame* TopZone() const { return Top; }
+    QFrame* LeftZone() const { return Left; }
+    QFrame* MainZone() const { return Main; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QFrame* MakeZone(const char* name);
+    void AddView(std::unique_ptr<TVisualParam> view, TZone zone, const TRowFonts& fonts);
+
+    TScreenDefinition Screen;
+    std::shared_ptr<TScreenParams> ViewList;
+    std::vector<TParamRow*> Rows;
+    std::unordered_map<const TBaseParam*, TParamRow*> RowOf;
+    QFrame* Top = nullptr;
+    QFrame* Left = nullptr;
+    QFrame* Main = nullptr;
+    QSplitter* Splitter = nullptr;
+    bool LeftPlaced = false; // the left zone got its first width (half the page)
+};
+
+} // namespace velmora

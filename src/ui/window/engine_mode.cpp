@@ -1,0 +1,90 @@
+#include "ui/window/engine_mode.h"
+
+#include <cmath>
+#include <string_view>
+
+#include "lang/dictionary.h"
+
+namespace velmora {
+
+namespace {
+
+struct TModeRow {
+    int Code;
+    std::string_view Text;
+};
+
+constexpr TModeRow ModeRows[] = {
+    {1, "Пуск"},
+    {3, "Full Load"},
+    {5, "Idle Problem"},
+    {7, "Post Start Enrichment"},
+    {8, "After Post Start Enrichment"},
+    {95, "Transmission shift point retard"},
+    {98, "ПХХ/Отсечка"},
+    {99, "Ожидание пуска"},
+    {106, "Наблюдение плавности работы на ХХ"},
+    {107, "Наблюдение сигнала датчика кислорода"},
+    {108, "Наблюдение сигнала датчика кислорода"},
+    {109, "Наблюдение работы системы зажигания"},
+};
+
+} // namespace
+
+std::string EngineModeText(int code) {
+    for (const TModeRow& row : ModeRows) {
+        if (row.Code == code)
+            return Translate(row.Text);
+    }
+    return Translate("Наблюдение") + " " + std::to_string(code);
+}
+
+std::optional<TReactionLook> TEngineModeState::Apply(int event, int modeCode) {
+    switch (event) {
+    case -2:
+    case -4:
+    case -8:
+        Bits &= ~uint32_t(-event);
+        break;
+    case 2:
+    case 8:
+        Bits |= uint32_t(event);
+        break;
+    case 4:
+        Bits |= ModeShown;
+        ModeCode = modeCode;
+        break;
+    default:
+        return std::nullopt;
+    }
+    TReactionLook look = Look();
+    if (event != 4 && Shown == look)
+        return std::nullopt;
+    Shown = look;
+    return look;
+}
+
+TReactionLook TEngineModeState::Look() const {
+    if (Bits & Wait)
+        return {18, true, true, Translate("Ждите")};
+    if (Bits & ModeShown)
+        return {12, true, true, EngineModeText(ModeCode)};
+    if (Bits & Background)
+        return {12, false, true, Translate("Фоновое чтение")};
+    return {12, false, false, ""};
+}
+
+std::optional<int> TAnswerRate::OnAnswer(uint32_t tick) {
+    ++Count;
+    // Signed distance, so a wrap of the 32-bit tick count still counts forward.
+    int32_t distance = int32_t(tick - LastUpdate);
+    uint32_t elapsed = distance > 0 ? uint32_t(distance) : 0;
+    if (elapsed < MinPeriodMs)
+        return std::nullopt;
+    int rate = int(std::lround(double(Count) * 1000.0 / elapsed));
+    LastUpdate = tick;
+    Count = 0;
+    return rate;
+}
+
+} // namespace velmora

@@ -1,0 +1,355 @@
+// The main window's construction and start-up (FormCreate).
+#include "ui/window/main_form.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "lang/dictionary.h"
+#include "lang/translated_format.h"
+#include "links/port_factory.h"
+#include "links/wifi_port.h"
+#include "platform/host.h"
+#include "platform/ini_file.h"
+#include "platform/program_folders.h"
+#include "ui/common/translate_widgets.h"
+#include "ui/common/widget_colors.h"
+#include "ui/faults/fault_tab.h"
+#include "ui/panels/activation_panel.h"
+#include "ui/screens/screen_pages.h"
+#include "ui/screens/screen_params.h"
+#include "ui/window/qt_host.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int FormWidth = 820, FormHeight = 625;
+constexpr int PortCheckBaud = 9600;
+
+template <typename T> T* Named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+} // namespace
+
+TMainForm::TMainForm(TConnectionControl& connection, std::string firstRunPort, QWidget* parent)
+    : QMainWindow(parent), Connection(connection) {
+    setObjectName("MainForm");
+    setWindowTitle("Velmora");
+    resize(FormWidth, FormHeight);
+    BuildLayout();
+    BuildMenus();
+    qApp->installEventFilter(this); // key preview: the form sees every key first
+    FormCreate(firstRunPort);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TMainForm::~TMainForm() {
+    qApp->removeEventFilter(this);
+    if (auto* qtHost = dynamic_cast<TQtHost*>(&Host()))
+        qtHost->SetMessageHandler({});
+}
+
+void TMainForm::BuildLayout() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(BuildTopPanel());
+
+    pg = Named(new QTabWidget(central), "pg");
+    pg->setTabPosition(QTabWidget::West);
+    pg->addTab(BuildMemoPage(), "Данные");
+    pg->addTab(BuildErrorPage(), "Ошибки");
+    auto* tsScreens = Named(new QWidget, "tsScreens");
+    Screens = new TScreenPages(tsScreens);
+    (new QVBoxLayout(tsScreens))->addWidget(Screens);
+    Screens->OnScreenChange = [this](std::shared_ptr<TScreenParams> views) {
+        if (pg->currentIndex() != PageScreens)
+            return;
+        CurrentList = views;
+        CurrentIsGraph = false;
+        if (Connection.IsAlive())
+            Connection.RequestViewList(views, false);
+    };
+    pg->addTab(tsScreens, "Параметры");
+    tsGraph = Named(new QWidget, "tsGraph");
+    new QVBoxLayout(tsGraph);
+    pg->addTab(tsGraph, "Графики");
+    pg->addTab(Named(new QWidget, "tsSmooth"), "Равномерность");
+    pg->addTab(Named(new QWidget, "tsComputer"), "Маршрутник");
+    connect(pg, &QTabWidget::currentChanged, this, [this] { pgChange(); });
+    layout->addWidget(pg, 1);
+    pnlActivation = new TActivationPanel([this]() -> TActuatorState* { return &Connection.Actuators(); });
+    layout->addWidget(pnlActivation);
+    setCentralWidget(central);
+}
+
+QWidget* TMainForm::BuildTopPanel() {
+    Panel1 = Named(new QFrame, "Panel1");
+    auto* row = new QHBoxLayout(Panel1);
+    row->setContentsMargins(2, 2, 2, 2);
+
+    pnlStatus = Named(new QFrame, "pnlStatus");
+    pnlStatus->setAutoFillBackground(true);
+    auto* statusLayout = new QHBoxLayout(pnlStatus);
+    statusLayout->setContentsMargins(4, 4, 4, 4);
+    btnConnect = Named(new QPushButton("Connect"), "btnConnect");
+    statusLayout->addWidget(btnConnect);
+    connect(btnConnect, &QPushButton::clicked, this, [this] { btnConnectClick(); });
+    row->addWidget(pnlStatus);
+
+    Stop = Named(new QPushButton("Stop"), "Stop");
+    connect(Stop, &QPushButton::clicked, this, [this] { StopClick(); });
+    row->addWidget(Stop);
+
+    btnClient = Named(new QPushButton("Клиент"), "btnClient");
+    connect(btnClient, &QPushButton::clicked, this, [this] { btnClientClick(); });
+    row->addWidget(btnClient);
+    labClient = Named(new QLabel, "labClient");
+    row->addWidget(labClient);
+
+    pnlPortWarning = Named(new QFrame, "pnlPortWarning");
+    pnlPortWarning->setAutoFillBackground(true);
+    auto* portLayout = new QHBoxLayout(pnlPortWarning);
+    portLayout->setContentsMargins(3, 3, 3, 3);
+    btnPort = Named(new QPushButton(NoPortName), "btnPort");
+    connect(btnPort, &QPushButton::clicked, this, [this] { btnPortClick(); });
+    portLayout->addWidget(btnPort);
+    row->addWidget(pnlPortWarning);
+
+    labLogFile = Named(new QLabel, "labLogFile");
+    row->addWidget(labLogFile, 1);
+    labReaction = Named(new QLabel("0"), "labReaction");
+    labReaction->setMinimumWidth(60);
+    labReaction->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labReaction->installEventFilter(this);
+    pnlStatus->installEventFilter(this);
+    row->addWidget(labReaction);
+    labIndicator = Named(new QLabel("*"), "labIndicator");
+    row->addWidget(labIndicator);
+    btnScreenShot = Named(new QToolButton, "btnScreenShot");
+    btnScreenShot->setIcon(style()->standardIcon(QStyle::SP_DesktopIcon));
+    btnScreenShot->setToolTip("Снимок экрана");
+    btnScreenShot->setAutoRaise(true);
+    connect(btnScreenShot, &QToolButton::clicked, this, [this] { btnScreenShotClick(); });
+    row->addWidget(btnScreenShot);
+    return Panel1;
+}
+
+QWidget* TMainForm::BuildMemoPage() {
+    auto* page = Named(new QWidget, "tsMemo");
+    auto* layout = new QHBoxLayout(page);
+    Memo1 = Named(new QPlainTextEdit, "Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont mono("Courier New");
+    mono.setStyleHint(QFont::Monospace);
+    Memo1->setFont(mono);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    layout->addWidget(Memo1, 1);
+
+    auto* side = Named(new QFrame, "PanelLog");
+    auto* sideLayout = new QVBoxLayout(side);
+    auto* clear = Named(new QPushButton("Очистить"), "btnClearLog");
+    connect(clear, &QPushButton::clicked, this, [this] { PanelLogClick(false); });
+    auto* save = Named(new QPushButton("Сохранить текст"), "btnSaveLog");
+    connect(save, &QPushButton::clicked, this, [this] { PanelLogClick(true); });
+    cbUseAsStandartKKL =
+        Named(new QCheckBox("использовать ELM327 как обычный адаптер  KKL"), "cbUseAsStandartKKL");
+    cbLH = Named(new QCheckBox("Подключение к LH"), "cbLH");
+    for (QWidget* w : {static_cast<QWidget*>(clear), static_cast<QWidget*>(save),
+                       static_cast<QWidget*>(cbUseAsStandartKKL), static_cast<QWidget*>(cbLH)})
+        sideLayout->addWidget(w);
+    sideLayout->addStretch(1);
+    layout->addWidget(side);
+    return page;
+}
+
+QWidget* TMainForm::BuildErrorPage() {
+    auto* page = Named(new QWidget, "tsError");
+    Faults = new TFaultTab(
+        Connection, [this] { return Options.Language; }, [this] { return ClientName; }, page);
+    (new QVBoxLayout(page))->addWidget(Faults);
+    cbErrRus = Faults->RussianTexts();
+    return page;
+}
+
+void TMainForm::BuildMenus() {
+    // Only the functions this build has are offered; the others come with the engine connection.
+    QMenu* view = menuBar()->addMenu("Вид");
+    view->setObjectName("mnuView");
+    QAction* settings = view->addAction("Настройки");
+    settings->setObjectName("N4");
+    connect(settings, &QAction::triggered, this, [this] { N4Click(); });
+
+    QMenu* hfm = menuBar()->addMenu("HFM");
+    hfm->setObjectName("mnuHFM");
+    // The unit functions wait for a connection that has loaded the unit's parameters (WM_USER+16).
+    mnuActivation = hfm->addAction("Activation - управление исполнительными элементами");
+    mnuActivation->setObjectName("mnuActivation");
+    mnuActivation->setCheckable(true);
+    connect(mnuActivation, &QAction::triggered, this, [this] { ActivationClick(); });
+    mnuAdaptReset = hfm->addAction("Сброс адаптации");
+    mnuAdaptReset->setObjectName("mnuAdaptReset");
+    connect(mnuAdaptReset, &QAction::triggered, this, [this] { AdaptResetClick(); });
+    mnuCoding = hfm->addAction("Coding HFM");
+    mnuCoding->setObjectName("mnuCoding");
+    connect(mnuCoding, &QAction::triggered, this, [this] { CodingClick(); });
+    for (QAction* action : {mnuActivation, mnuAdaptReset, mnuCoding})
+        action->setEnabled(false);
+    mnuWordCorrection = hfm->addAction("Коррекция при приеме значений типа word");
+    mnuWordCorrection->setObjectName("mnuWordCorrection");
+    mnuWordCorrection->setCheckable(true);
+    connect(mnuWordCorrection, &QAction::triggered, this, [this] { WordCorrectionClick(); });
+
+    mnu_ver = menuBar()->addAction("Версия");
+    mnu_ver->setObjectName("mnu_ver");
+    connect(mnu_ver, &QAction::triggered, this, [this] { mnu_verClick(); });
+}
+
+void TMainForm::FormCreate(const std::string& firstRunPort) {
+    for (int page : {PageComputer, PageSmooth, PageGraph, PageScreens})
+        SetPageVisible(page, false);
+    labLogFile->clear();
+    PlaceTopRight();
+    pg->setCurrentIndex(PageMemo);
+
+    bool firstRun = !std::filesystem::exists(SettingsFile());
+    Options = ReadProgramSettings(TIniFile(SettingsFile()));
+    if (firstRun && Options.Port.empty())
+        Options.Port = firstRunPort;
+    SetDefaultFontSize(Options.FontSize);
+    TWiFiSettings wifi = WiFiSettings();
+    wifi.WiFiAddress = Options.WiFiAddress;
+    wifi.WiFiPortNumber = Options.WiFiPort;
+    SetWiFiSettings(wifi);
+    ClientName = Options.Client;
+    WordCorrection = Options.CheckWord;
+    mnuWordCorrection->setChecked(WordCorrection);
+    cbErrRus->setChecked(Options.RusTextErr);
+
+    bool clientsExist = DirectoryExists(BuildPath("", "CLIENTS", "", false));
+    if (!clientsExist ||
+        (!ClientName.empty() && !DirectoryExists(BuildPath("", "CLIENTS", ClientName, false))))
+        ClientName.clear();
+    btnClient->setVisible(clientsExist);
+    labClient->setText(QString::fromStdString(ClientName));
+
+    if (Options.Language == 'R' && !SystemLocaleIsRussian())
+        Options.Language = 'E';
+    SetLanguage(Options.Language);
+
+    // The shared log routine writes to this memo from now on; posted messages reach this window.
+    if (auto* qtHost = dynamic_cast<TQtHost*>(&Host())) {
+        qtHost->SetLogMemo(Memo1);
+        qtHost->SetDialogParent(this);
+        qtHost->SetMessageHandler([this](uint32_t msg, intptr_t w, intptr_t l) { HandleMessage(msg, w, l); });
+    }
+    CheckPort();
+    mnu_ver->setText(QString("Version ") + ProgramVersion);
+
+    if (Options.Language != 'R') {
+        cbErrRus->setChecked(false);
+        cbErrRus->setVisible(false);
+        try {
+            LoadDictionary();
+        } catch (const DictionaryError& error) {
+            Host().MessageBox(error.what(), TMsgKind::Error, TMsgButtons::Ok);
+        }
+        TranslateMenu(menuBar());
+        TranslateControl(this);
+    }
+    AddMemo(TranslateFormat("Версия %s", ProgramVersion));
+    ShowAdapterNotice();
+    SetConnectionState(0);
+    // The first run writes the settings file at once, so that Connect does not take the missing file
+    // for a program started from an archive.
+    if (firstRun)
+        SaveSettings(false);
+}
+
+void TMainForm::CheckPort() {
+    std::string name = Options.Port;
+    bool usable = PortNameToNumber(name) > 0;
+    if (usable && name != "WIFI") {
+        // The remembered port must still open; the check leaves no port behind.
+        if (!CreatePort(PortCheckBaud, name))
+            name = NoPortName;
+        FreePort();
+    }
+    if (!usable)
+        name = NoPortName;
+    SetPortWarning(!usable);
+    btnPort->setText(QString::fromStdString(name));
+    ComLastNum = Options.ComLastNum;
+}
+
+void TMainForm::ShowAdapterNotice() {
+    switch (Options.Adapter) {
+    case 'C':
+        AddMemo(Translate("Программа настроена для работы с адаптером Carsoft 7.4"));
+        break;
+    case 'E':
+        AddMemo(Translate("Программа настроена для работы с адаптером ELM327"));
+        break;
+    default:
+        AddMemo(Translate("Программа настроена для работы с обычным адаптером k-line"));
+        break;
+    }
+    bool elm = Options.Adapter == 'E';
+    cbLH->setVisible(!elm);
+    cbUseAsStandartKKL->setVisible(elm);
+    cbUseAsStandartKKL->setChecked(false);
+}
+
+void TMainForm::PlaceTopRight() {
+    // The screenshot button sits in the top-right corner, the rate label and the blink mark left of it.
+    btnScreenShot->setFixedHeight(std::max(Panel1->sizeHint().height() - 2, 16));
+}
+
+void TMainForm::SetPortWarning(bool red) {
+    SetBackground(pnlPortWarning, red ? ColorRed : palette().color(QPalette::Window));
+}
+
+void TMainForm::SetPageVisible(int page, bool visible) {
+    pg->setTabVisible(page, visible);
+}
+
+void TMainForm::AddMemo(const std::string& line) {
+    Memo1->appendPlainText(QString::fromStdString(line));
+}
+
+void TMainForm::SetConnectionState(int state) {
+    static const QColor colours[] = {ColorRed, ColorMaroon, ColorDarkGreen};
+    state = std::clamp(state, 0, 2);
+    btnConnect->setEnabled(state == 0);
+    cbUseAsStandartKKL->setEnabled(state == 0);
+    SetBackground(pnlStatus, colours[state]);
+    pnlStatus->repaint();
+}
+
+std::string TMainForm::PortName() const {
+    return btnPort->text().toStdString();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    PlaceTopRight();
+}
+
+} // namespace velmora

@@ -1,0 +1,170 @@
+// The main window: the top panel with the connection controls, the page control with the log memo,
+// faults, parameter screens and graphs, the menus, and the handlers of the messages the engine
+// connection posts (WM_USER+n). Window thread only; other threads reach it through TQtHost.
+#pragma once
+
+#include <QMainWindow>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/host.h"
+#include "settings/program_settings.h"
+#include "ui/window/connection_control.h"
+#include "ui/window/engine_mode.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+
+namespace velmora {
+
+class TActivationPanel;
+class TFaultTab;
+class TGraphTab;
+class TListPrm;
+class TScreenPages;
+
+// Messages of the engine connection, numbered after WM_USER.
+enum : uint32_t {
+    WM_LINK_STATE = WM_USER + 1,
+    WM_ECU_READY = WM_USER + 2,
+    WM_DISCONNECTED = WM_USER + 3,
+    WM_ANSWER_TICK = WM_USER + 4,
+    WM_PARAM_UPDATED = WM_USER + 8,
+    WM_FAULTS = WM_USER + 10,
+    WM_ACTIVATION_READY = WM_USER + 11,
+    WM_ACTUATOR_VALUE = WM_USER + 13,
+    WM_ENGINE_MODE = WM_USER + 14,
+    WM_CODING_VISIBLE = WM_USER + 15,
+    WM_PARAMS_LOADED = WM_USER + 16,
+    CM_SHOW_MESSAGE = WM_USER + 17,
+    WM_RATE_SHOWN = WM_USER + 18,
+};
+
+inline constexpr const char* ProgramVersion = "1.45";
+
+enum TPage { PageMemo, PageError, PageScreens, PageGraph, PageSmooth, PageComputer };
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // `firstRunPort` is the port shown when there is no settings file yet (the simulated car).
+    explicit TMainForm(TConnectionControl& connection, std::string firstRunPort = {},
+                       QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // One posted message of the engine connection.
+    void HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam);
+    // 0 disconnected (red), 1 linking (dark red), 2 connected (dark green).
+    void SetConnectionState(int state);
+
+    const TProgramSettings& Settings() const { return Options; }
+    QPlainTextEdit* LogMemo() const { return Memo1; }
+    std::string PortName() const;
+    std::string Client() const { return ClientName; }
+    // The file the log memo was last saved to.
+    std::string LogSaveFile() const { return LastLogFile; }
+    // Tells long-running loops (the worker's and modal functions') to end; set by Stop, tab changes and
+    // closing.
+    std::atomic<bool> AbortRequested{false};
+    bool RateShown = false;
+
+    void btnConnectClick();
+    void StopClick();
+    void btnPortClick();
+    void btnClientClick();
+    // "Очистить" (save false) and "Сохранить текст" (save true).
+    void PanelLogClick(bool save);
+    void SaveSettings(bool closing);
+    void pgChange();
+    void btnScreenShotClick();
+    void mnu_verClick();
+    void N4Click();
+    void WordCorrectionClick();
+    // "HFM" menu: the actuator tests at the next connection, adaptation reset, coding.
+    void ActivationClick();
+    void AdaptResetClick();
+    void CodingClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildLayout();
+    QWidget* BuildTopPanel();
+    QWidget* BuildMemoPage();
+    QWidget* BuildErrorPage();
+    void BuildMenus();
+    void FormCreate(const std::string& firstRunPort);
+    void CheckPort();
+    void ShowAdapterNotice();
+    void PlaceTopRight();
+    void OnEcuReady();
+    void RedrawGraph();
+    std::shared_ptr<TListPrm> ShowScreens();
+    std::shared_ptr<TListPrm> ShowGraph();
+    void FreeScreens();
+    TConnectOptions ConnectOptions() const;
+    void OnAnswerTick(uint32_t tick);
+    void OnEngineMode(int event, int modeCode);
+    void OnShowMessage(int which);
+    void AddMemo(const std::string& line);
+    void SetPortWarning(bool red);
+    void SetPageVisible(int page, bool visible);
+    bool HandleKey(int key);
+
+    TConnectionControl& Connection;
+    TProgramSettings Options;
+    std::string ClientName;
+    bool WordCorrection = false;
+    int LogNumber = 0;
+    std::string LastLogFile;
+    TEngineModeState EngineMode;
+    TAnswerRate AnswerRate;
+    bool IndicatorDark = false;
+    bool InPageChange = false;
+
+    QFrame* Panel1 = nullptr;
+    QFrame* pnlStatus = nullptr;
+    QPushButton* btnConnect = nullptr;
+    QPushButton* Stop = nullptr;
+    QPushButton* btnClient = nullptr;
+    QLabel* labClient = nullptr;
+    QFrame* pnlPortWarning = nullptr;
+    QPushButton* btnPort = nullptr;
+    int ComLastNum = 20; // the tag of btnPort
+    QLabel* labLogFile = nullptr;
+    QLabel* labReaction = nullptr;
+    QLabel* labIndicator = nullptr;
+    QToolButton* btnScreenShot = nullptr;
+    QTabWidget* pg = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QCheckBox* cbUseAsStandartKKL = nullptr;
+    QCheckBox* cbLH = nullptr;
+    TFaultTab* Faults = nullptr;
+    QCheckBox* cbErrRus = nullptr; // on the fault tab; kept in the settings
+    QAction* mnuWordCorrection = nullptr;
+    QAction* mnuActivation = nullptr;
+    QAction* mnuAdaptReset = nullptr;
+    QAction* mnuCoding = nullptr;
+    TActivationPanel* pnlActivation = nullptr;
+    QAction* mnu_ver = nullptr;
+    TScreenPages* Screens = nullptr; // always there; its pages are built per connection
+    QWidget* tsGraph = nullptr;
+    TGraphTab* Graph = nullptr;
+    // The list the worker polls and whose values it reports (WM_USER+8), and whether it is the graph.
+    std::shared_ptr<TListPrm> CurrentList;
+    bool CurrentIsGraph = false;
+};
+
+} // namespace velmora

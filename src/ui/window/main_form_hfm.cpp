@@ -1,0 +1,93 @@
+// The main window's "HFM" menu: the actuator tests, adaptation reset and coding. Each only sets the
+// worker's request fields; the worker runs the function at the next connection start.
+#include <QAction>
+#include <QTabWidget>
+#include <array>
+#include <cstdio>
+
+#include "actuators/actuator_state.h"
+#include "actuators/coding.h"
+#include "lang/dictionary.h"
+#include "lang/translated_format.h"
+#include "params/param_list.h"
+#include "platform/host.h"
+#include "ui/dialogs/input_box.h"
+#include "ui/screens/screen_page.h"
+#include "ui/screens/screen_pages.h"
+#include "ui/window/main_form.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr const char* CodingNames[] = {"CODING UNIT NUMBER, HIGH", "CODING UNIT NUMBER, MID",
+                                       "CODING UNIT NUMBER, LOW"};
+constexpr const char* IgnitionCycleText =
+    "Выключите зажигание, подождите >10 секунд, включите зажигание и нажмите [Connect]";
+constexpr const char* CodingReadError = "Ошибка чтения кодировки. Обратитесь к разработчику!";
+
+bool ShowsAll(const TScreenParams& screen, const std::array<TECUparam*, 3>& parts) {
+    for (const TECUparam* part : parts)
+        if (!screen.Shows(part->Number))
+            return false;
+    return true;
+}
+
+} // namespace
+
+void TMainForm::ActivationClick() {
+    if (!mnuActivation->isChecked())
+        return;
+    for (const char* line : {"Внимание!", "Выключите зажигание и подождите не менее 5 секунд.",
+                             "Включите зажигание и нажмите [connect]!"})
+        AddMemo(Translate(line));
+}
+
+void TMainForm::AdaptResetClick() {
+    Connection.Actuators().AdaptMode = AdaptResetPhase1;
+    Host().MessageBox(Translate(IgnitionCycleText), TMsgKind::Information, TMsgButtons::Ok);
+}
+
+void TMainForm::CodingClick() {
+    auto error = [](const std::string& text) { Host().MessageBox(text, TMsgKind::Error, TMsgButtons::Ok); };
+    std::shared_ptr<const TListParams> params = Connection.Params();
+    std::array<TECUparam*, 3> parts{};
+    for (size_t i = 0; params && i < params->Count(); ++i)
+        for (size_t part = 0; part < parts.size(); ++part)
+            if ((*params)[i].Name == CodingNames[part])
+                parts[part] = &(*params)[i];
+    if (!parts[0] || !parts[1] || !parts[2])
+        return error(Translate(CodingReadError));
+
+    // The coding is read from the values the shown screen keeps fresh.
+    std::shared_ptr<TScreenParams> shown = Screens->CurrentViews();
+    if (pg->currentIndex() != PageScreens || !shown || !ShowsAll(*shown, parts)) {
+        for (int page = 0; page < Screens->Count(); ++page) {
+            if (ShowsAll(Screens->Screen(page)->Views(), parts)) {
+                return error(TranslateFormat("Перейдите на страничку %s и повторите вызов функции!",
+                                             Screens->Pages()->tabText(page).toStdString().c_str()));
+            }
+        }
+        return error(Translate(CodingReadError));
+    }
+    for (const TECUparam* part : parts)
+        if (part->LastTick == 0)
+            return error(Translate(CodingReadError));
+
+    char current[16];
+    std::snprintf(current, sizeof current, "%.3d %.3d %.3d", parts[0]->RawWord & 0xFF,
+                  parts[1]->RawWord & 0xFF, parts[2]->RawWord & 0xFF);
+    std::optional<std::string> answer =
+        InputQuery(this, "Coding HFM", Translate("Введите новую кодировку:"), current);
+    if (!answer)
+        return;
+    std::optional<uint32_t> coding = ParseCodingText(*answer);
+    if (!coding)
+        return error(Translate("Кодировка: три числа от 0 до 255 через пробел, например") + " " + current);
+    TActuatorState& state = Connection.Actuators();
+    state.CodingLoc = CodingLocOf(*parts[0], *parts[1], *parts[2]);
+    state.CodingPending = *coding;
+    Host().MessageBox(Translate(IgnitionCycleText), TMsgKind::Information, TMsgButtons::Ok);
+}
+
+} // namespace velmora

@@ -1,0 +1,162 @@
+// The main window's handlers of the messages the engine connection posts (WM_USER+n).
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "lang/dictionary.h"
+#include "params/list_prm.h"
+#include "platform/host.h"
+#include "ui/faults/fault_tab.h"
+#include "ui/graphs/graph_tab.h"
+#include "ui/panels/activation_panel.h"
+#include "ui/screens/screen_pages.h"
+#include "ui/screens/screen_params.h"
+#include "ui/window/main_form.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int ShowIgnitionNotice = 1, ShowSaveLog = 128, ShowLogName = 240;
+
+// Memo texts of the WM_USER+14 events that add lines rather than change the label.
+struct TModeLinesRow {
+    int Event;
+    std::initializer_list<const char*> Lines;
+};
+
+const TModeLinesRow ModeLines[] = {
+    {32, {" ", "ГОТОВ К РАБОТЕ!", " "}},
+    {48,
+     {"ELM327 работает как стандартный адаптер K-Line(KKL).", "Журналы обмена записываются в папку LOGS.",
+      "Используйте этот режим для проведения диагностики, кнопка [План тестирования]", " "}},
+};
+
+} // namespace
+
+void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
+    switch (msg) {
+    case WM_LINK_STATE:
+        SetConnectionState(wParam != 0 && lParam != 0 ? 2 : 1);
+        break;
+    case WM_ECU_READY:
+        OnEcuReady();
+        break;
+    case WM_DISCONNECTED:
+        SetConnectionState(0);
+        pnlActivation->Clear();
+        Faults->StopWaiting();
+        break;
+    case WM_ANSWER_TICK:
+        OnAnswerTick(uint32_t(wParam));
+        break;
+    case WM_PARAM_UPDATED:
+        if (CurrentList)
+            CurrentList->UpdateParam(int(wParam));
+        if (CurrentList && CurrentIsGraph)
+            RedrawGraph();
+        break;
+    case WM_FAULTS:
+        Faults->HandleFaultMessage(wParam);
+        break;
+    case WM_ACTIVATION_READY:
+        pnlActivation->Build();
+        break;
+    case WM_ACTUATOR_VALUE:
+        pnlActivation->ShowValue(uint8_t(wParam >> 8), uint8_t(wParam));
+        break;
+    case WM_CODING_VISIBLE:
+        mnuCoding->setVisible(true);
+        break;
+    case WM_PARAMS_LOADED:
+        for (QAction* action : {mnuAdaptReset, mnuCoding, mnuActivation})
+            action->setEnabled(true);
+        break;
+    case WM_ENGINE_MODE:
+        OnEngineMode(int(wParam), int(lParam));
+        break;
+    case CM_SHOW_MESSAGE:
+        OnShowMessage(int(wParam));
+        break;
+    case WM_RATE_SHOWN:
+        RateShown = wParam > 0;
+        break;
+    default:
+        break; // messages of functions this build does not have
+    }
+}
+
+void TMainForm::OnEcuReady() {
+    if (Connection.EcuConnected()) {
+        pg->setEnabled(true);
+        SetPageVisible(PageScreens, true);
+        SetPageVisible(PageGraph, true);
+    } else {
+        if (pg->currentIndex() > PageError)
+            pg->setCurrentIndex(PageMemo);
+        for (int page : {PageComputer, PageSmooth, PageGraph, PageScreens})
+            SetPageVisible(page, false);
+    }
+    RedrawGraph();
+    pgChange();
+    SetConnectionState(2);
+}
+
+void TMainForm::OnAnswerTick(uint32_t tick) {
+    if (std::optional<int> rate = AnswerRate.OnAnswer(tick)) {
+        if (RateShown && EngineMode.RateVisible())
+            labReaction->setText(QString::number(*rate));
+        // At most every 300 ms: grey the values of the shown screen that are read slowly.
+        if (pg->currentIndex() == PageScreens && Screens->CurrentViews())
+            Screens->CurrentViews()->RefreshStale();
+    }
+    IndicatorDark = !IndicatorDark;
+    QPalette palette = labIndicator->palette();
+    palette.setColor(QPalette::WindowText,
+                     IndicatorDark ? QColor(Qt::black) : this->palette().color(QPalette::Dark));
+    labIndicator->setPalette(palette);
+}
+
+void TMainForm::OnEngineMode(int event, int modeCode) {
+    for (const TModeLinesRow& row : ModeLines) {
+        if (row.Event == event) {
+            for (const char* line : row.Lines)
+                AddMemo(Translate(line));
+        }
+    }
+    std::optional<TReactionLook> look = EngineMode.Apply(event, modeCode);
+    if (!look)
+        return;
+    QFont font = labReaction->font();
+    font.setPointSize(look->PointSize);
+    font.setBold(look->Bold);
+    labReaction->setFont(font);
+    QPalette palette = labReaction->palette();
+    palette.setColor(QPalette::WindowText, look->Red ? QColor(Qt::red) : QColor(Qt::black));
+    labReaction->setPalette(palette);
+    labReaction->setText(QString::fromStdString(look->Text));
+}
+
+void TMainForm::OnShowMessage(int which) {
+    switch (which) {
+    case ShowIgnitionNotice:
+        Host().MessageBox(Translate("Необходимо выключить зажигание и выждать >10 секунд!") + "\n\r" +
+                              Translate("После включить зажигание и нажать кнопку [Connect]!"),
+                          TMsgKind::Information, TMsgButtons::Ok);
+        break;
+    case ShowSaveLog:
+        PanelLogClick(true);
+        break;
+    case ShowLogName: {
+        std::string name = Connection.LogFileName();
+        labLogFile->setText(QString::fromStdString(name));
+        AddMemo("Log: " + name);
+        break;
+    }
+    default:
+        Host().MessageBox(Translate("Вызов CM_SHOW_MESSAGE не определен!"), TMsgKind::Error, TMsgButtons::Ok);
+        break;
+    }
+}
+
+} // namespace velmora
