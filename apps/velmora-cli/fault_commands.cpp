@@ -7,6 +7,7 @@
 #include "faults/fault_report.h"
 #include "faults/fault_texts.h"
 #include "lang/dictionary.h"
+#include "params/unit_codes.h"
 #include "session.h"
 
 namespace velmora {
@@ -88,8 +89,14 @@ int RunWithFaults(std::string_view command, std::span<char* const> args,
     if (options.Language != 0)
         SetLanguage(options.Language);
     TCliSession session(command);
-    if (!session.Connect(settings))
+    if (!session.Connect(settings)) {
+        // An EZ ignition unit ends the connection after its identification, which logged its fault
+        // counts: it has no fault memory of codes to list.
+        if (session.Reader.Ident().UnitType == UnitEz)
+            return session.Fail(
+                "the EZ ignition unit reports only its fault counts (logged above), no fault codes");
         return session.Fail("no connection to the engine unit");
+    }
     if (!ReadFaults(session))
         return session.Fail("the fault memory could not be read");
     return use(session, settings, options.StoredOnly);
@@ -108,10 +115,10 @@ int RunReport(std::span<char* const> args) {
     return RunWithFaults(
         "report", args, [](TCliSession& session, const TConnectSettings& settings, bool storedOnly) {
             const TComReader& reader = session.Reader;
-            const std::tm when = LocalTimeNow();
+            const TFaultReportHead head{LocalTimeNow(), settings.Client, reader.Ident()};
             const std::vector<std::string> lines =
-                FaultReport(reader.FaultBuffer(), reader.FaultContext(), Texts(reader), storedOnly, when);
-            const std::optional<std::filesystem::path> file = SaveFaultReport(lines, settings.Client, when);
+                FaultReport(reader.FaultBuffer(), reader.FaultContext(), Texts(reader), storedOnly, head);
+            const std::optional<std::filesystem::path> file = SaveFaultReport(lines, head.Client, head.When);
             if (!file)
                 return session.Fail("the report could not be written");
             std::cout << file->string() << "\n";

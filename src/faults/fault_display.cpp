@@ -41,8 +41,12 @@ std::vector<std::string> FaultDisplayLines(const TFaultBuf& buffer, const TFault
         if (fault.Current && !storedOnly)
             lines.push_back(FaultLine(fault, true, texts));
     }
-    if (lines.empty())
+    if (lines.empty()) {
         lines.push_back(Translate(storedOnly ? "СОХРАНЕННЫХ ОШИБОК НЕТ!" : "ОШИБОК НЕТ!"));
+        return lines;
+    }
+    if (std::string notice = FaultTextsNotice(texts); !notice.empty())
+        lines.insert(lines.begin(), std::move(notice));
     return lines;
 }
 

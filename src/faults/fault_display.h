@@ -23,8 +23,9 @@ std::string UnknownFaultText(int cell);
 
 // The list: for each of the first 100 faults a line for its stored state and one for its current
 // state ("Сохраненный" lines only with `storedOnly`), each followed by ",  " and the code's text (the
-// unknown-code text for a bit without code). No line gives "ОШИБОК НЕТ!", or "СОХРАНЕННЫХ ОШИБОК НЕТ!"
-// with `storedOnly`.
+// unknown-code text for a bit without code). When the texts' file could not be read the list opens
+// with the one line saying so (FaultTextsNotice). No line gives "ОШИБОК НЕТ!", or "СОХРАНЕННЫХ ОШИБОК
+// НЕТ!" with `storedOnly`.
 std::vector<std::string> FaultDisplayLines(const TFaultBuf& buffer, const TFaultContext& context,
                                            const TFaultTexts& texts, bool storedOnly);
 

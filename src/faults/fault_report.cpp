@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "engine_link/ident_report.h"
 #include "faults/fault_codes.h"
 #include "faults/fault_display.h"
 #include "lang/dictionary.h"
@@ -56,11 +57,26 @@ int OpenReportFile(const fs::path& folder, const std::tm& day, fs::path& chosen)
     return -1;
 }
 
+// The identification report of the log without its frame of stars and its empty lines.
+void AddIdentification(std::vector<std::string>& lines, const TEcuIdent& ident) {
+    for (const std::string& line : PrintInfo(ident, false)) {
+        if (line.find_first_not_of(" *") != std::string::npos)
+            lines.push_back(line);
+    }
+}
+
 } // namespace
 
 std::vector<std::string> FaultReport(const TFaultBuf& buffer, const TFaultContext& context,
-                                     const TFaultTexts& texts, bool storedOnly, const std::tm& when) {
-    std::vector<std::string> lines = {FormatDateTime(when), ""};
+                                     const TFaultTexts& texts, bool storedOnly,
+                                     const TFaultReportHead& head) {
+    std::vector<std::string> lines = {FormatDateTime(head.When)};
+    if (!head.Client.empty())
+        lines.push_back(Translate("Клиент:") + " " + head.Client);
+    AddIdentification(lines, head.Ident);
+    if (std::string notice = FaultTextsNotice(texts); !notice.empty())
+        lines.push_back(std::move(notice));
+    lines.emplace_back();
     size_t reported = 0;
     // Every fault is looked at, so that the stored-only report still finds 60 stored ones among many
     // current ones.

@@ -1,6 +1,7 @@
-// The fault report: date and time, then per fault a rule of 61 underscores, its code and state and the
-// full description block from the fault text file; and its file ERR<yyyymmdd><A..Z>.txt in LOGS (the
-// client's sub-folder when a client is chosen). Window thread (any thread may call it).
+// The fault report: date and time, the client, the unit's identification, then per fault a rule of 61
+// underscores, its code and state and the full description block from the fault text file; and its file
+// ERR<yyyymmdd><A..Z>.txt in LOGS (the client's sub-folder when a client is chosen). Window thread (any
+// thread may call it).
 #pragma once
 
 #include <ctime>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine_link/ecu_ident.h"
 #include "faults/fault_list.h"
 #include "faults/fault_texts.h"
 
@@ -20,11 +22,20 @@ constexpr size_t MaxReportedFaults = 60;
 // Title of the window that shows the report (translated by the window).
 constexpr const char* FaultReportTitle = "Отчет по ошибкам системы";
 
-// The report's lines for the first 60 faults, dated `when` (local time, "dd.mm.yyyy hh:mm:ss"). A fault
-// that is current is reported "АКТУАЛЬНЫЙ", otherwise "Сохраненный"; with `storedOnly` only stored
-// faults are reported, as the list shows them.
+// What heads a report above its faults.
+struct TFaultReportHead {
+    std::tm When{};     // local time, written "dd.mm.yyyy hh:mm:ss"
+    std::string Client; // empty when no client is chosen
+    TEcuIdent Ident;    // the unit's identification; none is written for an unidentified unit
+};
+
+// The report's lines: the date and time, "Клиент: " and the client's name when one is chosen, the unit's
+// identification as the connection logged it (family, supplier, part number, dates, diagnosis index, the
+// VIN where it was read), the line saying that the codes come without texts when their file could not
+// be read, an empty line, then the first 60 faults. A fault that is current is reported "АКТУАЛЬНЫЙ",
+// otherwise "Сохраненный"; with `storedOnly` only stored faults are reported, as the list shows them.
 std::vector<std::string> FaultReport(const TFaultBuf& buffer, const TFaultContext& context,
-                                     const TFaultTexts& texts, bool storedOnly, const std::tm& when);
+                                     const TFaultTexts& texts, bool storedOnly, const TFaultReportHead& head);
 
 // "ERR" + yyyymmdd + `letter` + ".txt"
 std::string FaultReportFileName(const std::tm& day, char letter);

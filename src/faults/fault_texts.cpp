@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "params/unit_codes.h"
 #include "platform/host.h"
 #include "platform/program_folders.h"
@@ -152,15 +153,29 @@ std::optional<fs::path> FindFile(const fs::path& file) {
     return std::nullopt;
 }
 
+bool HasAnyText(const TFaultTexts& texts) {
+    for (const std::string& text : texts.Texts) {
+        if (!text.empty())
+            return true;
+    }
+    return false;
+}
+
+// The texts of `file` (or of its case variant); nullopt when there is no such file.
 std::optional<TFaultTexts> ReadTexts(const fs::path& file, bool russian, bool dat) {
     const std::optional<fs::path> found = FindFile(file);
     if (!found)
         return std::nullopt;
-    const std::optional<std::string> text = ReadTextFile(*found);
-    if (!text)
-        return std::nullopt;
-    const std::vector<std::string> lines = SplitLines(*text);
-    return dat ? ParseDat(lines, russian, *found) : ParseTxt(lines);
+    TFaultTexts texts;
+    if (const std::optional<std::string> text = ReadTextFile(*found)) {
+        const std::vector<std::string> lines = SplitLines(*text);
+        texts = dat ? ParseDat(lines, russian, *found) : ParseTxt(lines);
+        texts.FileState = HasAnyText(texts) ? TFaultTextFile::Read : TFaultTextFile::NoEntries;
+    } else {
+        texts.FileState = TFaultTextFile::Unreadable;
+    }
+    texts.File = *found;
+    return texts;
 }
 
 } // namespace
@@ -193,11 +208,42 @@ TFaultTexts LoadFaultTexts(uint8_t unitType, bool russian, char languageLetter) 
     const fs::path datFile = FaultTextPath(unitType, languageLetter);
     if (datFile.empty())
         return {};
-    if (std::optional<TFaultTexts> texts = ReadTexts(datFile, russian, true))
-        return std::move(*texts);
+    // A .DAT file that can be read is used even without entries; the list only stands in for a .DAT
+    // file that is missing or unreadable.
+    std::optional<TFaultTexts> dat = ReadTexts(datFile, russian, true);
+    if (dat && dat->FileState != TFaultTextFile::Unreadable)
+        return std::move(*dat);
     fs::path txtFile = datFile;
     txtFile.replace_extension(".txt");
-    return ReadTexts(txtFile, russian, false).value_or(TFaultTexts{});
+    std::optional<TFaultTexts> txt = ReadTexts(txtFile, russian, false);
+    if (txt && (txt->FileState != TFaultTextFile::Unreadable || !dat))
+        return std::move(*txt);
+    if (dat)
+        return std::move(*dat);
+    TFaultTexts missing;
+    missing.FileState = TFaultTextFile::Missing;
+    missing.File = datFile;
+    return missing;
+}
+
+std::string FaultTextsNotice(const TFaultTexts& texts) {
+    const std::string file = texts.File.string();
+    switch (texts.FileState) {
+    case TFaultTextFile::NotExpected:
+    case TFaultTextFile::Read:
+        return {};
+    case TFaultTextFile::Missing:
+        return TranslateFormat(
+            "Нет файла текстов ошибок %s: коды показаны без текстов. Положите файл в папку %s",
+            texts.File.filename().string().c_str(), texts.File.parent_path().string().c_str());
+    case TFaultTextFile::Unreadable:
+        return TranslateFormat("Файл текстов ошибок %s не читается: коды показаны без текстов.",
+                               file.c_str());
+    case TFaultTextFile::NoEntries:
+        return TranslateFormat("В файле текстов ошибок %s нет текстов: коды показаны без текстов.",
+                               file.c_str());
+    }
+    return {};
 }
 
 } // namespace velmora

@@ -13,11 +13,23 @@ namespace velmora {
 // Codes are shown with three digits; an entry with a larger code is a bad line.
 constexpr int MaxFaultCode = 999;
 
+// What became of the family's text file.
+enum class TFaultTextFile : uint8_t {
+    NotExpected, // a family without fault texts (or no file looked for)
+    Read,
+    Missing,    // neither the .DAT file nor the .txt list exists
+    Unreadable, // the file exists but cannot be read
+    NoEntries,  // the file was read but holds no text for any code
+};
+
 struct TFaultTexts {
     // Short text per code: position = code, "" where the file has none.
     std::vector<std::string> Texts;
     // Full description block per code (the lines after its marker), same indexing.
     std::vector<std::vector<std::string>> Descriptions;
+    TFaultTextFile FileState = TFaultTextFile::NotExpected;
+    // The file read, or the .DAT file looked for when none could be read.
+    std::filesystem::path File;
 
     const std::string& Text(int code) const;
     const std::vector<std::string>& Description(int code) const;
@@ -31,8 +43,13 @@ std::filesystem::path FaultTextPath(uint8_t unitType, char languageLetter);
 // only with `russian` and then wins over "$F" of the same code wherever it stands. The description block
 // is every line after the marker up to the next line beginning with "$". Without a .DAT file the .txt
 // file of the same name is read: a line beginning with three digits is the text of that code, whole.
-// A file differing only in letter case is found too. Files may be Windows-1251 or UTF-8. A missing file
-// gives empty texts; a marker with a bad code is skipped with a log line naming the file and line.
+// A file differing only in letter case is found too. Files may be Windows-1251 or UTF-8. A missing or
+// unreadable file gives empty texts, with FileState saying why; a marker with a bad code is skipped with
+// a log line naming the file and line.
 TFaultTexts LoadFaultTexts(uint8_t unitType, bool russian, char languageLetter);
+
+// The one line (translated) that tells the user the codes come without texts: which file is missing,
+// unreadable or empty, and the folder it belongs in. Empty when the texts were read or none are expected.
+std::string FaultTextsNotice(const TFaultTexts& texts);
 
 } // namespace velmora

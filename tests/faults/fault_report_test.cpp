@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "faults/fault_report.h"
 #include "host_recorder.h"
 #include "temp_folder.h"
@@ -20,6 +22,33 @@ std::tm Day(int year, int month, int day, int hour = 9, int minute = 5, int seco
     when.tm_min = minute;
     when.tm_sec = second;
     return when;
+}
+
+// A report of an unidentified unit without client: only the date above the faults.
+TFaultReportHead On(const std::tm& when) {
+    return {when, "", {}};
+}
+
+void Put(TEcuIdent& ident, size_t address, std::string_view characters) {
+    for (char c : characters)
+        ident.IdentBuf[address++] = uint8_t(c);
+}
+
+// An HFM unit from Bosch, diagnosis index 52, whose VIN was read.
+TEcuIdent HfmIdent() {
+    TEcuIdent ident;
+    ident.UnitType = UnitHfm;
+    ident.Supplier = SupplierBosch;
+    ident.DiagIndex = 52;
+    ident.IdentBuf[0] = 0x27;
+    ident.IdentBuf[1] = 'B';
+    Put(ident, 0x02, "HF2811B001");
+    Put(ident, 0x0C, "0261204321");
+    const uint8_t dates[] = {0x94, 0x12, 0x95, 0x03, 0x52, 0x01};
+    std::copy(std::begin(dates), std::end(dates), ident.IdentBuf.begin() + 0x16);
+    const std::string vin = "WDB1240921F123";
+    std::copy(vin.begin(), vin.end(), ident.VinBuf.begin());
+    return ident;
 }
 
 class FaultReportTest : public ::testing::Test {
@@ -51,30 +80,84 @@ TEST_F(FaultReportTest, DescriptionBlocksPerFault) {
         "147,  Сохраненный",
         "Knock sensor 2",
     };
-    EXPECT_EQ(FaultReport(buffer, HfmBosch, texts, false, Day(2026, 12, 10)), expected);
+    EXPECT_EQ(FaultReport(buffer, HfmBosch, texts, false, On(Day(2026, 12, 10))), expected);
     // The stored-only list reports bit 9 as stored.
-    EXPECT_EQ(FaultReport(buffer, HfmBosch, texts, true, Day(2026, 12, 10))[3], "118,  Сохраненный");
+    EXPECT_EQ(FaultReport(buffer, HfmBosch, texts, true, On(Day(2026, 12, 10)))[3], "118,  Сохраненный");
 }
 
 TEST_F(FaultReportTest, UnknownCodesAndTheLimitOfSixty) {
     TFaultBuf buffer{};
     buffer[1] = 0x02; // PMS bit 10 has no code
     const TLines lines =
-        FaultReport(buffer, {UnitPms, SupplierVdo, 45, 0, false}, {}, false, Day(2026, 1, 2));
+        FaultReport(buffer, {UnitPms, SupplierVdo, 45, 0, false}, {}, false, On(Day(2026, 1, 2)));
     EXPECT_EQ(lines, (TLines{"02.01.2026 09:05:07", "", std::string(61, '_'), "010,  Сохраненный",
                              "? ячейка 10 КОД ошибки по классификации мерседес неизвестен!"}));
 
     TFaultBuf full;
     full.fill(0xFF);
-    const TLines many = FaultReport(full, HfmBosch, {}, false, Day(2026, 1, 2));
+    const TLines many = FaultReport(full, HfmBosch, {}, false, On(Day(2026, 1, 2)));
     EXPECT_EQ(std::count(many.begin(), many.end(), std::string(61, '_')), 60);
     // Stored-only: bits 1-120 only current, 121-152 stored; all 32 stored faults are reported.
     TFaultBuf lateStored{};
     for (size_t a = 16; a < 31; ++a)
         lateStored[a] = 0xFF;
     lateStored[15] = lateStored[48] = lateStored[49] = lateStored[50] = 0xFF;
-    const TLines stored = FaultReport(lateStored, HfmBosch, {}, true, Day(2026, 1, 2));
+    const TLines stored = FaultReport(lateStored, HfmBosch, {}, true, On(Day(2026, 1, 2)));
     EXPECT_EQ(std::count(stored.begin(), stored.end(), std::string(61, '_')), 32);
+}
+
+TEST_F(FaultReportTest, SavedReportCarriesClientIdentificationAndTexts) {
+    Folder.WriteFile("DATA/en/HFM.DAT", "$F007\r\nIntake air temperature sensor B17: open circuit\r\n"
+                                        "Check the wiring to N3/4.\r\n");
+    TFaultBuf buffer{};
+    buffer[0] = 0x10;  // bit 5, code 7, stored
+    buffer[17] = 0x08; // bit 12, code 14, current: no text in the file
+    const TFaultReportHead head{Day(2026, 12, 10, 17, 4, 59), "Иванов W124", HfmIdent()};
+    const auto saved =
+        SaveFaultReport(FaultReport(buffer, HfmBosch, LoadFaultTexts(UnitHfm, false, 'E'), false, head),
+                        head.Client, head.When);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(*saved, Folder.Path() / "LOGS" / "Иванов W124" / "ERR20261210A.txt");
+    const std::string rule(61, '_');
+    EXPECT_EQ(Folder.ReadFile("LOGS/Иванов W124/ERR20261210A.txt"),
+              "10.12.2026 17:04:59\n"
+              "Клиент: Иванов W124\n"
+              "System: HFM\n"
+              "Manufactured:   BOSCH\n"
+              "Ident: HF 2811B 001\n"
+              "ECU Nr: 026 120 43 21\n"
+              "Hardware date: 94/12\n"
+              "Software date: 95/03\n"
+              "Diagnosis index: 52/01\n"
+              "VIN: WDB124 09 21F123\n"
+              "\n" +
+                  rule +
+                  "\n"
+                  "007,  Сохраненный\n"
+                  "Intake air temperature sensor B17: open circuit\n"
+                  "Check the wiring to N3/4.\n" +
+                  rule +
+                  "\n"
+                  "014,  АКТУАЛЬНЫЙ\n");
+}
+
+TEST_F(FaultReportTest, MissingTextFileIsNamedOnceAndEveryFaultStillReported) {
+    TFaultBuf buffer{};
+    buffer[0] = 0x11; // bits 1 and 5: codes 2 and 7, stored
+    TEcuIdent lh;
+    lh.UnitType = UnitLh; // an identified unit of another family: its own identification lines
+    lh.Supplier = SupplierBosch;
+    const TLines lines = FaultReport(buffer, HfmBosch, LoadFaultTexts(UnitHfm, false, 'D'), false,
+                                     {Day(2026, 12, 10), "", lh});
+    const std::string notice = "Нет файла текстов ошибок HFM.DAT: коды показаны без текстов. Положите файл в "
+                               "папку " +
+                               (Folder.Path() / "DATA" / "de").string();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), notice), 1) << ::testing::PrintToString(lines);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "System: LH"), lines.end());
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "002,  Сохраненный"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "007,  Сохраненный"), 1);
+    // The notice stands above the faults, not among them.
+    EXPECT_LT(std::find(lines.begin(), lines.end(), notice), std::find(lines.begin(), lines.end(), ""));
 }
 
 TEST_F(FaultReportTest, ReportsOfOneDayTakeTheNextLetter) {

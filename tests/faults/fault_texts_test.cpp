@@ -111,6 +111,36 @@ TEST_F(FaultTextsTest, MissingFileGivesNoTexts) {
     EXPECT_TRUE(Host.Logs().empty());
 }
 
+TEST_F(FaultTextsTest, NoticeNamesTheFileAndWhereItBelongs) {
+    Folder.WriteFile("DATA/ru/PMS.DAT", Lines({"a header, but no entry", "$X12", "not a fault marker"}));
+    Folder.WriteFile("DATA/ru/LH.txt", Lines({"012 Lambda"}));
+    Folder.WriteFile("DATA/en/LH.txt", Lines({"only a title"}));
+    const std::string ru = (Folder.Path() / "DATA" / "ru").string();
+    const std::string en = (Folder.Path() / "DATA" / "en").string();
+    struct TCase {
+        uint8_t UnitType;
+        char Language;
+        TFaultTextFile State;
+        std::string Notice;
+    };
+    const TCase cases[] = {
+        {UnitHfm, 'R', TFaultTextFile::Missing,
+         "Нет файла текстов ошибок HFM.DAT: коды показаны без текстов. Положите файл в папку " + ru},
+        {UnitPms, 'R', TFaultTextFile::NoEntries,
+         "В файле текстов ошибок " + ru + "/PMS.DAT нет текстов: коды показаны без текстов."},
+        {UnitLh, 'R', TFaultTextFile::Read, ""},
+        {UnitLh, 'E', TFaultTextFile::NoEntries,
+         "В файле текстов ошибок " + en + "/LH.txt нет текстов: коды показаны без текстов."},
+        {UnitEz, 'R', TFaultTextFile::NotExpected, ""},
+    };
+    for (const TCase& c : cases) {
+        const TFaultTexts texts = LoadFaultTexts(c.UnitType, false, c.Language);
+        EXPECT_EQ(texts.FileState, c.State) << int(c.UnitType) << c.Language;
+        EXPECT_EQ(FaultTextsNotice(texts), c.Notice) << int(c.UnitType) << c.Language;
+    }
+    EXPECT_EQ(FaultTextsNotice(TFaultTexts{}), "");
+}
+
 TEST_F(FaultTextsTest, BadMarkersAreSkippedWithALogLineAndLoseNothingElse) {
     Folder.WriteFile("DATA/en/PMS.DAT", Lines({"$F2", "Speed sensor", "$Fx3", "bad code", "$F99999999999",
                                                "too large", "$F 4 ", "Spaces around the code", "$$", "$F5"}));

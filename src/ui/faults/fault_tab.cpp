@@ -105,9 +105,9 @@ bool TFaultTab::btnReportClick() {
         return false;
     }
     TFaultTexts texts = LoadFaultTexts(faults->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
-    std::tm now = LocalTimeNow();
+    const TFaultReportHead head{LocalTimeNow(), Client(), faults->Ident};
     std::vector<std::string> lines =
-        FaultReport(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked(), now);
+        FaultReport(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked(), head);
 
     if (!Report) {
         auto* window = Named(new QDialog(this), "frmReport");
@@ -126,7 +126,7 @@ bool TFaultTab::btnReportClick() {
     Report->setPlainText(text.join('\n'));
     Report->window()->show();
 
-    std::optional<std::filesystem::path> file = SaveFaultReport(lines, Client(), now);
+    std::optional<std::filesystem::path> file = SaveFaultReport(lines, head.Client, head.When);
     if (file)
         AddLog(Translate("Отчет сохранен в файл") + " " + file->string());
     return file.has_value();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "engine_link/ecu_ident.h"
 #include "faults/fault_context.h"
 #include "faults/fault_memory.h"
 
@@ -16,10 +17,12 @@ class TListParams;
 class TListPrm;
 struct TActuatorState;
 
-// The fault memory as the worker read it last, with what its decoding needs.
+// The fault memory as the worker read it last, with what its decoding needs and the identification of
+// the unit it came from (for the report).
 struct TFaultData {
     TFaultBuf Buffer{};
     TFaultContext Context;
+    TEcuIdent Ident;
 };
 
 struct TConnectOptions {

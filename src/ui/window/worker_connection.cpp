@@ -87,7 +87,7 @@ void TWorkerConnection::RequestErase() {
 std::optional<TFaultData> TWorkerConnection::FaultData() const {
     if (Worker->LastFaultRead() == 0)
         return std::nullopt;
-    return TFaultData{Worker->FaultBuffer(), Worker->FaultContext()};
+    return TFaultData{Worker->FaultBuffer(), Worker->FaultContext(), Worker->Ident()};
 }
 
 TActuatorState& TWorkerConnection::Actuators() {
