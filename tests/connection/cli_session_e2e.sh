@@ -33,14 +33,18 @@ grep -qxF "Обмен остановлен." "$work/err" || fail "the connection
 
 case $mode in
 faults)
-    # Stored faults 5 and 12 (codes 7 and 14), fault 12 also current; no fault texts in this home.
-    expected=$'007,  Сохраненный\n014,  Сохраненный\n014,  АКТУАЛЬНЫЙ'
+    # Stored faults 5 and 12 (codes 7 and 14), fault 12 also current, with the shipped Russian texts the
+    # home received: 7 is a known sensor fault, the meaning of 14 is not known.
+    expected=$'007,  Сохраненный,  Датчик температуры всасываемого воздуха B17: обрыв цепи\n'
+    expected+=$'014,  Сохраненный,  Значение кода неизвестно; см. документацию по ремонту блока\n'
+    expected+=$'014,  АКТУАЛЬНЫЙ,  Значение кода неизвестно; см. документацию по ремонту блока'
     [[ $(cat "$work/out") == "$expected" ]] || fail "not the fault list of the unit"
     ;;
 erase)
     # What remains after the erase: stored fault 7 is gone; 14 is still current, so the unit stores it
     # again at once.
-    expected=$'014,  Сохраненный\n014,  АКТУАЛЬНЫЙ'
+    expected=$'014,  Сохраненный,  Значение кода неизвестно; см. документацию по ремонту блока\n'
+    expected+=$'014,  АКТУАЛЬНЫЙ,  Значение кода неизвестно; см. документацию по ремонту блока'
     [[ $(cat "$work/out") == "$expected" ]] || fail "not what remains after the erase"
     ;;
 report)
@@ -50,6 +54,13 @@ report)
     [[ -s $report ]] || fail "no report file $report"
     heads=$(grep -E '^[0-9]{3},  ' "$report" || true)
     [[ $heads == $'007,  Сохраненный\n014,  АКТУАЛЬНЫЙ' ]] || fail "not the faults in the report: $(cat "$report")"
+    # The unit's identification above the faults, and each fault's text with its details.
+    for line in "System: HFM" "ECU Nr: 026 120 43 21" "VIN: WDB124 09 21F123" \
+        "Датчик температуры всасываемого воздуха B17: обрыв цепи" \
+        "Проверить: датчик, разъём и проводку до N3/4 на обрыв." \
+        "Значение кода неизвестно; см. документацию по ремонту блока"; do
+        grep -qxF "$line" "$report" || fail "no line '$line' in the report: $(cat "$report")"
+    done
     ;;
 range)
     # The identification block's bytes 2-11: "HF2811B001".
