@@ -220,7 +220,7 @@ ReactionMs=3
 16=97 01 97 06 64 00
 26=03 00
 [Faults]
-Stored=24
+Stored=25
 [Engine]
 Cylinders=6
 IdleRpm=700
