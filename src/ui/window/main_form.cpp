@@ -172,6 +172,7 @@ QWidget* TMainForm::BuildMemoPage() {
     cbUseAsStandartKKL =
         Named(new QCheckBox("использовать ELM327 как обычный адаптер  KKL"), "cbUseAsStandartKKL");
     cbLH = Named(new QCheckBox("Подключение к LH"), "cbLH");
+    connect(cbLH, &QCheckBox::clicked, this, [this](bool checked) { KLineBreakMs = checked ? 130 : 160; });
     for (QWidget* w : {static_cast<QWidget*>(clear), static_cast<QWidget*>(save),
                        static_cast<QWidget*>(cbUseAsStandartKKL), static_cast<QWidget*>(cbLH)})
         sideLayout->addWidget(w);
