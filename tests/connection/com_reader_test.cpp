@@ -370,6 +370,25 @@ TEST_F(ComReaderTest, EraseOfHfmAndPmsUnitsShowsWhatRemains) {
     EXPECT_TRUE(Reader->IsAlive());
 }
 
+TEST_F(ComReaderTest, PollingGoesOnAcrossTheWrapOfTheTickCount) {
+    // 49.7 days of uptime: the tick count wraps 20 s into the connection.
+    TManualClock nearWrap(0xFFFFFFFFu - 20000);
+    TScopedClock installed(nearWrap);
+    ASSERT_TRUE(Connect("SIM:hfm")) << Host.LogText();
+    StepFor(40000);
+    EXPECT_TRUE(Reader->IsAlive()) << Host.LogText();
+    // Every record due within 10 s that is not held back was read again after the wrap.
+    int readAfter = 0, staleBefore = 0;
+    for (const auto& param : *Reader->Params()) {
+        const uint32_t last = param->LastTick.load();
+        readAfter += last != 0 && last < 20000;
+        const bool dueOften = param->PollInterval.load() >= 0 && param->PollLevel.load() * 1024 <= 10000;
+        staleBefore += dueOften && last > 0x80000000u;
+    }
+    EXPECT_GT(readAfter, 0) << "nothing was read after the wrap";
+    EXPECT_EQ(staleBefore, 0) << "records read before the wrap were not read again";
+}
+
 TEST_F(ComReaderTest, EraseSendsItsPairsAsTheUnitExpectsThem) {
     ASSERT_TRUE(Connect("SIM:hfm"));
     ASSERT_TRUE(Reader->RequestErase());
