@@ -156,7 +156,7 @@ void TKLineBus::RunTo(double nowMs) {
         switch (frame.Kind) {
         case TFrameKind::Adapter:
             if (!Faults.NoEcho)
-                RxPending.push_back({frame.Value, frame.EndMs});
+                PassEcho(frame);
             Device.OnFrame(frame.Value, frame.NinthBit, frame.Baud, frame.EndMs);
             break;
         case TFrameKind::Unit:
@@ -171,6 +171,15 @@ void TKLineBus::RunTo(double nowMs) {
     }
     Device.AdvanceTo(nowMs);
     Now = nowMs;
+}
+
+void TKLineBus::PassEcho(const TFrame& frame) {
+    ++Echoes;
+    auto due = [&](uint32_t every) { return every != 0 && Echoes % every == 0; };
+    if (due(Faults.LateByteBeforeEchoEvery))
+        RxPending.push_back({uint8_t(~frame.Value), frame.EndMs});
+    const uint8_t echo = due(Faults.CorruptEchoEvery) ? uint8_t(frame.Value ^ 0x01) : frame.Value;
+    RxPending.push_back({echo, frame.EndMs});
 }
 
 void TKLineBus::AdvanceTo(double nowMs) {

@@ -52,6 +52,9 @@ struct TLineFaults {
     bool NoEcho = false;       // the cable does not return the adapter's own bytes
     uint32_t NoiseEveryMs = 0; // a noise byte reaches the receiver at this interval (0 = never)
     uint32_t NoiseSeed = 1;
+    uint32_t CorruptEchoEvery = 0; // every N-th echo reaches the receiver with bit 0 flipped (0 = never)
+    uint32_t LateByteBeforeEchoEvery =
+        0; // a held-up byte (the echo inverted) comes just before every N-th echo
 };
 
 class TKLineBus {
@@ -105,6 +108,8 @@ private:
     void Schedule(TFrame frame);
     void RunTo(double nowMs);
     void AddNoiseUpTo(double nowMs);
+    // The echo of an adapter frame, with the echo faults.
+    void PassEcho(const TFrame& frame);
 
     TKLineDevice& Device;
     TLineFaults Faults;
@@ -118,6 +123,7 @@ private:
     double BreakStart = 0;
     double NextNoiseMs = NeverMs;
     uint32_t NoiseState = 1;
+    uint32_t Echoes = 0;            // echoes of adapter frames so far
     std::vector<TFrame> Frames;     // not yet ended
     std::vector<TRxByte> RxPending; // reached the receiver, not yet handed over
 };

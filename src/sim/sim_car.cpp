@@ -12,6 +12,8 @@ TLineFaults LineFaultsOf(const TSimProfile& profile) {
     faults.NoEcho = profile.Faults.NoEcho;
     faults.NoiseEveryMs = profile.Faults.NoiseEveryMs;
     faults.NoiseSeed = profile.Seed;
+    faults.CorruptEchoEvery = profile.Faults.CorruptEchoEvery;
+    faults.LateByteBeforeEchoEvery = profile.Faults.LateByteBeforeEchoEvery;
     return faults;
 }
 

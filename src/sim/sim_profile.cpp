@@ -5,6 +5,8 @@
 #include <charconv>
 #include <fstream>
 #include <functional>
+#include <iomanip>
+#include <limits>
 #include <sstream>
 
 namespace velmora {
@@ -104,7 +106,7 @@ template <class T> std::function<bool(TSimProfile&, std::string_view)> Number(T 
             return ParseDouble(v, p.*field);
         } else {
             uint32_t n = 0;
-            if (!ParseUnsigned(v, n))
+            if (!ParseUnsigned(v, n) || n > uint32_t(std::numeric_limits<T>::max()))
                 return false;
             p.*field = T(n);
             return true;
@@ -122,7 +124,7 @@ template <class Field> std::function<bool(TSimProfile&, std::string_view)> Neste
             return ParseDouble(v, target);
         } else {
             uint32_t n = 0;
-            if (!ParseUnsigned(v, n))
+            if (!ParseUnsigned(v, n) || n > uint32_t(std::numeric_limits<T>::max()))
                 return false;
             target = T(n);
             return true;
@@ -256,6 +258,10 @@ const std::vector<TKeyRow>& KeyRows() {
          Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.SilentAfterRequests; })},
         {"linefaults", "vanishafterrequests",
          Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.VanishAfterRequests; })},
+        {"linefaults", "corruptechoevery",
+         Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.CorruptEchoEvery; })},
+        {"linefaults", "latebytebeforeechoevery",
+         Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.LateByteBeforeEchoEvery; })},
     };
     return rows;
 }
@@ -283,6 +289,49 @@ bool ApplyMemory(TSimProfile& p, std::string_view key, std::string_view value) {
     for (size_t i = 0; i < bytes.size(); ++i)
         p.Memory[bank << 16 | (word + uint32_t(i))] = bytes[i];
     return true;
+}
+
+// Values the unit and its engine model can run with; outside them a profile could stall the simulation
+// (an idle speed of 1e300 rpm never lets the next firing come) or mean nothing.
+struct TValueRange {
+    const char* Key;
+    double (*Get)(const TSimProfile&);
+    double Min, Max;
+};
+const TValueRange ValueRanges[] = {
+    {"ReactionMs", [](const TSimProfile& p) { return p.ReactionMs; }, 0, 1000},
+    {"SleepTimeoutMs", [](const TSimProfile& p) { return double(p.SleepTimeoutMs); }, 1, 3600000},
+    {"BreakMinMs", [](const TSimProfile& p) { return double(p.BreakMinMs); }, 1, 10000},
+    {"BreakMaxMs", [](const TSimProfile& p) { return double(p.BreakMaxMs); }, 1, 10000},
+    {"WakeWindowMs", [](const TSimProfile& p) { return double(p.WakeWindowMs); }, 1, 60000},
+    {"Cylinders", [](const TSimProfile& p) { return double(p.Cylinders); }, 1, 8},
+    {"PeriodTicksPerMs", [](const TSimProfile& p) { return double(p.PeriodTicksPerMs); }, 1, 1000},
+    {"IdleRpm", [](const TSimProfile& p) { return p.IdleRpm; }, 100, 3000},
+    {"CoolantC", [](const TSimProfile& p) { return p.CoolantC; }, -40, 150},
+    {"AmbientC", [](const TSimProfile& p) { return p.AmbientC; }, -40, 60},
+    {"WeakCylinder", [](const TSimProfile& p) { return double(p.WeakCylinder); }, 0, 8},
+    {"WeakPercent", [](const TSimProfile& p) { return p.WeakPercent; }, 0, 100},
+    {"RequestMinMs", [](const TSimProfile& p) { return double(p.BlinkTiming.RequestMinMs); }, 1, 60000},
+};
+
+std::string FormatLimit(double value) {
+    std::ostringstream out;
+    out << std::setprecision(10) << value;
+    return out.str();
+}
+
+// An error naming the first value out of its range, or empty.
+std::string CheckRanges(const TSimProfile& p) {
+    for (const TValueRange& r : ValueRanges) {
+        const double value = r.Get(p);
+        if (!(value >= r.Min && value <= r.Max)) // NaN fails too
+            return std::string(r.Key) + " must be " + FormatLimit(r.Min) + " to " + FormatLimit(r.Max);
+    }
+    if (p.BreakMinMs > p.BreakMaxMs)
+        return "BreakMinMs must not be above BreakMaxMs";
+    if (p.WeakCylinder > p.Cylinders)
+        return "WeakCylinder must be 0 or one of the Cylinders";
+    return {};
 }
 
 } // namespace
@@ -352,11 +401,8 @@ bool ParseSimProfile(std::string_view text, TSimProfile& profile, std::string& e
         if (!ok)
             return fail("bad value");
     }
-    if (profile.Cylinders < 1 || profile.Cylinders > 8)
-        return error = "Cylinders must be 1 to 8", false;
-    if (profile.PeriodTicksPerMs == 0)
-        return error = "PeriodTicksPerMs must not be 0", false;
-    return true;
+    error = CheckRanges(profile);
+    return error.empty();
 }
 
 bool LoadSimProfile(std::string_view spec, TSimProfile& profile, std::string& error) {

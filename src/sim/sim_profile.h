@@ -45,6 +45,8 @@ struct TSimLineFaults {
     uint32_t NoiseEveryMs = 0;         // a random byte on the line at this interval
     uint32_t SilentAfterRequests = 0;  // the unit stops answering for good after N pairs
     uint32_t VanishAfterRequests = 0;  // the adapter vanishes (port errors) during pair N + 1
+    uint32_t CorruptEchoEvery = 0;     // every N-th echo of the tester's bytes comes back with bit 0 flipped
+    uint32_t LateByteBeforeEchoEvery = 0; // a held-up byte arrives just before every N-th echo
 };
 
 // Slow (blink) codes after a long break; times in ms of line low.

@@ -21,7 +21,9 @@
 #include "params/param_list.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
+#include "sim/sim_car.h"
 #include "sim/sim_port.h"
+#include "sim/sim_unit.h"
 #include "temp_folder.h"
 
 namespace velmora {
@@ -366,6 +368,43 @@ TEST_F(ComReaderTest, EraseOfHfmAndPmsUnitsShowsWhatRemains) {
     EXPECT_TRUE(lines[0].starts_with("014,  Сохраненный"));
     EXPECT_TRUE(lines[1].starts_with("014,  АКТУАЛЬНЫЙ"));
     EXPECT_TRUE(Reader->IsAlive());
+}
+
+TEST_F(ComReaderTest, PollingGoesOnAcrossTheWrapOfTheTickCount) {
+    // 49.7 days of uptime: the tick count wraps 20 s into the connection.
+    TManualClock nearWrap(0xFFFFFFFFu - 20000);
+    TScopedClock installed(nearWrap);
+    ASSERT_TRUE(Connect("SIM:hfm")) << Host.LogText();
+    StepFor(40000);
+    EXPECT_TRUE(Reader->IsAlive()) << Host.LogText();
+    // Every record due within 10 s that is not held back was read again after the wrap.
+    int readAfter = 0, staleBefore = 0;
+    for (const auto& param : *Reader->Params()) {
+        const uint32_t last = param->LastTick.load();
+        readAfter += last != 0 && last < 20000;
+        const bool dueOften = param->PollInterval.load() >= 0 && param->PollLevel.load() * 1024 <= 10000;
+        staleBefore += dueOften && last > 0x80000000u;
+    }
+    EXPECT_GT(readAfter, 0) << "nothing was read after the wrap";
+    EXPECT_EQ(staleBefore, 0) << "records read before the wrap were not read again";
+}
+
+TEST_F(ComReaderTest, EraseSendsItsPairsAsTheUnitExpectsThem) {
+    ASSERT_TRUE(Connect("SIM:hfm"));
+    ASSERT_TRUE(Reader->RequestErase());
+    EXPECT_TRUE(StepUntil([&] { return WasPosted(10, 0); }, 20000)) << Host.LogText();
+    auto* port = dynamic_cast<TSimPort*>(Port());
+    ASSERT_NE(port, nullptr);
+    const TSimUnit& unit = port->Car()->Unit();
+    EXPECT_EQ(unit.RefusedRequests(), 0u) << "the unit refused a malformed erase";
+    using TPairs = std::vector<std::pair<uint8_t, uint8_t>>;
+    const TPairs received(unit.ReceivedPairs().begin(), unit.ReceivedPairs().end());
+    const auto erase = std::find(received.begin(), received.end(), std::pair<uint8_t, uint8_t>(0xF3, 0xFF));
+    ASSERT_NE(erase, received.end());
+    ASSERT_GE(received.end() - erase, 5);
+    const TPairs expected = {{0x10, 0x00}, {0xF3, 0xFF}, {0x10, 0x00},
+                             {0x10, 0x00}, {0xF3, 0xFF}, {0x10, 0x00}};
+    EXPECT_EQ(TPairs(erase - 1, erase + 5), expected);
 }
 
 TEST_F(ComReaderTest, EraseOfAnLhUnitEndsTheConnection) {

@@ -36,7 +36,7 @@ struct TConnectOptions {
     bool WordCorrection = false;
     bool SmartEcuScan = false;
     std::string Client;
-    int KLineBreakMs = 160; // wake-up break; 130 ms for LH units
+    int KLineBreakMs = 165; // wake-up break (ms): 165 at program start, 130 or 160 as the user chose
 };
 
 class TConnectionControl {

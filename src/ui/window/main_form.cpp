@@ -37,6 +37,8 @@ namespace {
 
 constexpr int FormWidth = 820, FormHeight = 625;
 constexpr int PortCheckBaud = 9600;
+// Wake-up break (ms) the "Подключение к LH" box sets when the user checks or clears it.
+constexpr int LhBreakMs = 130, OtherBreakMs = 160;
 
 template <typename T> T* Named(T* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -172,6 +174,8 @@ QWidget* TMainForm::BuildMemoPage() {
     cbUseAsStandartKKL =
         Named(new QCheckBox("использовать ELM327 как обычный адаптер  KKL"), "cbUseAsStandartKKL");
     cbLH = Named(new QCheckBox("Подключение к LH"), "cbLH");
+    connect(cbLH, &QCheckBox::clicked, this,
+            [this](bool checked) { KLineBreakMs = checked ? LhBreakMs : OtherBreakMs; });
     for (QWidget* w : {static_cast<QWidget*>(clear), static_cast<QWidget*>(save),
                        static_cast<QWidget*>(cbUseAsStandartKKL), static_cast<QWidget*>(cbLH)})
         sideLayout->addWidget(w);

@@ -127,6 +127,7 @@ private:
     TProgramSettings Options;
     std::string ClientName;
     bool WordCorrection = false;
+    int KLineBreakMs = 165; // wake-up break; only a click on cbLH changes it (130 checked, 160 cleared)
     int LogNumber = 0;
     std::string LastLogFile;
     TEngineModeState EngineMode;

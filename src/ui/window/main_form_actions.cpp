@@ -33,7 +33,6 @@ namespace velmora {
 namespace {
 
 constexpr uint32_t CloseWaitMs = 1000;
-constexpr int LhBreakMs = 130, DefaultBreakMs = 160;
 constexpr int AllAdapterKinds = 1 | 2 | 4;
 
 bool LooksLikeArchive(std::string path) {
@@ -61,7 +60,7 @@ TConnectOptions TMainForm::ConnectOptions() const {
     options.WordCorrection = WordCorrection;
     options.SmartEcuScan = Options.SmartEcuScan;
     options.Client = ClientName;
-    options.KLineBreakMs = cbLH->isChecked() ? LhBreakMs : DefaultBreakMs;
+    options.KLineBreakMs = KLineBreakMs;
     options.ActivationVisible = mnuActivation->isChecked();
     return options;
 }
