@@ -53,7 +53,8 @@ TEST(SmoothTab, ColumnsFollowTheFiringOrder) {
     EXPECT_EQ(left("rb4"), 384);
     EXPECT_EQ(left("ed4"), 384);
     EXPECT_EQ(left("cbSmooth1"), 456);
-    EXPECT_EQ(Child<QWidget>(&tab, "cbSmooth1")->width(), Child<QWidget>(&tab, "PanelSmooth")->width() - 456 - 3);
+    EXPECT_EQ(Child<QWidget>(&tab, "cbSmooth1")->width(),
+              Child<QWidget>(&tab, "PanelSmooth")->width() - 456 - 3);
     EXPECT_EQ(left("BtnSmoothSave"), 456);
     EXPECT_EQ(chosen, std::vector<int>{1});
 

@@ -100,7 +100,8 @@ void TSmoothTab::SetUp(int cylinders) {
 
 void TSmoothTab::PlaceCheckBox() {
     const int left = ColumnLeft + ColumnStep * (Cylinders - 1);
-    cbSmooth1->setGeometry(left, RadioTop, std::max(0, PanelSmooth->width() - left - CheckBoxMargin), RowHeight);
+    cbSmooth1->setGeometry(left, RadioTop, std::max(0, PanelSmooth->width() - left - CheckBoxMargin),
+                           RowHeight);
     BtnSmoothSave->setGeometry(left, EditTop, ButtonWidth, RowHeight + 4);
     btnSmoothClear->setGeometry(left + ButtonWidth + 6, EditTop, ButtonWidth, RowHeight + 4);
 }
@@ -116,8 +117,8 @@ void TSmoothTab::AddDateLine() {
 
 void TSmoothTab::ShowResult(int cylinder, uint32_t wParam) {
     LabIndikator->setVisible(!LabIndikator->isVisible());
-    const TSmoothUpdate update = Lines.OnResult(cylinder, SmoothDeviation(wParam), SmoothRpm(wParam), Cylinders,
-                                                cbSmooth1->isChecked());
+    const TSmoothUpdate update = Lines.OnResult(cylinder, SmoothDeviation(wParam), SmoothRpm(wParam),
+                                                Cylinders, cbSmooth1->isChecked());
     for (const std::string& line : update.MemoLines)
         MemoSm->appendPlainText(QString::fromStdString(line));
     if (update.ClearEdits)
@@ -144,7 +145,8 @@ void TSmoothTab::SmoothButtonClick(bool save) {
         lines.push_back(line.toStdString());
     LastSave = file.string();
     if (!SaveSmoothLines(file, lines)) {
-        Host().MessageBox(Translate("Не удалось записать файл") + " " + LastSave, TMsgKind::Error, TMsgButtons::Ok);
+        Host().MessageBox(Translate("Не удалось записать файл") + " " + LastSave, TMsgKind::Error,
+                          TMsgButtons::Ok);
         return;
     }
     QApplication::beep();
