@@ -120,28 +120,43 @@ TEST_F(MeasureStatesTest, TripAgreesWithWhatTheEngineBurntAndTheCarDrove) {
 }
 
 TEST_F(MeasureStatesTest, SmoothnessFindsTheCylinderWithoutFuel) {
-    ASSERT_TRUE(Connect("SIM:hfm-misfire")) << Host.LogText();
-    const auto params = Reader->Params();
-    ASSERT_EQ(PeriodParamCount(*params), 6);
-    ASSERT_TRUE(Reader->RequestSmoothness());
-    StepFor(8000);
-    EXPECT_EQ(Reader->State(), ReaderState::Smoothness);
-    const std::map<int, double> means = MeanDeviations();
-    ASSERT_EQ(means.size(), 6u) << Host.LogText();
-    // Cylinder 2's working period is the long one; cylinder 4 after it is back to normal.
-    const auto rough = std::max_element(means.begin(), means.end(),
-                                        [](const auto& a, const auto& b) { return a.second < b.second; });
-    EXPECT_EQ(rough->first, 2);
-    EXPECT_GT(rough->second, 50);
-    EXPECT_LT(means.at(4), -40);
-    // Rounds start with a result for cylinder 0, then the cylinders in firing order from cylinder 1.
-    const std::vector<TPosted> results = Posted(19);
-    ASSERT_GT(results.size(), 100u);
-    EXPECT_EQ(results[0].LParam, 0);
-    EXPECT_EQ(results[1].LParam, 1);
-    EXPECT_EQ(results[2].LParam, 5);
-    const int rpm = SmoothRpm(uint32_t(results.back().WParam));
-    EXPECT_NEAR(rpm, 720 - 45, 40);
+    struct TCase {
+        const char* Port;
+        int Cylinders, Rough, After;      // the cylinder without fuel and the one firing after it
+        std::vector<intptr_t> FirstRound; // cylinder 0 starts it, then the firing order from cylinder 1
+        int IdleRpm;
+    };
+    const std::string pms = "SIM:" + Folder
+                                         .WriteFile("pms-misfire.ini", "[Unit]\nBase=pms\n[Engine]\n"
+                                                                       "FaultyInjectors=4\n")
+                                         .string();
+    const TCase cases[] = {{"SIM:hfm-misfire", 6, 2, 4, {0, 1, 5, 3, 6, 2, 4}, 720 - 45},
+                           {pms.c_str(), 4, 4, 2, {0, 1, 3, 4, 2}, 780 - 45}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Port);
+        Host.Clear();
+        ASSERT_TRUE(Connect(c.Port)) << Host.LogText();
+        ASSERT_EQ(PeriodParamCount(*Reader->Params()), c.Cylinders);
+        ASSERT_TRUE(Reader->RequestSmoothness());
+        StepFor(8000);
+        EXPECT_EQ(Reader->State(), ReaderState::Smoothness);
+        const std::map<int, double> means = MeanDeviations();
+        ASSERT_EQ(means.size(), size_t(c.Cylinders)) << Host.LogText();
+        // The cylinder without fuel has the long working period; the one after it is back to normal.
+        const auto rough = std::max_element(means.begin(), means.end(),
+                                            [](const auto& a, const auto& b) { return a.second < b.second; });
+        EXPECT_EQ(rough->first, c.Rough);
+        EXPECT_GT(rough->second, 50);
+        EXPECT_LT(means.at(c.After), -40);
+        const std::vector<TPosted> results = Posted(19);
+        ASSERT_GT(results.size(), 100u);
+        for (size_t i = 0; i < c.FirstRound.size(); ++i)
+            EXPECT_EQ(results[i].LParam, c.FirstRound[i]) << i;
+        EXPECT_NEAR(SmoothRpm(uint32_t(results.back().WParam)), c.IdleRpm, 40);
+        ASSERT_TRUE(Reader->RequestStop());
+        EXPECT_FALSE(Reader->Step());
+        FreePort();
+    }
 }
 
 TEST_F(MeasureStatesTest, SmoothnessCallsAnEvenEngineEven) {
