@@ -2,6 +2,8 @@
 // the worker reads the three values the trip is computed from in turn (injection time, engine speed,
 // road speed) and then gives one cycle to the normal polling, so the fault re-read and the other values
 // go on. Every value it reads, in any state, goes to the trip computer. Worker thread.
+#include <iterator>
+
 #include "connection/com_reader.h"
 #include "params/param_ids.h"
 #include "params/param_list.h"

@@ -19,7 +19,7 @@ namespace {
 
 constexpr const char* NoEngineSpeed = "параметр \"Обороты двигателя\" не найден";
 
-const TECUparam* SlotParam(const TListParams& set, int cylinders, int slot) {
+TECUparam* SlotParam(const TListParams& set, int cylinders, int slot) {
     const std::span<const uint8_t> table = SlotTable(cylinders);
     return set.FindByNumber(FirstPeriodParam - 1 + table[size_t(slot - 1)]);
 }
@@ -72,7 +72,7 @@ bool TSmoothMeasure::CheckPrerequisites(const TListParams& set) {
 
 uint16_t TSmoothMeasure::ReadSlot(const TListParams& set, int slot, const TSmoothLink& link) {
     // The slot's parameter exists: the prerequisites checked every slot of this set.
-    TECUparam& param = *set.FindByNumber(SlotParam(set, Cylinders, slot)->Number);
+    TECUparam& param = *SlotParam(set, Cylinders, slot);
     link.Read(param);
     LastStep = PerfNowMs();
     return param.RawWord;

@@ -164,11 +164,11 @@ uint32_t TTripComputer::RoadSpeedStep(const TECUparam& param) {
     const uint32_t previousTick = SpeedTick;
     SpeedTick = param.LastTick;
     if ((TripFlags & MovingFlag) && previousTick != 0) {
-        // km/h × ms / 72 = 1/100 m (the sum of two speeds is twice their mean).
+        // km/h × ms / 72 = 1/100 m (the sum of two speeds is twice their mean); a negative speed adds
+        // nothing, and a step beyond 32 bits stops at the top.
         const double product = std::round((speed + PrevSpeed) * double(SpeedTick - previousTick) + 36);
-        const uint64_t step =
-            product > 0 ? uint64_t(std::fmin(product, 1e18)) / 72 : 0; // a negative speed adds nothing
-        const uint32_t added = step > std::numeric_limits<uint32_t>::max()
+        const double step = product > 0 ? std::floor(product / 72) : 0;
+        const uint32_t added = step >= double(std::numeric_limits<uint32_t>::max())
                                    ? std::numeric_limits<uint32_t>::max()
                                    : uint32_t(step);
         if (added > 0) {
