@@ -119,5 +119,54 @@ TEST_F(SmoothMeasureTest, WaitsForAnIdleSpeedBelow1000) {
     EXPECT_TRUE(Posts.empty());
 }
 
+// A unit whose period parameters give a new value at every read (alternating low byte), each read taking
+// `ReadMs`: how the timed reads fare against the link's speed and the periods' size.
+TEST_F(SmoothMeasureTest, ResultsNeedReadsThatKeepUpWithTheEngine) {
+    struct TCase {
+        const char* What;
+        uint32_t ReadMs;
+        uint16_t Period; // 1/100 ms
+        bool Results;    // results for the cylinders (not only round starts)
+        bool LateLines;  // the diagnostic lines of a read due far ahead
+    };
+    const TCase cases[] = {
+        {"a quick link: results in firing order", 1, 2800, true, false},
+        {"a link slower than the engine: synchronisation is lost every time", 100, 2800, false, false},
+        {"periods too long to wait for: logged and started over", 1, 60000, false, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Host.Clear();
+        TListParams set;
+        set.LoadBuiltinSet(UnitHfm, 0);
+        AppendPeriodParams(set, 6);
+        uint32_t reads = 0;
+        std::vector<std::pair<int, int>> results; // slot, rpm
+        const TSmoothLink link{[&](TECUparam& param) {
+                                   const uint16_t raw = param.Number == 1 ? uint16_t(720 * 4)
+                                                                          : uint16_t(c.Period + reads++ % 2);
+                                   param.SetData(uint8_t(raw), uint8_t(raw >> 8), 0, 0);
+                                   Clock().Sleep(c.ReadMs);
+                               },
+                               [&](int slot, int16_t, uint16_t rpm) { results.emplace_back(slot, rpm); }};
+        TSmoothMeasure measure;
+        for (int step = 0; step < 60; ++step)
+            ASSERT_NE(measure.Step(&set, link), TSmoothStep::Failed);
+        ASSERT_FALSE(results.empty());
+        EXPECT_EQ(results[0].first, 0) << "a round starts with cylinder 0";
+        std::vector<int> slots;
+        for (const auto& [slot, rpm] : results)
+            if (slot != 0)
+                slots.push_back(slot);
+        EXPECT_EQ(!slots.empty(), c.Results);
+        if (c.Results) {
+            const std::vector<int> order = {1, 5, 3, 6, 2, 4, 1, 5};
+            EXPECT_EQ(std::vector<int>(slots.begin(), slots.begin() + 8), order);
+            EXPECT_EQ(results.back().second, 100 * 120000 / (2801 * 6));
+        }
+        EXPECT_EQ(Host.LogText().find("Задержка чтения") != std::string::npos, c.LateLines) << Host.LogText();
+    }
+}
+
 } // namespace
 } // namespace velmora
