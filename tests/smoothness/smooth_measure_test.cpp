@@ -1,5 +1,6 @@
-// The measurement's prerequisites and its wait for a steady idle speed, over a parameter set and a link
-// that only records what was read (the timed reads against an engine are the worker's sim tests).
+// The measurement's prerequisites, its wait for a steady idle speed, and its timed reads against a unit
+// stand-in that changes its periods at every read: results when the link keeps up, none when it cannot or
+// the periods are too long to wait for (the worker's sim tests run it against the simulated engine).
 #include <gtest/gtest.h>
 
 #include <memory>
