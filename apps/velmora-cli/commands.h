@@ -40,5 +40,9 @@ int RunAct(std::span<char* const> args);
 int RunAdapt(std::span<char* const> args);
 // code HHH MMM LLL
 int RunCode(std::span<char* const> args);
+// trip --seconds S
+int RunTrip(std::span<char* const> args);
+// smooth [--seconds S]
+int RunSmooth(std::span<char* const> args);
 
 } // namespace velmora

@@ -53,6 +53,16 @@ constexpr TCommand Commands[] = {
      "[OPTIONS] adapt reset|reset2|throttle\n"
      "    adaptation reset (phase 1, and phase 2 after an ignition cycle) or throttle adaptation",
      velmora::RunAdapt},
+    {"trip",
+     "[OPTIONS] trip --seconds S\n"
+     "    runs the trip computer for S seconds: prints each trip log line as it is written\n"
+     "    (LOGS/bc<yymmdd>.txt) and the nine figures at the end",
+     velmora::RunTrip},
+    {"smooth",
+     "[OPTIONS] smooth [--seconds S]\n"
+     "    runs the cylinder smoothness test for S seconds (10) at idle and prints a line per round: each\n"
+     "    cylinder's deviation (%) from the one before it, in firing order, then the engine speed",
+     velmora::RunSmooth},
     {"code",
      "[OPTIONS] code HHH MMM LLL\n"
      "    writes a new coding (three numbers 0-255) into a HFM unit of the late generation\n"

@@ -324,6 +324,21 @@ Cylinders=6
 IdleRpm=720
 Seed=4
 )"},
+    {"hfm-trip", R"(
+[Unit]
+Base=hfm
+Name=HFM Bosch, drive cycle: idle, pull away, cruise, stop
+[Engine]
+Start=drive
+DriveCycle=30:0, 20:50, 60:50, 20:0
+)"},
+    {"hfm-misfire", R"(
+[Unit]
+Base=hfm
+Name=HFM Bosch, injector of cylinder 2 faulty (no fuel)
+[Engine]
+FaultyInjectors=2
+)"},
 };
 
 } // namespace

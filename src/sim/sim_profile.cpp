@@ -176,6 +176,26 @@ constexpr std::pair<const char*, TLiveMapKind> MapNames[] = {{"channel55", TLive
 constexpr std::pair<const char*, TEngineStart> StartNames[] = {
     {"idle", TEngineStart::Idle}, {"cold", TEngineStart::Cold}, {"drive", TEngineStart::Drive}};
 
+// "20:0, 15:50, 60:50, 15:0": seconds and km/h per leg.
+bool ParseDriveCycle(TSimProfile& p, std::string_view text) {
+    std::string s(text);
+    std::replace(s.begin(), s.end(), ',', ' ');
+    std::istringstream in(s);
+    std::string word;
+    std::vector<TDriveLeg> legs;
+    while (in >> word) {
+        const size_t colon = word.find(':');
+        TDriveLeg leg;
+        if (colon == std::string::npos || !ParseDouble(word.substr(0, colon), leg.Seconds) ||
+            !ParseDouble(word.substr(colon + 1), leg.SpeedKmh) || leg.Seconds <= 0 || leg.SpeedKmh < 0 ||
+            leg.SpeedKmh > 250)
+            return false;
+        legs.push_back(leg);
+    }
+    p.DriveCycle = legs;
+    return !legs.empty();
+}
+
 struct TKeyRow {
     const char* Section;
     const char* Key;
@@ -242,6 +262,15 @@ const std::vector<TKeyRow>& KeyRows() {
         {"engine", "weakcylinder", Number(&TSimProfile::WeakCylinder)},
         {"engine", "weakpercent", Number(&TSimProfile::WeakPercent)},
         {"engine", "seed", Number(&TSimProfile::Seed)},
+        {"engine", "drivecycle", ParseDriveCycle},
+        {"engine", "faultyinjectors",
+         [](TSimProfile& p, std::string_view v) {
+             return ParseNumbers(v, p.FaultyInjectors) &&
+                    std::all_of(p.FaultyInjectors.begin(), p.FaultyInjectors.end(),
+                                [](int c) { return c >= 1 && c <= 6; });
+         }},
+        {"engine", "injectorflow", Number(&TSimProfile::InjectorFlow)},
+        {"engine", "injectordeadms", Number(&TSimProfile::InjectorDeadMs)},
         {"coding", "unit", ThreeBytes(&TSimProfile::Coding)},
         {"coding", "testercode", ThreeBytes(&TSimProfile::TesterCode)},
         {"coding", "xormask", Nested([](TSimProfile& p) -> uint16_t& { return p.Access.XorMask; })},

@@ -57,6 +57,12 @@ struct TBlinkTiming {
     uint32_t AdaptMinMs = 6000; // while "1" (memory empty) was shown: adaptation reset
 };
 
+// One leg of the drive cycle: how long it lasts and the road speed aimed at.
+struct TDriveLeg {
+    double Seconds = 0;
+    double SpeedKmh = 0;
+};
+
 struct TSimProfile {
     std::string Name; // for the user
     TSimFamily Family = TSimFamily::HFM;
@@ -92,6 +98,12 @@ struct TSimProfile {
     int WeakCylinder = 0;   // a cylinder that burns weaker (1-6; 0 = none), for the smoothness test
     double WeakPercent = 0; // how much longer its working period is, %
     uint32_t Seed = 1;      // engine noise and coding seeds
+    // With Start=drive: the legs driven in a loop (idle, pull away, cruise, stop ...); empty = the model's
+    // own cycle.
+    std::vector<TDriveLeg> DriveCycle;
+    std::vector<int> FaultyInjectors; // cylinders whose injector gives no fuel (misfire), 1-6
+    double InjectorFlow = 198;        // cm³/min of one injector
+    double InjectorDeadMs = 0.4;      // of each injection, before fuel flows
 
     TAccessFunction Access;
     std::array<uint8_t, 3> Coding{};     // coding unit number, high, middle, low

@@ -1,6 +1,6 @@
 // The worker against the simulated units in virtual time, stepped on the test's thread: a whole session
 // with its posted messages, a lost link, view polling, deferred background reads, the fault view and
-// erase, the range read, the states without function yet, the client check and the settings clamps.
+// erase, the range read, the client check and the settings clamps.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -440,22 +440,6 @@ TEST_F(ComReaderTest, RangeReadReturnsTheBytesAndThePreviousState) {
 
     // A worker that never takes the request misses the deadline.
     EXPECT_THROW(Reader->ReadRange(0xF0, 0, 1, range), LinkException);
-}
-
-TEST_F(ComReaderTest, StatesWithoutFunctionGoBackToPolling) {
-    ASSERT_TRUE(Connect("SIM:hfm"));
-    const std::string notice = "Функция недоступна в этой версии программы.";
-    for (bool smoothness : {true, false}) {
-        SCOPED_TRACE(smoothness);
-        Host.Clear();
-        ASSERT_TRUE(smoothness ? Reader->RequestSmoothness() : Reader->RequestMeasure());
-        ASSERT_TRUE(Reader->Step());
-        EXPECT_EQ(Reader->State(), smoothness ? ReaderState::Smoothness : ReaderState::Measure);
-        ASSERT_TRUE(Reader->Step());
-        EXPECT_EQ(Reader->State(), ReaderState::Polling);
-        EXPECT_EQ(Host.Logs(), std::vector<std::string>{notice});
-        EXPECT_TRUE(Reader->IsAlive());
-    }
 }
 
 TEST_F(ComReaderTest, ClientCheckFileBindsTheClientToItsCar) {

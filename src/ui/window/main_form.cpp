@@ -29,6 +29,8 @@
 #include "ui/panels/activation_panel.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/screens/screen_params.h"
+#include "ui/smoothness/smooth_tab.h"
+#include "ui/trip/trip_tab.h"
 #include "ui/window/qt_host.h"
 
 namespace velmora {
@@ -91,8 +93,16 @@ void TMainForm::BuildLayout() {
     tsGraph = Named(new QWidget, "tsGraph");
     new QVBoxLayout(tsGraph);
     pg->addTab(tsGraph, "Графики");
-    pg->addTab(Named(new QWidget, "tsSmooth"), "Равномерность");
-    pg->addTab(Named(new QWidget, "tsComputer"), "Маршрутник");
+    auto* tsSmooth = Named(new QWidget, "tsSmooth");
+    SmoothTab = new TSmoothTab;
+    SmoothTab->OnCylinder = [this](int cylinder) { Connection.SetSelectedCylinder(cylinder); };
+    SmoothTab->Client = [this] { return ClientName; };
+    (new QVBoxLayout(tsSmooth))->addWidget(SmoothTab);
+    pg->addTab(tsSmooth, "Равномерность");
+    auto* tsComputer = Named(new QWidget, "tsComputer");
+    TripTab = new TTripTab;
+    (new QVBoxLayout(tsComputer))->addWidget(TripTab);
+    pg->addTab(tsComputer, "Маршрутник");
     connect(pg, &QTabWidget::currentChanged, this, [this] { pgChange(); });
     layout->addWidget(pg, 1);
     pnlActivation = new TActivationPanel([this]() -> TActuatorState* { return &Connection.Actuators(); });

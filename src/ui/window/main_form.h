@@ -31,6 +31,8 @@ class TFaultTab;
 class TGraphTab;
 class TListPrm;
 class TScreenPages;
+class TSmoothTab;
+class TTripTab;
 
 // Messages of the engine connection, numbered after WM_USER.
 enum : uint32_t {
@@ -47,6 +49,8 @@ enum : uint32_t {
     WM_PARAMS_LOADED = WM_USER + 16,
     CM_SHOW_MESSAGE = WM_USER + 17,
     WM_RATE_SHOWN = WM_USER + 18,
+    WM_SMOOTH_RESULT = WM_USER + 19,
+    WM_TRIP_UPDATE = WM_USER + 21,
 };
 
 inline constexpr const char* ProgramVersion = "1.45";
@@ -121,6 +125,10 @@ private:
     void AddMemo(const std::string& line);
     void SetPortWarning(bool red);
     void SetPageVisible(int page, bool visible);
+    // The derived tabs (main_form_derived.cpp): shown after ECU ready where the unit allows them, set up
+    // and requested when they become active.
+    void ShowDerivedPages();
+    void StartDerivedPage(int page);
     bool HandleKey(int key);
 
     TConnectionControl& Connection;
@@ -163,6 +171,8 @@ private:
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
     TGraphTab* Graph = nullptr;
+    TSmoothTab* SmoothTab = nullptr;
+    TTripTab* TripTab = nullptr;
     // The list the worker polls and whose values it reports (WM_USER+8), and whether it is the graph.
     std::shared_ptr<TListPrm> CurrentList;
     bool CurrentIsGraph = false;

@@ -146,6 +146,8 @@ void TMainForm::pgChange() {
         Connection.RequestViewList(CurrentList, CurrentIsGraph);
     if (alive && page == PageError)
         Faults->StartView();
+    if (alive)
+        StartDerivedPage(page);
     InPageChange = false;
 }
 
