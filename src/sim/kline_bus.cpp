@@ -121,7 +121,9 @@ void TKLineBus::SetBreak(bool on, double atMs) {
     } else {
         BreakActive = false;
         AdapterFree = std::max(AdapterFree, atMs);
-        Device.OnBreak(BreakStart, atMs);
+        Lows.push_back({BreakStart, atMs});
+        if (!Faults.NoUnit && !Faults.ShortToGround)
+            Device.OnBreak(BreakStart, atMs);
     }
 }
 
@@ -155,9 +157,14 @@ void TKLineBus::RunTo(double nowMs) {
             continue;
         switch (frame.Kind) {
         case TFrameKind::Adapter:
+            if (Faults.ShortToGround) {
+                RxPending.push_back({0x00, frame.EndMs});
+                break;
+            }
             if (!Faults.NoEcho)
-                RxPending.push_back({frame.Value, frame.EndMs});
-            Device.OnFrame(frame.Value, frame.NinthBit, frame.Baud, frame.EndMs);
+                RxPending.push_back({uint8_t(frame.Value & ~Faults.EchoLostBits), frame.EndMs});
+            if (!Faults.NoUnit)
+                Device.OnFrame(frame.Value, frame.NinthBit, frame.Baud, frame.EndMs);
             break;
         case TFrameKind::Unit:
             // Read at another baud rate the byte arrives garbled.

@@ -12,6 +12,9 @@ TLineFaults LineFaultsOf(const TSimProfile& profile) {
     faults.NoEcho = profile.Faults.NoEcho;
     faults.NoiseEveryMs = profile.Faults.NoiseEveryMs;
     faults.NoiseSeed = profile.Seed;
+    faults.EchoLostBits = profile.Faults.EchoLostBits;
+    faults.ShortToGround = profile.Faults.ShortToGround;
+    faults.NoUnit = profile.Faults.NoUnit;
     return faults;
 }
 

@@ -256,6 +256,12 @@ const std::vector<TKeyRow>& KeyRows() {
          Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.SilentAfterRequests; })},
         {"linefaults", "vanishafterrequests",
          Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.VanishAfterRequests; })},
+        {"linefaults", "echolostbits",
+         Nested([](TSimProfile& p) -> uint8_t& { return p.Faults.EchoLostBits; })},
+        {"linefaults", "shorttoground",
+         Nested([](TSimProfile& p) -> bool& { return p.Faults.ShortToGround; })},
+        {"linefaults", "nounit", Nested([](TSimProfile& p) -> bool& { return p.Faults.NoUnit; })},
+        {"faults", "onoffcode", Number(&TSimProfile::OnOffCode)},
     };
     return rows;
 }

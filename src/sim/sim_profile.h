@@ -45,6 +45,9 @@ struct TSimLineFaults {
     uint32_t NoiseEveryMs = 0;         // a random byte on the line at this interval
     uint32_t SilentAfterRequests = 0;  // the unit stops answering for good after N pairs
     uint32_t VanishAfterRequests = 0;  // the adapter vanishes (port errors) during pair N + 1
+    uint8_t EchoLostBits = 0;          // data bits the cable's echo loses
+    bool ShortToGround = false;        // the K-line is shorted to ground
+    bool NoUnit = false;               // only the cable: no car behind it
 };
 
 // Slow (blink) codes after a long break; times in ms of line low.
@@ -80,6 +83,7 @@ struct TSimProfile {
     std::vector<int> StoredBits;       // HFM/PMS fault bits (1-based, as the unit numbers them)
     std::vector<int> CurrentBits;      // active now; they stay stored after an erase
     std::array<uint8_t, 31> LhSlots{}; // LH fault slots 1-30: occurrence counts
+    int OnOffCode = -1;                // LH: the steady on/off ratio (%) that codes a fault; -1 = none
 
     TEngineStart Start = TEngineStart::Idle;
     int Cylinders = 6;
