@@ -29,6 +29,7 @@ namespace velmora {
 class TActivationPanel;
 class TFaultTab;
 class TGraphTab;
+class TLineFunctions;
 class TListPrm;
 class TScreenPages;
 
@@ -47,6 +48,7 @@ enum : uint32_t {
     WM_PARAMS_LOADED = WM_USER + 16,
     CM_SHOW_MESSAGE = WM_USER + 17,
     WM_RATE_SHOWN = WM_USER + 18,
+    WM_LH_CODE = WM_USER + 22,
 };
 
 inline constexpr const char* ProgramVersion = "1.45";
@@ -162,6 +164,8 @@ private:
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
     TGraphTab* Graph = nullptr;
+    // The functions on the line itself: their menus, the analog panel and the plan memo.
+    TLineFunctions* LineFunctions = nullptr;
     // The list the worker polls and whose values it reports (WM_USER+8), and whether it is the graph.
     std::shared_ptr<TListPrm> CurrentList;
     bool CurrentIsGraph = false;

@@ -9,6 +9,7 @@
 #include "ui/faults/fault_tab.h"
 #include "ui/graphs/graph_tab.h"
 #include "ui/panels/activation_panel.h"
+#include "ui/panels/lh_code_banner_view.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/screens/screen_params.h"
 #include "ui/window/main_form.h"
@@ -80,6 +81,9 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
         break;
     case WM_RATE_SHOWN:
         RateShown = wParam > 0;
+        break;
+    case WM_LH_CODE:
+        ShowLhCodeBanner(pg->widget(PageScreens), wParam, lParam, Options.Language);
         break;
     default:
         break; // messages of functions this build does not have
