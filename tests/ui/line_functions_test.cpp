@@ -59,7 +59,8 @@ protected:
         column->addWidget(Connect);
         Functions = new TLineFunctions({[this] { return PortName; }, [this] { return Adapter; },
                                         [this] { return SessionRunning; },
-                                        [this](bool on) { Connect->setEnabled(on); }, [this] { ++LogSaves; }},
+                                        [this](bool on) { Connect->setEnabled(on); },
+                                        [this](bool on) { PortButtonEnabled = on; }, [this] { ++LogSaves; }},
                                        &Window);
         Functions->AddToMemoPage(row, side);
         Functions->AddMenus(Menus, Before, Before);
@@ -82,6 +83,7 @@ protected:
     char Adapter = 'K';
     bool SessionRunning = false;
     int LogSaves = 0;
+    bool PortButtonEnabled = true;
 };
 
 TEST_F(LineFunctionsTest, MenusOfferTheFunctionsInOrder) {
@@ -117,6 +119,7 @@ TEST_F(LineFunctionsTest, WindowStaysResponsiveDuringASlowCodeRunAndStopEndsIt) 
     auto* progress = Child<QLabel>(&Window, "labLedProgress");
     EXPECT_TRUE(ServeUntil([&] { return ticks >= 10 && !progress->text().isEmpty(); }));
     EXPECT_TRUE(Functions->Busy());
+    EXPECT_FALSE(PortButtonEnabled) << "no other port while the run holds this one";
     EXPECT_EQ(progress->text(), "Запрос кода 1: линия на массе");
     Child<QPushButton>(&Window, "Button2")->click();
     EXPECT_TRUE(Panel()->isVisible()) << "a run keeps its panel";
@@ -126,6 +129,7 @@ TEST_F(LineFunctionsTest, WindowStaysResponsiveDuringASlowCodeRunAndStopEndsIt) 
     ASSERT_TRUE(ServeUntil([&] { return !Functions->Busy(); }));
     EXPECT_NE(Host.LogText().find("Обмен остановлен."), std::string::npos) << Host.LogText();
     EXPECT_EQ(LogSaves, 1) << "the log is saved after the run";
+    EXPECT_TRUE(PortButtonEnabled);
     EXPECT_EQ(Port(), nullptr);
     Child<QPushButton>(&Window, "Button2")->click();
     EXPECT_FALSE(Panel()->isVisible());

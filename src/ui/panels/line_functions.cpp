@@ -92,11 +92,13 @@ bool TLineFunctions::Busy() const {
 bool TLineFunctions::StartJob(std::function<void(const std::atomic<bool>& stop)> work,
                               std::function<void()> done) {
     if (!Job->Start(std::move(work), [this, done = std::move(done)] {
+            Window.SetPortEnabled(true);
             if (done)
                 done();
             UpdateConnect();
         }))
         return false;
+    Window.SetPortEnabled(false);
     UpdateConnect();
     return true;
 }

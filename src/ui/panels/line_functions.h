@@ -28,6 +28,8 @@ struct TLineFunctionsWindow {
     std::function<char()> Adapter;         // the adapter kind of the settings
     std::function<bool()> SessionRunning;  // the worker is alive
     std::function<void(bool)> SetConnectEnabled;
+    // The port button: no other port may be chosen (or probed) while a function holds the port.
+    std::function<void(bool)> SetPortEnabled;
     std::function<void()> SaveLog; // as "Сохранить текст"
 };
 

@@ -178,11 +178,11 @@ QWidget* TMainForm::BuildMemoPage() {
         sideLayout->addWidget(w);
     sideLayout->addStretch(1);
     layout->addWidget(side);
-    LineFunctions =
-        new TLineFunctions({[this] { return PortName(); }, [this] { return Options.Adapter; },
-                            [this] { return Connection.IsAlive(); },
-                            [this](bool on) { btnConnect->setEnabled(on); }, [this] { PanelLogClick(true); }},
-                           this);
+    LineFunctions = new TLineFunctions(
+        {[this] { return PortName(); }, [this] { return Options.Adapter; },
+         [this] { return Connection.IsAlive(); }, [this](bool on) { btnConnect->setEnabled(on); },
+         [this](bool on) { btnPort->setEnabled(on); }, [this] { PanelLogClick(true); }},
+        this);
     LineFunctions->AddToMemoPage(layout, sideLayout);
     return page;
 }
