@@ -9,17 +9,21 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "actuators/actuator_state.h"
 #include "host_recorder.h"
 #include "lang/dictionary.h"
 #include "links/port_factory.h"
 #include "platform/clock.h"
+#include "platform/program_folders.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
 #include "ui/panels/lh_code_banner_view.h"
+#include "ui/window/main_form.h"
 #include "ui_test_support.h"
 
 namespace velmora {
@@ -198,6 +202,67 @@ TEST(LhCodeBannerView, CreatedOnFirstCodeColouredAndEmptied) {
     ShowLhCodeBanner(&page, 0, 0, 'E');
     EXPECT_TRUE(banner->text().isEmpty());
     EXPECT_EQ(page.layout()->itemAt(0)->widget(), banner) << "at the top of the page";
+}
+
+// The main window with no engine connection behind it.
+class TIdleConnection : public TConnectionControl {
+public:
+    void Start(const std::string&, char, const TConnectOptions&) override { ++Starts; }
+    void Stop() override {}
+    bool IsAlive() const override { return false; }
+    bool InConnection() const override { return false; }
+    bool EcuConnected() const override { return false; }
+    std::shared_ptr<const TListParams> Params() const override { return nullptr; }
+    std::string LogFileName() const override { return {}; }
+    void SetWordCorrection(bool) override {}
+    void RequestPolling() override {}
+    void SetBackgroundReading(int) override {}
+    void DeferBackgroundReads(int, bool) override {}
+    void RequestViewList(std::shared_ptr<TListPrm>, bool) override {}
+    void RequestFaultView() override {}
+    void RequestErase() override {}
+    std::optional<TFaultData> FaultData() const override { return std::nullopt; }
+    TActuatorState& Actuators() override { return Acts; }
+    TActuatorState Acts;
+    int Starts = 0;
+};
+
+TEST(MainFormLineFunctions, MenusPanelStopAndBannerInTheWindow) {
+    RegisterSimPorts();
+    testing::TTempFolder folder;
+    folder.WriteFile(SettingsFile().filename(), "[OPTIONS]\nPORT=SIM:hfm-blink\nADAPTER=K\n");
+    testing::THostRecorder host;
+    TIdleConnection connection;
+    TMainForm form(connection, "SIM:hfm-blink");
+    form.show();
+    QStringList menus;
+    for (QAction* action : form.menuBar()->actions())
+        menus << action->text();
+    EXPECT_LT(menus.indexOf("Функции"), menus.indexOf("HFM"));
+    EXPECT_LT(menus.indexOf("HFM"), menus.indexOf("Медленные коды"));
+    EXPECT_LT(menus.indexOf("Медленные коды"), menus.indexOf("Version 1.45"));
+
+    auto* connect = Child<QPushButton>(&form, "btnConnect");
+    ASSERT_TRUE(connect->isEnabled());
+    Child<QAction>(&form, "mnuSlowCodes")->trigger();
+    EXPECT_FALSE(connect->isEnabled());
+    Child<QCheckBox>(&form, "cbLedEnabled")->setChecked(true);
+    Child<QPushButton>(&form, "btnLedRead")->click();
+    EXPECT_FALSE(Child<QPushButton>(&form, "btnPort")->isEnabled());
+    QTest::keyClick(&form, Qt::Key_C);
+    EXPECT_EQ(connection.Starts, 0) << "the key C does not start a connection either";
+    form.StopClick();
+    ASSERT_TRUE(ServeUntil([&] { return Child<QPushButton>(&form, "btnPort")->isEnabled(); }));
+    EXPECT_NE(host.LogText().find("Обмен остановлен."), std::string::npos) << host.LogText();
+    EXPECT_FALSE(form.LogSaveFile().empty()) << "the log memo was saved after the run";
+    Child<QPushButton>(&form, "Button2")->click();
+    EXPECT_TRUE(connect->isEnabled());
+
+    form.HandleMessage(WM_USER + 22, 95, 800);
+    auto* banner = Child<QLabel>(&form, "pnlLhCode");
+    ASSERT_NE(banner, nullptr);
+    EXPECT_EQ(banner->text(), "%  95 Режим Принудительный холостой ход (нет подачи топлива)");
+    EXPECT_EQ(banner->parentWidget()->objectName(), "tsScreens");
 }
 
 } // namespace
