@@ -114,7 +114,13 @@ bool TestAdapter(const TLineRequest& request, bool isCarSoft) {
         return Refuse(SessionRunningText);
     if (request.Adapter == 'E')
         return Refuse(ElmRefusedText);
-    return isCarSoft ? CheckCarSoft(request.PortName) : RunEchoTest(request);
+    if (isCarSoft)
+        return CheckCarSoft(request.PortName);
+    try {
+        return RunEchoTest(request);
+    } catch (const PortException& failure) {
+        return PortFailed(failure);
+    }
 }
 
 } // namespace velmora

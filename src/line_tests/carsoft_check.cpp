@@ -74,7 +74,9 @@ std::string CarSoftAnswerText(std::string_view bytes) {
     return text;
 }
 
-bool CheckCarSoft(std::string_view portName) {
+namespace {
+
+bool RunCarSoftCheck(std::string_view portName) {
     LogT("Обмен с адаптером CarSoft 7.4");
     TLinePort port(portName, CarSoftBaud);
     if (!port)
@@ -101,6 +103,16 @@ bool CheckCarSoft(std::string_view portName) {
     port->SetRTS(true);
     Clock().Sleep(SettleMs);
     return identified;
+}
+
+} // namespace
+
+bool CheckCarSoft(std::string_view portName) {
+    try {
+        return RunCarSoftCheck(portName);
+    } catch (const PortException& failure) {
+        return PortFailed(failure);
+    }
 }
 
 } // namespace velmora

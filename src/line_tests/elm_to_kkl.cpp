@@ -2,6 +2,7 @@
 
 #include "adapters/elm_command.h"
 #include "lang/translated_format.h"
+#include "links/base_port.h"
 #include "links/port_factory.h"
 
 namespace velmora {
@@ -28,7 +29,11 @@ bool SwitchElmToKkl(std::string_view portName, const std::atomic<bool>& abort) {
             return false;
         TElmState state;
         TElmContext elm{*port, [](std::string_view line) { AddLog(line); }, abort, state};
-        switched = ElmToKkl(elm);
+        try {
+            switched = ElmToKkl(elm);
+        } catch (const PortException& failure) {
+            PortFailed(failure);
+        }
     }
     if (switched) {
         LogT("Адаптер ELM327 переведен в режим KKL");

@@ -23,9 +23,13 @@ bool KLineImpulse(const TLineRequest& request, uint32_t ms) {
     AddLog("");
     LogT("Подача импульса в K-линию на %d секунд.", int(ms / 1000));
     LogT("Запуск!");
-    port->SetCommBreak();
-    Clock().Sleep(ms);
-    port->ClearCommBreak();
+    try {
+        port->SetCommBreak();
+        Clock().Sleep(ms);
+        port->ClearCommBreak();
+    } catch (const PortException& failure) {
+        return PortFailed(failure);
+    }
     port.Free();
     LogT("Завершено!");
     return true;

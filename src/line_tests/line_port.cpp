@@ -27,4 +27,9 @@ bool Refuse(std::string_view text) {
     return false;
 }
 
+bool PortFailed(const std::exception& failure) {
+    AddLog(failure.what());
+    return false;
+}
+
 } // namespace velmora

@@ -3,6 +3,7 @@
 // one thread at a time while no engine connection runs (the window's job thread, the command-line tool).
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -41,5 +42,8 @@ private:
 
 // Logs the translated refusal and returns false.
 bool Refuse(std::string_view text);
+// A port that failed during a function (PortException, whose text is the user's): the text goes to the
+// log and the function ends with false; its TLinePort has freed the port on the way out.
+bool PortFailed(const std::exception& failure);
 
 } // namespace velmora

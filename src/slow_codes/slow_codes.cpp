@@ -89,20 +89,11 @@ int ReadBlinkCode(TBasePort& port, const std::atomic<bool>& stop, const TSlowCod
     return count;
 }
 
-TSlowCodeResult SlowCodes(const TLineRequest& request, const TSlowCodeOptions& options,
-                          const std::atomic<bool>& stop, const TSlowCodeProgressSink& progress) {
-    TSlowCodeResult result;
-    if (request.SessionRunning) {
-        Refuse(SessionRunningText);
-        return result;
-    }
-    if (request.Adapter == 'E') {
-        Refuse(ElmRefusedText);
-        return result;
-    }
-    TLinePort port(request.PortName, LineBaud);
-    if (!port)
-        return result;
+namespace {
+
+// The run on the opened port; `result` collects the codes as they come.
+void RunSlowCodes(TLinePort& port, const TSlowCodeOptions& options, const std::atomic<bool>& stop,
+                  const TSlowCodeProgressSink& progress, TSlowCodeResult& result) {
     port->SetParams(LineBaud, ParityNone, OneStopBit);
 
     AddLog(" ");
@@ -164,10 +155,34 @@ TSlowCodeResult SlowCodes(const TLineRequest& request, const TSlowCodeOptions& o
     if (stopped) {
         LogT("Обмен остановлен.");
         result.Outcome = TSlowCodeOutcome::Stopped;
-        return result;
+        return;
     }
     LogT("Завершено!");
     result.Outcome = code == 0 ? TSlowCodeOutcome::NoCode : TSlowCodeOutcome::Read;
+}
+
+} // namespace
+
+TSlowCodeResult SlowCodes(const TLineRequest& request, const TSlowCodeOptions& options,
+                          const std::atomic<bool>& stop, const TSlowCodeProgressSink& progress) {
+    TSlowCodeResult result;
+    if (request.SessionRunning) {
+        Refuse(SessionRunningText);
+        return result;
+    }
+    if (request.Adapter == 'E') {
+        Refuse(ElmRefusedText);
+        return result;
+    }
+    TLinePort port(request.PortName, LineBaud);
+    if (!port)
+        return result;
+    try {
+        RunSlowCodes(port, options, stop, progress, result);
+    } catch (const PortException& failure) {
+        PortFailed(failure);
+        result.Outcome = TSlowCodeOutcome::PortFailed;
+    }
     return result;
 }
 

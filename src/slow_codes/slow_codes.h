@@ -46,10 +46,11 @@ struct TSlowCodeProgress {
 using TSlowCodeProgressSink = std::function<void(const TSlowCodeProgress&)>;
 
 enum class TSlowCodeOutcome {
-    Refused, // session running, ELM327, or the port did not open: nothing was sent
-    NoCode,  // no pulse at all on the line
-    Read,    // the list was read (it came round, or the memory is empty)
-    Stopped, // the user stopped the run
+    Refused,    // session running, ELM327, or the port did not open: nothing was sent
+    NoCode,     // no pulse at all on the line
+    Read,       // the list was read (it came round, or the memory is empty)
+    Stopped,    // the user stopped the run
+    PortFailed, // the port failed during the run (its text is in the log)
 };
 
 struct TSlowCodeResult {

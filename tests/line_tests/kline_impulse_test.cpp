@@ -37,5 +37,14 @@ TEST(KLineImpulse, RefusedDuringASessionAndForAnElm327) {
     EXPECT_EQ(rig.Sim->Car(), nullptr) << "nothing was sent";
 }
 
+TEST(KLineImpulse, APortThatFailsEndsItWithItsTextAndIsFreed) {
+    TLineRig rig("SIM:cable");
+    rig.FailBreak = true;
+    EXPECT_FALSE(KLineImpulse(rig.Request(), 4000));
+    EXPECT_EQ(rig.Host.Logs().back(), "Порт LINERIG: сбой драйвера");
+    EXPECT_FALSE(rig.Logged("Завершено!"));
+    EXPECT_EQ(Port(), nullptr);
+}
+
 } // namespace
 } // namespace velmora

@@ -16,10 +16,10 @@
 
 namespace velmora::testing {
 
-// Forwards to a port that lives elsewhere.
+// Forwards to a port that lives elsewhere; a break fails as a broken driver would while `failBreak` is set.
 class TForwardPort : public TBasePort {
 public:
-    explicit TForwardPort(TBasePort& target) : Target(target) {}
+    TForwardPort(TBasePort& target, const bool& failBreak) : Target(target), FailBreak(failBreak) {}
     bool Open(bool showErrors, int baud) override { return Target.Open(showErrors, baud); }
     bool IsOpen() override { return Target.IsOpen(); }
     int InQueue() override { return Target.InQueue(); }
@@ -35,12 +35,17 @@ public:
     bool WriteBuf(TPortBuffer buffer) override { return Target.WriteBuf(buffer); }
     bool WriteByte(uint8_t value) override { return Target.WriteByte(value); }
     bool WritePortEx(const uint8_t* data, int length) override { return Target.WritePortEx(data, length); }
-    void SetCommBreak() override { Target.SetCommBreak(); }
+    void SetCommBreak() override {
+        if (FailBreak)
+            throw PortException("Порт LINERIG: сбой драйвера");
+        Target.SetCommBreak();
+    }
     void ClearCommBreak() override { Target.ClearCommBreak(); }
     void SetTimeouts(int a, int b, int c, int d, int e) override { Target.SetTimeouts(a, b, c, d, e); }
 
 private:
     TBasePort& Target;
+    const bool& FailBreak;
 };
 
 class TLineRig {
@@ -58,7 +63,7 @@ public:
         Current() = this;
         static const bool registered = [] {
             RegisterPortKind(PortName, 80, "line function rig", [](std::string_view) {
-                return std::make_unique<TForwardPort>(*Current()->Sim);
+                return std::make_unique<TForwardPort>(*Current()->Sim, Current()->FailBreak);
             });
             return true;
         }();
@@ -89,6 +94,7 @@ public:
     TScopedClock Scoped;
     THostRecorder Host;
     std::unique_ptr<TSimPort> Sim;
+    bool FailBreak = false;
 
 private:
     static TLineRig*& Current() {

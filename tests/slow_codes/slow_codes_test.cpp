@@ -121,6 +121,14 @@ TEST(SlowCodes, StopEndsTheRunAndReleasesTheLine) {
     EXPECT_EQ(Port(), nullptr);
 }
 
+TEST(SlowCodes, APortThatFailsEndsTheRunAndIsFreed) {
+    TLineRig rig("SIM:hfm-blink");
+    rig.FailBreak = true;
+    EXPECT_EQ(RunSlowCodes(rig, {}).Outcome, TSlowCodeOutcome::PortFailed);
+    EXPECT_EQ(rig.Host.Logs().back(), "Порт LINERIG: сбой драйвера");
+    EXPECT_EQ(Port(), nullptr);
+}
+
 TEST(SlowCodes, RefusalsSendNothing) {
     TLineRig rig("SIM:hfm-blink");
     std::atomic<bool> stop{false};

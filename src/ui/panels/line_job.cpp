@@ -1,6 +1,9 @@
 #include "ui/panels/line_job.h"
 
 #include <QMetaObject>
+#include <exception>
+
+#include "platform/host.h"
 
 namespace velmora {
 
@@ -17,7 +20,12 @@ bool TLineJob::Start(std::function<void(const std::atomic<bool>& stop)> work, st
     Running = true;
     Done = std::move(done);
     Thread = std::thread([this, work = std::move(work)] {
-        work(StopFlag);
+        try {
+            work(StopFlag);
+        } catch (const std::exception& failure) {
+            // The functions end port failures themselves; anything else must not end the program.
+            AddLog(failure.what());
+        }
         // Dropped when the job object is gone by then (the window closed and waited).
         QMetaObject::invokeMethod(
             this, [this] { Finish(); }, Qt::QueuedConnection);
