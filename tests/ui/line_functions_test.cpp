@@ -101,6 +101,16 @@ TEST_F(LineFunctionsTest, MenusOfferTheFunctionsInOrder) {
     EXPECT_EQ(entries, (QStringList{"Тестирование адаптера", "Down k-line for 4 sec", "Down k-line for 6 sec",
                                     "Down k-line for 8 sec", "Перевести ELM327 в режим K-Line",
                                     "Аналоговое чтение памяти неисправностей"}));
+    // The cable functions are not offered for an ELM327.
+    auto* menu = Child<QMenu>(&Window, "mnuFunctions");
+    Adapter = 'E';
+    emit menu->aboutToShow();
+    EXPECT_FALSE(Action("mnuTestAdapter")->isEnabled());
+    EXPECT_FALSE(Action("mnuDownKLine6")->isEnabled());
+    EXPECT_TRUE(Action("mnuElmToKkl")->isEnabled());
+    Adapter = 'C';
+    emit menu->aboutToShow();
+    EXPECT_TRUE(Action("mnuTestAdapter")->isEnabled());
 }
 
 TEST_F(LineFunctionsTest, WindowStaysResponsiveDuringASlowCodeRunAndStopEndsIt) {

@@ -49,6 +49,12 @@ void TLineFunctions::AddMenus(QMenuBar* menuBar, QAction* functionsBefore, QActi
         const std::string caption = "Down k-line for " + std::to_string(ms / 1000) + " sec";
         add(caption.c_str(), impulseNames[i], [this, ms] { ImpulseClick(ms); });
     }
+    // The cable functions are not offered for an ELM327 (the adapter kind may change between two looks).
+    const QList<QAction*> cableFunctions = functions->actions();
+    connect(functions, &QMenu::aboutToShow, this, [this, cableFunctions] {
+        for (QAction* action : cableFunctions)
+            action->setEnabled(Window.Adapter() != 'E');
+    });
     add("Перевести ELM327 в режим K-Line", "mnuElmToKkl", [this] { ElmToKklClick(); });
     add("Аналоговое чтение памяти неисправностей", "mnuAnalogRead", [this] { AnalogMenuClick(); });
     menuBar->insertMenu(functionsBefore, functions);
