@@ -69,6 +69,20 @@ constexpr TCommand Commands[] = {
      "  OPTIONS: --port PORT --adapter K|C|E --elm-as-kkl --wifi HOST:PORT --client NAME; the session\n"
      "  commands log to stderr and print their results to stdout; a failure exits 1 with the stop text",
      velmora::RunCode},
+    {"adapter-test",
+     "[--port PORT] [--adapter K|C|E] adapter-test [--carsoft]\n    echo test of a K-line cable (CarSoft 7.4 "
+     "check with --carsoft); exits 1 when faulty",
+     velmora::RunAdapterTest},
+    {"impulse", "[--port PORT] [--adapter K|C|E] impulse MS\n    holds the K-line low for MS milliseconds",
+     velmora::RunImpulse},
+    {"elm-to-kkl",
+     "[--port FTDI] elm-to-kkl\n    switches an ELM327 into plain K-line mode until its power is cut",
+     velmora::RunElmToKkl},
+    {"slow-codes",
+     "[--port PORT] [--adapter K|C] slow-codes [--erase] [--adapt] [--bosch93]\n    reads the blink codes of "
+     "an older unit; --erase erases each, --adapt erases them and resets the\n    adaptation, --bosch93 for "
+     "Bosch units built before 08/93; exits 1 when no code came",
+     velmora::RunSlowCodes},
 };
 
 // Options that may stand before the command name, and whether each takes a value.

@@ -339,6 +339,47 @@ Name=HFM Bosch, injector of cylinder 2 faulty (no fuel)
 [Engine]
 FaultyInjectors=2
 )"},
+    {"hfm-blink", R"(
+[Unit]
+Base=hfm40
+Name=HFM Bosch built before 08/93, three stored faults for the slow codes (4, 7, 14)
+[Faults]
+Stored=3 5 12
+)"},
+    {"lh-maf", R"(
+[Unit]
+Base=lh
+Name=LH Bosch, variant h, hot-wire air mass sensor defect (on/off ratio steady at 40 %)
+[Faults]
+LhSlots=3:2 9:1
+OnOffCode=40
+)"},
+    {"cable", R"(
+[Unit]
+Name=A sound KKL cable with no car behind it
+[LineFaults]
+NoUnit=1
+)"},
+    {"cable-noecho", R"(
+[Unit]
+Name=A broken KKL cable that returns nothing
+[LineFaults]
+NoUnit=1
+NoEcho=1
+)"},
+    {"cable-garbled", R"(
+[Unit]
+Name=A broken KKL cable whose echo loses data bit 7
+[LineFaults]
+NoUnit=1
+EchoLostBits=0x80
+)"},
+    {"cable-shorted", R"(
+[Unit]
+Name=A KKL cable on a K-line shorted to ground
+[LineFaults]
+ShortToGround=1
+)"},
 };
 
 } // namespace

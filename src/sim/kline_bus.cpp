@@ -121,7 +121,9 @@ void TKLineBus::SetBreak(bool on, double atMs) {
     } else {
         BreakActive = false;
         AdapterFree = std::max(AdapterFree, atMs);
-        Device.OnBreak(BreakStart, atMs);
+        Lows.push_back({BreakStart, atMs});
+        if (!Faults.NoUnit && !Faults.ShortToGround)
+            Device.OnBreak(BreakStart, atMs);
     }
 }
 
@@ -155,9 +157,14 @@ void TKLineBus::RunTo(double nowMs) {
             continue;
         switch (frame.Kind) {
         case TFrameKind::Adapter:
+            if (Faults.ShortToGround) {
+                RxPending.push_back({0x00, frame.EndMs});
+                break;
+            }
             if (!Faults.NoEcho)
                 PassEcho(frame);
-            Device.OnFrame(frame.Value, frame.NinthBit, frame.Baud, frame.EndMs);
+            if (!Faults.NoUnit)
+                Device.OnFrame(frame.Value, frame.NinthBit, frame.Baud, frame.EndMs);
             break;
         case TFrameKind::Unit:
             // Read at another baud rate the byte arrives garbled.
@@ -178,7 +185,8 @@ void TKLineBus::PassEcho(const TFrame& frame) {
     auto due = [&](uint32_t every) { return every != 0 && Echoes % every == 0; };
     if (due(Faults.LateByteBeforeEchoEvery))
         RxPending.push_back({uint8_t(~frame.Value), frame.EndMs});
-    const uint8_t echo = due(Faults.CorruptEchoEvery) ? uint8_t(frame.Value ^ 0x01) : frame.Value;
+    const uint8_t sent = uint8_t(frame.Value & ~Faults.EchoLostBits);
+    const uint8_t echo = due(Faults.CorruptEchoEvery) ? uint8_t(sent ^ 0x01) : sent;
     RxPending.push_back({echo, frame.EndMs});
 }
 

@@ -54,7 +54,17 @@ struct TLineFaults {
     uint32_t NoiseSeed = 1;
     uint32_t CorruptEchoEvery = 0; // every N-th echo reaches the receiver with bit 0 flipped (0 = never)
     uint32_t LateByteBeforeEchoEvery =
-        0; // a held-up byte (the echo inverted) comes just before every N-th echo
+        0;                      // a held-up byte (the echo inverted) comes just before every N-th echo
+    uint8_t EchoLostBits = 0;   // data bits the cable's echo loses (a damaged receiver): they come back 0
+    bool ShortToGround = false; // the line is held at ground: every frame reads as 0x00, nobody hears it
+    bool NoUnit = false;        // a cable with no car behind it: the echo only
+};
+
+// A time the adapter held the line low (a break), as the car saw it.
+struct TLineLow {
+    double StartMs = 0;
+    double EndMs = 0;
+    double LengthMs() const { return EndMs - StartMs; }
 };
 
 class TKLineBus {
@@ -76,6 +86,8 @@ public:
     // Break on (line low) or off at atMs.
     void SetBreak(bool on, double atMs);
     bool BreakOn() const { return BreakActive; }
+    // Every break that has ended, in order: what the car's log shows of impulses and slow-code holds.
+    const std::vector<TLineLow>& LowTimes() const { return Lows; }
 
     // Called by the unit: transmit `value` (8N1) at atMs or after its previous frame. Ignored while a
     // break holds the line.
@@ -126,6 +138,7 @@ private:
     uint32_t Echoes = 0;            // echoes of adapter frames so far
     std::vector<TFrame> Frames;     // not yet ended
     std::vector<TRxByte> RxPending; // reached the receiver, not yet handed over
+    std::vector<TLineLow> Lows;
 };
 
 } // namespace velmora

@@ -14,6 +14,9 @@ TLineFaults LineFaultsOf(const TSimProfile& profile) {
     faults.NoiseSeed = profile.Seed;
     faults.CorruptEchoEvery = profile.Faults.CorruptEchoEvery;
     faults.LateByteBeforeEchoEvery = profile.Faults.LateByteBeforeEchoEvery;
+    faults.EchoLostBits = profile.Faults.EchoLostBits;
+    faults.ShortToGround = profile.Faults.ShortToGround;
+    faults.NoUnit = profile.Faults.NoUnit;
     return faults;
 }
 

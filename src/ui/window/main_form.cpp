@@ -27,6 +27,7 @@
 #include "ui/common/widget_colors.h"
 #include "ui/faults/fault_tab.h"
 #include "ui/panels/activation_panel.h"
+#include "ui/panels/line_functions.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/screens/screen_params.h"
 #include "ui/smoothness/smooth_tab.h"
@@ -191,6 +192,12 @@ QWidget* TMainForm::BuildMemoPage() {
         sideLayout->addWidget(w);
     sideLayout->addStretch(1);
     layout->addWidget(side);
+    LineFunctions = new TLineFunctions(
+        {[this] { return PortName(); }, [this] { return Options.Adapter; },
+         [this] { return Connection.IsAlive(); }, [this](bool on) { btnConnect->setEnabled(on); },
+         [this](bool on) { btnPort->setEnabled(on); }, [this] { PanelLogClick(true); }},
+        this);
+    LineFunctions->AddToMemoPage(layout, sideLayout);
     return page;
 }
 
@@ -234,6 +241,7 @@ void TMainForm::BuildMenus() {
     mnu_ver = menuBar()->addAction("Версия");
     mnu_ver->setObjectName("mnu_ver");
     connect(mnu_ver, &QAction::triggered, this, [this] { mnu_verClick(); });
+    LineFunctions->AddMenus(menuBar(), hfm->menuAction(), mnu_ver);
 }
 
 void TMainForm::FormCreate(const std::string& firstRunPort) {

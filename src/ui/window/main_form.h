@@ -29,6 +29,7 @@ namespace velmora {
 class TActivationPanel;
 class TFaultTab;
 class TGraphTab;
+class TLineFunctions;
 class TListPrm;
 class TScreenPages;
 class TSmoothTab;
@@ -51,6 +52,7 @@ enum : uint32_t {
     WM_RATE_SHOWN = WM_USER + 18,
     WM_SMOOTH_RESULT = WM_USER + 19,
     WM_TRIP_UPDATE = WM_USER + 21,
+    WM_LH_CODE = WM_USER + 22,
 };
 
 inline constexpr const char* ProgramVersion = "1.45";
@@ -173,6 +175,8 @@ private:
     TGraphTab* Graph = nullptr;
     TSmoothTab* SmoothTab = nullptr;
     TTripTab* TripTab = nullptr;
+    // The functions on the line itself: their menus, the analog panel and the plan memo.
+    TLineFunctions* LineFunctions = nullptr;
     // The list the worker polls and whose values it reports (WM_USER+8), and whether it is the graph.
     std::shared_ptr<TListPrm> CurrentList;
     bool CurrentIsGraph = false;
