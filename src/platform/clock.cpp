@@ -18,22 +18,51 @@ int64_t SteadyNanos() {
 
 } // namespace
 
-double TClock::PerfMs() { return double(PerfCounter()) * 1000.0 / double(PerfFrequency()); }
+void TClock::SpinUntil(int64_t counter) {
+    while (PerfCounter() < counter) {
+    }
+}
 
-uint32_t TRealClock::TickCount() { return uint32_t(SteadyNanos() / 1000000); }
+double TClock::PerfMs() {
+    return double(PerfCounter()) * 1000.0 / double(PerfFrequency());
+}
 
-int64_t TRealClock::PerfCounter() { return SteadyNanos(); }
+uint32_t TRealClock::TickCount() {
+    return uint32_t(SteadyNanos() / 1000000);
+}
 
-int64_t TRealClock::PerfFrequency() { return 1000000000; }
+int64_t TRealClock::PerfCounter() {
+    return SteadyNanos();
+}
 
-void TRealClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+int64_t TRealClock::PerfFrequency() {
+    return 1000000000;
+}
 
-uint32_t TManualClock::TickCount() { return uint32_t(Micros.load() / 1000); }
+void TRealClock::Sleep(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-int64_t TManualClock::PerfCounter() { return Micros.load(); }
+uint32_t TManualClock::TickCount() {
+    return uint32_t(Micros.load() / 1000);
+}
 
-TClock& Clock() { return *currentClock.load(); }
+int64_t TManualClock::PerfCounter() {
+    return Micros.load();
+}
 
-void SetClock(TClock* clock) { currentClock.store(clock ? clock : &realClock); }
+void TManualClock::SpinUntil(int64_t counter) {
+    int64_t now = Micros.load();
+    while (now < counter && !Micros.compare_exchange_weak(now, counter)) {
+    }
+}
+
+TClock& Clock() {
+    return *currentClock.load();
+}
+
+void SetClock(TClock* clock) {
+    currentClock.store(clock ? clock : &realClock);
+}
 
 } // namespace velmora
