@@ -23,33 +23,19 @@ void TClock::SpinUntil(int64_t counter) {
     }
 }
 
-double TClock::PerfMs() {
-    return double(PerfCounter()) * 1000.0 / double(PerfFrequency());
-}
+double TClock::PerfMs() { return double(PerfCounter()) * 1000.0 / double(PerfFrequency()); }
 
-uint32_t TRealClock::TickCount() {
-    return uint32_t(SteadyNanos() / 1000000);
-}
+uint32_t TRealClock::TickCount() { return uint32_t(SteadyNanos() / 1000000); }
 
-int64_t TRealClock::PerfCounter() {
-    return SteadyNanos();
-}
+int64_t TRealClock::PerfCounter() { return SteadyNanos(); }
 
-int64_t TRealClock::PerfFrequency() {
-    return 1000000000;
-}
+int64_t TRealClock::PerfFrequency() { return 1000000000; }
 
-void TRealClock::Sleep(uint32_t ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+void TRealClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-uint32_t TManualClock::TickCount() {
-    return uint32_t(Micros.load() / 1000);
-}
+uint32_t TManualClock::TickCount() { return uint32_t(Micros.load() / 1000); }
 
-int64_t TManualClock::PerfCounter() {
-    return Micros.load();
-}
+int64_t TManualClock::PerfCounter() { return Micros.load(); }
 
 void TManualClock::SpinUntil(int64_t counter) {
     int64_t now = Micros.load();
@@ -57,12 +43,8 @@ void TManualClock::SpinUntil(int64_t counter) {
     }
 }
 
-TClock& Clock() {
-    return *currentClock.load();
-}
+TClock& Clock() { return *currentClock.load(); }
 
-void SetClock(TClock* clock) {
-    currentClock.store(clock ? clock : &realClock);
-}
+void SetClock(TClock* clock) { currentClock.store(clock ? clock : &realClock); }
 
 } // namespace velmora
