@@ -40,5 +40,7 @@ int RunAct(std::span<char* const> args);
 int RunAdapt(std::span<char* const> args);
 // code HHH MMM LLL
 int RunCode(std::span<char* const> args);
+// [OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de]
+int RunModule(std::span<char* const> args);
 
 } // namespace velmora

@@ -59,6 +59,11 @@ constexpr TCommand Commands[] = {
      "  OPTIONS: --port PORT --adapter K|C|E --elm-as-kkl --wifi HOST:PORT --client NAME; the session\n"
      "  commands log to stderr and print their results to stdout; a failure exits 1 with the stop text",
      velmora::RunCode},
+    {"module",
+     "[OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de]\n"
+     "    wakes the E-GAS or SRS module, prints its identification and faults, erases them with --erase\n"
+     "    and writes the protocol log into LOGS; exits 1 with the dialogue's text when it fails",
+     velmora::RunModule},
 };
 
 // Options that may stand before the command name, and whether each takes a value.

@@ -37,6 +37,14 @@ constexpr int CloseCode = 0x70;
 
 } // namespace
 
+std::vector<std::string> AdapterRefusal(char adapterKind, uint8_t address) {
+    if (adapterKind != 'C')
+        return {};
+    return {address == SrsAddress ? "Диагностика SRS невозможна с выбранным типом адаптера."
+                                  : "Диагностика ЭБУ E-GAS невозможна с выбранным типом адаптера.",
+            "Используйте адаптер K-Line (USB KKL, VAG COM 409.1)!"};
+}
+
 TModuleDialogue::TModuleDialogue(TBasePort& port, char adapterKind, std::string portName)
     : Port(port), AdapterKind(adapterKind), PortName(std::move(portName)) {}
 

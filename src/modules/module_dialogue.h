@@ -28,6 +28,10 @@ constexpr const char* DialogueStoppedText = "Диагностика остано
 constexpr const char* EraseNoticeText = "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!";
 constexpr const char* EgsInDevelopmentText = "В разработке!";
 
+// The lines (Russian) with which a dialogue with the module at `address` is refused for the adapter
+// kind: the CarSoft 7.4 interface has no module adapter. Empty when the dialogue may run.
+std::vector<std::string> AdapterRefusal(char adapterKind, uint8_t address);
+
 // One fault of the module as the dialogue printed it.
 struct TModuleFault {
     uint16_t Code = 0;

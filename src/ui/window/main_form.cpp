@@ -27,6 +27,7 @@
 #include "ui/common/widget_colors.h"
 #include "ui/faults/fault_tab.h"
 #include "ui/panels/activation_panel.h"
+#include "ui/panels/module_panel.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/screens/screen_params.h"
 #include "ui/window/qt_host.h"
@@ -175,6 +176,13 @@ QWidget* TMainForm::BuildMemoPage() {
     for (QWidget* w : {static_cast<QWidget*>(clear), static_cast<QWidget*>(save),
                        static_cast<QWidget*>(cbUseAsStandartKKL), static_cast<QWidget*>(cbLH)})
         sideLayout->addWidget(w);
+    const TModulePanelHost moduleHost{[this] { return PortName(); }, [this] { return Options.Adapter; },
+                                      [this] { return ClientName; }, [this] { return Connection.IsAlive() || Connection.InConnection(); },
+                                      [this](bool running) { btnConnect->setEnabled(!running); }};
+    pnlEGas = new TModulePanel(TModulePanel::TModule::EGas, moduleHost);
+    pnlSRS = new TModulePanel(TModulePanel::TModule::Srs, moduleHost);
+    sideLayout->addWidget(pnlEGas);
+    sideLayout->addWidget(pnlSRS);
     sideLayout->addStretch(1);
     layout->addWidget(side);
     return page;
@@ -216,6 +224,8 @@ void TMainForm::BuildMenus() {
     mnuWordCorrection->setObjectName("mnuWordCorrection");
     mnuWordCorrection->setCheckable(true);
     connect(mnuWordCorrection, &QAction::triggered, this, [this] { WordCorrectionClick(); });
+
+    AddModuleMenus(menuBar(), pnlEGas, pnlSRS);
 
     mnu_ver = menuBar()->addAction("Версия");
     mnu_ver->setObjectName("mnu_ver");

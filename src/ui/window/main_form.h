@@ -30,6 +30,7 @@ class TActivationPanel;
 class TFaultTab;
 class TGraphTab;
 class TListPrm;
+class TModulePanel;
 class TScreenPages;
 
 // Messages of the engine connection, numbered after WM_USER.
@@ -158,6 +159,8 @@ private:
     QAction* mnuAdaptReset = nullptr;
     QAction* mnuCoding = nullptr;
     TActivationPanel* pnlActivation = nullptr;
+    TModulePanel* pnlEGas = nullptr; // the module panels on "Данные" (ui/panels/module_panel.h)
+    TModulePanel* pnlSRS = nullptr;
     QAction* mnu_ver = nullptr;
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
