@@ -10,6 +10,7 @@
 #include "modules/module_dialogue.h"
 #include "modules/module_fault_texts.h"
 #include "platform/clock.h"
+#include "platform/text_encoding.h"
 #include "sim/modules/sim_module.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
@@ -235,6 +236,34 @@ TEST(ModuleFaultTexts, MissingFileIsNamedAndCodesStillListed) {
     ASSERT_TRUE(dialogue.DiagnoseEGas(EGasAddress, false));
     EXPECT_NE(host.LogText().find("File not found: EGAS_ASR.txt"), std::string::npos);
     EXPECT_NE(host.LogText().find("    2 - описание не найдено."), std::string::npos);
+}
+
+// The shipped files: every line read, Russian and English with the same codes, and a text for the codes
+// the simulated modules hold by default.
+TEST(ModuleFaultTexts, ShippedFilesParseCleanlyInBothLanguages) {
+    for (const char* name : {"EGAS_ASR.txt", "AB1.txt", "AB2.txt"}) {
+        const std::filesystem::path data = VELMORA_DATA_DIR;
+        std::string badRu, badEn;
+        const auto read = [](const std::filesystem::path& file, std::string& bad) {
+            std::ifstream in(file, std::ios::binary);
+            EXPECT_TRUE(in.good()) << file;
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            return ParseModuleFaultTexts(DecodeText(bytes), &bad);
+        };
+        const TModuleFaultTexts ru = read(data / name, badRu);
+        const TModuleFaultTexts en = read(data / "EN" / name, badEn);
+        EXPECT_EQ(badRu, "") << name;
+        EXPECT_EQ(badEn, "") << name;
+        ASSERT_EQ(ru.Texts.size(), en.Texts.size()) << name;
+        for (const auto& [code, text] : ru.Texts)
+            EXPECT_NE(en.Text(code), nullptr) << name << " " << code;
+    }
+    const TModuleFaultTexts egas = LoadModuleFaultTexts(std::filesystem::path(VELMORA_DATA_DIR) / "EGAS_ASR.txt");
+    for (int code : {2, 4})
+        EXPECT_NE(egas.Text(code), nullptr) << code;
+    const TModuleFaultTexts srs = LoadModuleFaultTexts(std::filesystem::path(VELMORA_DATA_DIR) / "AB1.txt");
+    for (int code : {3, 4})
+        EXPECT_NE(srs.Text(code), nullptr) << code;
 }
 
 } // namespace
