@@ -63,7 +63,7 @@ TModulePanel::TModulePanel(TModule module, TModulePanelHost host, QWidget* paren
     btnRead->setObjectName(egas ? "btnEGasRead" : "btnSRSRead");
     btnReadErase = new QPushButton("Чтение и удаление ошибок");
     btnReadErase->setObjectName(egas ? "btnEGasErase" : "btnSRSErase");
-    btnStop = new QPushButton("Стоп");
+    btnStop = new QPushButton("Stop");
     btnStop->setObjectName(egas ? "btnEGasStop" : "btnSRSStop");
     Progress = new QProgressBar;
     Progress->setObjectName(egas ? "pbEGas" : "pbSRS");
