@@ -83,6 +83,11 @@ bool TModuleDialogue::SendCommand(int code, std::string_view text, bool oneShot)
     for (;;) {
         Payload = Adapter->ParsePacket(answer);
         Protocol.Add(Payload);
+        if (Payload.empty()) {
+            // No frame in the answer (its header or length was wrong): nothing was acknowledged.
+            answered = false;
+            break;
+        }
         Adapter->ShowModuleInfo(Payload, more, failed);
         if (!more || oneShot || Aborted())
             break;

@@ -48,7 +48,7 @@ public:
     // Sends one request: `text` when given, else `code` in upper-case hex without leading zeros (a
     // leading "0" for an odd digit count). Asks again while the answer says so (the next fault record,
     // a refused command) unless `oneShot`. A 10 00 request clears the fault list first and, read whole,
-    // prints the fault texts. True when every exchange was answered and the last answer was no refusal.
+    // prints the fault texts. True when every exchange got a readable frame and the last was no refusal.
     bool SendCommand(int code, std::string_view text = {}, bool oneShot = false);
 
     bool DiagnoseSRS(bool erase);
