@@ -155,6 +155,15 @@ TEST_P(ModuleDialogueTest, WrongChecksumsAreReportedAndTheDialogueGoesOn) {
     EXPECT_EQ(dialogue.Faults().size(), 2u);
 }
 
+TEST_P(ModuleDialogueTest, AFullFaultMemoryIsAskedForSixteenCodes) {
+    Open("[Unit]\nBase=hfm\n[SRS]\nFaults=1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22\n");
+    TModuleDialogue dialogue = Dialogue();
+    ASSERT_TRUE(dialogue.DiagnoseSRS(false)) << Host.LogText();
+    ASSERT_EQ(dialogue.Faults().size(), 16u);
+    EXPECT_EQ(dialogue.Faults().back().Code, 16);
+    EXPECT_FALSE(Has(Host.Logs(), "   17"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Adapters, ModuleDialogueTest,
                          ::testing::Values(TPortKind{"SIM", TSimAdapterKind::Kkl, 'K'},
                                            TPortKind{"SIMELM", TSimAdapterKind::Elm, 'E'}),
@@ -258,7 +267,8 @@ TEST(ModuleFaultTexts, ShippedFilesParseCleanlyInBothLanguages) {
         for (const auto& [code, text] : ru.Texts)
             EXPECT_NE(en.Text(code), nullptr) << name << " " << code;
     }
-    const TModuleFaultTexts egas = LoadModuleFaultTexts(std::filesystem::path(VELMORA_DATA_DIR) / "EGAS_ASR.txt");
+    const TModuleFaultTexts egas =
+        LoadModuleFaultTexts(std::filesystem::path(VELMORA_DATA_DIR) / "EGAS_ASR.txt");
     for (int code : {2, 4})
         EXPECT_NE(egas.Text(code), nullptr) << code;
     const TModuleFaultTexts srs = LoadModuleFaultTexts(std::filesystem::path(VELMORA_DATA_DIR) / "AB1.txt");
