@@ -13,7 +13,7 @@ namespace velmora {
 enum class TSimModuleKind : uint8_t { EGas, Egs, Srs };
 
 // The erase code the simulated SRS modules take (three times in a row) unless a profile sets another;
-// the tester's module adapters send the same value (adapters/module_access.h).
+// both of the tester's module adapters send the same value (SrsEraseAccessCode).
 constexpr uint16_t SimSrsAccessCode = 0x3F01;
 
 struct TSimModuleProfile {
