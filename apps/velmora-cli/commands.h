@@ -50,5 +50,7 @@ int RunAdapterTest(std::span<char* const> args);
 int RunImpulse(std::span<char* const> args);
 int RunElmToKkl(std::span<char* const> args);
 int RunSlowCodes(std::span<char* const> args);
+// [OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de]
+int RunModule(std::span<char* const> args);
 
 } // namespace velmora

@@ -83,6 +83,11 @@ constexpr TCommand Commands[] = {
      "an older unit; --erase erases each, --adapt erases them and resets the\n    adaptation, --bosch93 for "
      "Bosch units built before 08/93; exits 1 when no code came",
      velmora::RunSlowCodes},
+    {"module",
+     "[OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de]\n"
+     "    wakes the E-GAS or SRS module, prints its identification and faults, erases them with --erase\n"
+     "    and writes the protocol log into LOGS; exits 1 with the dialogue's text when it fails",
+     velmora::RunModule},
 };
 
 // Options that may stand before the command name, and whether each takes a value.

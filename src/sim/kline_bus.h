@@ -45,6 +45,9 @@ public:
     virtual void OnBreak(double startMs, double endMs) = 0;
     // Runs the unit's own model (engine, time-outs, blink pulses) up to nowMs.
     virtual void AdvanceTo(double nowMs) = 0;
+    // The next moment the device acts on its own (a module answering its 5-baud address); the bus runs
+    // it to that moment in time order with the frames, so that it may transmit then. NeverMs: none.
+    virtual double NextEventMs() const { return NeverMs; }
 };
 
 // Faults of the wire itself (the unit's own faults live in its profile).
@@ -89,9 +92,12 @@ public:
     // Every break that has ended, in order: what the car's log shows of impulses and slow-code holds.
     const std::vector<TLineLow>& LowTimes() const { return Lows; }
 
-    // Called by the unit: transmit `value` (8N1) at atMs or after its previous frame. Ignored while a
-    // break holds the line.
-    void UnitSend(uint8_t value, double atMs);
+    // Called by the unit: transmit `value` (8N1) at atMs or after its previous frame, at the unit's baud
+    // rate (the engine units run at 9600, a module may run at 10400). Ignored while a break holds the line.
+    void UnitSend(uint8_t value, double atMs, int baud = 9600);
+    // The adapter's receiver takes the baud rate of the next unit frame as its own (the automatic baud
+    // detection an adapter runs on a module's 0x55 sync byte); SetLine ends it.
+    void DetectBaud() { DetectingBaud = true; }
 
     // Runs the line and the unit up to nowMs.
     void AdvanceTo(double nowMs);
@@ -132,6 +138,7 @@ private:
     double AdapterFree = 0; // the adapter's UART is busy until then
     double UnitFree = 0;
     bool BreakActive = false;
+    bool DetectingBaud = false;
     double BreakStart = 0;
     double NextNoiseMs = NeverMs;
     uint32_t NoiseState = 1;

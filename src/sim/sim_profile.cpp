@@ -427,6 +427,10 @@ bool ParseSimProfile(std::string_view text, TSimProfile& profile, std::string& e
         } else if (section == "memory") {
             known = true;
             ok = ApplyMemory(profile, key, value);
+        } else if (TModuleKeyResult module = ApplySimModuleKey(profile.Modules, section, key, value);
+                   module != TModuleKeyResult::NotModuleKey) {
+            known = true;
+            ok = module == TModuleKeyResult::Applied;
         } else {
             for (const TKeyRow& row : KeyRows())
                 if (section == row.Section && lowerKey == row.Key) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/modules/module_profile.h"
+
 namespace velmora {
 
 // Numbered as the connection's `UnitType` and `Supplier` codes.
@@ -113,6 +115,7 @@ struct TSimProfile {
     std::array<uint8_t, 3> Coding{};     // coding unit number, high, middle, low
     std::array<uint8_t, 3> TesterCode{}; // last tester code written
     TSimLineFaults Faults;
+    TSimModules Modules = DefaultSimModules(); // E-GAS, EGS and SRS beside the engine unit
 };
 
 // Applies profile text over `profile` (a "Base=" line first loads that built-in unit). False with `error`

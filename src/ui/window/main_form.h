@@ -31,6 +31,7 @@ class TFaultTab;
 class TGraphTab;
 class TLineFunctions;
 class TListPrm;
+class TModulePanel;
 class TScreenPages;
 class TSmoothTab;
 class TTripTab;
@@ -169,6 +170,8 @@ private:
     QAction* mnuAdaptReset = nullptr;
     QAction* mnuCoding = nullptr;
     TActivationPanel* pnlActivation = nullptr;
+    TModulePanel* pnlEGas = nullptr; // the module panels on "Данные" (ui/panels/module_panel.h)
+    TModulePanel* pnlSRS = nullptr;
     QAction* mnu_ver = nullptr;
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
