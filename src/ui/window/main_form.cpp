@@ -204,7 +204,11 @@ QWidget* TMainForm::BuildMemoPage() {
     LineFunctions = new TLineFunctions(
         {[this] { return PortName(); }, [this] { return Options.Adapter; },
          [this] { return Connection.IsAlive(); }, [this](bool on) { btnConnect->setEnabled(on); },
-         [this](bool on) { btnPort->setEnabled(on); }, [this] { PanelLogClick(true); }},
+         [this](bool on) { btnPort->setEnabled(on); }, [this] { PanelLogClick(true); },
+         [this] {
+             pnlEGas->HidePanel();
+             pnlSRS->HidePanel();
+         }},
         this);
     LineFunctions->AddToMemoPage(layout, sideLayout);
     return page;
@@ -252,7 +256,7 @@ void TMainForm::BuildMenus() {
     connect(mnu_ver, &QAction::triggered, this, [this] { mnu_verClick(); });
     // The line functions make the menu "Функции"; the module dialogues join it.
     LineFunctions->AddMenus(menuBar(), hfm->menuAction(), mnu_ver);
-    AddModuleMenus(menuBar(), pnlEGas, pnlSRS);
+    AddModuleMenus(menuBar(), pnlEGas, pnlSRS, [this] { LineFunctions->ShowAnalogPanel(false); });
 }
 
 void TMainForm::FormCreate(const std::string& firstRunPort) {
