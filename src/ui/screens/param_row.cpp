@@ -18,6 +18,19 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
 }
 
+// Lamp colours: a lit lamp is white on dark green, an unlit one dark grey on light grey; contrast at
+// least 4.5:1 in both states, whatever the theme's own colours.
+const QColor LampLitBackground(0x1B, 0x6E, 0x2E);
+const QColor LampLitText(Qt::white);
+const QColor LampOffBackground(0xE4, 0xE4, 0xE4);
+const QColor LampOffText(0x50, 0x50, 0x50);
+constexpr uint32_t LampShownColour = 0x000000;
+
+void SetLamp(QLabel* lamp, bool lit) {
+    SetBackground(lamp, lit ? LampLitBackground : LampOffBackground);
+    SetTextColour(lamp, lit ? LampLitText : LampOffText);
+}
+
 // The row's controls as the view sees them; the row may be gone before the view (page closed first).
 class TRowDisplay : public TParamDisplay {
 public:
@@ -34,8 +47,10 @@ public:
             SetBackground(Row->ValueLabel(), FromBgr(colour));
     }
     void SetIndicatorColor(int position, uint32_t colour) override {
+        // The view says black for a state shown, white for one not shown; the lamp draws both with
+        // its own background, so it reads the same in every theme.
         if (QLabel* indicator = At(position))
-            SetTextColour(indicator, FromBgr(colour));
+            SetLamp(indicator, colour == LampShownColour);
     }
     void SetIndicatorCaption(int position, std::string_view caption) override {
         if (QLabel* indicator = At(position))
@@ -141,6 +156,7 @@ void TParamRow::BuildIndicators(TVisualParam& view, const TRowFonts& fonts) {
         auto* indicator = new TIndicator(
             caption, RoundUp(metrics.horizontalAdvance(caption) + 4, IndicatorWidthStep), this);
         indicator->setObjectName(QString("bit%1").arg(bit));
+        SetLamp(indicator, false);
         Flow->addWidget(indicator);
         param.BitControls[size_t(bit)] = FirstIndicatorPosition + int(IndicatorLabels.size());
         IndicatorLabels.append(indicator);
