@@ -116,6 +116,7 @@ private:
     void FreeScreens();
     TConnectOptions ConnectOptions() const;
     void OnAnswerTick(uint32_t tick);
+    void ShowDisconnected();
     void OnEngineMode(int event, int modeCode);
     void OnShowMessage(int which);
     void AddMemo(const std::string& line);
@@ -128,6 +129,7 @@ private:
     std::string ClientName;
     bool WordCorrection = false;
     int LogNumber = 0;
+    std::string LogFolder; // where LogNumber was picked
     std::string LastLogFile;
     TEngineModeState EngineMode;
     TAnswerRate AnswerRate;
@@ -145,6 +147,9 @@ private:
     int ComLastNum = 20; // the tag of btnPort
     QLabel* labLogFile = nullptr;
     QLabel* labReaction = nullptr;
+    QLabel* labRate = nullptr;    // answers per second, shown steadily while polling
+    QLabel* labOffline = nullptr; // over the pages: the values shown are the last ones of a connection
+    QString LastAnswerTime;       // wall-clock time of the last answer, for labOffline
     QLabel* labIndicator = nullptr;
     QToolButton* btnScreenShot = nullptr;
     QTabWidget* pg = nullptr;
