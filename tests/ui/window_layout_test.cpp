@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QScrollArea>
 #include <QToolButton>
 
@@ -42,6 +44,19 @@ protected:
     testing::TRecordingConnection Connection;
     std::unique_ptr<TMainForm> Form;
 };
+
+// A screen smaller than the window's usual 820 × 625 (a 1280 × 900 screen at 2× scale has 640 × 450):
+// the window opens inside it, not larger and not off its edges.
+TEST(WindowOnScreen, OpensWithinTheScreen) {
+    testing::TTempFolder folder;
+    testing::THostRecorder host;
+    testing::TRecordingConnection connection;
+    TMainForm form(connection, "SIM");
+    QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(form.width(), available.width());
+    EXPECT_LE(form.height(), available.height());
+    EXPECT_TRUE(available.contains(form.geometry().topLeft())) << form.x() << "," << form.y();
+}
 
 TEST_F(WindowLayoutTest, TopBarKeepsItsHeightOverConnectsAndResizes) {
     auto* bar = Child<QFrame>(Form.get(), "Panel1");

@@ -267,10 +267,11 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height) const {
         }
     }
     // The time scale: seconds before the right edge.
-    const int seconds = int(GraphList->ScreenTimeMs / 1000);
+    const double seconds = GraphList->ScreenTimeMs / 1000.0;
     for (int i = 1; i < ScaleSteps; ++i) {
         int x = width * i / ScaleSteps;
-        QString text = QString::fromStdString(TranslateFormat("%d с", -(seconds - seconds * i / ScaleSteps)));
+        QString ago = QString::number(-seconds * (ScaleSteps - i) / ScaleSteps, 'g', 4);
+        QString text = QString::fromStdString(TranslateFormat("%s с", ago.toStdString().c_str()));
         painter.setPen(Qt::darkGray);
         painter.drawLine(x, height - 1, x, height - 1 - int(4 * ratio));
         label(QRect(x - int(40 * ratio), height - int(22 * ratio), int(80 * ratio), int(16 * ratio)),

@@ -55,8 +55,15 @@ TMainForm::TMainForm(TConnectionControl& connection, std::string firstRunPort, Q
     BuildMenus();
     qApp->installEventFilter(this); // key preview: the form sees every key first
     FormCreate(firstRunPort);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    // Centred on the screen and never larger than it: at 2× scale a 1280 × 900 screen has room for
+    // 640 × 450 of the window's own pixels, less than its usual size.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect available = screen->availableGeometry();
+        resize(size().boundedTo(available.size()));
+        QRect frame(QPoint(), size());
+        frame.moveCenter(available.center());
+        move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
+    }
 }
 
 TMainForm::~TMainForm() {
@@ -141,6 +148,9 @@ QWidget* TMainForm::BuildTopPanel() {
 
     labLogFile = Named(new QLabel, "labLogFile");
     MarkAsDataField(labLogFile);
+    // The log's name gives way first when the bar is short of room (2× scale): the mode text and the
+    // rate beside it stay whole instead of being drawn over it.
+    labLogFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(labLogFile, 1);
     labReaction = Named(new QLabel("0"), "labReaction");
     MarkAsDataField(labReaction);
