@@ -7,6 +7,7 @@
 #include <set>
 
 #include "host_recorder.h"
+#include "lang/dictionary.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
 #include "temp_folder.h"
@@ -292,6 +293,34 @@ TEST_F(ScreenPageTest, PagesFromTheFileAndAMissingFile) {
     // A rebuild keeps the page the user chose.
     pages.BuildScreens(testing::Borrow(Params), {});
     EXPECT_EQ(pages.Pages()->currentIndex(), 1);
+}
+
+// Every value shows a unit: the four whose descriptions carry none (engine speed, injection time, battery,
+// road speed) get theirs beside the value, in the window's language; one with its own IZM keeps it alone.
+TEST(ScreenUnits, BareValuesGetTheirUnit) {
+    testing::TTempFolder folder;
+    folder.WriteFile("DATA/english.txt", "об/мин\r\nrpm\r\n");
+    struct TRow {
+        char Language;
+        const char* Unit;
+    } rows[] = {{'R', "об/мин"}, {'E', "rpm"}};
+    for (const TRow& row : rows) {
+        ResetDictionary();
+        SetLanguage(row.Language);
+        TListParams set;
+        set.LoadBuiltinSet(UnitHfm, 'A');
+        TScreenPage page(ParseScreenItems("S 1,3,41,15,0", 0, false), testing::Borrow(set), {});
+        const char* units[] = {row.Unit, "мс", "В", "км/ч", nullptr};
+        for (size_t i = 0; i < std::size(units); ++i) {
+            QLabel* unit = page.Row(i)->UnitLabel();
+            ASSERT_NE(unit, nullptr) << i;
+            EXPECT_EQ(unit->text().toStdString(), units[i] ? units[i] : "") << i; // coolant has its own °
+        }
+        // The names line up: the unit column is as wide in every row.
+        EXPECT_EQ(page.Row(0)->UnitLabel()->width(), page.Row(4)->UnitLabel()->width());
+    }
+    SetLanguage('R');
+    ResetDictionary();
 }
 
 // The shipped screens against each built-in unit family: every family gets pages, no page is empty, every

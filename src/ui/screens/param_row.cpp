@@ -4,7 +4,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
+#include <algorithm>
 
+#include "lang/dictionary.h"
+#include "params/param_ids.h"
 #include "ui/common/flow_layout.h"
 #include "ui/common/widget_colors.h"
 
@@ -69,6 +72,36 @@ private:
     uint32_t Colour = 0xFFFFFF;
 };
 
+// Units of the values whose descriptions carry none (their IZM is empty), by meaning; written in Russian
+// and translated like every text. A description with its own IZM or MASK keeps it.
+struct TDisplayUnit {
+    uint8_t Id;
+    const char* Unit;
+};
+constexpr TDisplayUnit DisplayUnits[] = {
+    {ParamId::EngineSpeed, "об/мин"},
+    {ParamId::InjectionTime, "мс"},
+    {ParamId::Battery, "В"},
+    {ParamId::RoadSpeed, "км/ч"},
+};
+
+std::string DisplayUnit(const TECUparam& param) {
+    if (!param.Izm.empty() || !param.Mask.empty())
+        return {};
+    for (const TDisplayUnit& row : DisplayUnits) {
+        if (param.HasId(row.Id))
+            return Translate(row.Unit);
+    }
+    return {};
+}
+
+int UnitColumnWidth(const QFontMetrics& metrics) {
+    int widest = 0;
+    for (const TDisplayUnit& row : DisplayUnits)
+        widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(Translate(row.Unit))));
+    return widest + metrics.averageCharWidth();
+}
+
 int RoundUp(int value, int step) {
     return (value + step - 1) / step * step;
 }
@@ -128,6 +161,13 @@ TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, QWidget* parent
         auto* layout = new QHBoxLayout(this);
         layout->setContentsMargins(1, 1, 1, 1);
         layout->addWidget(Value);
+        // A column of one width in every row, so the names line up whether a row has a unit or not.
+        std::string unit = view.ParamNo == view.Param.Number ? DisplayUnit(view.Param) : std::string();
+        Unit = new QLabel(QString::fromStdString(unit), this);
+        Unit->setObjectName("unit");
+        Unit->setFont(valueFont);
+        Unit->setFixedWidth(UnitColumnWidth(QFontMetrics(valueFont)));
+        layout->addWidget(Unit);
         layout->addWidget(Name, 1);
         int valueHeight = QFontMetrics(valueFont).height() * 5 / 3;
         if (valueHeight > RowHeight)
@@ -183,6 +223,8 @@ void TParamRow::SetStale(bool stale) {
     QColor colour = stale ? ColorGrey : QPalette().color(QPalette::WindowText);
     SetTextColour(Value, colour);
     SetTextColour(Name, colour);
+    if (Unit)
+        SetTextColour(Unit, colour);
     Value->repaint();
     Name->repaint();
 }
