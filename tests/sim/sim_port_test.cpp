@@ -217,6 +217,30 @@ TEST(SimPort, EveryKindRegisteredWithThePortFactory) {
     EXPECT_EQ(Port(), nullptr);
 }
 
+// The window program keeps one car per port name: the unit woken through one port object is still awake
+// behind the next port of that name, while another name has a car of its own. Per port, each port object
+// meets a new car.
+TEST(SimPort, CarLivesAsLongAsTheRegistrationAsks) {
+    TManualClock clock;
+    TScopedClock scoped(clock);
+    using TState = TSimUnit::TState;
+    for (TSimCarLifetime lifetime : {TSimCarLifetime::PerPort, TSimCarLifetime::Program}) {
+        SCOPED_TRACE(int(lifetime));
+        RegisterSimPorts(lifetime);
+        ASSERT_TRUE(CreatePort(9600, "SIM:lh"));
+        WakeThroughPort(*dynamic_cast<TSimPort*>(Port()), clock);
+        FreePort();
+        clock.Advance(100);
+        ASSERT_TRUE(CreatePort(9600, "SIM:lh"));
+        EXPECT_EQ(dynamic_cast<TSimPort*>(Port())->Car()->Unit().State(),
+                  lifetime == TSimCarLifetime::Program ? TState::Awake : TState::Asleep);
+        ASSERT_TRUE(CreatePort(9600, "SIM:pms"));
+        EXPECT_EQ(dynamic_cast<TSimPort*>(Port())->Car()->Unit().State(), TState::Asleep);
+        FreePort();
+    }
+    RegisterSimPorts();
+}
+
 // The stop bits lengthen every frame on the wire, and a parity change keeps them.
 TEST(SimPort, StopBitsLengthenTheFrames) {
     TManualClock clock;

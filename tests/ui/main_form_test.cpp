@@ -128,12 +128,17 @@ TEST_F(MainFormTest, FirstRunOffersTheSimulatedCar) {
 }
 
 TEST_F(MainFormTest, NonRussianLocaleFallsBackToEnglish) {
-    WriteSettings("[OPTIONS]\nLANGUAGE=R\n");
+    WriteSettings("[OPTIONS]\n");
     setenv("LANG", "de_DE.UTF-8", 1);
     auto form = MakeForm();
-    setenv("LANG", "ru_RU.UTF-8", 1);
     EXPECT_EQ(form->Settings().Language, 'E');
     EXPECT_FALSE(Child<QCheckBox>(form.get(), "cbErrRus")->isVisibleTo(form.get()));
+    // Russian chosen in the settings dialog is kept on any system.
+    WriteSettings("[OPTIONS]\nLANGUAGE=R\n");
+    form = MakeForm();
+    EXPECT_EQ(form->Settings().Language, 'R');
+    EXPECT_FALSE(Child<QCheckBox>(form.get(), "cbErrRus")->isHidden());
+    setenv("LANG", "ru_RU.UTF-8", 1);
     SetLanguage('R');
 }
 
@@ -333,8 +338,8 @@ TEST_F(MainFormTest, ValueNoticesRedrawTheShownScreen) {
     auto* value = Child<QLabel>(pages->widget(0)->findChild<QWidget*>("row0"), "value");
     EXPECT_EQ(value->text(), "60");
 
-    // Answers refresh the grey of slowly read values.
-    Connection.Set.FindByNumber(1)->PollInterval = -5000; // polling paused
+    // Answers refresh the grey of values not refreshed in time.
+    Connection.Set.FindByNumber(1)->LastTick = Clock().TickCount() - 10000; // read 10 s ago, due every cycle
     form->HandleMessage(WM_USER + 4, 100000, 0);
     EXPECT_EQ(Child<QLabel>(pages->widget(0)->findChild<QWidget*>("row1"), "name")
                   ->palette()

@@ -123,6 +123,7 @@ private:
     void FreeScreens();
     TConnectOptions ConnectOptions() const;
     void OnAnswerTick(uint32_t tick);
+    void ShowDisconnected();
     void OnEngineMode(int event, int modeCode);
     void OnShowMessage(int which);
     void AddMemo(const std::string& line);
@@ -140,6 +141,7 @@ private:
     bool WordCorrection = false;
     int KLineBreakMs = 165; // wake-up break; only a click on cbLH changes it (130 checked, 160 cleared)
     int LogNumber = 0;
+    std::string LogFolder; // where LogNumber was picked
     std::string LastLogFile;
     TEngineModeState EngineMode;
     TAnswerRate AnswerRate;
@@ -157,6 +159,9 @@ private:
     int ComLastNum = 20; // the tag of btnPort
     QLabel* labLogFile = nullptr;
     QLabel* labReaction = nullptr;
+    QLabel* labRate = nullptr;    // answers per second, shown steadily while polling
+    QLabel* labOffline = nullptr; // over the pages: the values shown are the last ones of a connection
+    QString LastAnswerTime;       // wall-clock time of the last answer, for labOffline
     QLabel* labIndicator = nullptr;
     QToolButton* btnScreenShot = nullptr;
     QTabWidget* pg = nullptr;
