@@ -144,9 +144,10 @@ void TExchangeLog::AppendPair(uint8_t cmd, uint8_t notCmd, uint8_t param, uint8_
 
 void TExchangeLog::AppendText(std::string_view line) {
     std::lock_guard guard(Lock);
-    if (!Paused && Trace.size() + line.size() + 2 > BufferSize)
-        FlushLocked();
-    if (Trace.size() + line.size() + 2 > BufferSize) {
+    // Only the trace goes out here, so the bytes before the unit is named stay for the named log.
+    if (!Paused && Trace.size() + line.size() + 2 > TraceBufferSize)
+        WriteOut(LogPathLocked(TraceName(Name.empty() ? TempLogName : Name), true), Trace);
+    if (Trace.size() + line.size() + 2 > TraceBufferSize) {
         Failed = true; // the trace file refuses its lines: newer ones are dropped
         return;
     }

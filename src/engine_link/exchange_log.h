@@ -17,6 +17,9 @@ class TExchangeLog {
 public:
     // Bytes collected before a write to the file (4096 bytes).
     static constexpr size_t BufferSize = 4096;
+    // Text of the adapter collected before a write to the trace file: an identification through an
+    // ELM327 (about 20 KB of text for an EZ unit) stays in the trace of the unit's name.
+    static constexpr size_t TraceBufferSize = 65536;
     // The log name until a unit is identified.
     static constexpr const char* TempLogName = "tmp001.bin";
 

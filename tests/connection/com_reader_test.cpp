@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "actuators/actuator_tests.h"
+#include "actuators/adaptation.h"
 #include "connection/client_check.h"
 #include "connection/com_reader.h"
 #include "faults/fault_display.h"
@@ -287,6 +288,44 @@ TEST_F(ComReaderTest, UserStopOnAnElmClosesItsProtocol) {
     EXPECT_NE(trace.find("ATPC"), std::string::npos);
 }
 
+// The exchange log of an ELM327 connection holds the bytes a cable connection logs for the same pairs,
+// under the unit's name from the first pair on; the adapter's text lines go to the trace beside it.
+TEST_F(ComReaderTest, ElmLogHoldsTheBytesACableLogsForTheSamePairs) {
+    struct TCase {
+        const char* Unit;
+        const char* LogName;
+        size_t FixedBytes; // the identification block's pairs; live values follow
+        bool SamePairs;    // the connection ends after the identification: the same pairs on both
+    };
+    // The EZ unit (whose command 0 a cable sends, and whose command 0xFF it leaves out) ends its
+    // connection after the identification; the HFM unit is stopped at once.
+    const TCase cases[] = {{"ez", "EZ", 300, true}, {"hfm", "B52", 160, false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Unit);
+        std::string logs[2];
+        for (int elm = 0; elm < 2; ++elm) {
+            Reader = std::make_unique<TComReader>();
+            FreePort();
+            Reader->PrepareConnect(
+                {std::string(elm ? "SIMELM:" : "SIM:") + c.Unit, elm ? 'E' : 'K', elm == 1, false, {}});
+            if (Reader->Step() && Reader->RequestStop())
+                Reader->Step();
+            ASSERT_TRUE(Reader->LogName().starts_with(c.LogName)) << Reader->LogName() << Host.LogText();
+            logs[elm] = Folder.ReadFile(fs::path("LOGS") / Reader->LogName());
+        }
+        EXPECT_FALSE(fs::exists(Folder.Path() / "LOGS" / "tmp001.bin")) << "the identification went there";
+        ASSERT_GT(logs[1].size(), c.FixedBytes);
+        EXPECT_EQ(logs[1].substr(0, c.FixedBytes), logs[0].substr(0, c.FixedBytes));
+        if (c.SamePairs) {
+            EXPECT_EQ(logs[1].size(), logs[0].size());
+        }
+        EXPECT_EQ(logs[1].find("HFMDATA"), std::string::npos);
+        const std::string trace =
+            Folder.ReadFile(fs::path(Reader->LogTracePath()).lexically_relative(Folder.Path()));
+        EXPECT_NE(trace.find("HFMDATA"), std::string::npos);
+    }
+}
+
 TEST_F(ComReaderTest, ViewPollingFollowsTheHandedOverList) {
     ASSERT_TRUE(Connect("SIM:hfm"));
     const auto params = Reader->Params();
@@ -548,6 +587,16 @@ TEST_F(ComReaderTest, ActuatorFunctionsRunAtConnectionStartAndBetweenPolls) {
     ASSERT_TRUE(Reader->Step());
     EXPECT_TRUE(WasPosted(13, 0xD202));
     EXPECT_EQ(Reader->Actuators.PendingAct.load(), NoAct);
+    // Another command byte in the slot (0xF3 would erase the fault memory) is refused, not sent.
+    ASSERT_TRUE(QueueAct(Reader->Actuators, 0xF3, 0xFF));
+    ASSERT_TRUE(Reader->Step());
+    EXPECT_FALSE(WasPosted(13, 0xF3FF));
+    EXPECT_TRUE(Logged("Команда F3 не является командой исполнительного устройства (D0-DC)!"));
+    EXPECT_EQ(Reader->Actuators.PendingAct.load(), NoAct);
+    Reader->RequestStop();
+    Reader->Step();
+    const std::string bytes = Folder.ReadFile(fs::path("LOGS") / Reader->LogName());
+    EXPECT_EQ(bytes.find("\xF3\x0C"), std::string::npos) << "the erase command reached the unit";
 
     // Phase 1 of the adaptation reset ends the connection and leaves phase 2 for the next one.
     Reader = std::make_unique<TComReader>();
@@ -558,6 +607,16 @@ TEST_F(ComReaderTest, ActuatorFunctionsRunAtConnectionStartAndBetweenPolls) {
     EXPECT_EQ(Reader->Actuators.AdaptMode.load(), AdaptResetPhase2) << Host.LogText();
     EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
     EXPECT_TRUE(WasPosted(2, 0));
+
+    // The Bosch throttle procedure is refused for a VDO unit, before the special mode is entered.
+    Reader = std::make_unique<TComReader>();
+    FreePort();
+    Host.Clear();
+    Reader->Actuators.AdaptMode = AdaptThrottleBosch;
+    EXPECT_FALSE(Connect("SIM:hfm-vdo"));
+    EXPECT_TRUE(Logged(BoschThrottleOnlyText)) << Host.LogText();
+    EXPECT_FALSE(Logged("Адаптация дросселя для ЭБУ Bosch: запуск!"));
+    EXPECT_EQ(Reader->Actuators.AdaptMode.load(), AdaptNone);
 
     // A coding run reads no VIN and goes on past a client check that does not match; without an answer
     // to the unit's check word it breaks off, and the connection ends.
