@@ -47,7 +47,7 @@ verdict() { tail -n 1 "$work/err"; }
 run() { # expected exit status, then the arguments
     local want=$1 status=0
     shift
-    timeout 90 "$cli" --home "$home" "$@" >"$work/out" 2>"$work/err" || status=$?
+    timeout 150 "$cli" --home "$home" "$@" >"$work/out" 2>"$work/err" || status=$?
     [[ $status == "$want" ]] || fail "exit status $status, wanted $want"
 }
 
