@@ -1,10 +1,12 @@
 // velmora-cli: the command-line entry to the diagnostic core.
-// `velmora-cli [--home DIR] [OPTIONS] COMMAND [ARGS]`: options before the command are handed to it
-// with its arguments.
+// `velmora-cli [--home DIR] [--lang ru|en|de] [OPTIONS] COMMAND [ARGS]`: options before the command are
+// handed to it with its arguments; --lang (anywhere) and the settings file's language apply to every
+// command.
 #include <iostream>
 #include <vector>
 
 #include "commands.h"
+#include "common_options.h"
 #include "console_host.h"
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
@@ -95,11 +97,13 @@ struct TGlobalOption {
     std::string_view Name;
     bool HasValue;
 };
-constexpr TGlobalOption GlobalOptions[] = {
-    {"--port", true}, {"--adapter", true}, {"--wifi", true}, {"--elm-as-kkl", false}, {"--client", true}};
+constexpr TGlobalOption GlobalOptions[] = {{"--port", true},        {"--adapter", true}, {"--wifi", true},
+                                           {"--elm-as-kkl", false}, {"--client", true},  {"--lang", true}};
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: velmora-cli [--home DIR] COMMAND [ARGS]\n\ncommands:\n";
+    out << "usage: velmora-cli [--home DIR] [--lang ru|en|de] COMMAND [ARGS]\n"
+           "  settings (port, adapter, client, WiFi address, language) come from velmora.ini in the\n"
+           "  program folder, the window's own settings file\n\ncommands:\n";
     for (const TCommand& command : Commands)
         out << "  " << command.Usage << "\n";
 }
@@ -131,7 +135,9 @@ int main(int argc, char** argv) {
         args.insert(args.end(), argv + first + 1, argv + argc);
 
     int exitCode = velmora::ExitUsage;
-    if (name == "--help" || name == "-h" || name == "help") {
+    if (const std::string problem = velmora::ApplyCommonOptions(args); !problem.empty()) {
+        std::cerr << "velmora-cli: " << problem << "\n";
+    } else if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(std::cout);
         exitCode = velmora::ExitOk;
     } else {

@@ -28,8 +28,8 @@ public:
 
 int UsageError(std::string_view command, std::string_view usage, std::string_view problem) {
     std::cerr << "velmora-cli " << command << ": " << problem << "\n"
-              << "usage: velmora-cli [--home DIR] [--port PORT] [--adapter K|C|E] [--elm-as-kkl] "
-                 "[--wifi HOST:PORT] "
+              << "usage: velmora-cli [--home DIR] [--lang ru|en|de] [--port PORT] [--adapter K|C|E] "
+                 "[--elm-as-kkl] [--wifi HOST:PORT] "
               << usage << "\n";
     return ExitUsage;
 }
@@ -102,19 +102,24 @@ int RunWatch(std::span<char* const> args) {
         return session.Fail("the link is lost");
     const uint32_t start = Clock().TickCount();
     const uint32_t duration = uint32_t(seconds) * 1000;
+    long values = 0;
     session.StepUntil(
         [&](const TSessionMessage& m) {
             if (m.Msg == WM_USER + 8) {
-                if (const TECUparam* param = params->FindByNumber(int(m.WParam)))
+                if (const TECUparam* param = params->FindByNumber(int(m.WParam))) {
                     std::cout << FormatText("%7u %3d ", TicksSince(start, Clock().TickCount()), int(m.WParam))
                               << ValueText(*param) << "\n"
                               << std::flush;
+                    ++values;
+                }
             }
             return false;
         },
         duration);
     if (TicksSince(start, Clock().TickCount()) < duration)
         return session.Fail("the connection ended");
+    if (values == 0)
+        return session.Fail("no value was read in " + std::to_string(seconds) + " s");
     return session.Finish();
 }
 
@@ -139,7 +144,7 @@ int RunRange(std::span<char* const> args) {
     bool running = true;
     try {
         if (!session.Reader.ReadRange(uint8_t(*cmd), uint8_t(*from), uint8_t(*to), bytes,
-                                      [&] { running = running && session.Reader.Step(); }))
+                                      [&] { running = session.Step(); }))
             return session.Fail("the link is lost");
     } catch (const std::exception& error) {
         return session.Fail(running ? error.what() : "the connection ended");

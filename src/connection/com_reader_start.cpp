@@ -52,6 +52,8 @@ void TComReader::ResetConnection() {
     RangeProgress = 0;
     StopReason.clear();
     ResetColorRules();
+    // An actuator command queued while no connection ran belongs to none: it is not sent to this unit.
+    Actuators.PendingAct = NoAct;
 }
 
 void TComReader::RunConnect() {
@@ -61,7 +63,8 @@ void TComReader::RunConnect() {
         // The wake-up has logged its own reason; one that the user ended is a user stop.
         std::lock_guard lock(SharedLock);
         LastFailureText = Link.FailureText;
-        CurrentState = UserStop().load() ? ReaderState::StoppedByUser : ReaderState::StoppedOnError;
+        CurrentState =
+            StopAsked || UserStop().load() ? ReaderState::StoppedByUser : ReaderState::StoppedOnError;
         return;
     }
     StartConnection();
@@ -84,7 +87,9 @@ void TComReader::StartConnection() {
 
     Link.KeepAlive(true, false);
     LoadParams();
-    AddLog(Translate(" Доступно: чтение/стирание ошибок"));
+    AddLog(Translate(CanEraseFaults(Link.Ident.UnitType, Link.Ident.DiagIndex)
+                         ? " Доступно: чтение/стирание ошибок"
+                         : " Доступно: чтение ошибок (стирание этим блоком не поддерживается)"));
     if (HasParams) {
         AddLog(Translate(" Доступно: параметры работы блока"));
     } else {
@@ -113,22 +118,34 @@ void TComReader::StartFunctions() {
                             adapt == AdaptThrottle || adapt == AdaptThrottleBosch;
     uint8_t after = ReaderState::StoppedByUser;
     if (Actuators.CodingPending != 0) {
-        RunCoding(context);
+        // The coding request belongs to this connection, whatever its outcome: a failed attempt must not
+        // turn every later connection into a coding run.
+        try {
+            RunCoding(context);
+        } catch (...) {
+            Actuators.CodingPending = 0;
+            throw;
+        }
+        Actuators.CodingPending = 0;
     } else if (adaptation) {
-        // Whether the user must cycle the ignition is the function's own message to the window.
+        // Whether the user must cycle the ignition is the function's own message to the window. A
+        // function cut short by the link is not carried over to the next connection.
         bool done = true;
-        if (RunAdaptation(context, done) == TFunctionEnd::StopOnError)
-            after = ReaderState::StoppedOnError;
+        try {
+            if (RunAdaptation(context, done) == TFunctionEnd::StopOnError)
+                after = ReaderState::StoppedOnError;
+        } catch (...) {
+            Actuators.AdaptMode = AdaptNone;
+            throw;
+        }
     } else {
         after = ReaderState::Polling;
-        CurrentState = after;
-        NextState = after;
-        if (Actuators.ActivationOn)
-            EnterActivation(context);
-        return;
     }
     CurrentState = after;
-    NextState = after;
+    // A request the window made while the start ran (a stop, the fault view, a screen) is honoured now.
+    SetOwnNextState(ReaderState::Connect, after);
+    if (after == ReaderState::Polling && Actuators.ActivationOn && NextState != ReaderState::StoppedByUser)
+        EnterActivation(context);
 }
 
 bool TComReader::ClientCheckPassed() {

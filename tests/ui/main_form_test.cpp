@@ -18,6 +18,7 @@
 
 #include "actuators/actuator_state.h"
 #include "actuators/coding.h"
+#include "connection/com_reader.h"
 #include "host_recorder.h"
 #include "lang/dictionary.h"
 #include "params/list_prm.h"
@@ -416,6 +417,13 @@ TEST_F(MainFormTest, FaultTabListsReportsAndErases) {
     EXPECT_EQ(reports, 1);
     EXPECT_NE(Host.LogText().find("Отчет сохранен в файл"), std::string::npos);
 
+    // A unit of a generation without the erase command: the user is told, nothing is requested.
+    Child<QPushButton>(form.get(), "btnEraseErr")->click();
+    EXPECT_EQ(Connection.Erases, 0);
+    ASSERT_FALSE(Host.Boxes().empty());
+    EXPECT_EQ(Host.Boxes().back(), CannotEraseText);
+    data.Context.DiagIndex = 52;
+    Connection.Faults = data;
     Child<QPushButton>(form.get(), "btnEraseErr")->click();
     EXPECT_EQ(Connection.Erases, 1);
     form->HandleMessage(WM_USER + 10, 0xFFFF, 0);
@@ -671,6 +679,7 @@ TEST_F(MainFormTest, WaitMarksShowOnlyWhileSomethingIsAwaited) {
     EXPECT_FALSE(faultWait->isHidden());
     TFaultData data;
     data.Context.UnitType = UnitHfm;
+    data.Context.DiagIndex = 52; // a unit that takes the erase command
     Connection.Faults = data;
     form->HandleMessage(WM_USER + 10, 0, 0);
     EXPECT_TRUE(faultWait->isHidden());

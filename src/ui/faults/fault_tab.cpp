@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "connection/com_reader.h"
 #include "faults/fault_display.h"
 #include "faults/fault_report.h"
 #include "faults/fault_texts.h"
@@ -95,6 +96,12 @@ void TFaultTab::btnEraseClick() {
     // Without a live link the worker takes no request: nothing to wait for.
     if (!Connection.IsAlive())
         return;
+    // A unit without the erase command would only show its faults again: say so instead.
+    if (const std::optional<TFaultData> faults = Connection.FaultData();
+        faults && !CanEraseFaults(faults->Context.UnitType, faults->Context.DiagIndex)) {
+        Host().MessageBox(Translate(CannotEraseText), TMsgKind::Information, TMsgButtons::Ok);
+        return;
+    }
     // Erasing cannot be undone: the stored faults are the record of what the car did.
     if (Host().MessageBox(
             Translate("Стереть память неисправностей блока? Сохраненные ошибки будут потеряны."),
