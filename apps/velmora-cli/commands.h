@@ -40,5 +40,7 @@ int RunAct(std::span<char* const> args);
 int RunAdapt(std::span<char* const> args);
 // code HHH MMM LLL
 int RunCode(std::span<char* const> args);
+// convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE]
+int RunConvert(std::span<char* const> args);
 
 } // namespace velmora

@@ -59,6 +59,10 @@ constexpr TCommand Commands[] = {
      "  OPTIONS: --port PORT --adapter K|C|E --elm-as-kkl --wifi HOST:PORT --client NAME; the session\n"
      "  commands log to stderr and print their results to stdout; a failure exits 1 with the stop text",
      velmora::RunCode},
+    {"convert",
+     "convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE]\n"
+     "    converts exchange logs to text (.txt beside each .bin) and, with --csv, their values to CSV",
+     velmora::RunConvert},
 };
 
 // Options that may stand before the command name, and whether each takes a value.

@@ -1,0 +1,305 @@
+#include "log_convert/log_text_writer.h"
+
+#include <utility>
+
+#include "lang/dictionary.h"
+#include "lang/translated_format.h"
+#include "log_convert/event_texts.h"
+#include "log_convert/known_requests.h"
+#include "log_convert/request_index.h"
+#include "params/ecu_param.h"
+#include "params/unit_codes.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr char HexDigits[] = "0123456789ABCDEF";
+constexpr size_t HexRowBytes = 16;
+constexpr uint8_t FaultCommand = 0xF1;
+constexpr uint8_t LhFaultCommand = 0x30;
+
+void AppendHex(std::string& out, uint8_t value) {
+    out += HexDigits[value >> 4];
+    out += HexDigits[value & 0x0F];
+}
+
+void AppendOffset(std::string& out, uint64_t offset) {
+    for (int shift = 28; shift >= 0; shift -= 4)
+        out += HexDigits[(offset >> shift) & 0x0F];
+}
+
+// Printable bytes ending with a line feed.
+bool IsText(std::span<const uint8_t> bytes) {
+    if (bytes.empty() || bytes.back() != '\n')
+        return false;
+    for (uint8_t byte : bytes)
+        if ((byte < 0x20 || byte >= 0x7F) && byte != '\r' && byte != '\n' && byte != '\t')
+            return false;
+    return true;
+}
+
+// "#5 Name"; a record without a name (address sets) is "#5 P5".
+std::string ParamLabel(const TECUparam& param) {
+    const int number = param.Number;
+    return FormatText("#%d ", number) + (param.Name.empty() ? FormatText("P%d", number) : param.Name);
+}
+
+} // namespace
+
+std::string TLogTextWriter::TakeText() {
+    return std::exchange(Out, std::string());
+}
+
+void TLogTextWriter::Line(std::string_view text) {
+    Out += text;
+    Out += "\r\n";
+}
+
+void TLogTextWriter::ReportLine(std::string_view text) {
+    // Report lines may hold line breaks of their own (LF, CR LF or a lone CR).
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            Out += "\r\n";
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            Out += text[i];
+        }
+    }
+    Out += "\r\n";
+}
+
+void TLogTextWriter::SetIndex(const TRequestIndex& index) {
+    Index = &index;
+    Pending = {};
+    Values.clear();
+}
+
+const std::string& TLogTextWriter::Translated(std::string_view russian) {
+    auto [it, added] = Labels.try_emplace(russian.data());
+    if (added)
+        it->second = Translate(russian);
+    return it->second;
+}
+
+void TLogTextWriter::OnRecord(const TLogRecord& record) {
+    switch (record.Kind) {
+    case TLogRecord::TKind::WakeUp:
+        CloseIdentBlock();
+        Pending = {};
+        FaultSection = 0;
+        Out += "\r\n";
+        AppendOffset(Out, record.Offset);
+        Out += "  AA 55     wake-up\r\n";
+        break;
+    case TLogRecord::TKind::Unplaced:
+        OnUnplaced(record);
+        break;
+    case TLogRecord::TKind::Pair:
+        OnPair(record);
+        break;
+    }
+}
+
+void TLogTextWriter::PairPrefix(const TLogRecord& record) {
+    AppendOffset(Out, record.Offset);
+    Out += "  ";
+    if (record.CmdInLog)
+        AppendHex(Out, record.Cmd);
+    else
+        Out += "--";
+    Out += ' ';
+    AppendHex(Out, record.Param);
+    Out += ' ';
+    AppendHex(Out, record.Value);
+    Out += "  ";
+}
+
+void TLogTextWriter::LabelLine(const TLogRecord& record) {
+    PairPrefix(record);
+    const TKnownRequest* known = FindKnownRequest(record.Cmd, record.Param);
+    if (known && !known->Label.empty()) {
+        Line(Translated(known->Label));
+    } else {
+        Out.resize(Out.size() - 2); // no label: no blanks at the end of the line
+        Out += "\r\n";
+    }
+}
+
+void TLogTextWriter::OnPair(const TLogRecord& record) {
+    ++PairCount;
+    if (Ident.Take(record.Cmd, record.Param, record.Value)) {
+        LabelLine(record);
+        return;
+    }
+    CloseIdentBlock();
+    if (TakeFaultByte(record))
+        return;
+    FaultSection = 0;
+    if (!record.Known) {
+        Pending = {};
+        PairPrefix(record);
+        Line(" - ???");
+        return;
+    }
+    // The actuator value is the parameter byte; the unit answers with it.
+    const std::string act = ActuatorText(record.Cmd, record.Param, Ident.Ident().IsNewestGeneration());
+    if (!act.empty()) {
+        Pending = {};
+        PairPrefix(record);
+        Line(act);
+        return;
+    }
+    if (TakeParamByte(record))
+        return;
+    Pending = {};
+    LabelLine(record);
+}
+
+bool TLogTextWriter::TakeFaultByte(const TLogRecord& record) {
+    const bool lh = record.Cmd == LhFaultCommand;
+    if (!lh && record.Cmd != FaultCommand)
+        return false;
+    Pending = {};
+    const int section = IsLostFaultAddress(record.Param) ? 1 : 2;
+    if (section != FaultSection)
+        Line(section == 1 ? "Lost errors:" : "Actual errors:");
+    FaultSection = section;
+    LabelLine(record);
+    const TEcuIdent& unit = Ident.Ident();
+    TFaultContext context{unit.UnitType, unit.Supplier, unit.DiagIndex, unit.VariantLetter,
+                          unit.HasPmsFaultMap()};
+    if (lh)
+        context.UnitType = UnitLh;
+    else if (context.UnitType == UnitLh || context.UnitType == UnitUnknown)
+        context.UnitType = UnitHfm; // a bitmap read without identification: HFM codes, as assumed for HFM/PMS
+    for (const std::string& text : FaultByteTexts(record.Param, record.Value, context))
+        Line(text);
+    return true;
+}
+
+bool TLogTextWriter::TakeParamByte(const TLogRecord& record) {
+    if (Pending.Param && record.Cmd == Pending.Cmd && record.Param == Pending.NextAddress) {
+        TECUparam& param = *Pending.Param;
+        const int size = param.DataLength();
+        Pending.Bytes[Pending.Got++] = record.Value;
+        PairPrefix(record);
+        if (Pending.Got < size) {
+            ++Pending.NextAddress;
+            Out += ParamLabel(param) + FormatText(" (%d/%d)", int(Pending.Got), size);
+            Out += "\r\n";
+            return true;
+        }
+        const std::array<uint8_t, 4> bytes = Pending.Bytes;
+        Pending = {};
+        CompleteParam(param, bytes, size);
+        return true;
+    }
+    if (TECUparam* start = Index->StartOf(record.Cmd, record.Param)) {
+        const int size = start->DataLength();
+        PairPrefix(record);
+        if (size == 1) {
+            Pending = {};
+            CompleteParam(*start, {record.Value, 0, 0, 0}, 1);
+            return true;
+        }
+        Pending = {start, record.Cmd, uint8_t(record.Param + 1), 1, {record.Value, 0, 0, 0}};
+        Out += ParamLabel(*start) + FormatText(" (1/%d)", size);
+        Out += "\r\n";
+        return true;
+    }
+    if (const TParamPlace place = Index->ContinuationOf(record.Cmd, record.Param); place.Param) {
+        // A later byte whose first byte is not in the log (or came in another order).
+        Pending = {};
+        PairPrefix(record);
+        Out += ParamLabel(*place.Param) +
+               FormatText(" (%d/%d) - ???", int(place.Byte) + 1, place.Param->DataLength());
+        Out += "\r\n";
+        return true;
+    }
+    return false;
+}
+
+void TLogTextWriter::CompleteParam(TECUparam& param, std::array<uint8_t, 4> bytes, int size) {
+    if (size == 2 && Ident.Ident().HasReversedByteOrder())
+        std::swap(bytes[0], bytes[1]);
+    param.SetData(bytes[0], bytes[1], bytes[2], bytes[3]);
+    Out += ParamLabel(param);
+    Out += " = ";
+    Out += ValueText(param, bytes);
+    Out += "\r\n";
+    if (OnValue)
+        OnValue(PairCount, param);
+}
+
+const std::string& TLogTextWriter::ValueText(const TECUparam& param, const std::array<uint8_t, 4>& bytes) {
+    TValueCache& cache = Values[&param];
+    const uint64_t raw = uint64_t(bytes[0]) | uint64_t(bytes[1]) << 8 | uint64_t(bytes[2]) << 16 |
+                         uint64_t(bytes[3]) << 24 | uint64_t(1) << 32;
+    if (cache.Raw != raw) {
+        cache.Raw = raw;
+        try {
+            cache.Text = param.ParamType == 'X' ? param.BitText() : param.FormatValue();
+        } catch (const std::exception& error) {
+            cache.Text = error.what();
+        }
+    }
+    return cache.Text;
+}
+
+void TLogTextWriter::OnUnplaced(const TLogRecord& record) {
+    const std::span<const uint8_t> bytes = record.Bytes;
+    if (IsText(bytes)) {
+        // Text lines of an adapter (an ELM327 link logs them between its pairs): they interrupt
+        // neither a value nor the identification block.
+        AppendOffset(Out, record.Offset);
+        Out += "  > ";
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\r')
+                continue;
+            if (bytes[i] != '\n')
+                Out += char(bytes[i]);
+            else if (i + 1 < bytes.size())
+                Out += "\r\n          > ";
+        }
+        Out += "\r\n";
+        return;
+    }
+    Pending = {};
+    if (bytes.size() <= ShortRun) {
+        AppendOffset(Out, record.Offset);
+        Out += " ";
+        for (uint8_t byte : bytes) {
+            Out += ' ';
+            AppendHex(Out, byte);
+        }
+        Line(" - ???");
+        return;
+    }
+    for (size_t row = 0; row < bytes.size(); row += HexRowBytes) {
+        AppendOffset(Out, record.Offset + row);
+        Out += " ";
+        for (size_t i = row; i < bytes.size() && i < row + HexRowBytes; ++i) {
+            Out += ' ';
+            AppendHex(Out, bytes[i]);
+        }
+        Out += "\r\n";
+    }
+}
+
+void TLogTextWriter::CloseIdentBlock() {
+    if (!Ident.Pending())
+        return;
+    std::vector<std::string> report = Ident.Finish();
+    if (OnIdentified)
+        OnIdentified(Ident.Ident());
+    for (const std::string& line : report)
+        ReportLine(line);
+}
+
+void TLogTextWriter::Finish() {
+    CloseIdentBlock();
+}
+
+} // namespace velmora
