@@ -4,6 +4,7 @@
 #include <cctype>
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "lang/dictionary.h"
 #include "log_convert/log_scanner.h"
@@ -36,12 +37,18 @@ public:
         Sets.push_back(std::move(set));
     }
 
-    const TRequestIndex& Index() const { return *Indexes.back(); }
+    // The set a log starts with.
+    const TRequestIndex& Index() const { return *Indexes.front(); }
 
     // The set of the identified unit, when the log is read by identification; nullptr otherwise.
     const TRequestIndex* ForUnit(const TEcuIdent& ident) {
         if (!Follow)
             return nullptr;
+        const TUnitKey key{ident.UnitType, ident.Supplier, ident.DiagIndex, ident.VariantLetter};
+        for (size_t i = 0; i < Units.size(); ++i)
+            if (Units[i] == key)
+                return Indexes[i + 1].get();
+        Units.push_back(key);
         auto set = std::make_unique<TListParams>();
         set->LoadBuiltinSet(ident.UnitType, ident.VariantLetter);
         set->LoadAddressSet(ident.UnitType, ident.Supplier, ident.DiagIndex);
@@ -52,7 +59,16 @@ public:
     }
 
 private:
+    // What decides the set of a unit; Units[i] has Indexes[i + 1] (Indexes[0] is the set before any
+    // identification).
+    struct TUnitKey {
+        uint8_t UnitType, Supplier, DiagIndex;
+        char VariantLetter;
+        bool operator==(const TUnitKey&) const = default;
+    };
+
     bool Follow = false;
+    std::vector<TUnitKey> Units;
     std::vector<std::unique_ptr<TListParams>> Sets;
     std::vector<std::unique_ptr<TRequestIndex>> Indexes;
 };
@@ -136,16 +152,57 @@ TJob FindLogs(const fs::path& path, bool onlyNew, bool& isFolder) {
     return job;
 }
 
+enum class TStreamEnd { Done, ReadFailed, Cancelled };
+
+// Reads `in` in blocks of `blockSize` bytes through the conversion, the unconsumed end of each block
+// carried over to the front of the next, and writes the text to `out`. `onBlock` gets the bytes used.
+TStreamEnd ConvertStream(std::istream& in, std::ostream& out, TLogConversion& conversion, size_t blockSize,
+                         const std::function<void(size_t)>& onBlock, const std::atomic<bool>* cancel) {
+    std::vector<uint8_t> buffer(blockSize);
+    size_t held = 0;
+    for (;;) {
+        in.read(reinterpret_cast<char*>(buffer.data() + held), std::streamsize(buffer.size() - held));
+        held += size_t(in.gcount());
+        if (in.bad())
+            return TStreamEnd::ReadFailed;
+        const bool final = !in;
+        const size_t used = conversion.Scan({buffer.data(), held}, final);
+        out << conversion.Writer.TakeText();
+        if (onBlock)
+            onBlock(used);
+        if (final)
+            return TStreamEnd::Done;
+        if (cancel && cancel->load())
+            return TStreamEnd::Cancelled;
+        std::copy(buffer.begin() + std::ptrdiff_t(used), buffer.begin() + std::ptrdiff_t(held),
+                  buffer.begin());
+        held -= used;
+        // A block too small for the scanner's look-ahead (a text line) grows rather than stalls.
+        if (held == buffer.size())
+            buffer.resize(buffer.size() * 2);
+    }
+}
+
+// Whether the stream begins with the OBD mark; the stream is left after the mark, or at its start.
+bool SkipObdMark(std::istream& in) {
+    std::string head(ObdLogMark.size(), '\0');
+    in.read(head.data(), std::streamsize(head.size()));
+    if (in.gcount() == std::streamsize(head.size()) && head == ObdLogMark)
+        return true;
+    in.clear();
+    in.seekg(0);
+    return false;
+}
+
 } // namespace
 
-std::string ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params) {
+std::string ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params, size_t blockSize) {
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::ostringstream out;
     TLogConversion conversion(params);
-    size_t start = 0;
-    if (bytes.size() >= ObdLogMark.size() && std::equal(ObdLogMark.begin(), ObdLogMark.end(), bytes.begin(),
-                                                        [](char a, uint8_t b) { return uint8_t(a) == b; }))
-        start = ObdLogMark.size();
-    conversion.Scan(bytes.subspan(start), true);
-    return conversion.Writer.TakeText();
+    conversion.Writer.HighByteFirst = SkipObdMark(in);
+    ConvertStream(in, out, conversion, blockSize, nullptr, nullptr);
+    return out.str();
 }
 
 TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options) {
@@ -171,7 +228,6 @@ TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options)
     std::unique_ptr<TListParams> ecu = LoadDescriptions(ecuIni);
 
     TConvertProgress progress{0, job.Logs.size(), 0, job.TotalBytes};
-    std::vector<uint8_t> buffer(ConvertBlockSize);
     for (size_t n = 0; n < job.Logs.size(); ++n) {
         const fs::path& log = job.Logs[n];
         progress.FileIndex = n;
@@ -193,17 +249,14 @@ TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options)
             ++result.Failed;
             continue;
         }
-        size_t held =
-            size_t(in.read(reinterpret_cast<char*>(buffer.data()), std::streamsize(buffer.size())).gcount());
-        const bool obdLog =
-            held >= ObdLogMark.size() && std::equal(ObdLogMark.begin(), ObdLogMark.end(), buffer.begin(),
-                                                    [](char a, uint8_t b) { return uint8_t(a) == b; });
+        const bool obdLog = SkipObdMark(in);
         if (obdLog && !obd) {
             AddLog(log.filename().string() + "   " + Translate("пропущен"));
             ++result.Skipped;
             continue;
         }
         TLogConversion conversion(obdLog ? obd.get() : ecu.get());
+        conversion.Writer.HighByteFirst = obdLog;
         TValueCsv values;
         if (options.Csv) {
             if (!values.Open(csv, TValueCsv::PairColumn))
@@ -214,39 +267,30 @@ TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options)
                 };
         }
         std::ofstream out(text, std::ios::binary | std::ios::trunc);
-        size_t start = obdLog ? ObdLogMark.size() : 0;
-        bool readFailed = false;
-        for (;;) {
-            const bool final = !in;
-            const size_t used = conversion.Scan({buffer.data() + start, held - start}, final);
-            progress.BytesDone += used;
-            out << conversion.Writer.TakeText();
-            if (options.OnProgress)
-                options.OnProgress(progress);
-            if (final)
-                break;
-            // The unconsumed end moves to the front; the next read fills up behind it.
-            const size_t tail = held - start - used;
-            std::copy_n(buffer.begin() + std::ptrdiff_t(start + used), tail, buffer.begin());
-            start = 0;
-            in.read(reinterpret_cast<char*>(buffer.data() + tail), std::streamsize(buffer.size() - tail));
-            held = tail + size_t(in.gcount());
-            if (in.bad()) {
-                readFailed = true;
-                break;
-            }
-            if (options.Cancel && options.Cancel->load()) {
+        const TStreamEnd end = ConvertStream(
+            in, out, conversion, ConvertBlockSize,
+            [&](size_t used) {
+                progress.BytesDone += used;
+                if (options.OnProgress)
+                    options.OnProgress(progress);
+            },
+            options.Cancel);
+        if (end != TStreamEnd::Done) {
+            // A text cut short must not pass for a conversion (--only-new would pass the log over).
+            out.close();
+            values.Close();
+            fs::remove(text, error);
+            fs::remove(csv, error);
+            if (end == TStreamEnd::Cancelled) {
                 result.Cancelled = true;
                 break;
             }
-        }
-        out.close();
-        const bool csvWritten = values.IsOpen() ? values.Close() : !options.Csv;
-        if (readFailed) {
-            LogFileProblem("Не удалось открыть файл:", log);
+            LogFileProblem("Не удалось прочитать файл:", log);
             ++result.Failed;
             continue;
         }
+        out.close();
+        const bool csvWritten = values.IsOpen() ? values.Close() : !options.Csv;
         if (!out) {
             LogFileProblem("Не удалось записать файл:", text);
             ++result.Failed;
@@ -257,8 +301,6 @@ TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options)
             result.Written.push_back(csv);
         else if (options.Csv)
             LogFileProblem("Не удалось записать файл:", csv);
-        if (result.Cancelled)
-            break;
         AddLog(text.filename().string() + " OK");
     }
     AddLog(Translate("Преобразование выполнено."));

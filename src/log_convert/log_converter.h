@@ -48,8 +48,10 @@ constexpr std::string_view ObdLogMark = "OBD2DATA";
 
 TConvertResult ConvertLogs(const std::filesystem::path& path, const TConvertOptions& options);
 
-// The text conversion of one log's bytes held in memory, with `params` as the parameter set (nullptr:
-// the built-in sets by identification, as ConvertLogs does without ECU.ini). For tests and benchmarks.
-std::string ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params);
+// The text conversion of one log's bytes held in memory, read in blocks as ConvertLogs reads a file,
+// with `params` as the parameter set (nullptr: the built-in sets by identification, as ConvertLogs
+// does without ECU.ini). For tests and benchmarks.
+std::string ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params,
+                            size_t blockSize = ConvertBlockSize);
 
 } // namespace velmora

@@ -39,9 +39,12 @@ bool IsText(std::span<const uint8_t> bytes) {
     return true;
 }
 
-// "#5 Name"; a record without a name (address sets) is "#5 P5".
+// "#5 Name"; a record without a name (address sets) is "#5 P5". The name of a bit-field parameter is
+// the list of its bit names, which its value shows: it is "#23 bits".
 std::string ParamLabel(const TECUparam& param) {
     const int number = param.Number;
+    if (param.ParamType == 'X')
+        return FormatText("#%d bits", number);
     return FormatText("#%d ", number) + (param.Name.empty() ? FormatText("P%d", number) : param.Name);
 }
 
@@ -222,7 +225,7 @@ bool TLogTextWriter::TakeParamByte(const TLogRecord& record) {
 }
 
 void TLogTextWriter::CompleteParam(TECUparam& param, std::array<uint8_t, 4> bytes, int size) {
-    if (size == 2 && Ident.Ident().HasReversedByteOrder())
+    if (size == 2 && (HighByteFirst || Ident.Ident().HasReversedByteOrder()))
         std::swap(bytes[0], bytes[1]);
     param.SetData(bytes[0], bytes[1], bytes[2], bytes[3]);
     Out += ParamLabel(param);

@@ -32,6 +32,9 @@ public:
     // Called with every parameter value completed, and the number of its pair in the log (1, 2, ...).
     std::function<void(uint64_t pairNumber, const TECUparam&)> OnValue;
 
+    // Two-byte values come high byte first whatever the unit (OBD recordings).
+    bool HighByteFirst = false;
+
     void OnRecord(const TLogRecord& record) override;
     // Ends the text: an identification block still open is reported.
     void Finish();
