@@ -30,7 +30,7 @@ int RunFaults(std::span<char* const> args);
 int RunErase(std::span<char* const> args);
 // report [--stored-only] [--lang ru|en|de]
 int RunReport(std::span<char* const> args);
-// watch N[,N...] [--seconds S]
+// watch N[,N...] [--seconds S] [--csv FILE]
 int RunWatch(std::span<char* const> args);
 // range CMD FROM TO
 int RunRange(std::span<char* const> args);

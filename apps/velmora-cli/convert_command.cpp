@@ -43,7 +43,7 @@ int RunConvert(std::span<char* const> args) {
         return ConvertUsageError("which log file or folder?");
     const TConvertResult result = ConvertLogs(path, options);
     for (const std::filesystem::path& written : result.Written)
-        std::cout << written.string() << "\n";
+        std::cout << written.string() << "\n"; // after the log lines, which the console host prints first
     return result.Failed > 0 ? ExitFailed : ExitOk;
 }
 

@@ -38,8 +38,9 @@ constexpr TCommand Commands[] = {
      "    writes the fault report into LOGS (the client's folder with --client) and prints its path",
      velmora::RunReport},
     {"watch",
-     "[OPTIONS] watch N[,N...] [--seconds S]\n"
-     "    polls the listed parameters for S seconds (5) and prints each new value: ms, number, value",
+     "[OPTIONS] watch N[,N...] [--seconds S] [--csv FILE]\n"
+     "    polls the listed parameters for S seconds (5) and prints each new value: ms, number, value;\n"
+     "    --csv also writes them to FILE (time_ms,number,name,value,unit)",
      velmora::RunWatch},
     {"range",
      "[OPTIONS] range CMD FROM TO\n"
