@@ -100,8 +100,12 @@ int FirstBitOf(uint8_t address) {
 
 } // namespace
 
+bool IsActuatorChannel(uint8_t cmd) {
+    return cmd >= 0xD0 && cmd <= 0xDC;
+}
+
 std::string ActuatorText(uint8_t channel, uint8_t value, bool newestGeneration) {
-    if (channel < 0xD0 || channel > 0xDC)
+    if (!IsActuatorChannel(channel))
         return {};
     return ActPrefix + ChannelText(channel, value, newestGeneration);
 }

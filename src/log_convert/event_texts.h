@@ -10,6 +10,9 @@
 
 namespace velmora {
 
+// Command bytes 0xD0-0xDC.
+bool IsActuatorChannel(uint8_t cmd);
+
 // "     ACT: " and what the value does on the channel; empty for a command that is no channel.
 // `newestGeneration` tells the standard state of 0xD0 and 0xD1.
 std::string ActuatorText(uint8_t channel, uint8_t value, bool newestGeneration);

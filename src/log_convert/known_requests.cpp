@@ -1,6 +1,7 @@
 #include "log_convert/known_requests.h"
 
 #include <array>
+#include <vector>
 
 #include "params/unit_codes.h"
 
@@ -84,15 +85,21 @@ constexpr std::array<uint8_t, 256> CommandKinds = [] {
 } // namespace
 
 const TKnownRequest* FindKnownRequest(uint8_t cmd, uint8_t param) {
-    const uint16_t word = uint16_t(cmd << 8 | param);
-    const TKnownRequest* alone = nullptr;
-    for (const TKnownRequest& request : KnownRequests) {
-        if (request.Word == word && request.Word >= 0x100)
-            return &request;
-        if (request.Word == cmd && !alone)
-            alone = &request;
-    }
-    return alone;
+    // Looked up for every pair of a log: one table by command·256 + parameter, made once; an exact
+    // word wins over its command alone.
+    static const std::vector<const TKnownRequest*> byWord = [] {
+        std::vector<const TKnownRequest*> table(65536);
+        for (const TKnownRequest& request : KnownRequests)
+            if (request.Word < 0x100)
+                for (size_t p = 0; p < 256; ++p)
+                    if (!table[size_t(request.Word) << 8 | p])
+                        table[size_t(request.Word) << 8 | p] = &request;
+        for (const TKnownRequest& request : KnownRequests)
+            if (request.Word >= 0x100)
+                table[request.Word] = &request;
+        return table;
+    }();
+    return byWord[size_t(cmd) << 8 | param];
 }
 
 bool IsKnownCommand(uint8_t cmd) {

@@ -155,8 +155,9 @@ TJob FindLogs(const fs::path& path, bool onlyNew, bool& isFolder) {
 enum class TStreamEnd { Done, ReadFailed, Cancelled };
 
 // Reads `in` in blocks of `blockSize` bytes through the conversion, the unconsumed end of each block
-// carried over to the front of the next, and writes the text to `out`. `onBlock` gets the bytes used.
-TStreamEnd ConvertStream(std::istream& in, std::ostream& out, TLogConversion& conversion, size_t blockSize,
+// carried over to the front of the next, and hands the text to `write`. `onBlock` gets the bytes used.
+TStreamEnd ConvertStream(std::istream& in, const std::function<void(const std::string&)>& write,
+                         TLogConversion& conversion, size_t blockSize,
                          const std::function<void(size_t)>& onBlock, const std::atomic<bool>* cancel) {
     std::vector<uint8_t> buffer(blockSize);
     size_t held = 0;
@@ -167,7 +168,8 @@ TStreamEnd ConvertStream(std::istream& in, std::ostream& out, TLogConversion& co
             return TStreamEnd::ReadFailed;
         const bool final = !in;
         const size_t used = conversion.Scan({buffer.data(), held}, final);
-        out << conversion.Writer.TakeText();
+        write(conversion.Writer.Text());
+        conversion.Writer.ClearText();
         if (onBlock)
             onBlock(used);
         if (final)
@@ -196,13 +198,19 @@ bool SkipObdMark(std::istream& in) {
 
 } // namespace
 
-std::string ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params, size_t blockSize) {
+void ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params,
+                     const std::function<void(const std::string&)>& write, size_t blockSize) {
     std::istringstream in(std::string(bytes.begin(), bytes.end()));
-    std::ostringstream out;
     TLogConversion conversion(params);
     conversion.Writer.HighByteFirst = SkipObdMark(in);
-    ConvertStream(in, out, conversion, blockSize, nullptr, nullptr);
-    return out.str();
+    ConvertStream(in, write, conversion, blockSize, nullptr, nullptr);
+}
+
+std::string ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params, size_t blockSize) {
+    std::string text;
+    ConvertLogBytes(
+        bytes, params, [&text](const std::string& block) { text += block; }, blockSize);
+    return text;
 }
 
 TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options) {
@@ -268,7 +276,7 @@ TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options)
         }
         std::ofstream out(text, std::ios::binary | std::ios::trunc);
         const TStreamEnd end = ConvertStream(
-            in, out, conversion, ConvertBlockSize,
+            in, [&out](const std::string& block) { out << block; }, conversion, ConvertBlockSize,
             [&](size_t used) {
                 progress.BytesDone += used;
                 if (options.OnProgress)

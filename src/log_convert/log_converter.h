@@ -53,5 +53,9 @@ TConvertResult ConvertLogs(const std::filesystem::path& path, const TConvertOpti
 // does without ECU.ini). For tests and benchmarks.
 std::string ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params,
                             size_t blockSize = ConvertBlockSize);
+// The same, handing the text to `write` block by block.
+void ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params,
+                     const std::function<void(const std::string&)>& write,
+                     size_t blockSize = ConvertBlockSize);
 
 } // namespace velmora

@@ -16,6 +16,7 @@ namespace {
 
 constexpr char HexDigits[] = "0123456789ABCDEF";
 constexpr size_t HexRowBytes = 16;
+constexpr size_t MaxCachedValues = 4096; // value texts kept per parameter
 constexpr uint8_t FaultCommand = 0xF1;
 constexpr uint8_t LhFaultCommand = 0x30;
 
@@ -50,8 +51,8 @@ std::string ParamLabel(const TECUparam& param) {
 
 } // namespace
 
-std::string TLogTextWriter::TakeText() {
-    return std::exchange(Out, std::string());
+void TLogTextWriter::ClearText() {
+    Out.clear(); // keeps its capacity for the next block
 }
 
 void TLogTextWriter::Line(std::string_view text) {
@@ -76,7 +77,7 @@ void TLogTextWriter::ReportLine(std::string_view text) {
 void TLogTextWriter::SetIndex(const TRequestIndex& index) {
     Index = &index;
     Pending = {};
-    Values.clear();
+    Texts.clear();
 }
 
 const std::string& TLogTextWriter::Translated(std::string_view russian) {
@@ -106,17 +107,21 @@ void TLogTextWriter::OnRecord(const TLogRecord& record) {
 }
 
 void TLogTextWriter::PairPrefix(const TLogRecord& record) {
-    AppendOffset(Out, record.Offset);
-    Out += "  ";
-    if (record.CmdInLog)
-        AppendHex(Out, record.Cmd);
-    else
-        Out += "--";
-    Out += ' ';
-    AppendHex(Out, record.Param);
-    Out += ' ';
-    AppendHex(Out, record.Value);
-    Out += "  ";
+    // "0000ABCD  55 00 7E  " in one piece: this runs for every pair of the log.
+    char text[20];
+    for (int i = 0; i < 8; ++i)
+        text[i] = HexDigits[(record.Offset >> (28 - 4 * i)) & 0x0F];
+    text[8] = text[9] = ' ';
+    text[10] = record.CmdInLog ? HexDigits[record.Cmd >> 4] : '-';
+    text[11] = record.CmdInLog ? HexDigits[record.Cmd & 0x0F] : '-';
+    text[12] = ' ';
+    text[13] = HexDigits[record.Param >> 4];
+    text[14] = HexDigits[record.Param & 0x0F];
+    text[15] = ' ';
+    text[16] = HexDigits[record.Value >> 4];
+    text[17] = HexDigits[record.Value & 0x0F];
+    text[18] = text[19] = ' ';
+    Out.append(text, sizeof text);
 }
 
 void TLogTextWriter::LabelLine(const TLogRecord& record) {
@@ -144,6 +149,14 @@ void TLogTextWriter::OnPair(const TLogRecord& record) {
         Pending = {};
         PairPrefix(record);
         Line(" - ???");
+        return;
+    }
+    // A request of its own on an actuator channel (0xD1 0x08: throttle adaptation) keeps its label.
+    if (const TKnownRequest* known =
+            IsActuatorChannel(record.Cmd) ? FindKnownRequest(record.Cmd, record.Param) : nullptr;
+        known && known->Word >= 0x100 && !known->Label.empty()) {
+        Pending = {};
+        LabelLine(record);
         return;
     }
     // The actuator value is the parameter byte; the unit answers with it.
@@ -190,8 +203,7 @@ bool TLogTextWriter::TakeParamByte(const TLogRecord& record) {
         PairPrefix(record);
         if (Pending.Got < size) {
             ++Pending.NextAddress;
-            Out += ParamLabel(param) + FormatText(" (%d/%d)", int(Pending.Got), size);
-            Out += "\r\n";
+            Out += TextsOf(param).Parts[Pending.Got - 1];
             return true;
         }
         const std::array<uint8_t, 4> bytes = Pending.Bytes;
@@ -208,17 +220,15 @@ bool TLogTextWriter::TakeParamByte(const TLogRecord& record) {
             return true;
         }
         Pending = {start, record.Cmd, uint8_t(record.Param + 1), 1, {record.Value, 0, 0, 0}};
-        Out += ParamLabel(*start) + FormatText(" (1/%d)", size);
-        Out += "\r\n";
+        Out += TextsOf(*start).Parts[0];
         return true;
     }
     if (const TParamPlace place = Index->ContinuationOf(record.Cmd, record.Param); place.Param) {
         // A later byte whose first byte is not in the log (or came in another order).
         Pending = {};
         PairPrefix(record);
-        Out += ParamLabel(*place.Param) +
-               FormatText(" (%d/%d) - ???", int(place.Byte) + 1, place.Param->DataLength());
-        Out += "\r\n";
+        Out += TextsOf(*place.Param).Label +
+               FormatText(" (%d/%d) - ???\r\n", int(place.Byte) + 1, place.Param->DataLength());
         return true;
     }
     return false;
@@ -227,28 +237,41 @@ bool TLogTextWriter::TakeParamByte(const TLogRecord& record) {
 void TLogTextWriter::CompleteParam(TECUparam& param, std::array<uint8_t, 4> bytes, int size) {
     if (size == 2 && (HighByteFirst || Ident.Ident().HasReversedByteOrder()))
         std::swap(bytes[0], bytes[1]);
-    param.SetData(bytes[0], bytes[1], bytes[2], bytes[3]);
-    Out += ParamLabel(param);
-    Out += " = ";
-    Out += ValueText(param, bytes);
-    Out += "\r\n";
+    TParamTexts& texts = TextsOf(param);
+    const uint32_t raw =
+        uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+    // The text of a value depends on its bytes only: each is formatted once (the cache is bounded). The
+    // record gets the value whenever someone reads it (the CSV) or its text is new.
+    auto [cached, added] = texts.ByRaw.try_emplace(raw);
+    if (added || OnValue)
+        param.SetData(bytes[0], bytes[1], bytes[2], bytes[3]);
+    if (added) {
+        std::string& line = cached->second;
+        line = texts.Label + " = ";
+        try {
+            line += param.ParamType == 'X' ? param.BitText() : param.FormatValue();
+        } catch (const std::exception& error) {
+            line += error.what();
+        }
+        line += "\r\n";
+    }
+    Out += cached->second;
+    if (texts.ByRaw.size() > MaxCachedValues)
+        texts.ByRaw.clear();
     if (OnValue)
         OnValue(PairCount, param);
 }
 
-const std::string& TLogTextWriter::ValueText(const TECUparam& param, const std::array<uint8_t, 4>& bytes) {
-    TValueCache& cache = Values[&param];
-    const uint64_t raw = uint64_t(bytes[0]) | uint64_t(bytes[1]) << 8 | uint64_t(bytes[2]) << 16 |
-                         uint64_t(bytes[3]) << 24 | uint64_t(1) << 32;
-    if (cache.Raw != raw) {
-        cache.Raw = raw;
-        try {
-            cache.Text = param.ParamType == 'X' ? param.BitText() : param.FormatValue();
-        } catch (const std::exception& error) {
-            cache.Text = error.what();
-        }
+TLogTextWriter::TParamTexts& TLogTextWriter::TextsOf(const TECUparam& param) {
+    auto [it, added] = Texts.try_emplace(&param);
+    TParamTexts& texts = it->second;
+    if (added) {
+        texts.Label = ParamLabel(param);
+        const int size = param.DataLength();
+        for (int k = 1; k < size; ++k)
+            texts.Parts[size_t(k - 1)] = texts.Label + FormatText(" (%d/%d)\r\n", k, size);
     }
-    return cache.Text;
+    return texts;
 }
 
 void TLogTextWriter::OnUnplaced(const TLogRecord& record) {

@@ -39,9 +39,9 @@ public:
     // Ends the text: an identification block still open is reported.
     void Finish();
 
-    // The text so far (CR LF lines, UTF-8); TakeText hands it over and starts empty.
+    // The text so far (CR LF lines, UTF-8); ClearText starts it anew.
     const std::string& Text() const { return Out; }
-    std::string TakeText();
+    void ClearText();
 
 private:
     struct TPending {
@@ -64,7 +64,6 @@ private:
     void Line(std::string_view text);
     const std::string& Translated(std::string_view russian);
     void ReportLine(std::string_view text);
-    const std::string& ValueText(const TECUparam& param, const std::array<uint8_t, 4>& bytes);
 
     const TRequestIndex* Index;
     TIdentBlock Ident;
@@ -73,11 +72,15 @@ private:
     uint64_t PairCount = 0;
     std::string Out;
     std::unordered_map<const char*, std::string> Labels;
-    struct TValueCache {
-        uint64_t Raw = 0; // the value bytes, with bit 32 set once filled
-        std::string Text;
+    // The texts of a parameter's lines, made once: "#1 Обороты", the lines of its first bytes, and the
+    // value lines by the value's bytes.
+    struct TParamTexts {
+        std::string Label;
+        std::array<std::string, 3> Parts;
+        std::unordered_map<uint32_t, std::string> ByRaw;
     };
-    std::unordered_map<const TECUparam*, TValueCache> Values;
+    TParamTexts& TextsOf(const TECUparam& param);
+    std::unordered_map<const TECUparam*, TParamTexts> Texts;
 };
 
 } // namespace velmora

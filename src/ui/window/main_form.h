@@ -26,6 +26,8 @@ class QToolButton;
 
 namespace velmora {
 
+class TLogTools;
+
 class TActivationPanel;
 class TFaultTab;
 class TGraphTab;
@@ -159,6 +161,7 @@ private:
     QAction* mnuCoding = nullptr;
     TActivationPanel* pnlActivation = nullptr;
     QAction* mnu_ver = nullptr;
+    TLogTools* LogTools = nullptr;   // "Файл": log conversion and CSV recording
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
     TGraphTab* Graph = nullptr;

@@ -11,6 +11,7 @@
 #include "ui/panels/activation_panel.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/screens/screen_params.h"
+#include "ui/window/log_tools.h"
 #include "ui/window/main_form.h"
 
 namespace velmora {
@@ -53,6 +54,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
     case WM_PARAM_UPDATED:
         if (CurrentList)
             CurrentList->UpdateParam(int(wParam));
+        LogTools->ValueUpdated(CurrentList.get(), int(wParam));
         if (CurrentList && CurrentIsGraph)
             RedrawGraph();
         break;
