@@ -148,6 +148,7 @@ void TLogTextWriter::OnPair(const TLogRecord& record) {
     if (!record.Known) {
         Pending = {};
         PairPrefix(record);
+        Out.resize(Out.size() - 2); // the blanks before a label
         Line(" - ???");
         return;
     }
@@ -247,9 +248,10 @@ void TLogTextWriter::CompleteParam(TECUparam& param, std::array<uint8_t, 4> byte
         param.SetData(bytes[0], bytes[1], bytes[2], bytes[3]);
     if (added) {
         std::string& line = cached->second;
-        line = texts.Label + " = ";
+        line = texts.Label + " =";
         try {
-            line += param.ParamType == 'X' ? param.BitText() : param.FormatValue();
+            // Bit names come each after a blank already.
+            line += param.ParamType == 'X' ? param.BitText() : " " + param.FormatValue();
         } catch (const std::exception& error) {
             line += error.what();
         }

@@ -130,6 +130,37 @@ TEST(LogScanner, HandsOnLongGarbageInBoundedPieces) {
     EXPECT_EQ(records.Items[2], "raw 01 01 01 01 01");
 }
 
+TEST(LogText, LinesOfEachKindOfRecord) {
+    struct TCase {
+        const char* What;
+        TBytes Bytes;
+        std::string Text;
+    };
+    const TCase cases[] = {
+        {"a one-byte parameter and a pair of no known word",
+         {0x55, 0xAA, 0x00, 0x7E, 0x77, 0x88, 0x01, 0x02},
+         "00000000  55 00 7E  #0 Температура ОЖ = 86°\r\n00000004  77 01 02 - ???\r\n"},
+        {"the second byte of a value whose first byte is missing",
+         {0x55, 0xAA, 0x59, 0x0B},
+         "00000000  55 59 0B  #88 Время работы мотора, сек. (2/2) - ???\r\n"},
+        {"a bit-field value",
+         {0x55, 0xAA, 0x19, 0x03},
+         "00000000  55 19 03  #25 bits = Activation Post-start enrichment\r\n"},
+        {"the wake-up, then garbage that is shown as it is",
+         {0xAA, 0x55, 0xF0, 0x0F, 0x13, 0x37},
+         "\r\n00000000  AA 55     wake-up\r\n00000002  F0 13 37  ecu info\r\n"
+         "Тип системы не определен (HFM/PMS), предполагаем что это HFM!\r\n"},
+        {"an adapter's text line and a few bytes that fit nowhere",
+         {'O', 'K', '\r', '\n', 0x01, 0x02},
+         "00000000  > OK\r\n00000004  01 02 - ???\r\n"},
+    };
+    for (const TCase& c : cases) {
+        TListParams hfm = HfmSet();
+        const std::string text = ConvertLogBytes(c.Bytes, &hfm);
+        EXPECT_TRUE(text.starts_with(c.Text)) << c.What << "\n" << text;
+    }
+}
+
 // Bytes that look like the protocol: pairs of known and unknown words, lone parameter bytes, text
 // lines, wake-up patterns and noise, cut at random places.
 TBytes ProtocolLikeBytes(std::mt19937& random, size_t length) {
