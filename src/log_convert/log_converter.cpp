@@ -276,7 +276,8 @@ TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options)
         }
         std::ofstream out(text, std::ios::binary | std::ios::trunc);
         const TStreamEnd end = ConvertStream(
-            in, [&out](const std::string& block) { out << block; }, conversion, ConvertBlockSize,
+            in, [&out](const std::string& block) { out.write(block.data(), std::streamsize(block.size())); },
+            conversion, ConvertBlockSize,
             [&](size_t used) {
                 progress.BytesDone += used;
                 if (options.OnProgress)
