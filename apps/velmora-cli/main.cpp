@@ -40,8 +40,9 @@ constexpr TCommand Commands[] = {
      "    writes the fault report into LOGS (the client's folder with --client) and prints its path",
      velmora::RunReport},
     {"watch",
-     "[OPTIONS] watch N[,N...] [--seconds S]\n"
-     "    polls the listed parameters for S seconds (5) and prints each new value: ms, number, value",
+     "[OPTIONS] watch N[,N...] [--seconds S] [--csv FILE]\n"
+     "    polls the listed parameters for S seconds (5) and prints each new value: ms, number, value;\n"
+     "    --csv also writes them to FILE (time_ms,number,name,value,unit)",
      velmora::RunWatch},
     {"range",
      "[OPTIONS] range CMD FROM TO\n"
@@ -90,6 +91,10 @@ constexpr TCommand Commands[] = {
      "    wakes the E-GAS or SRS module, prints its identification and faults, erases them with --erase\n"
      "    and writes the protocol log into LOGS; exits 1 with the dialogue's text when it fails",
      velmora::RunModule},
+    {"convert",
+     "convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE]\n"
+     "    converts exchange logs to text (.txt beside each .bin) and, with --csv, their values to CSV",
+     velmora::RunConvert},
 };
 
 // Options that may stand before the command name, and whether each takes a value.

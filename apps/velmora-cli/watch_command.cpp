@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "lang/translated_format.h"
+#include "log_convert/value_csv.h"
 #include "params/list_prm.h"
 #include "params/param_errors.h"
 #include "params/param_list.h"
@@ -61,15 +62,23 @@ std::string ValueText(const TECUparam& param) {
 } // namespace
 
 int RunWatch(std::span<char* const> args) {
-    constexpr std::string_view usage = "watch N[,N...] [--seconds S]";
+    constexpr std::string_view usage = "watch N[,N...] [--seconds S] [--csv FILE]";
     TConnectSettings settings;
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError("watch", usage, problem);
     std::optional<std::vector<int>> numbers;
     int seconds = DefaultWatchSeconds;
+    TValueCsv csv;
     for (size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == "--seconds") {
+        if (rest[i] == "--csv") {
+            if (i + 1 >= rest.size())
+                return UsageError("watch", usage, "--csv wants a file name");
+            if (!csv.Open(std::string(rest[++i]), TValueCsv::TimeColumn)) {
+                std::cerr << "velmora-cli watch: cannot write " << rest[i] << "\n";
+                return ExitFailed;
+            }
+        } else if (rest[i] == "--seconds") {
             const std::optional<int> value =
                 i + 1 < rest.size() ? ParseNumber(rest[++i], MaxWatchSeconds) : std::nullopt;
             if (!value || *value == 0)
@@ -107,15 +116,18 @@ int RunWatch(std::span<char* const> args) {
         [&](const TSessionMessage& m) {
             if (m.Msg == WM_USER + 8) {
                 if (const TECUparam* param = params->FindByNumber(int(m.WParam))) {
-                    std::cout << FormatText("%7u %3d ", TicksSince(start, Clock().TickCount()), int(m.WParam))
-                              << ValueText(*param) << "\n"
+                    const uint32_t ms = TicksSince(start, Clock().TickCount());
+                    std::cout << FormatText("%7u %3d ", ms, int(m.WParam)) << ValueText(*param) << "\n"
                               << std::flush;
+                    csv.Add(ms, *param);
                     ++values;
                 }
             }
             return false;
         },
         duration);
+    if (csv.IsOpen() && !csv.Close())
+        return session.Fail("cannot write " + csv.FileName().string());
     if (TicksSince(start, Clock().TickCount()) < duration)
         return session.Fail("the connection ended");
     if (values == 0)

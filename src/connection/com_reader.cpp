@@ -257,6 +257,11 @@ std::shared_ptr<const TListParams> TComReader::Params() const {
     return Set;
 }
 
+std::shared_ptr<const TListParams> TComReader::AddressSet() const {
+    std::lock_guard lock(SharedLock);
+    return AddrSet;
+}
+
 TFaultBuf TComReader::FaultBuffer() const {
     std::lock_guard lock(SharedLock);
     return Faults.Buffer();

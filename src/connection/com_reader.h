@@ -154,6 +154,8 @@ public:
     TEcuIdent Ident() const;
     // The parameter set of the connection, or nullptr before one is loaded.
     std::shared_ptr<const TListParams> Params() const;
+    // The unit's address set (the same numbers at memory addresses), or nullptr when it has none.
+    std::shared_ptr<const TListParams> AddressSet() const;
     bool ParamsAvailable() const { return HasParams.load(); }
     // Tick at which the fault memory was last read completely; 0 before the first read.
     uint32_t LastFaultRead() const { return LastFaultReadTick.load(); }
@@ -256,6 +258,7 @@ private:
     // The connection's parameter set, its polling cursor and the engine-mode observer over it.
     mutable std::mutex SharedLock; // Set, ident copy, fault memory, stop texts
     std::shared_ptr<TListParams> Set;
+    std::shared_ptr<TListParams> AddrSet;
     TEcuIdent PublishedIdent;
     std::string LastStopText;
     std::string LastFailureText;

@@ -4,6 +4,7 @@
 #include "actuators/actuator_tests.h"
 #include "actuators/adaptation.h"
 #include "actuators/coding.h"
+#include "connection/address_set_source.h"
 #include "connection/client_check.h"
 #include "connection/com_reader.h"
 #include "engine_link/connection_start.h"
@@ -37,6 +38,7 @@ void TComReader::ResetConnection() {
         std::lock_guard lock(SharedLock);
         Set.reset();
         Trip.TripReset(nullptr, 0);
+        AddrSet.reset();
         PublishedIdent = TEcuIdent{};
         LastFailureText.clear();
         Faults.SetRule({});
@@ -167,9 +169,12 @@ void TComReader::LoadParams() {
     set->AssignColorRules(ident.UnitType, ident.Supplier, ident.DiagIndex);
     AssignPollLevels(*set, ident.UnitType, false);
     AddPeriodParams(*set);
+    std::shared_ptr<TListParams> addresses =
+        LoadAddressSet(ident, std::filesystem::path(Log.LogPath()).parent_path());
     {
         std::lock_guard lock(SharedLock);
         Set = set;
+        AddrSet = std::move(addresses);
     }
     Link.ParamList = set.get();
     ModeObserver = std::make_unique<TEngineModeObserver>(*set, ident.UnitType);

@@ -33,6 +33,7 @@
 #include "ui/screens/screen_params.h"
 #include "ui/smoothness/smooth_tab.h"
 #include "ui/trip/trip_tab.h"
+#include "ui/window/log_tools.h"
 #include "ui/window/qt_host.h"
 
 namespace velmora {
@@ -250,6 +251,9 @@ QWidget* TMainForm::BuildErrorPage() {
 
 void TMainForm::BuildMenus() {
     // Only the functions this build has are offered; the others come with the engine connection.
+    QMenu* file = menuBar()->addMenu("Файл");
+    file->setObjectName("mnuFile");
+    LogTools = new TLogTools(this, file);
     QMenu* view = menuBar()->addMenu("Вид");
     view->setObjectName("mnuView");
     QAction* settings = view->addAction("Настройки");

@@ -26,6 +26,8 @@ class QToolButton;
 
 namespace velmora {
 
+class TLogTools;
+
 class TActivationPanel;
 class TFaultTab;
 class TGraphTab;
@@ -178,6 +180,7 @@ private:
     TModulePanel* pnlEGas = nullptr; // the module panels on "Данные" (ui/panels/module_panel.h)
     TModulePanel* pnlSRS = nullptr;
     QAction* mnu_ver = nullptr;
+    TLogTools* LogTools = nullptr;   // "Файл": log conversion and CSV recording
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
     TGraphTab* Graph = nullptr;

@@ -16,6 +16,7 @@
 #include "ui/screens/screen_params.h"
 #include "ui/smoothness/smooth_tab.h"
 #include "ui/trip/trip_tab.h"
+#include "ui/window/log_tools.h"
 #include "ui/window/main_form.h"
 
 namespace velmora {
@@ -60,6 +61,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
     case WM_PARAM_UPDATED:
         if (CurrentList)
             CurrentList->UpdateParam(int(wParam));
+        LogTools->ValueUpdated(CurrentList.get(), int(wParam));
         if (CurrentList && CurrentIsGraph)
             RedrawGraph();
         if (!CurrentList && pg->currentIndex() == PageComputer)
