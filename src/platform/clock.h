@@ -3,6 +3,7 @@
 // time with a TManualClock. Any thread may call it.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 
@@ -17,6 +18,9 @@ public:
     virtual int64_t PerfCounter() = 0;
     virtual int64_t PerfFrequency() = 0;
     virtual void Sleep(uint32_t ms) = 0;
+    // Sleeps `us` microseconds, for waits that end between two milliseconds (a frame ends 1.04 ms after
+    // it began at 9600 baud). The default rounds up to whole milliseconds.
+    virtual void SleepMicros(int64_t us);
 
     // The counter scaled to milliseconds, for byte timing and response times.
     double PerfMs();
@@ -29,6 +33,7 @@ public:
     int64_t PerfCounter() override;
     int64_t PerfFrequency() override;
     void Sleep(uint32_t ms) override;
+    void SleepMicros(int64_t us) override;
 };
 
 // Virtual time for tests: nothing moves until Sleep or Advance is called. The counter runs at 1 MHz.
@@ -40,6 +45,7 @@ public:
     int64_t PerfCounter() override;
     int64_t PerfFrequency() override { return 1000000; }
     void Sleep(uint32_t ms) override { Advance(ms); }
+    void SleepMicros(int64_t us) override { AdvanceMicros(std::max<int64_t>(us, 0)); }
 
     void Advance(uint32_t ms) { AdvanceMicros(int64_t(ms) * 1000); }
     void AdvanceMicros(int64_t us) { Micros += us; }
@@ -54,7 +60,9 @@ TClock& Clock();
 void SetClock(TClock* clock);
 
 // Milliseconds from `since` to `now` on the wrapping tick count.
-inline uint32_t TicksSince(uint32_t since, uint32_t now) { return now - since; }
+inline uint32_t TicksSince(uint32_t since, uint32_t now) {
+    return now - since;
+}
 
 // Installs a clock for the lifetime of a scope (tests).
 class TScopedClock {
