@@ -275,6 +275,48 @@ TEST_F(ComPortTest, ALineChangeCostsOnlyTheCallsItNeeds) {
     EXPECT_TRUE(Host.Boxes().empty());
 }
 
+// WaitInput wakes on the first byte instead of sleeping out its limit, and takes nothing from the queue.
+TEST_F(ComPortTest, WaitInputWakesOnTheFirstByte) {
+    struct TCase {
+        const char* Name;
+        int SendAfterMs; // -1: nothing is sent
+        uint32_t LimitMs;
+        bool Ready;
+        int64_t AtLeastMs, AtMostMs;
+    };
+    const TCase cases[] = {
+        {"a byte already waiting", 0, 5000, true, 0, 1000},
+        {"a byte that comes during the wait", 50, 5000, true, 50 - TimingMarginMs, 1000},
+        {"nothing comes", -1, 80, false, 80 - TimingMarginMs, 1000},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::thread sender;
+        if (c.SendAfterMs == 0) {
+            Send({0x42});
+            WaitForQueue(1);
+        } else if (c.SendAfterMs > 0) {
+            sender = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.SendAfterMs));
+                Send({0x42});
+            });
+        }
+        const auto start = SteadyClock::now();
+        EXPECT_EQ(Com->WaitInput(c.LimitMs), c.Ready);
+        const int64_t waitedMs = MsSince(start);
+        EXPECT_GE(waitedMs, c.AtLeastMs);
+        EXPECT_LE(waitedMs, c.AtMostMs);
+        if (sender.joinable())
+            sender.join();
+        if (c.Ready) {
+            WaitForQueue(1);
+            uint8_t value = 0;
+            EXPECT_TRUE(Com->ReadByte(value));
+            EXPECT_EQ(value, 0x42);
+        }
+    }
+}
+
 TEST_F(ComPortTest, ReadBufExWaitsAsTheTimeoutsAllow) {
     struct TCase {
         const char* Name;
