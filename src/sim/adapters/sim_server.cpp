@@ -58,7 +58,8 @@ bool TSimServer::Start(const TSimServerOptions& options, std::string& error) {
         return false;
     }
     Adapter = MakeSimAdapter(Options.Adapter, *Car);
-    Line = std::make_unique<TBlindLine>(*Adapter, SimAdapterBaud(Options.Adapter), Options.Strict);
+    Line = std::make_unique<TBlindLine>(*Adapter, SimAdapterBaud(Options.Adapter),
+                                        Options.Strict && !Options.Tcp);
     OriginMs = Clock().PerfMs();
     if (!Options.Tcp)
         return OpenPty(Pty, error);
