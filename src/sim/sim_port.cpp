@@ -153,10 +153,25 @@ int TSimPort::ReadBufEx(TPortBuffer& buffer, int count) {
         // Without any time-out a real port would wait for ever; with nothing on its way, return instead.
         if (wake == NeverMs)
             break;
-        Clock().Sleep(uint32_t(std::max(1.0, std::ceil(wake - now))));
+        SleepUntil(now, wake);
     }
     buffer.Count = got;
     return got;
+}
+
+void TSimPort::SleepUntil(double nowMs, double wakeMs) {
+    // At least a microsecond, so that a wait always moves time on.
+    Clock().SleepMicros(std::max<int64_t>(1, int64_t(std::ceil((wakeMs - nowMs) * 1000.0))));
+}
+
+bool TSimPort::WaitInput(uint32_t maxMs) {
+    if (InQueue() > 0)
+        return true;
+    if (!Opened || maxMs == 0)
+        return false;
+    const double now = NowMs();
+    SleepUntil(now, std::min(SimAdapter->NextOutputMs(), now + maxMs));
+    return InQueue() > 0;
 }
 
 bool TSimPort::WritePortEx(const uint8_t* data, int length) {

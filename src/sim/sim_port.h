@@ -52,6 +52,8 @@ public:
     void ClearCommBreak() override;
     void SetTimeouts(int ReadInterval, int ReadTotalMultiplier, int ReadTotalConstant,
                      int WriteTotalMultiplier, int WriteTotalConstant) override;
+    // Sleeps to the moment the adapter's next byte reaches the PC (to the microsecond), or `maxMs`.
+    bool WaitInput(uint32_t maxMs) override;
 
     // The car behind the port (nullptr before the first successful Open).
     TSimCar* Car() { return Bench->Car.get(); }
@@ -59,6 +61,8 @@ public:
     double NowMs() const;
 
 private:
+    // Sleeps from `nowMs` to `wakeMs` on Clock(), to the microsecond.
+    static void SleepUntil(double nowMs, double wakeMs);
     // Moves what reached the PC into the input queue; throws PortException once the adapter has gone.
     void Pump();
     int Take(uint8_t* data, int count);

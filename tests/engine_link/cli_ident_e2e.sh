@@ -26,10 +26,10 @@ fail() {
 }
 
 case $mode in
-pty) "$sim" --unit hfm --pty >"$work/sim.out" 2>"$work/sim.err" & ;;
+pty) "$sim" --unit hfm --pty --strict >"$work/sim.out" 2>"$work/sim.err" & ;;
 silent)
     printf '[Unit]\nBase=hfm\nBreakMinMs=300\n' >"$work/silent.ini"
-    "$sim" --unit "$work/silent.ini" --pty >"$work/sim.out" 2>"$work/sim.err" &
+    "$sim" --unit "$work/silent.ini" --pty --strict >"$work/sim.out" 2>"$work/sim.err" &
     ;;
 wifi | wifi-settings) "$sim" --unit pms-bosch --elm --tcp 127.0.0.1:0 >"$work/sim.out" 2>"$work/sim.err" & ;;
 elm-as-kkl) ;;

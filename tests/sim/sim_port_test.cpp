@@ -57,9 +57,9 @@ TEST(SimPort, RequestPairGivesEchoComplementEchoValueInVirtualTime) {
     port.WriteByte(0x55);
     TRead cmd = ReadEx(port, 2);
     EXPECT_EQ(cmd.Bytes, (std::vector<uint8_t>{0x55, 0xAA}));
-    // 1.042 ms on the wire, 2.5 ms reaction, 1.042 ms answer; the port wakes on whole milliseconds.
-    EXPECT_GE(cmd.ElapsedMs, 4.58);
-    EXPECT_LE(cmd.ElapsedMs, 6);
+    // 1.042 ms on the wire, 2.5 ms reaction, 1.042 ms answer: the read wakes when the answer's stop bit
+    // ends, to the microsecond.
+    EXPECT_NEAR(cmd.ElapsedMs, 10 * 1000.0 / 9600 + 2.5 + 10 * 1000.0 / 9600, 0.001);
 
     port.SetParity(ParitySpace);
     port.WriteByte(0x00);
