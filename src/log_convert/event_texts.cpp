@@ -100,10 +100,6 @@ int FirstBitOf(uint8_t address) {
 
 } // namespace
 
-bool IsActuatorChannel(uint8_t cmd) {
-    return cmd >= 0xD0 && cmd <= 0xDC;
-}
-
 std::string ActuatorText(uint8_t channel, uint8_t value, bool newestGeneration) {
     if (!IsActuatorChannel(channel))
         return {};

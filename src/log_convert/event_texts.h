@@ -6,12 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "actuators/actuator_tests.h" // IsActuatorChannel: command bytes 0xD0-0xDC
 #include "faults/fault_context.h"
 
 namespace velmora {
-
-// Command bytes 0xD0-0xDC.
-bool IsActuatorChannel(uint8_t cmd);
 
 // "     ACT: " and what the value does on the channel; empty for a command that is no channel.
 // `newestGeneration` tells the standard state of 0xD0 and 0xD1.
