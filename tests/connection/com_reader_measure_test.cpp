@@ -152,7 +152,14 @@ TEST_F(MeasureStatesTest, SmoothnessFindsTheCylinderWithoutFuel) {
         ASSERT_GT(results.size(), 100u);
         for (size_t i = 0; i < c.FirstRound.size(); ++i)
             EXPECT_EQ(results[i].LParam, c.FirstRound[i]) << i;
-        EXPECT_NEAR(SmoothRpm(uint32_t(results.back().WParam)), c.IdleRpm, 40);
+        // Each result carries the speed its own period gives, low for the cylinder without fuel: the
+        // median of them is the idle speed.
+        std::vector<int> rpms;
+        for (const TPosted& result : results)
+            if (result.LParam != 0)
+                rpms.push_back(SmoothRpm(uint32_t(result.WParam)));
+        std::nth_element(rpms.begin(), rpms.begin() + rpms.size() / 2, rpms.end());
+        EXPECT_NEAR(rpms[rpms.size() / 2], c.IdleRpm, 40);
         ASSERT_TRUE(Reader->RequestStop());
         EXPECT_FALSE(Reader->Step());
         FreePort();
