@@ -8,6 +8,7 @@
 #include "engine_link/engine_link.h"
 #include "engine_link/exchange_log.h"
 #include "engine_link/ident_session.h"
+#include "json_output.h"
 #include "session.h"
 
 namespace velmora {
@@ -17,7 +18,7 @@ namespace {
 int UsageError(std::string_view problem) {
     std::cerr << "velmora-cli ident: " << problem << "\n"
               << "usage: velmora-cli [--home DIR] --port PORT [--adapter K|C|E] [--elm-as-kkl] "
-                 "[--wifi HOST:PORT] ident\n";
+                 "[--wifi HOST:PORT] ident [--json]\n";
     return ExitUsage;
 }
 
@@ -27,6 +28,22 @@ extern "C" void OnInterrupt(int) {
     std::signal(SIGINT, SIG_DFL);
 }
 
+// With --json the log lines go to stderr, so that stdout carries the document alone.
+class TLogToStderr : public THost {
+public:
+    explicit TLogToStderr(THost& console) : Console(console) {}
+    void AddLog(std::string_view line) override { std::cerr << line << '\n' << std::flush; }
+    TMsgResult MessageBox(std::string_view text, TMsgKind kind, TMsgButtons buttons) override {
+        return Console.MessageBox(text, kind, buttons);
+    }
+    void PostMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
+        Console.PostMessage(msg, wParam, lParam);
+    }
+
+private:
+    THost& Console;
+};
+
 } // namespace
 
 int RunIdent(std::span<char* const> args) {
@@ -34,20 +51,32 @@ int RunIdent(std::span<char* const> args) {
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError(problem);
+    const bool json = TakeJsonOption(rest);
     if (!rest.empty())
         return UsageError("cannot use " + std::string(rest.front()));
     const TIdentOptions options{settings.PortName, settings.Adapter, settings.ElmAsKkl};
 
     TExchangeLog log;
     TEngineLink link(log);
+    THost& console = Host();
+    TLogToStderr stderrLog(console);
+    if (json)
+        SetHost(&stderrLog);
     std::signal(SIGINT, OnInterrupt);
     const TIdentOutcome outcome = RunIdentSession(link, log, options);
     std::signal(SIGINT, SIG_DFL);
+    SetHost(&console);
     if (!outcome.Identified) {
         std::cerr << "velmora-cli ident: " << outcome.Reason << "\n";
         return ExitFailed;
     }
-    std::cout << "Exchange log: " << log.LogPath() << "\n";
+    if (!json) {
+        std::cout << "Exchange log: " << log.LogPath() << "\n";
+        return ExitOk;
+    }
+    TJson document = IdentJson(link.Ident, options.PortName, options.Adapter);
+    document["exchange_log"] = log.LogPath();
+    PrintJsonDocument(std::cout, document);
     return ExitOk;
 }
 

@@ -7,7 +7,9 @@
 #include "commands.h"
 #include "console_host.h"
 #include "platform/program_folders.h"
+#include "platform/velmora_version.h"
 #include "sim/sim_port.h"
+#include "usage_text.h"
 
 namespace {
 
@@ -65,9 +67,7 @@ constexpr TCommand Commands[] = {
      velmora::RunSmooth},
     {"code",
      "[OPTIONS] code HHH MMM LLL\n"
-     "    writes a new coding (three numbers 0-255) into a HFM unit of the late generation\n"
-     "  OPTIONS: --port PORT --adapter K|C|E --elm-as-kkl --wifi HOST:PORT --client NAME; the session\n"
-     "  commands log to stderr and print their results to stdout; a failure exits 1 with the stop text",
+     "    writes a new coding (three numbers 0-255) into a HFM unit of the late generation",
      velmora::RunCode},
 };
 
@@ -76,18 +76,26 @@ struct TGlobalOption {
     std::string_view Name;
     bool HasValue;
 };
-constexpr TGlobalOption GlobalOptions[] = {
-    {"--port", true}, {"--adapter", true}, {"--wifi", true}, {"--elm-as-kkl", false}, {"--client", true}};
+constexpr TGlobalOption GlobalOptions[] = {{"--port", true},        {"--adapter", true}, {"--wifi", true},
+                                           {"--elm-as-kkl", false}, {"--client", true},  {"--json", false}};
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: velmora-cli [--home DIR] COMMAND [ARGS]\n\ncommands:\n";
-    for (const TCommand& command : Commands)
-        out << "  " << command.Usage << "\n";
+    velmora::PrintHelp(out, Commands);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // Answered before the program folder is set up, which these leave untouched.
+    const std::string_view firstArg = argc > 1 ? argv[1] : "";
+    if (firstArg == "--version") {
+        std::cout << "velmora-cli " << velmora::PackageVersion << "\n";
+        return velmora::ExitOk;
+    }
+    if (firstArg == "--help-man") { // the build's source of the man page
+        velmora::PrintManSections(std::cout, Commands);
+        return velmora::ExitOk;
+    }
     velmora::InitProgramFolder(argc, argv);
     velmora::TConsoleHost host;
     velmora::SetHost(&host);
@@ -112,7 +120,10 @@ int main(int argc, char** argv) {
         args.insert(args.end(), argv + first + 1, argv + argc);
 
     int exitCode = velmora::ExitUsage;
-    if (name == "--help" || name == "-h" || name == "help") {
+    if (name == "--version") {
+        std::cout << "velmora-cli " << velmora::PackageVersion << "\n";
+        exitCode = velmora::ExitOk;
+    } else if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(std::cout);
         exitCode = velmora::ExitOk;
     } else {

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "json_output.h"
 #include "lang/translated_format.h"
 #include "params/list_prm.h"
 #include "params/param_errors.h"
@@ -61,11 +62,12 @@ std::string ValueText(const TECUparam& param) {
 } // namespace
 
 int RunWatch(std::span<char* const> args) {
-    constexpr std::string_view usage = "watch N[,N...] [--seconds S]";
+    constexpr std::string_view usage = "watch N[,N...] [--seconds S] [--json]";
     TConnectSettings settings;
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError("watch", usage, problem);
+    const bool json = TakeJsonOption(rest);
     std::optional<std::vector<int>> numbers;
     int seconds = DefaultWatchSeconds;
     for (size_t i = 0; i < rest.size(); ++i) {
@@ -105,9 +107,12 @@ int RunWatch(std::span<char* const> args) {
     session.StepUntil(
         [&](const TSessionMessage& m) {
             if (m.Msg == WM_USER + 8) {
-                if (const TECUparam* param = params->FindByNumber(int(m.WParam)))
-                    std::cout << FormatText("%7u %3d ", TicksSince(start, Clock().TickCount()), int(m.WParam))
-                              << ValueText(*param) << "\n"
+                const TECUparam* param = params->FindByNumber(int(m.WParam));
+                const uint32_t ms = TicksSince(start, Clock().TickCount());
+                if (param && json)
+                    PrintJsonLine(std::cout, WatchJson(ms, *param));
+                else if (param)
+                    std::cout << FormatText("%7u %3d ", ms, int(m.WParam)) << ValueText(*param) << "\n"
                               << std::flush;
             }
             return false;

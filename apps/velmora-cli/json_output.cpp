@@ -1,0 +1,112 @@
+#include "json_output.h"
+
+#include <algorithm>
+
+#include "faults/fault_display.h"
+#include "lang/translated_format.h"
+#include "params/unit_codes.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr const char* UnitNames[] = {"unknown", "HFM", "PMS", "LH", "EZ"};
+constexpr const char* SupplierNames[] = {"unknown", "Bosch", "VDO", "Siemens"};
+
+template <size_t N> const char* NameOf(const char* const (&names)[N], int code) {
+    return code >= 0 && code < int(N) ? names[code] : names[0];
+}
+
+std::string Hex(std::span<const uint8_t> bytes) {
+    std::string text;
+    for (uint8_t byte : bytes)
+        text += FormatText("%.2X", unsigned(byte));
+    return text;
+}
+
+// The identification's fields that every document of a connection carries.
+TJson UnitFields(const TEcuIdent& ident, std::string_view port, char adapter) {
+    return {
+        {"port", port},
+        {"adapter", std::string(1, adapter == 'S' ? 'K' : adapter)},
+        {"unit", NameOf(UnitNames, ident.UnitType)},
+        {"unit_type", ident.UnitType},
+        {"supplier", NameOf(SupplierNames, ident.Supplier)},
+        {"supplier_code", ident.Supplier},
+        {"diagnosis_index", ident.DiagIndex},
+    };
+}
+
+} // namespace
+
+bool TakeJsonOption(std::vector<std::string_view>& args) {
+    const auto end = std::remove(args.begin(), args.end(), std::string_view("--json"));
+    const bool found = end != args.end();
+    args.erase(end, args.end());
+    return found;
+}
+
+TJson IdentJson(const TEcuIdent& ident, std::string_view port, char adapter) {
+    TJson document = UnitFields(ident, port, adapter);
+    document["variant"] = ident.VariantLetter ? TJson(std::string(1, ident.VariantLetter)) : nullptr;
+    document["ident"] = ident.IdentText;
+    document["signature"] = FormatText("%.8X", unsigned(ident.Signature));
+    document["ident_bytes"] = Hex(ident.IdentBuf);
+    // The vehicle identification's characters up to the first zero byte; null when the unit gave none.
+    std::string vin;
+    for (uint8_t byte : ident.VinBuf) {
+        if (byte == 0)
+            break;
+        vin += byte >= 0x20 && byte < 0x7F ? char(byte) : '?';
+    }
+    document["vin"] = vin.empty() ? TJson(nullptr) : TJson(vin);
+    document["ms_per_request"] = ident.MsPerRequest;
+    return document;
+}
+
+TJson FaultsJson(const TEcuIdent& ident, std::string_view port, char adapter,
+                 const std::vector<TFault>& faults, const TFaultTexts& texts, bool storedOnly) {
+    TJson document = UnitFields(ident, port, adapter);
+    document["stored_only"] = storedOnly;
+    const std::string notice = FaultTextsNotice(texts);
+    document["texts_notice"] = notice.empty() ? TJson(nullptr) : TJson(notice);
+    TJson list = TJson::array();
+    for (const TFault& fault : faults) {
+        if (storedOnly && !fault.Stored)
+            continue;
+        list.push_back({
+            {"code", fault.Code},
+            {"cell", fault.Cell},
+            {"stored", fault.Stored},
+            {"current", fault.Current},
+            {"known", !fault.Unknown},
+            {"text", fault.Unknown ? UnknownFaultText(fault.Cell) : texts.Text(fault.Code)},
+        });
+    }
+    document["faults"] = std::move(list);
+    return document;
+}
+
+TJson WatchJson(uint32_t ms, const TECUparam& param) {
+    std::string text;
+    try {
+        text = param.FormatValue();
+    } catch (const std::exception& error) {
+        text = error.what();
+    }
+    return {
+        {"ms", ms},           {"number", param.Number},
+        {"name", param.Name}, {"value", param.IsFloat() ? TJson(param.AsSingle()) : TJson(param.AsInteger())},
+        {"unit", param.Izm},  {"text", text},
+    };
+}
+
+void PrintJsonLine(std::ostream& out, const TJson& document) {
+    out << document.dump(-1, ' ', false, TJson::error_handler_t::replace) << "\n" << std::flush;
+}
+
+void PrintJsonDocument(std::ostream& out, const TJson& document) {
+    out << document.dump(2, ' ', false, TJson::error_handler_t::replace) << "\n" << std::flush;
+}
+
+} // namespace velmora
