@@ -187,8 +187,9 @@ bool ParseDriveCycle(TSimProfile& p, std::string_view text) {
         const size_t colon = word.find(':');
         TDriveLeg leg;
         if (colon == std::string::npos || !ParseDouble(word.substr(0, colon), leg.Seconds) ||
-            !ParseDouble(word.substr(colon + 1), leg.SpeedKmh) || leg.Seconds <= 0 || leg.SpeedKmh < 0 ||
-            leg.SpeedKmh > 250)
+            !ParseDouble(word.substr(colon + 1), leg.SpeedKmh) ||
+            !(leg.Seconds > 0 && leg.Seconds <= 86400) ||
+            !(leg.SpeedKmh >= 0 && leg.SpeedKmh <= 250)) // written so that NaN fails too
             return false;
         legs.push_back(leg);
     }
@@ -291,6 +292,12 @@ const std::vector<TKeyRow>& KeyRows() {
          Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.CorruptEchoEvery; })},
         {"linefaults", "latebytebeforeechoevery",
          Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.LateByteBeforeEchoEvery; })},
+        {"linefaults", "echolostbits",
+         Nested([](TSimProfile& p) -> uint8_t& { return p.Faults.EchoLostBits; })},
+        {"linefaults", "shorttoground",
+         Nested([](TSimProfile& p) -> bool& { return p.Faults.ShortToGround; })},
+        {"linefaults", "nounit", Nested([](TSimProfile& p) -> bool& { return p.Faults.NoUnit; })},
+        {"faults", "onoffcode", Number(&TSimProfile::OnOffCode)},
     };
     return rows;
 }
@@ -341,6 +348,9 @@ const TValueRange ValueRanges[] = {
     {"WeakCylinder", [](const TSimProfile& p) { return double(p.WeakCylinder); }, 0, 8},
     {"WeakPercent", [](const TSimProfile& p) { return p.WeakPercent; }, 0, 100},
     {"RequestMinMs", [](const TSimProfile& p) { return double(p.BlinkTiming.RequestMinMs); }, 1, 60000},
+    {"OnOffCode", [](const TSimProfile& p) { return double(p.OnOffCode); }, -1, 100},
+    {"InjectorFlow", [](const TSimProfile& p) { return p.InjectorFlow; }, 1, 2000},
+    {"InjectorDeadMs", [](const TSimProfile& p) { return p.InjectorDeadMs; }, 0, 10},
 };
 
 std::string FormatLimit(double value) {
@@ -417,6 +427,10 @@ bool ParseSimProfile(std::string_view text, TSimProfile& profile, std::string& e
         } else if (section == "memory") {
             known = true;
             ok = ApplyMemory(profile, key, value);
+        } else if (TModuleKeyResult module = ApplySimModuleKey(profile.Modules, section, key, value);
+                   module != TModuleKeyResult::NotModuleKey) {
+            known = true;
+            ok = module == TModuleKeyResult::Applied;
         } else {
             for (const TKeyRow& row : KeyRows())
                 if (section == row.Section && lowerKey == row.Key) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/modules/module_profile.h"
+
 namespace velmora {
 
 // Numbered as the connection's `UnitType` and `Supplier` codes.
@@ -47,6 +49,9 @@ struct TSimLineFaults {
     uint32_t VanishAfterRequests = 0;  // the adapter vanishes (port errors) during pair N + 1
     uint32_t CorruptEchoEvery = 0;     // every N-th echo of the tester's bytes comes back with bit 0 flipped
     uint32_t LateByteBeforeEchoEvery = 0; // a held-up byte arrives just before every N-th echo
+    uint8_t EchoLostBits = 0;             // data bits the cable's echo loses
+    bool ShortToGround = false;           // the K-line is shorted to ground
+    bool NoUnit = false;                  // only the cable: no car behind it
 };
 
 // Slow (blink) codes after a long break; times in ms of line low.
@@ -88,6 +93,7 @@ struct TSimProfile {
     std::vector<int> StoredBits;       // HFM/PMS fault bits (1-based, as the unit numbers them)
     std::vector<int> CurrentBits;      // active now; they stay stored after an erase
     std::array<uint8_t, 31> LhSlots{}; // LH fault slots 1-30: occurrence counts
+    int OnOffCode = -1;                // LH: the steady on/off ratio (%) that codes a fault; -1 = none
 
     TEngineStart Start = TEngineStart::Idle;
     int Cylinders = 6;
@@ -109,6 +115,7 @@ struct TSimProfile {
     std::array<uint8_t, 3> Coding{};     // coding unit number, high, middle, low
     std::array<uint8_t, 3> TesterCode{}; // last tester code written
     TSimLineFaults Faults;
+    TSimModules Modules = DefaultSimModules(); // E-GAS, EGS and SRS beside the engine unit
 };
 
 // Applies profile text over `profile` (a "Base=" line first loads that built-in unit). False with `error`

@@ -20,6 +20,9 @@ constexpr double ParamResendWindowMs = 600;
 // Slow codes: the first pulse comes this long after the line is released, then one pulse per period.
 constexpr double BlinkFirstPulseMs = 1500;
 constexpr double BlinkPulsePeriodMs = 600;
+// A ground pulse of the unit reaches the cable as a short burst of garbage: the zero of the falling edge
+// (a framing error) and the broken frames around the release, about 3 ms in all.
+constexpr uint8_t BlinkBurst[] = {0x00, 0x00, 0xF0};
 
 // The command bytes each family answers besides its memory pages (bit n of Families = family code n).
 struct TCommandRange {
@@ -452,6 +455,10 @@ double TSimUnit::UnitSignal(TSignal signal) const {
     case TSignal::Period94:
     case TSignal::Period95:
         return EngineModel.PeriodTicks(90 + int(signal) - int(TSignal::Period90));
+    case TSignal::OnOffRatio:
+        // An LH unit with a fault holds the ratio steady at the fault's code instead of following the O2
+        // control.
+        return Profile.OnOffCode >= 0 ? Profile.OnOffCode : EngineModel.Signal(signal);
     default:
         return EngineModel.Signal(signal);
     }
@@ -525,6 +532,9 @@ void TSimUnit::OnLongBreak(double lengthMs, double endMs) {
                 else if (!(Current[(bit - 1) / 8] & (1 << ((bit - 1) % 8))))
                     Stored[(bit - 1) / 8] &= uint8_t(~(1 << ((bit - 1) % 8)));
             }
+        // The next code moves up into the erased one's place: the next request shows it.
+        if (BlinkIndex > 0)
+            --BlinkIndex;
         ShownCode = 0;
         return;
     }
@@ -534,7 +544,8 @@ void TSimUnit::OnLongBreak(double lengthMs, double endMs) {
     ShownCode = codes[BlinkIndex++ % codes.size()];
     if (Bus)
         for (int pulse = 0; pulse < ShownCode; ++pulse)
-            Bus->UnitSend(0x00, endMs + BlinkFirstPulseMs + pulse * BlinkPulsePeriodMs);
+            for (uint8_t garbage : BlinkBurst)
+                Bus->UnitSend(garbage, endMs + BlinkFirstPulseMs + pulse * BlinkPulsePeriodMs);
 }
 
 } // namespace velmora

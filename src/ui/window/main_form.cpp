@@ -27,6 +27,8 @@
 #include "ui/common/widget_colors.h"
 #include "ui/faults/fault_tab.h"
 #include "ui/panels/activation_panel.h"
+#include "ui/panels/line_functions.h"
+#include "ui/panels/module_panel.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/screens/screen_params.h"
 #include "ui/smoothness/smooth_tab.h"
@@ -189,8 +191,22 @@ QWidget* TMainForm::BuildMemoPage() {
     for (QWidget* w : {static_cast<QWidget*>(clear), static_cast<QWidget*>(save),
                        static_cast<QWidget*>(cbUseAsStandartKKL), static_cast<QWidget*>(cbLH)})
         sideLayout->addWidget(w);
+    const TModulePanelHost moduleHost{[this] { return PortName(); }, [this] { return Options.Adapter; },
+                                      [this] { return ClientName; },
+                                      [this] { return Connection.IsAlive() || Connection.InConnection(); },
+                                      [this](bool running) { btnConnect->setEnabled(!running); }};
+    pnlEGas = new TModulePanel(TModulePanel::TModule::EGas, moduleHost);
+    pnlSRS = new TModulePanel(TModulePanel::TModule::Srs, moduleHost);
+    sideLayout->addWidget(pnlEGas);
+    sideLayout->addWidget(pnlSRS);
     sideLayout->addStretch(1);
     layout->addWidget(side);
+    LineFunctions = new TLineFunctions(
+        {[this] { return PortName(); }, [this] { return Options.Adapter; },
+         [this] { return Connection.IsAlive(); }, [this](bool on) { btnConnect->setEnabled(on); },
+         [this](bool on) { btnPort->setEnabled(on); }, [this] { PanelLogClick(true); }},
+        this);
+    LineFunctions->AddToMemoPage(layout, sideLayout);
     return page;
 }
 
@@ -234,6 +250,9 @@ void TMainForm::BuildMenus() {
     mnu_ver = menuBar()->addAction("Версия");
     mnu_ver->setObjectName("mnu_ver");
     connect(mnu_ver, &QAction::triggered, this, [this] { mnu_verClick(); });
+    // The line functions make the menu "Функции"; the module dialogues join it.
+    LineFunctions->AddMenus(menuBar(), hfm->menuAction(), mnu_ver);
+    AddModuleMenus(menuBar(), pnlEGas, pnlSRS);
 }
 
 void TMainForm::FormCreate(const std::string& firstRunPort) {

@@ -29,7 +29,9 @@ namespace velmora {
 class TActivationPanel;
 class TFaultTab;
 class TGraphTab;
+class TLineFunctions;
 class TListPrm;
+class TModulePanel;
 class TScreenPages;
 class TSmoothTab;
 class TTripTab;
@@ -51,6 +53,7 @@ enum : uint32_t {
     WM_RATE_SHOWN = WM_USER + 18,
     WM_SMOOTH_RESULT = WM_USER + 19,
     WM_TRIP_UPDATE = WM_USER + 21,
+    WM_LH_CODE = WM_USER + 22,
 };
 
 inline constexpr const char* ProgramVersion = "1.45";
@@ -167,12 +170,16 @@ private:
     QAction* mnuAdaptReset = nullptr;
     QAction* mnuCoding = nullptr;
     TActivationPanel* pnlActivation = nullptr;
+    TModulePanel* pnlEGas = nullptr; // the module panels on "Данные" (ui/panels/module_panel.h)
+    TModulePanel* pnlSRS = nullptr;
     QAction* mnu_ver = nullptr;
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
     TGraphTab* Graph = nullptr;
     TSmoothTab* SmoothTab = nullptr;
     TTripTab* TripTab = nullptr;
+    // The functions on the line itself: their menus, the analog panel and the plan memo.
+    TLineFunctions* LineFunctions = nullptr;
     // The list the worker polls and whose values it reports (WM_USER+8), and whether it is the graph.
     std::shared_ptr<TListPrm> CurrentList;
     bool CurrentIsGraph = false;

@@ -25,6 +25,7 @@
 #include "ui/dialogs/select_port_form.h"
 #include "ui/dialogs/tune_form.h"
 #include "ui/faults/fault_tab.h"
+#include "ui/panels/line_functions.h"
 #include "ui/window/main_form.h"
 #include "ui/window/screenshot.h"
 
@@ -86,6 +87,7 @@ void TMainForm::btnConnectClick() {
 void TMainForm::StopClick() {
     AbortRequested = true;
     Connection.Stop();
+    LineFunctions->Stop();
 }
 
 bool TMainForm::HandleKey(int key) {
@@ -250,6 +252,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     AbortRequested = true;
     SaveSettings(true);
     Connection.Stop();
+    LineFunctions->StopAndWait();
     uint32_t start = Clock().TickCount();
     // A wake-up is no live link yet, but the worker is still at work: wait for it as well.
     while (Connection.InConnection() && TicksSince(start, Clock().TickCount()) < CloseWaitMs) {

@@ -9,6 +9,7 @@
 #include "ui/faults/fault_tab.h"
 #include "ui/graphs/graph_tab.h"
 #include "ui/panels/activation_panel.h"
+#include "ui/panels/lh_code_banner_view.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/screens/screen_params.h"
 #include "ui/smoothness/smooth_tab.h"
@@ -90,6 +91,9 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
         break;
     case WM_TRIP_UPDATE:
         TripTab->ShowTrip(Connection.TripSums(), ClientName);
+        break;
+    case WM_LH_CODE:
+        ShowLhCodeBanner(pg->widget(PageScreens), wParam, lParam, Options.Language);
         break;
     default:
         break; // messages of functions this build does not have
