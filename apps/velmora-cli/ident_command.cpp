@@ -2,6 +2,7 @@
 // lines and the identification report, as a connection of the window would start.
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "commands.h"
@@ -28,22 +29,6 @@ extern "C" void OnInterrupt(int) {
     std::signal(SIGINT, SIG_DFL);
 }
 
-// With --json the log lines go to stderr, so that stdout carries the document alone.
-class TLogToStderr : public THost {
-public:
-    explicit TLogToStderr(THost& console) : Console(console) {}
-    void AddLog(std::string_view line) override { std::cerr << line << '\n' << std::flush; }
-    TMsgResult MessageBox(std::string_view text, TMsgKind kind, TMsgButtons buttons) override {
-        return Console.MessageBox(text, kind, buttons);
-    }
-    void PostMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
-        Console.PostMessage(msg, wParam, lParam);
-    }
-
-private:
-    THost& Console;
-};
-
 } // namespace
 
 int RunIdent(std::span<char* const> args) {
@@ -58,14 +43,13 @@ int RunIdent(std::span<char* const> args) {
 
     TExchangeLog log;
     TEngineLink link(log);
-    THost& console = Host();
-    TLogToStderr stderrLog(console);
+    std::optional<TJsonLogHost> jsonLog;
     if (json)
-        SetHost(&stderrLog);
+        jsonLog.emplace();
     std::signal(SIGINT, OnInterrupt);
     const TIdentOutcome outcome = RunIdentSession(link, log, options);
     std::signal(SIGINT, SIG_DFL);
-    SetHost(&console);
+    jsonLog.reset();
     if (!outcome.Identified) {
         std::cerr << "velmora-cli ident: " << outcome.Reason << "\n";
         return ExitFailed;

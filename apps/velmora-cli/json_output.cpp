@@ -1,7 +1,9 @@
 #include "json_output.h"
 
 #include <algorithm>
+#include <iostream>
 
+#include "adapters/module_info.h"
 #include "faults/fault_display.h"
 #include "lang/translated_format.h"
 #include "params/unit_codes.h"
@@ -99,6 +101,61 @@ TJson WatchJson(uint32_t ms, const TECUparam& param) {
         {"name", param.Name}, {"value", param.IsFloat() ? TJson(param.AsSingle()) : TJson(param.AsInteger())},
         {"unit", param.Izm},  {"text", text},
     };
+}
+
+TJson ModuleJson(const TModuleDialogue& dialogue, std::string_view port, char adapter,
+                 std::string_view module, uint8_t address, bool erase) {
+    const TModuleInfo& info = dialogue.ModuleInfo();
+    TJson faults = TJson::array();
+    for (const TModuleFault& fault : dialogue.Faults())
+        faults.push_back({{"code", fault.Code}, {"text", fault.Text}});
+    const std::string& log = dialogue.ProtocolLogPath();
+    return {
+        {"port", port},
+        {"adapter", std::string(1, adapter == 'S' ? 'K' : adapter)},
+        {"module", module},
+        {"address", address},
+        {"identified", info.Identified()},
+        {"part_number", info.Identified() ? TJson(info.PartNumber()) : TJson(nullptr)},
+        {"supplier", info.Identified() ? TJson(ModuleSupplierName(info.Supplier())) : TJson(nullptr)},
+        {"supplier_code", info.Supplier()},
+        {"faults", std::move(faults)},
+        {"fault_records", info.FaultCount()},
+        {"erase", erase},
+        {"protocol_log", log.empty() ? TJson(nullptr) : TJson(log)},
+    };
+}
+
+TJson AdapterTestJson(std::string_view port, char adapter, bool carSoft, bool sound,
+                      const std::vector<std::string>& log) {
+    return {
+        {"port", port},
+        {"adapter", std::string(1, adapter == 'S' ? 'K' : adapter)},
+        {"test", carSoft ? "carsoft" : "echo"},
+        {"sound", sound},
+        {"log", log},
+    };
+}
+
+TJsonLogHost::TJsonLogHost() : Replaced(Host()) {
+    SetHost(this);
+}
+
+TJsonLogHost::~TJsonLogHost() {
+    SetHost(&Replaced);
+}
+
+void TJsonLogHost::AddLog(std::string_view line) {
+    Lines.emplace_back(line);
+    std::cerr << line << '\n' << std::flush;
+}
+
+TMsgResult TJsonLogHost::MessageBox(std::string_view text, TMsgKind kind, TMsgButtons buttons) {
+    return Replaced.MessageBox(text, kind, buttons);
+}
+
+void TJsonLogHost::PostMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
+    Replaced.PostMessage(msg, wParam, lParam);
 }
 
 void PrintJsonLine(std::ostream& out, const TJson& document) {

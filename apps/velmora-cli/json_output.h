@@ -13,7 +13,9 @@
 #include "engine_link/ecu_ident.h"
 #include "faults/fault_list.h"
 #include "faults/fault_texts.h"
+#include "modules/module_dialogue.h"
 #include "params/ecu_param.h"
+#include "platform/host.h"
 
 namespace velmora {
 
@@ -33,6 +35,32 @@ TJson FaultsJson(const TEcuIdent& ident, std::string_view port, char adapter,
                  const std::vector<TFault>& faults, const TFaultTexts& texts, bool storedOnly);
 // ms, number, name, value, unit, text
 TJson WatchJson(uint32_t ms, const TECUparam& param);
+// port, adapter, module, address, identified, part_number, supplier, supplier_code, faults (code, text),
+// fault_records, erase, protocol_log
+TJson ModuleJson(const TModuleDialogue& dialogue, std::string_view port, char adapter,
+                 std::string_view module, uint8_t address, bool erase);
+// port, adapter, test ("echo" or "carsoft"), sound, log
+TJson AdapterTestJson(std::string_view port, char adapter, bool carSoft, bool sound,
+                      const std::vector<std::string>& log);
+
+// While a command prints JSON: its log lines go to stderr (and are kept), so that stdout carries the
+// document alone; boxes and messages go on to the host it replaces, which it restores when it ends.
+class TJsonLogHost : public THost {
+public:
+    TJsonLogHost();
+    ~TJsonLogHost() override;
+    TJsonLogHost(const TJsonLogHost&) = delete;
+    TJsonLogHost& operator=(const TJsonLogHost&) = delete;
+
+    void AddLog(std::string_view line) override;
+    TMsgResult MessageBox(std::string_view text, TMsgKind kind, TMsgButtons buttons) override;
+    void PostMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) override;
+
+    std::vector<std::string> Lines;
+
+private:
+    THost& Replaced;
+};
 
 // One document on one line (and the line's end), invalid UTF-8 replaced.
 void PrintJsonLine(std::ostream& out, const TJson& document);

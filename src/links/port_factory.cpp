@@ -128,6 +128,8 @@ bool CreatePort(int baud, std::string_view name) {
         port = std::move(created);
     else if (dynamic_cast<TComPort*>(created.get()))
         problem = ComLastError();
+    else if (dynamic_cast<TFTDIPort*>(created.get()))
+        problem = FtdiDriver().OpenProblem();
     std::lock_guard guard(stateLock);
     lastOpenProblem = problem;
     return port != nullptr;

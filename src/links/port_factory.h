@@ -30,8 +30,8 @@ TBasePort* Port();
 // the current port number. Result: whether a port object exists (an open one).
 bool CreatePort(int baud, std::string_view name = {});
 void FreePort();
-// Why the last CreatePort made no port, for the user (a serial device: no permission, busy, absent,
-// with the fix); "" when it opened or the kind of port gives no reason.
+// Why the last CreatePort made no port, for the user (a serial device or an FTDI cable: no permission,
+// held by another program, absent, with the fix); "" when it opened or the kind of port gives no reason.
 std::string LastOpenProblem();
 int CurrentPortNumber();
 std::string CurrentPortName();

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End to end: velmora-cli --json against the simulated car (port SIM:hfm, a Bosch HFM unit with stored
-# faults 7 and 14, 14 also current), every document parsed and its fields checked; --version; and the
+# faults 7 and 14, 14 also current; its E-GAS module; a sound cable), every document parsed and its
+# fields checked; --version; and the
 # README naming every command and option that --help and the man page are made from.
-# usage: cli_json_e2e.sh faults|stored|ident|watch|version|docs VELMORA_CLI VERSION README
+# usage: cli_json_e2e.sh faults|stored|ident|watch|module|adapter|version|docs VELMORA_CLI VERSION README
 set -euo pipefail
 mode=$1 cli=$2 version=$3 readme=$4
 work=$(mktemp -d)
@@ -68,6 +69,23 @@ assert all(set(v) == {"ms", "number", "name", "value", "unit", "text"} for v in 
 assert {v["number"] for v in values} == {0, 1}, values
 assert all(isinstance(v["value"], (int, float)) and v["text"] for v in values), values
 assert [v["ms"] for v in values] == sorted(v["ms"] for v in values), values'
+    ;;
+module)
+    # The simulated E-GAS module (VDO) has fault 2 stored before the erase.
+    run --port SIM module egas --json
+    check '
+import os
+d = json.load(sys.stdin)
+assert (d["module"], d["address"], d["identified"], d["supplier"], d["erase"]) == ("egas", 0x18, True, "VDO", False), d
+assert len(d["part_number"]) == 10 and 2 in [f["code"] for f in d["faults"]], d
+assert d["fault_records"] >= len(d["faults"]) and os.path.isfile(d["protocol_log"]), d'
+    ;;
+adapter)
+    run --port SIM:cable adapter-test --json
+    check '
+d = json.load(sys.stdin)
+assert (d["port"], d["test"], d["sound"]) == ("SIM:cable", "echo", True), d
+assert "Адаптер исправен!" in d["log"], d["log"]'
     ;;
 version)
     # Answered before the program folder is set up: nothing is created.
