@@ -126,6 +126,25 @@ TJson ModuleJson(const TModuleDialogue& dialogue, std::string_view port, char ad
     };
 }
 
+TJson TripJson(std::string_view port, char adapter, int seconds, const TTripValues& values,
+               const std::vector<std::string>& log) {
+    return {
+        {"port", port},
+        {"adapter", std::string(1, adapter == 'S' ? 'K' : adapter)},
+        {"seconds", seconds},
+        {"trip_time_s", values.TripTime},
+        {"idle_time_s", values.IdleTime},
+        {"distance_m", values.Distance},
+        {"fuel_l", values.Fuel / 100.0},
+        {"idle_fuel_l", values.IdleFuel / 100.0},
+        {"idle_consumption_l_h", values.IdleConsumption / 100.0},
+        {"current_consumption_l_h", values.CurrentConsumption / 100.0},
+        {"average_speed_km_h", values.AverageSpeed / 10.0},
+        {"trip_consumption_l_100km", values.TripConsumption / 100.0},
+        {"log", log},
+    };
+}
+
 TJson AdapterTestJson(std::string_view port, char adapter, bool carSoft, bool sound,
                       const std::vector<std::string>& log) {
     return {

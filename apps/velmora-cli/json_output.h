@@ -16,6 +16,7 @@
 #include "modules/module_dialogue.h"
 #include "params/ecu_param.h"
 #include "platform/host.h"
+#include "trip/trip_values.h"
 
 namespace velmora {
 
@@ -39,6 +40,11 @@ TJson WatchJson(uint32_t ms, const TECUparam& param);
 // fault_records, erase, protocol_log
 TJson ModuleJson(const TModuleDialogue& dialogue, std::string_view port, char adapter,
                  std::string_view module, uint8_t address, bool erase);
+// port, adapter, seconds, the nine figures in plain units (trip_time_s, idle_time_s, distance_m, fuel_l,
+// idle_fuel_l, idle_consumption_l_h, current_consumption_l_h, average_speed_km_h,
+// trip_consumption_l_100km) and the trip log lines written (log)
+TJson TripJson(std::string_view port, char adapter, int seconds, const TTripValues& values,
+               const std::vector<std::string>& log);
 // port, adapter, test ("echo" or "carsoft"), sound, log
 TJson AdapterTestJson(std::string_view port, char adapter, bool carSoft, bool sound,
                       const std::vector<std::string>& log);

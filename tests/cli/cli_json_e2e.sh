@@ -3,7 +3,7 @@
 # faults 7 and 14, 14 also current; its E-GAS module; a sound cable), every document parsed and its
 # fields checked; --version; and the
 # README naming every command and option that --help and the man page are made from.
-# usage: cli_json_e2e.sh faults|stored|ident|watch|module|adapter|version|docs VELMORA_CLI VERSION README
+# usage: cli_json_e2e.sh faults|stored|ident|watch|trip|module|adapter|version|docs VELMORA_CLI VERSION README
 set -euo pipefail
 mode=$1 cli=$2 version=$3 readme=$4
 work=$(mktemp -d)
@@ -69,6 +69,18 @@ assert all(set(v) == {"ms", "number", "name", "value", "unit", "text"} for v in 
 assert {v["number"] for v in values} == {0, 1}, values
 assert all(isinstance(v["value"], (int, float)) and v["text"] for v in values), values
 assert [v["ms"] for v in values] == sorted(v["ms"] for v in values), values'
+    ;;
+trip)
+    # The cycle of SIM:hfm-trip idles first: time and fuel run from the start.
+    run --port SIM:hfm-trip trip --seconds 4 --json
+    check '
+d = json.load(sys.stdin)
+figures = ["trip_time_s", "idle_time_s", "distance_m", "fuel_l", "idle_fuel_l", "idle_consumption_l_h",
+           "current_consumption_l_h", "average_speed_km_h", "trip_consumption_l_100km"]
+assert list(d) == ["port", "adapter", "seconds"] + figures + ["log"], list(d)
+assert all(isinstance(d[f], (int, float)) and d[f] >= 0 for f in figures), d
+assert d["seconds"] == 4 and 1 <= d["trip_time_s"] <= 5 and d["fuel_l"] > 0, d
+assert len(d["log"]) >= 1 and all(isinstance(line, str) for line in d["log"]), d'
     ;;
 module)
     # The simulated E-GAS module (VDO) has fault 2 stored before the erase.
