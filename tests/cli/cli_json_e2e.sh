@@ -71,7 +71,7 @@ assert all(isinstance(v["value"], (int, float)) and v["text"] for v in values), 
 assert [v["ms"] for v in values] == sorted(v["ms"] for v in values), values'
     ;;
 trip)
-    # The cycle of SIM:hfm-trip idles first: time and fuel run from the start.
+    # The cycle of SIM:hfm-trip idles first: the time runs, idle time with it, at an idle consumption.
     run --port SIM:hfm-trip trip --seconds 4 --json
     check '
 d = json.load(sys.stdin)
@@ -79,7 +79,8 @@ figures = ["trip_time_s", "idle_time_s", "distance_m", "fuel_l", "idle_fuel_l", 
            "current_consumption_l_h", "average_speed_km_h", "trip_consumption_l_100km"]
 assert list(d) == ["port", "adapter", "seconds"] + figures + ["log"], list(d)
 assert all(isinstance(d[f], (int, float)) and d[f] >= 0 for f in figures), d
-assert d["seconds"] == 4 and 1 <= d["trip_time_s"] <= 5 and d["fuel_l"] > 0, d
+assert d["seconds"] == 4 and 1 <= d["trip_time_s"] <= 5 and d["idle_time_s"] <= d["trip_time_s"], d
+assert d["idle_consumption_l_h"] > 0, d
 assert len(d["log"]) >= 1 and all(isinstance(line, str) for line in d["log"]), d'
     ;;
 module)
