@@ -19,8 +19,9 @@ constexpr TOptionHelp Options[] = {
     {"--wifi HOST:PORT", "the address of a WiFi ELM327 (port WIFI); default: the settings' WIFI_IP and "
                          "WIFI_PORT, else 192.168.0.10:35000"},
     {"--client NAME", "files the exchange log and the reports in the client's folder"},
-    {"--json", "ident, faults, trip, module and adapter-test print one JSON document on stdout instead of text, "
-               "watch one JSON object per line; log lines go to stderr"},
+    {"--json",
+     "ident, faults, trip, module and adapter-test print one JSON document on stdout instead of text, "
+     "watch one JSON object per line; log lines go to stderr"},
     {"--home DIR", "the program folder (settings, DATA, LOGS, CLIENTS); default: the environment variable "
                    "VELMORA_HOME, else beside the program, else (an installed copy) ~/.local/share/velmora"},
     {"--version", "prints the version and exits"},
