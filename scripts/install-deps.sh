@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
 # Quiet when everything is there; safe to run any number of times.
+# --packaging adds what scripts/package-deb.sh needs to build and check the .deb (not needed to build
+# or test, so ./test.sh stays as fast).
 set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libftdi1-dev libserialport-dev libjpeg-dev
+    libftdi1-dev libserialport-dev libjpeg-dev nlohmann-json3-dev
     qt6-base-dev
 )
+if [ "${1:-}" = "--packaging" ]; then
+    packages+=(dpkg-dev fakeroot file desktop-file-utils appstream)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -6,6 +6,7 @@
 #include "faults/fault_display.h"
 #include "faults/fault_report.h"
 #include "faults/fault_texts.h"
+#include "json_output.h"
 #include "lang/dictionary.h"
 #include "params/unit_codes.h"
 #include "session.h"
@@ -20,13 +21,18 @@ constexpr uint32_t EraseTimeoutMs = 60000;
 
 struct TFaultOptions {
     bool StoredOnly = false;
+    bool Json = false;
 };
 
 int UsageError(std::string_view command, std::string_view problem) {
     std::cerr << "velmora-cli " << command << ": " << problem << "\n"
               << "usage: velmora-cli [--home DIR] [--lang ru|en|de] [--port PORT] [--adapter K|C|E] "
                  "[--elm-as-kkl] [--wifi HOST:PORT] [--client NAME] "
-              << command << (command == "erase" ? "" : " [--stored-only]") << "\n";
+              << command
+              << (command == "erase"    ? ""
+                  : command == "faults" ? " [--stored-only] [--json]"
+                                        : " [--stored-only]")
+              << "\n";
     return ExitUsage;
 }
 
@@ -59,14 +65,24 @@ void PrintFaultLines(const TComReader& reader, bool storedOnly) {
         std::cout << line << "\n";
 }
 
+void PrintFaultsJson(const TComReader& reader, const TConnectSettings& settings, bool storedOnly) {
+    const std::vector<TFault> faults =
+        CollectFaults(reader.FaultBuffer(), reader.FaultContext(), MaxDisplayedFaults);
+    PrintJsonDocument(std::cout, FaultsJson(reader.Ident(), settings.PortName, settings.Adapter, faults,
+                                            Texts(reader), storedOnly));
+}
+
 // Faults and report: connect, read the memory, then `use` the reader.
-int RunWithFaults(std::string_view command, std::span<char* const> args,
-                  const std::function<int(TCliSession&, const TConnectSettings&, bool)>& use) {
+int RunWithFaults(
+    std::string_view command, std::span<char* const> args,
+    const std::function<int(TCliSession&, const TConnectSettings&, const TFaultOptions&)>& use) {
     TConnectSettings settings;
     std::vector<std::string_view> rest;
     TFaultOptions options;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError(command, problem);
+    if (command == "faults")
+        options.Json = TakeJsonOption(rest);
     if (std::string problem = ParseFaultOptions(rest, options); !problem.empty())
         return UsageError(command, problem);
     TCliSession session(command);
@@ -80,21 +96,28 @@ int RunWithFaults(std::string_view command, std::span<char* const> args,
     }
     if (!ReadFaults(session))
         return session.Fail("the fault memory could not be read");
-    return use(session, settings, options.StoredOnly);
+    return use(session, settings, options);
 }
 
 } // namespace
 
 int RunFaults(std::span<char* const> args) {
-    return RunWithFaults("faults", args, [](TCliSession& session, const TConnectSettings&, bool storedOnly) {
-        PrintFaultLines(session.Reader, storedOnly);
-        return session.Finish();
-    });
+    return RunWithFaults(
+        "faults", args,
+        [](TCliSession& session, const TConnectSettings& settings, const TFaultOptions& options) {
+            if (options.Json)
+                PrintFaultsJson(session.Reader, settings, options.StoredOnly);
+            else
+                PrintFaultLines(session.Reader, options.StoredOnly);
+            return session.Finish();
+        });
 }
 
 int RunReport(std::span<char* const> args) {
     return RunWithFaults(
-        "report", args, [](TCliSession& session, const TConnectSettings& settings, bool storedOnly) {
+        "report", args,
+        [](TCliSession& session, const TConnectSettings& settings, const TFaultOptions& options) {
+            const bool storedOnly = options.StoredOnly;
             const TComReader& reader = session.Reader;
             const TFaultReportHead head{LocalTimeNow(), settings.Client, reader.Ident()};
             const std::vector<std::string> lines =

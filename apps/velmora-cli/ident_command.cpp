@@ -2,12 +2,14 @@
 // lines and the identification report, as a connection of the window would start.
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "commands.h"
 #include "engine_link/engine_link.h"
 #include "engine_link/exchange_log.h"
 #include "engine_link/ident_session.h"
+#include "json_output.h"
 #include "session.h"
 
 namespace velmora {
@@ -17,7 +19,7 @@ namespace {
 int UsageError(std::string_view problem) {
     std::cerr << "velmora-cli ident: " << problem << "\n"
               << "usage: velmora-cli [--home DIR] --port PORT [--adapter K|C|E] [--elm-as-kkl] "
-                 "[--wifi HOST:PORT] ident\n";
+                 "[--wifi HOST:PORT] ident [--json]\n";
     return ExitUsage;
 }
 
@@ -37,22 +39,33 @@ int RunIdent(std::span<char* const> args) {
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError(problem);
+    const bool json = TakeJsonOption(rest);
     if (!rest.empty())
         return UsageError("cannot use " + std::string(rest.front()));
     const TIdentOptions options{settings.PortName, settings.Adapter, settings.ElmAsKkl};
 
     TExchangeLog log;
     TEngineLink link(log);
+    std::optional<TJsonLogHost> jsonLog;
+    if (json)
+        jsonLog.emplace();
     for (int signal : EndingSignals)
         std::signal(signal, OnInterrupt);
     const TIdentOutcome outcome = RunIdentSession(link, log, options);
     for (int signal : EndingSignals)
         std::signal(signal, SIG_DFL);
+    jsonLog.reset();
     if (!outcome.Identified) {
         std::cerr << "velmora-cli ident: " << outcome.Reason << "\n";
         return ExitFailed;
     }
-    std::cout << "Exchange log: " << log.LogPath() << "\n";
+    if (!json) {
+        std::cout << "Exchange log: " << log.LogPath() << "\n";
+        return ExitOk;
+    }
+    TJson document = IdentJson(link.Ident, options.PortName, options.Adapter);
+    document["exchange_log"] = log.LogPath();
+    PrintJsonDocument(std::cout, document);
     return ExitOk;
 }
 

@@ -9,7 +9,9 @@
 #include "common_options.h"
 #include "console_host.h"
 #include "platform/program_folders.h"
+#include "platform/velmora_version.h"
 #include "sim/sim_port.h"
+#include "usage_text.h"
 
 namespace {
 
@@ -68,9 +70,7 @@ constexpr TCommand Commands[] = {
      velmora::RunSmooth},
     {"code",
      "[OPTIONS] code HHH MMM LLL\n"
-     "    writes a new coding (three numbers 0-255) into a HFM unit of the late generation\n"
-     "  OPTIONS: --port PORT --adapter K|C|E --elm-as-kkl --wifi HOST:PORT --client NAME; the session\n"
-     "  commands log to stderr and print their results to stdout; a failure exits 1 with the stop text",
+     "    writes a new coding (three numbers 0-255) into a HFM unit of the late generation",
      velmora::RunCode},
     {"adapter-test",
      "[--port PORT] [--adapter K|C|E] adapter-test [--carsoft]\n    echo test of a K-line cable (CarSoft 7.4 "
@@ -103,19 +103,26 @@ struct TGlobalOption {
     bool HasValue;
 };
 constexpr TGlobalOption GlobalOptions[] = {{"--port", true},        {"--adapter", true}, {"--wifi", true},
-                                           {"--elm-as-kkl", false}, {"--client", true},  {"--lang", true}};
+                                           {"--elm-as-kkl", false}, {"--client", true},  {"--lang", true},
+                                           {"--json", false}};
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: velmora-cli [--home DIR] [--lang ru|en|de] COMMAND [ARGS]\n"
-           "  settings (port, adapter, client, WiFi address, language) come from velmora.ini in the\n"
-           "  program folder, the window's own settings file\n\ncommands:\n";
-    for (const TCommand& command : Commands)
-        out << "  " << command.Usage << "\n";
+    velmora::PrintHelp(out, Commands);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // Answered before the program folder is set up, which these leave untouched.
+    const std::string_view firstArg = argc > 1 ? argv[1] : "";
+    if (firstArg == "--version") {
+        std::cout << "velmora-cli " << velmora::PackageVersion << "\n";
+        return velmora::ExitOk;
+    }
+    if (firstArg == "--help-man") { // the build's source of the man page
+        velmora::PrintManSections(std::cout, Commands);
+        return velmora::ExitOk;
+    }
     velmora::InitProgramFolder(argc, argv);
     velmora::TConsoleHost host;
     velmora::SetHost(&host);
@@ -142,6 +149,9 @@ int main(int argc, char** argv) {
     int exitCode = velmora::ExitUsage;
     if (const std::string problem = velmora::ApplyCommonOptions(args); !problem.empty()) {
         std::cerr << "velmora-cli: " << problem << "\n";
+    } else if (name == "--version") {
+        std::cout << "velmora-cli " << velmora::PackageVersion << "\n";
+        exitCode = velmora::ExitOk;
     } else if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(std::cout);
         exitCode = velmora::ExitOk;

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "commands.h"
+#include "json_output.h"
 #include "lang/dictionary.h"
 #include "links/port_factory.h"
 #include "modules/module_dialogue.h"
@@ -24,9 +26,9 @@ extern "C" void OnModuleInterrupt(int) {
 }
 
 int UsageError(std::string_view problem) {
-    std::cerr
-        << "velmora-cli module: " << problem << "\n"
-        << "usage: velmora-cli [--home DIR] [OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de]\n";
+    std::cerr << "velmora-cli module: " << problem << "\n"
+              << "usage: velmora-cli [--home DIR] [OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de] "
+                 "[--json]\n";
     return ExitUsage;
 }
 
@@ -54,6 +56,7 @@ int RunModule(std::span<char* const> args) {
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError(problem);
+    const bool json = TakeJsonOption(rest);
     const TModuleRow* module = nullptr;
     bool erase = false;
     char language = 0;
@@ -88,8 +91,14 @@ int RunModule(std::span<char* const> args) {
             text += (text.empty() ? "" : " ") + Translate(line);
         return Failed(text);
     }
-    if (!CreatePort(9600, settings.PortName) || !Port() || !Port()->IsOpen())
-        return Failed(Translate("Не удалось открыть порт.") + " " + settings.PortName);
+    if (!CreatePort(9600, settings.PortName) || !Port() || !Port()->IsOpen()) {
+        const std::string cause = LastOpenProblem(); // no permission, held by another program
+        return Failed(Translate("Не удалось открыть порт.") + " " + settings.PortName +
+                      (cause.empty() ? "" : ": " + cause));
+    }
+    std::optional<TJsonLogHost> jsonLog;
+    if (json)
+        jsonLog.emplace();
 
     TModuleDialogue dialogue(*Port(), settings.Adapter, settings.PortName);
     dialogue.Client = settings.Client;
@@ -106,10 +115,15 @@ int RunModule(std::span<char* const> args) {
     }
     std::signal(SIGINT, SIG_DFL);
     FreePort();
-    if (!dialogue.ProtocolLogPath().empty())
+    jsonLog.reset();
+    if (!dialogue.ProtocolLogPath().empty() && !json)
         std::cout << "Protocol log: " << dialogue.ProtocolLogPath() << "\n";
     if (!done)
         return Failed(Translate(dialogue.FailureText()));
+    if (json) {
+        PrintJsonDocument(std::cout, ModuleJson(dialogue, settings.PortName, settings.Adapter, module->Name,
+                                                module->Address, erase));
+    }
     return ExitOk;
 }
 

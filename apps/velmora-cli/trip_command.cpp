@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "json_output.h"
 #include "lang/translated_format.h"
 #include "platform/clock.h"
 #include "session.h"
@@ -15,7 +16,7 @@ namespace velmora {
 namespace {
 
 constexpr int MaxTripSeconds = 24 * 3600;
-constexpr const char* TripUsage = "trip --seconds S";
+constexpr const char* TripUsage = "trip --seconds S [--json]";
 
 int TripUsageError(std::string_view problem) {
     std::cerr << "velmora-cli trip: " << problem << "\n"
@@ -39,6 +40,7 @@ int RunTrip(std::span<char* const> args) {
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return TripUsageError(problem);
+    const bool json = TakeJsonOption(rest);
     std::optional<int> seconds;
     for (size_t i = 0; i < rest.size(); ++i) {
         if (rest[i] == "--seconds" && i + 1 < rest.size())
@@ -57,15 +59,21 @@ int RunTrip(std::span<char* const> args) {
     if (!session.Reader.RequestMeasure())
         return session.Fail("the link is lost");
     TTripLog log;
+    std::vector<std::string> logLines; // with --json, for the document
     const uint32_t start = Clock().TickCount();
     const uint32_t duration = uint32_t(*seconds) * 1000;
     session.StepUntil(
         [&](const TSessionMessage& m) {
             if (m.Msg == WM_USER + 21) {
                 const TTripValues values = TripValues(session.Reader.Trip.Sums());
-                if (const std::optional<std::string> line = log.AfterDisplay(
-                        values.TripTime, TripTexts(values), Clock().TickCount(), LocalNow(), settings.Client))
-                    std::cout << *line << "\n" << std::flush;
+                if (const std::optional<std::string> line =
+                        log.AfterDisplay(values.TripTime, TripTexts(values), Clock().TickCount(), LocalNow(),
+                                         settings.Client)) {
+                    if (json)
+                        logLines.push_back(*line);
+                    else
+                        std::cout << *line << "\n" << std::flush;
+                }
             }
             return false;
         },
@@ -73,6 +81,11 @@ int RunTrip(std::span<char* const> args) {
     if (TicksSince(start, Clock().TickCount()) < duration)
         return session.Fail("the connection ended");
     const TTripValues values = TripValues(session.Reader.Trip.Sums());
+    if (json) {
+        PrintJsonDocument(std::cout,
+                          TripJson(settings.PortName, settings.Adapter, *seconds, values, logLines));
+        return session.Finish();
+    }
     const TTripTexts texts = TripTexts(values);
     const std::pair<const char*, const std::string&> rows[] = {
         {"trip time", texts.Time},

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "json_output.h"
 #include "lang/translated_format.h"
 #include "log_convert/value_csv.h"
 #include "params/list_prm.h"
@@ -62,11 +63,12 @@ std::string ValueText(const TECUparam& param) {
 } // namespace
 
 int RunWatch(std::span<char* const> args) {
-    constexpr std::string_view usage = "watch N[,N...] [--seconds S] [--csv FILE]";
+    constexpr std::string_view usage = "watch N[,N...] [--seconds S] [--csv FILE] [--json]";
     TConnectSettings settings;
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError("watch", usage, problem);
+    const bool json = TakeJsonOption(rest);
     std::optional<std::vector<int>> numbers;
     int seconds = DefaultWatchSeconds;
     TValueCsv csv;
@@ -117,8 +119,11 @@ int RunWatch(std::span<char* const> args) {
             if (m.Msg == WM_USER + 8) {
                 if (const TECUparam* param = params->FindByNumber(int(m.WParam))) {
                     const uint32_t ms = TicksSince(start, Clock().TickCount());
-                    std::cout << FormatText("%7u %3d ", ms, int(m.WParam)) << ValueText(*param) << "\n"
-                              << std::flush;
+                    if (json)
+                        PrintJsonLine(std::cout, WatchJson(ms, *param));
+                    else
+                        std::cout << FormatText("%7u %3d ", ms, int(m.WParam)) << ValueText(*param) << "\n"
+                                  << std::flush;
                     csv.Add(ms, *param);
                     ++values;
                 }

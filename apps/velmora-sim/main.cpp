@@ -9,6 +9,7 @@
 
 #include "platform/host.h"
 #include "platform/program_folders.h"
+#include "platform/velmora_version.h"
 #include "sim/adapters/sim_server.h"
 #include "sim/sim_profile.h"
 
@@ -34,6 +35,7 @@ Serves a simulated engine unit behind a simulated K-line adapter until stopped (
                   first; one client at a time
   --home DIR      the program folder
   --help          this text
+  --version       the version
 )";
 
 // Log lines go to stderr; stdout carries only where the server listens.
@@ -77,6 +79,10 @@ bool ParseTcp(std::string_view text, TSimServerOptions& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "--version") {
+        std::printf("velmora-sim %s\n", PackageVersion);
+        return 0;
+    }
     InitProgramFolder(argc, argv);
     TStderrHost host;
     SetHost(&host);

@@ -2,9 +2,12 @@
 // host and the main window; on a first run the port is the simulated car, so everything can be tried
 // without one.
 #include <QApplication>
+#include <cstdio>
+#include <string_view>
 
 #include "platform/host.h"
 #include "platform/program_folders.h"
+#include "platform/velmora_version.h"
 #include "sim/sim_port.h"
 #include "ui/window/main_form.h"
 #include "ui/window/qt_host.h"
@@ -14,6 +17,11 @@
 
 int main(int argc, char** argv) {
     using namespace velmora;
+    // Answered without a display, before the program folder is set up.
+    if (argc > 1 && std::string_view(argv[1]) == "--version") {
+        std::printf("velmora %s\n", PackageVersion);
+        return 0;
+    }
     InitProgramFolder(argc, argv);
     RegisterSimPorts(TSimCarLifetime::Program); // erased faults and coding stay until the program ends
 

@@ -117,6 +117,11 @@ bool TEngineLink::OpenLinkPort() {
     if (!CreatePort(LinkBaud, PortName)) {
         FailureText = TranslateFormat("Не могу открыть порт %s", PortName.c_str());
         AddLog(FailureText);
+        // The cause and its fix (no permission, held by another program), where the port tells it.
+        if (const std::string cause = LastOpenProblem(); !cause.empty()) {
+            AddLog(cause);
+            FailureText += ": " + cause;
+        }
         return false;
     }
     TBasePort& port = LinkPort();

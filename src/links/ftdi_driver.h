@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace velmora {
 
@@ -32,6 +33,9 @@ public:
 
     // False when this build cannot drive FTDI devices at all.
     virtual bool Available() const { return true; }
+    // Why the last FT_Open found a cable but could not open it, for the user (no permission on its USB
+    // device, held by another program), with the fix; "" when it opened or there was no cable.
+    virtual std::string OpenProblem() const { return {}; }
 
     virtual FT_STATUS FT_Open(int deviceIndex, FT_HANDLE* handle) = 0;
     virtual FT_STATUS FT_Close(FT_HANDLE handle) = 0;

@@ -4,10 +4,15 @@
 // is detached while the device is open and attached again on close, so the cable works as a serial
 // port again afterwards.
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <ftdi.h>
+#include <libusb.h>
+#include <unistd.h>
 #include <vector>
 
 #include "links/ftdi_driver.h"
+#include "links/open_problem.h"
 #include "platform/clock.h"
 
 namespace velmora {
@@ -16,10 +21,28 @@ namespace {
 
 constexpr FT_HANDLE TheHandle = 1; // one device per process
 
+// libftdi's results of ftdi_usb_open_dev: libusb_open failed (mostly no permission), the interface
+// could not be claimed (another program, or a kernel driver that would not let go).
+constexpr int LibUsbOpenFailed = -4;
+constexpr int ClaimFailed = -5;
+
+// The cause of a failed open of `device`, told by its node in /dev/bus/usb: its rights and holders.
+std::string UsbOpenProblem(libusb_device* device, int result) {
+    char node[32];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", unsigned(libusb_get_bus_number(device)),
+                  unsigned(libusb_get_device_address(device)));
+    if (result == LibUsbOpenFailed && access(node, R_OK | W_OK) != 0)
+        return OpenProblemText(DiagnoseOpenFailure(node, EACCES, false));
+    if (result == ClaimFailed)
+        return OpenProblemText(DiagnoseOpenFailure(node, EBUSY, false));
+    return {};
+}
+
 class TLibFtdiDriver final : public TFtdiDriver {
 public:
     FT_STATUS FT_Open(int deviceIndex, FT_HANDLE* handle) override {
         *handle = 0;
+        Problem.clear();
         if (Context)
             return FT_DEVICE_NOT_OPENED;
         ftdi_context* context = ftdi_new();
@@ -36,8 +59,10 @@ public:
             status = FT_IO_ERROR;
         else if (deviceIndex < 0 || !entry)
             status = FT_DEVICE_NOT_FOUND;
-        else if (ftdi_usb_open_dev(context, entry->dev) < 0)
+        else if (int result = ftdi_usb_open_dev(context, entry->dev); result < 0) {
             status = FT_DEVICE_NOT_OPENED;
+            Problem = UsbOpenProblem(entry->dev, result);
+        }
         ftdi_list_free(&list);
         if (status != FT_OK) {
             ftdi_free(context);
@@ -156,6 +181,8 @@ public:
         return FT_OK;
     }
 
+    std::string OpenProblem() const override { return Problem; }
+
 private:
     bool Valid(FT_HANDLE handle) const { return handle == TheHandle && Context; }
 
@@ -190,6 +217,7 @@ private:
     }
 
     ftdi_context* Context = nullptr;
+    std::string Problem; // of the last FT_Open
     std::vector<uint8_t> Received;
     uint32_t ReadTimeout = 50; // ms
     uint8_t WordLength = 8;

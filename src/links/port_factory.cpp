@@ -25,10 +25,11 @@ struct TPortKind {
     TPortCreator Creator;
 };
 
-std::mutex stateLock; // guards the three fields below
+std::mutex stateLock; // guards the four fields below
 std::vector<TPortKind> kinds;
 int currentNumber = 0;
 std::string currentName;
+std::string lastOpenProblem;
 
 std::unique_ptr<TBasePort> port; // used by one thread at a time, like the port itself
 
@@ -122,9 +123,21 @@ bool CreatePort(int baud, std::string_view name) {
     }
     FreePort();
     std::unique_ptr<TBasePort> created = MakePort(CurrentPortName());
+    std::string problem;
     if (created && created->Open(false, baud))
         port = std::move(created);
+    else if (dynamic_cast<TComPort*>(created.get()))
+        problem = ComLastError();
+    else if (dynamic_cast<TFTDIPort*>(created.get()))
+        problem = FtdiDriver().OpenProblem();
+    std::lock_guard guard(stateLock);
+    lastOpenProblem = problem;
     return port != nullptr;
+}
+
+std::string LastOpenProblem() {
+    std::lock_guard guard(stateLock);
+    return lastOpenProblem;
 }
 
 void FreePort() {
@@ -144,7 +157,7 @@ std::string CurrentPortName() {
     return currentName;
 }
 
-std::vector<TPortInfo> EnumPortInfos() {
+std::vector<TPortInfo> EnumPortInfos(bool withUnusable) {
     std::vector<TPortInfo> infos;
     bool portOpen = port && port->IsOpen();
     int number = CurrentPortNumber();
@@ -153,15 +166,25 @@ std::vector<TPortInfo> EnumPortInfos() {
     // moment.
     std::string openDevice = ComDevice();
     for (const TSerialDevice& device : ListSerialDevices()) {
-        bool ours = portOpen && device.Path == openDevice;
-        if (!ours && !ProbeSerialDevice(device.Path))
-            continue;
+        bool ours = portOpen && (device.Path == openDevice || device.StableName == openDevice);
+        std::string problem;
+        TOpenFault fault = TOpenFault::Other;
+        if (!ours && !ProbeSerialDevice(device.Path, &problem, &fault)) {
+            // Ports that are there but locked away are shown with the reason; absent ones are not.
+            if (!withUnusable || (fault != TOpenFault::NoPermission && fault != TOpenFault::Busy))
+                continue;
+        } else {
+            problem.clear();
+        }
         int comNumber = 0;
         if (std::sscanf(device.Path.c_str(), "/dev/ttyS%d", &comNumber) == 1 &&
             device.Path == ComDevicePath(comNumber + 1) && comNumber + 1 <= 999)
-            infos.push_back({"COM" + std::to_string(comNumber + 1), device.Description + ", " + device.Path});
+            infos.push_back(
+                {"COM" + std::to_string(comNumber + 1), device.Description + ", " + device.Path, problem});
+        else if (!device.StableName.empty())
+            infos.push_back({device.StableName, device.Description + ", " + device.Path, problem});
         else
-            infos.push_back({device.Path, device.Description});
+            infos.push_back({device.Path, device.Description, problem});
     }
 
     if (FtdiDriver().Available()) {
@@ -173,12 +196,12 @@ std::vector<TPortInfo> EnumPortInfos() {
                 probe.Close();
         }
         if (present)
-            infos.insert(infos.begin(), {"FTDI", "FTDI cable, driven directly"});
+            infos.insert(infos.begin(), {"FTDI", "FTDI cable, driven directly", ""});
     }
 
     std::lock_guard guard(stateLock);
     for (const TPortKind& kind : kinds)
-        infos.push_back({kind.Prefix, kind.Description});
+        infos.push_back({kind.Prefix, kind.Description, ""});
     return infos;
 }
 

@@ -30,16 +30,22 @@ TBasePort* Port();
 // the current port number. Result: whether a port object exists (an open one).
 bool CreatePort(int baud, std::string_view name = {});
 void FreePort();
+// Why the last CreatePort made no port, for the user (a serial device or an FTDI cable: no permission,
+// held by another program, absent, with the fix); "" when it opened or the kind of port gives no reason.
+std::string LastOpenProblem();
 int CurrentPortNumber();
 std::string CurrentPortName();
 
 struct TPortInfo {
-    std::string Name;        // what CreatePort takes
-    std::string Description; // for the user: USB product, VID:PID, driver
+    std::string Name;        // what CreatePort takes: a stable /dev/serial/by-id/ name where there is one
+    std::string Description; // for the user: USB maker and product, VID:PID, device path
+    std::string Problem;     // why the device does not open now (no permission, busy); "" when it opens
 };
-// The ports that open now: FTDI, serial devices, registered kinds.
+// The ports that open now: FTDI, serial devices, registered kinds. With `withUnusable`, also the
+// serial devices that are there but cannot be opened for lack of permission or because another
+// program holds them, each with its Problem, so that the user learns the cause and the fix.
 void EnumPorts(std::vector<std::string>& list);
-std::vector<TPortInfo> EnumPortInfos();
+std::vector<TPortInfo> EnumPortInfos(bool withUnusable = false);
 
 // decimal baud, parity letter, stop-bit code: 10400N1, 9600S0
 std::string FormatPortSettings(int baud, int parity, int stopBits);

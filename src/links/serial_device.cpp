@@ -1,7 +1,6 @@
 #include "links/serial_device.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -25,21 +24,25 @@ int SetLine(int fd, int line, bool on) {
 
 } // namespace
 
-int OpenSerialDevice(const std::string& path, std::string& error) {
+int OpenSerialDevice(const std::string& path, std::string& error, TOpenFault* fault) {
+    const auto failed = [&](int code, bool lockFailed) {
+        const TOpenProblem problem = DiagnoseOpenFailure(path, code, lockFailed);
+        error = OpenProblemText(problem);
+        if (fault)
+            *fault = problem.Fault;
+        return -1;
+    };
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
-        return -1;
-    }
+    if (fd < 0)
+        return failed(errno, false);
     if (!isatty(fd)) {
-        error = path + ": not a serial device";
         close(fd);
-        return -1;
+        return failed(ENOTTY, false);
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error = path + ": in use by another program";
+        const int code = errno;
         close(fd);
-        return -1;
+        return failed(code, true);
     }
     ioctl(fd, TIOCEXCL);
     return fd;
@@ -50,11 +53,14 @@ void CloseSerialDevice(int fd) {
     close(fd);
 }
 
-bool ProbeSerialDevice(const std::string& path) {
-    std::string error;
-    int fd = OpenSerialDevice(path, error);
-    if (fd < 0)
+bool ProbeSerialDevice(const std::string& path, std::string* error, TOpenFault* fault) {
+    std::string problem;
+    int fd = OpenSerialDevice(path, problem, fault);
+    if (fd < 0) {
+        if (error)
+            *error = problem;
         return false;
+    }
     CloseSerialDevice(fd);
     return true;
 }

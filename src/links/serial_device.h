@@ -6,14 +6,19 @@
 #include <functional>
 #include <string>
 
+#include "links/open_problem.h"
+
 namespace velmora {
 
-// The open fd, or -1 and a text for the user in `error` ("/dev/null: not a serial device").
-int OpenSerialDevice(const std::string& path, std::string& error);
+// The open fd, or -1 and a text for the user in `error` that names the cause and the fix ("/dev/null:
+// not a serial device", no permission, held by another program; open_problem.h), and its kind in
+// `fault` when given.
+int OpenSerialDevice(const std::string& path, std::string& error, TOpenFault* fault = nullptr);
 // Closes an fd from OpenSerialDevice.
 void CloseSerialDevice(int fd);
-// Whether the device opens now; opens and closes it without touching its settings.
-bool ProbeSerialDevice(const std::string& path);
+// Whether the device opens now; opens and closes it without touching its settings. When it does not,
+// `error` and `fault` (when given) say why.
+bool ProbeSerialDevice(const std::string& path, std::string* error = nullptr, TOpenFault* fault = nullptr);
 // Drives DTR and RTS. Result 0 or errno; a device without modem lines (a pseudo-terminal) is no error.
 int SetModemLines(int fd, bool dtr, bool rts);
 

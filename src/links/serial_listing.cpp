@@ -13,8 +13,11 @@ namespace {
 std::string Describe(const sp_port* port) {
     switch (sp_get_port_transport(port)) {
     case SP_TRANSPORT_USB: {
+        const char* maker = sp_get_port_usb_manufacturer(port);
         const char* product = sp_get_port_usb_product(port);
         std::string text = product ? product : "USB serial";
+        if (maker && *maker && text.find(maker) == std::string::npos)
+            text = std::string(maker) + " " + text;
         int vid = 0, pid = 0;
         if (sp_get_port_usb_vid_pid(port, &vid, &pid) == SP_OK) {
             char ids[16];
@@ -46,12 +49,25 @@ bool PathOrder(const TSerialDevice& a, const TSerialDevice& b) {
 
 } // namespace
 
+std::vector<std::pair<std::string, std::string>> StableNames(const std::string& byIdFolder) {
+    std::vector<std::pair<std::string, std::string>> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(byIdFolder, error)) {
+        std::error_code linkError;
+        const std::filesystem::path device = std::filesystem::canonical(entry.path(), linkError);
+        if (!linkError)
+            names.emplace_back(device.string(), entry.path().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::vector<TSerialDevice> ListSerialDevices() {
     std::vector<TSerialDevice> devices;
     sp_port** ports = nullptr;
     if (sp_list_ports(&ports) == SP_OK) {
         for (sp_port** port = ports; *port; ++port)
-            devices.push_back({sp_get_port_name(*port), Describe(*port)});
+            devices.push_back({sp_get_port_name(*port), Describe(*port), ""});
         sp_free_port_list(ports);
     }
     // Bound RFCOMM links have no device in sysfs that the listing would find.
@@ -61,7 +77,12 @@ std::vector<TSerialDevice> ListSerialDevices() {
         bool listed = std::any_of(devices.begin(), devices.end(),
                                   [&](const TSerialDevice& d) { return d.Path == path; });
         if (entry.path().filename().string().starts_with("rfcomm") && !listed)
-            devices.push_back({path, "Bluetooth"});
+            devices.push_back({path, "Bluetooth", ""});
+    }
+    for (const auto& [device, stable] : StableNames("/dev/serial/by-id")) {
+        for (TSerialDevice& listed : devices)
+            if (listed.Path == device && listed.StableName.empty())
+                listed.StableName = stable;
     }
     std::sort(devices.begin(), devices.end(), PathOrder);
     return devices;

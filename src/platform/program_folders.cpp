@@ -51,14 +51,27 @@ std::string TakeHomeOption(int& argc, char** argv) {
     return home;
 }
 
+// An installed copy (its DATA under ../share/velmora) keeps the user's files in the user's folder even
+// when it could write beside itself (as root): /usr/bin is no place for LOGS.
 fs::path DefaultFolder() {
     fs::path exeFolder = ExecutablePath().parent_path();
-    if (IsWritableFolder(exeFolder))
+    std::error_code error;
+    bool installed = !fs::is_directory(exeFolder / "DATA", error) && !ShippedDataFolder(exeFolder).empty();
+    if (!installed && IsWritableFolder(exeFolder))
         return exeFolder;
     return UserDataFolder();
 }
 
 } // namespace
+
+fs::path ShippedDataFolder(const fs::path& exeFolder) {
+    std::error_code error;
+    for (fs::path candidate : {exeFolder / "DATA", exeFolder.parent_path() / "share" / "velmora" / "DATA"}) {
+        if (fs::is_directory(candidate, error))
+            return candidate;
+    }
+    return {};
+}
 
 bool CopyMissingFiles(const fs::path& from, const fs::path& to) {
     std::error_code error;
@@ -89,8 +102,8 @@ void InitProgramFolder(int& argc, char** argv) {
     SetProgramFolder(fs::absolute(folder, error));
 
     // A program folder of its own starts with the shipped screens, access data and dictionaries.
-    fs::path shipped = ExecutablePath().parent_path() / "DATA";
-    if (fs::is_directory(shipped, error) && !fs::equivalent(shipped, ProgramFolder() / "DATA", error))
+    fs::path shipped = ShippedDataFolder(ExecutablePath().parent_path());
+    if (!shipped.empty() && !fs::equivalent(shipped, ProgramFolder() / "DATA", error))
         CopyMissingFiles(shipped, ProgramFolder() / "DATA");
 }
 

@@ -1,6 +1,6 @@
 // The program folder: where the settings INI and the folders DATA, LOGS, CLIENTS and IMAGES live.
 // By default the executable's folder; `--home DIR` on the command line or VELMORA_HOME overrides it;
-// when the executable's folder cannot be written (an installed copy) the user's data folder is used.
+// an installed copy (or one whose folder cannot be written) uses the user's data folder.
 // Set once at start-up from the main thread; read from any thread afterwards.
 #pragma once
 
@@ -13,6 +13,10 @@ namespace velmora {
 // (or `--home=DIR`) from argc/argv. Creates the folder if needed and gives it the files of the DATA
 // shipped beside the executable that it lacks. Call first thing in main().
 void InitProgramFolder(int& argc, char** argv);
+
+// The DATA shipped with the program: beside the executable (a build or an unpacked copy), or
+// <prefix>/share/velmora/DATA for an executable in <prefix>/bin (an installed copy). Empty when neither.
+std::filesystem::path ShippedDataFolder(const std::filesystem::path& exeFolder);
 
 // Copies every file below `from` that is missing below `to`, keeping the sub-folders; files already in
 // `to` are the user's and stay as they are. Returns false when a copy failed (the rest are still tried).

@@ -127,7 +127,8 @@ TEST_F(ComPortTest, OpensARawLineAndGivesTheOldSettingsBackOnClose) {
 TEST_F(ComPortTest, OpensExclusively) {
     std::string error;
     EXPECT_LT(OpenSerialDevice(SlavePath, error), 0);
-    EXPECT_EQ(error, SlavePath + ": in use by another program");
+    // The holder is named: this very test program keeps the port open.
+    EXPECT_EQ(error, SlavePath + ": порт занят программой links_tests; закройте её и попробуйте снова");
 }
 
 TEST_F(ComPortTest, TakesTheKLineSettings) {

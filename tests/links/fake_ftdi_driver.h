@@ -18,12 +18,14 @@ public:
     ~TFakeFtdiDriver() override { SetFtdiDriver(nullptr); }
 
     bool Present = true;                               // a device is plugged in
+    std::string Problem;                               // what OpenProblem says
     std::map<std::string, std::deque<FT_STATUS>> Fail; // next statuses of a call, by name
     std::deque<uint8_t> Incoming;                      // bytes the device has received
     uint32_t WriteLimit = UINT32_MAX;                  // bytes one FT_Write takes
     std::vector<uint8_t> Written;
     std::vector<std::string> Calls; // "FT_SetDataCharacteristics 8 2 0"
 
+    std::string OpenProblem() const override { return Problem; }
     FT_STATUS FT_Open(int deviceIndex, FT_HANDLE* handle) override;
     FT_STATUS FT_Close(FT_HANDLE handle) override;
     FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baud) override;

@@ -67,6 +67,26 @@ TEST(CreatePort, NamesThatOpenNothingLeaveNoPort) {
     EXPECT_TRUE(host.Boxes().empty()) << "CreatePort opens without showing errors";
 }
 
+TEST(CreatePort, APortThatDoesNotOpenLeavesItsCauseForTheUser) {
+    testing::THostRecorder host;
+    testing::TFakeFtdiDriver ftdi;
+    ftdi.Present = false;
+    ftdi.Problem = "/dev/bus/usb/001/004: no permission";
+    const std::pair<std::string, std::string> cases[] = {
+        {"FTDI", "/dev/bus/usb/001/004: no permission"},
+        {"/dev/null", "/dev/null: not a serial device"},
+        {"/dev/no_such_device", "/dev/no_such_device: No such file or directory"},
+    };
+    for (const auto& [name, cause] : cases) {
+        EXPECT_FALSE(CreatePort(9600, name)) << name;
+        EXPECT_EQ(LastOpenProblem(), cause) << name;
+    }
+    ftdi.Present = true;
+    ASSERT_TRUE(CreatePort(9600, "FTDI"));
+    EXPECT_EQ(LastOpenProblem(), "") << "an open port leaves no cause behind";
+    FreePort();
+}
+
 // A port of a registered kind, recording what happens to it.
 struct TPortLog {
     std::string CreatedFor;

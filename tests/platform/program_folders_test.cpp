@@ -22,6 +22,26 @@ TEST(ProgramFolders, ShippedFilesFillOnlyWhatIsMissing) {
     EXPECT_EQ(folder.ReadFile("home/DATA/de/HFM.DAT"), "$F001\nText\n");
 }
 
+TEST(ProgramFolders, ShippedDataBesideTheProgramOrUnderTheInstalledShareFolder) {
+    testing::TTempFolder folder;
+    folder.WriteFile("build/DATA/options.ini", "");
+    folder.WriteFile("usr/share/velmora/DATA/options.ini", "");
+    folder.WriteFile("both/bin/DATA/options.ini", "");
+    folder.WriteFile("both/share/velmora/DATA/options.ini", "");
+    folder.WriteFile("bare/bin/velmora", "");
+    const std::pair<std::string, std::string> cases[] = {
+        {"build", "build/DATA"},
+        {"usr/bin", "usr/share/velmora/DATA"},
+        {"both/bin", "both/bin/DATA"}, // a copy of its own beside the program comes first
+        {"bare/bin", ""},
+    };
+    for (const auto& [exeFolder, shipped] : cases) {
+        const std::filesystem::path expected =
+            shipped.empty() ? std::filesystem::path() : folder.Path() / shipped;
+        EXPECT_EQ(ShippedDataFolder(folder.Path() / exeFolder), expected) << exeFolder;
+    }
+}
+
 TEST(ProgramFolders, HomeOptionIsTakenOutOfTheArguments) {
     testing::TTempFolder folder;
     std::string home = (folder.Path() / "elsewhere").string();

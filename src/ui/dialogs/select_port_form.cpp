@@ -28,6 +28,7 @@ namespace velmora {
 namespace {
 
 constexpr int NameRole = Qt::UserRole;
+constexpr int ProblemRole = Qt::UserRole + 1; // why a listed device does not open ("" when it does)
 
 // Asked once per run: a user with an FTDI cable should drive it directly.
 bool ftdiHintShown = false;
@@ -41,11 +42,23 @@ template <typename T> T* Named(T* widget, const char* name) {
     return widget;
 }
 
-void AddPort(QListWidget* list, const std::string& name, const std::string& description) {
-    auto* item =
-        new QListWidgetItem(QString::fromStdString(description.empty() ? name : name + "   " + description));
+void AddPort(QListWidget* list, const std::string& name, const std::string& description,
+             const std::string& problem = {}) {
+    std::string text = description.empty() ? name : name + "   " + description;
+    if (!problem.empty())
+        text += "   [" + Translate("недоступен") + "]";
+    auto* item = new QListWidgetItem(QString::fromStdString(text));
     item->setData(NameRole, QString::fromStdString(name));
+    if (!problem.empty()) {
+        item->setData(ProblemRole, QString::fromStdString(problem));
+        item->setToolTip(QString::fromStdString(problem));
+        item->setForeground(Qt::gray);
+    }
     list->addItem(item);
+}
+
+std::string ProblemOf(const QListWidgetItem* item) {
+    return item->data(ProblemRole).toString().toStdString();
 }
 
 std::string NameOf(const QListWidgetItem* item) {
@@ -165,10 +178,11 @@ void TFormSelectPort::RefreshPorts() {
     SetBackground(pnlWait, ColorRed);
     pnlWait->repaint();
     Host().ProcessMessages();
-    for (const TPortInfo& info : EnumPortInfos()) {
+    // Devices that are there but cannot be opened are listed too, with the reason.
+    for (const TPortInfo& info : EnumPortInfos(true)) {
         if (!PortWithinComLastNum(info.Name, ComLastNum))
             continue;
-        AddPort(ListBox, info.Name, info.Description);
+        AddPort(ListBox, info.Name, info.Description, info.Problem);
         // The simulated car's built-in units, each its own port, so every function can be tried without
         // a car; the entry says which unit (family, supplier, generation) answers there.
         if (info.Name == "SIM") {
@@ -221,6 +235,11 @@ void TFormSelectPort::btnOkClick() {
     if (ListBox->count() == 0 || !item)
         return;
     std::string name = NameOf(item);
+    // A device that does not open: its cause and fix, and the dialog stays open.
+    if (const std::string problem = ProblemOf(item); !problem.empty()) {
+        Host().MessageBox(problem, TMsgKind::Warning, TMsgButtons::Ok);
+        return;
+    }
     if (NameOf(ListBox->item(0)) == "FTDI" && name != "FTDI" && !ftdiHintShown) {
         ftdiHintShown = true;
         std::string text = Translate("В системе обнаружен порт FTDI !") + "\n" +

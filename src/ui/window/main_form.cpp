@@ -363,8 +363,11 @@ void TMainForm::CheckPort() {
     bool usable = PortNameToNumber(name) > 0;
     if (usable && name != "WIFI") {
         // The remembered port must still open; the check leaves no port behind.
-        if (!CreatePort(PortCheckBaud, name))
+        if (!CreatePort(PortCheckBaud, name)) {
             name = NoPortName;
+            if (const std::string cause = LastOpenProblem(); !cause.empty())
+                AddMemo(cause); // no permission or held by another program: the cause and the fix
+        }
         FreePort();
     }
     if (!usable)
