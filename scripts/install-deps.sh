@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
 # Quiet when everything is there; safe to run any number of times.
+# `install-deps.sh fuzz` installs the optional group of scripts/fuzz.sh as well (clang and its libFuzzer).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,9 @@ packages=(
     libftdi1-dev libserialport-dev libjpeg-dev
     qt6-base-dev
 )
+if [ "${1:-}" = fuzz ]; then
+    packages+=(clang-14 libclang-rt-14-dev llvm-14)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
