@@ -102,7 +102,8 @@ void AppendUnknown(const std::string& file, std::string_view text, TTextEncoding
     if (!current->empty()) {
         size_t lineCount = size_t(std::count(current->begin(), current->end(), '\n'));
         if (current->back() != '\n') {
-            lines += "\r\n";
+            // A file cut after the CR of its last line end needs only the LF, or the line would keep a CR.
+            lines += current->back() == '\r' ? "\n" : "\r\n";
             ++lineCount;
         }
         if (lineCount % 2 != 0)
@@ -176,7 +177,10 @@ std::string Translate(std::string_view text) {
     if (const TDictionaryEntry* entry = state.Table.Find(text))
         return answer(*entry);
     state.Table.Entries.push_back({std::string(text), ""});
-    AppendUnknown(file, text, state.AppendEncoding);
+    // A text with a line break cannot be a key of a file of line pairs: written, it would split into
+    // lines and shift every pair after it. It is remembered for the run, not written.
+    if (text.find_first_of("\r\n") == std::string_view::npos)
+        AppendUnknown(file, text, state.AppendEncoding);
     return std::string(text);
 }
 
