@@ -63,7 +63,9 @@ VELMORA_FUZZ_TARGET(dictionary) {
     // A text with a line break cannot be a key of a file of line pairs; it must leave the file alone.
     const bool oneLine = unknown.find_first_of("\r\n") == std::string::npos;
     const velmora::TDictionaryEntry* added = after.Find(unknown);
-    FUZZ_CHECK(!oneLine || (added && added->Translation.empty()), "the new text is not a key of its own: " + unknown);
-    FUZZ_CHECK(oneLine || velmora::ReadFileBytes(file).value_or("") == bytes, "a text with a line break was written");
+    FUZZ_CHECK(!oneLine || (added && added->Translation.empty()),
+               "the new text is not a key of its own: " + unknown);
+    FUZZ_CHECK(oneLine || velmora::ReadFileBytes(file).value_or("") == bytes,
+               "a text with a line break was written");
     return 0;
 }

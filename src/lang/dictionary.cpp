@@ -99,11 +99,15 @@ void AppendUnknown(const std::string& file, std::string_view text, TTextEncoding
     if (!current)
         return;
     std::string lines;
-    if (!current->empty()) {
-        size_t lineCount = size_t(std::count(current->begin(), current->end(), '\n'));
-        if (current->back() != '\n') {
+    // A byte-order mark alone is an empty file: completing a line after it would make an empty key line.
+    std::string_view content = *current;
+    if (content.starts_with("\xEF\xBB\xBF"))
+        content.remove_prefix(3);
+    if (!content.empty()) {
+        size_t lineCount = size_t(std::count(content.begin(), content.end(), '\n'));
+        if (content.back() != '\n') {
             // A file cut after the CR of its last line end needs only the LF, or the line would keep a CR.
-            lines += current->back() == '\r' ? "\n" : "\r\n";
+            lines += content.back() == '\r' ? "\n" : "\r\n";
             ++lineCount;
         }
         if (lineCount % 2 != 0)
