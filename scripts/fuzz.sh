@@ -5,7 +5,8 @@
 # The working corpus grows in build/fuzz/corpus/<target>, seeded from fuzz/seeds/<target>, the stored
 # findings and the shipped DATA files. A crash, a hang (10 s per input) or a failed property stops that
 # target: the input is minimised and stored in tests/fuzz/<target>/, where the normal test run replays
-# it. Runs at the lowest priority. Exit status 1 when anything was found.
+# it. Runs at the lowest priority. Exit status 1 when anything was found. VELMORA_FUZZ_SKIP_BUILD=1 runs
+# the targets as built, for several runs side by side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh fuzz
@@ -13,7 +14,7 @@ scripts/install-deps.sh fuzz
 target=${1:-all}
 seconds=${2:-300}
 build=build/fuzz
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+[ "${VELMORA_FUZZ_SKIP_BUILD:-0}" = 1 ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
     -DVELMORA_FUZZ=ON -DVELMORA_SANITIZE=ON -DVELMORA_GUI=OFF -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF >/dev/null
 
@@ -24,7 +25,7 @@ if [ "$target" != all ]; then
     *) echo "unknown target $target (known: $targets)" >&2; exit 2 ;;
     esac
 fi
-nice -n 19 cmake --build "$build" --target $(for t in $targets; do echo "fuzz_$t"; done)
+[ "${VELMORA_FUZZ_SKIP_BUILD:-0}" = 1 ] || nice -n 19 cmake --build "$build" --target $(for t in $targets; do echo "fuzz_$t"; done)
 
 # Shipped files that make good starting points, per target.
 data_seeds() {
