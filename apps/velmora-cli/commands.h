@@ -40,5 +40,17 @@ int RunAct(std::span<char* const> args);
 int RunAdapt(std::span<char* const> args);
 // code HHH MMM LLL
 int RunCode(std::span<char* const> args);
+// trip --seconds S
+int RunTrip(std::span<char* const> args);
+// smooth [--seconds S]
+int RunSmooth(std::span<char* const> args);
+// The line commands take --port and --adapter over the settings (line_command.h).
+// adapter-test [--carsoft] / impulse MS / elm-to-kkl / slow-codes [--erase] [--adapt] [--bosch93]
+int RunAdapterTest(std::span<char* const> args);
+int RunImpulse(std::span<char* const> args);
+int RunElmToKkl(std::span<char* const> args);
+int RunSlowCodes(std::span<char* const> args);
+// [OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de]
+int RunModule(std::span<char* const> args);
 
 } // namespace velmora

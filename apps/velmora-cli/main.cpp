@@ -53,12 +53,41 @@ constexpr TCommand Commands[] = {
      "[OPTIONS] adapt reset|reset2|throttle\n"
      "    adaptation reset (phase 1, and phase 2 after an ignition cycle) or throttle adaptation",
      velmora::RunAdapt},
+    {"trip",
+     "[OPTIONS] trip --seconds S\n"
+     "    runs the trip computer for S seconds: prints each trip log line as it is written\n"
+     "    (LOGS/bc<yymmdd>.txt) and the nine figures at the end",
+     velmora::RunTrip},
+    {"smooth",
+     "[OPTIONS] smooth [--seconds S]\n"
+     "    runs the cylinder smoothness test for S seconds (10) at idle and prints a line per round: each\n"
+     "    cylinder's deviation (%) from the one before it, in firing order, then the engine speed",
+     velmora::RunSmooth},
     {"code",
      "[OPTIONS] code HHH MMM LLL\n"
      "    writes a new coding (three numbers 0-255) into a HFM unit of the late generation\n"
      "  OPTIONS: --port PORT --adapter K|C|E --elm-as-kkl --wifi HOST:PORT --client NAME; the session\n"
      "  commands log to stderr and print their results to stdout; a failure exits 1 with the stop text",
      velmora::RunCode},
+    {"adapter-test",
+     "[--port PORT] [--adapter K|C|E] adapter-test [--carsoft]\n    echo test of a K-line cable (CarSoft 7.4 "
+     "check with --carsoft); exits 1 when faulty",
+     velmora::RunAdapterTest},
+    {"impulse", "[--port PORT] [--adapter K|C|E] impulse MS\n    holds the K-line low for MS milliseconds",
+     velmora::RunImpulse},
+    {"elm-to-kkl",
+     "[--port FTDI] elm-to-kkl\n    switches an ELM327 into plain K-line mode until its power is cut",
+     velmora::RunElmToKkl},
+    {"slow-codes",
+     "[--port PORT] [--adapter K|C] slow-codes [--erase] [--adapt] [--bosch93]\n    reads the blink codes of "
+     "an older unit; --erase erases each, --adapt erases them and resets the\n    adaptation, --bosch93 for "
+     "Bosch units built before 08/93; exits 1 when no code came",
+     velmora::RunSlowCodes},
+    {"module",
+     "[OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de]\n"
+     "    wakes the E-GAS or SRS module, prints its identification and faults, erases them with --erase\n"
+     "    and writes the protocol log into LOGS; exits 1 with the dialogue's text when it fails",
+     velmora::RunModule},
 };
 
 // Options that may stand before the command name, and whether each takes a value.

@@ -127,8 +127,8 @@ TMsgResult TCliSession::THostTap::MessageBox(std::string_view text, TMsgKind kin
     return Console->MessageBox(text, kind, buttons);
 }
 
-void TCliSession::THostTap::PostMessage(uint32_t msg, intptr_t wParam, intptr_t) {
-    Posted.push_back({msg, wParam});
+void TCliSession::THostTap::PostMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
+    Posted.push_back({msg, wParam, lParam});
 }
 
 TCliSession::TCliSession(std::string_view command) : Command(command) {

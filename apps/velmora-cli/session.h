@@ -31,6 +31,7 @@ std::optional<int> ParseNumber(std::string_view text, int max);
 struct TSessionMessage {
     uint32_t Msg;
     intptr_t WParam;
+    intptr_t LParam = 0;
 };
 
 class TCliSession {

@@ -312,6 +312,16 @@ bool ElmCommand(TElmContext& elm, std::string_view command, std::string& answer,
     return Recover(elm, command, expected, answer, timeoutMs, showLog, maxLength, !outcome.AnyByte);
 }
 
+bool IsElmFailureAnswer(std::string_view answer) {
+    // The adapter's standard answers for a bus that did not wake or did not answer; "ERROR" also covers
+    // "BUS INIT: ...ERROR", "BUS ERROR" and "CAN ERROR".
+    constexpr std::string_view Failures[] = {"ERROR", "UNABLE TO CONNECT", "NO DATA", "STOPPED"};
+    for (std::string_view failure : Failures)
+        if (answer.find(failure) != std::string_view::npos)
+            return true;
+    return false;
+}
+
 bool ElmInit(TElmContext& elm) {
     PrepareAdapterPort(elm);
     return RunSteps(elm, EngineInitSteps);
@@ -325,10 +335,9 @@ bool ElmToKkl(TElmContext& elm) {
 bool ElmConnectEngine(TElmContext& elm) {
     constexpr uint32_t WakeUpTimeoutMs = 20000;
     std::string answer;
-    // Any answer counts but "?" (the firmware lacks the command) and an "ERROR" line: the adapter's
-    // "BUS INIT: ...ERROR" says the unit did not wake, which must not pass for a connection.
+    // Any answer counts but "?" (the firmware lacks the command) and the adapter's failure answers.
     if (ElmCommand(elm, "HFMCONNECT", answer, WakeUpTimeoutMs) && answer != "?" &&
-        answer.find("ERROR") == std::string::npos)
+        !IsElmFailureAnswer(answer))
         return true;
     if (elm.Abort.load())
         return false;

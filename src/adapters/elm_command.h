@@ -44,6 +44,10 @@ bool ElmCommand(TElmContext& elm, std::string_view command, std::string& answer,
 // What a failed engine wake-up through the adapter reports (translated before use).
 constexpr const char* ElmConnectFailure = "Ошибка при подключении к ЭБУ через адаптер ELM327 velmora";
 
+// Whether an answer is one of the adapter's standard failure answers ("UNABLE TO CONNECT", "NO DATA",
+// "STOPPED", "BUS INIT: ...ERROR", "BUS ERROR", "CAN ERROR", ...).
+bool IsElmFailureAnswer(std::string_view answer);
+
 // Engine link set-up: 38400 baud, reset, echo, line feeds, spaces and headers off.
 bool ElmInit(TElmContext& elm);
 // Turns the adapter into a plain K-line cable ("USBKKL"); true when it confirmed.

@@ -396,17 +396,12 @@ void TComReader::RunState(uint8_t state) {
         ViewPollingStep();
         break;
     case ReaderState::Smoothness:
+        if (!SmoothnessStep())
+            PollingStep();
+        break;
     case ReaderState::Measure:
-        // The smoothness test and the trip computer's measurement are not part of this version: say so
-        // once, go back to normal polling and poll meanwhile.
-        if (PrevState != state)
-            AddLog(Translate("Функция недоступна в этой версии программы."));
-        {
-            // Only this state goes back: a request the window wrote meanwhile wins.
-            uint8_t requested = state;
-            NextState.compare_exchange_strong(requested, ReaderState::Polling);
-        }
-        PollingStep();
+        if (!MeasureStep())
+            PollingStep();
         break;
     default: // the stop states: the cycle ends the connection
         break;

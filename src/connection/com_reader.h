@@ -24,6 +24,8 @@
 #include "faults/fault_context.h"
 #include "faults/fault_memory.h"
 #include "params/poll_cursor.h"
+#include "smoothness/smooth_measure.h"
+#include "trip/trip_computer.h"
 
 namespace velmora {
 
@@ -160,6 +162,12 @@ public:
     // connection runs. Empty: nothing is called.
     std::function<void(const TECUparam&)> ValueHook;
 
+    // The trip computer fed by the value handler (reset at each connection start); the window reads its
+    // figures after WM_USER+21 and Ready() for the tab.
+    TTripComputer Trip;
+    // The smoothness test of state 9; the window writes its SelectedCylinder.
+    TSmoothMeasure Smoothness;
+
     // --- worker cycle ---
     // One cycle of the loop: takes NextState, runs that state's step, and ends the connection when the
     // link is lost or the state is a stop. False when the connection ended (or the state is 0).
@@ -187,6 +195,15 @@ private:
     void RangeStep();
     bool BackgroundReadDue();
     void ReadPriorityParam();
+
+    // trip computer and smoothness test (com_reader_trip.cpp, com_reader_smoothness.cpp): one step of
+    // state 10 or 9; false when it did not read (the cycle then runs a polling step).
+    bool MeasureStep();
+    bool SmoothnessStep();
+    void ResetTrip();
+    void TripValue(const TECUparam& param);
+    void AddPeriodParams(TListParams& set);
+    uint8_t MeasureTurn = 0; // which of the trip's values state 10 reads next
 
     // fault memory (com_reader_faults.cpp)
     // Reads the byte at the fault index; true when that completed the read.

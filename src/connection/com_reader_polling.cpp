@@ -64,6 +64,7 @@ bool TComReader::PollOneParameter() {
 void TComReader::ValueHandler(TECUparam& param) {
     if (ModeObserver)
         ModeObserver->OnValue(param);
+    TripValue(param);
     if (ValueHook)
         ValueHook(param);
 }

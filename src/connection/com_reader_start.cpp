@@ -36,6 +36,7 @@ void TComReader::ResetConnection() {
     {
         std::lock_guard lock(SharedLock);
         Set.reset();
+        Trip.TripReset(nullptr, 0);
         PublishedIdent = TEcuIdent{};
         LastFailureText.clear();
         Faults.SetRule({});
@@ -148,12 +149,14 @@ void TComReader::LoadParams() {
     set->LoadBuiltinSet(ident.UnitType, ident.VariantLetter);
     set->AssignColorRules(ident.UnitType, ident.Supplier, ident.DiagIndex);
     AssignPollLevels(*set, ident.UnitType, false);
+    AddPeriodParams(*set);
     {
         std::lock_guard lock(SharedLock);
         Set = set;
     }
     Link.ParamList = set.get();
     ModeObserver = std::make_unique<TEngineModeObserver>(*set, ident.UnitType);
+    ResetTrip();
     Cursor.Reset();
     HasParams = set->Count() > 0;
     if (HasParams)

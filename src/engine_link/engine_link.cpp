@@ -6,6 +6,7 @@
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "links/port_factory.h"
+#include "links/wifi_port.h"
 #include "params/ecu_param.h"
 #include "params/param_list.h"
 #include "params/unit_codes.h"
@@ -110,6 +111,8 @@ void TEngineLink::Reset() {
 bool TEngineLink::OpenLinkPort() {
     SetProgressMark(MarkOpenPort);
     ParityCache = ParityNone;
+    // A WiFi adapter that stops taking bytes must not hold the worker past the user's Stop.
+    SetWiFiSendAbort(&UserStop());
     if (!CreatePort(LinkBaud, PortName)) {
         FailureText = TranslateFormat("Не могу открыть порт %s", PortName.c_str());
         AddLog(FailureText);

@@ -41,6 +41,8 @@ constexpr uint8_t EzDiagIndexParams[] = {0xF2, 0xF3}; // -> 0x10
 constexpr uint8_t EzNumberParams[] = {0xBF, 0xC0, 0xC1, 0xC2, 0xC3, 0xC6,
                                       0xC7, 0xC8, 0xC9, 0xCA, 0xCB}; // -> 0x12
 constexpr uint8_t EzReadCmd = 0x80;
+// The fault counters start with a bank 0 read of 0x21 before the restart pair.
+constexpr TPair EzCounterStart[] = {{0x00, 0x00}, {0xFF, 0x21}, {0x10, 0x00}, {0x11, 0xAA}};
 constexpr TPair EzRestart[] = {{0x10, 0x00}, {0x11, 0xAA}};
 constexpr TPair EzCurrentFaultCycle[] = {{0x00, 0x00}, {0xFF, 0x2C}, {0xFF, 0xF0},
                                          {0xFF, 0xF1}, {0xFF, 0xF2}, {0xFF, 0xF3}};
@@ -120,7 +122,7 @@ void ReadEz(TEcuIdent& ident, TCountingRequest& request) {
         ident.IdentBuf[index++] = request(EzReadCmd, param);
 
     int current = 0;
-    request.Run(EzRestart);
+    request.Run(EzCounterStart);
     for (int cycle = 0; cycle < EzCurrentFaultCycles; ++cycle) {
         for (size_t i = 0; i < std::size(EzCurrentFaultCycle); ++i) {
             const uint8_t value = request(EzCurrentFaultCycle[i]);

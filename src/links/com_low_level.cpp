@@ -88,21 +88,9 @@ TReady WaitFor(int fd, short events, int64_t ms) {
 }
 
 int TimedRead(int fd, uint8_t* data, int n) {
-    uint32_t start = Clock().TickCount();
-    TReadWait wait(CurrentTimeouts(), n, start);
-    int got = 0;
-    uint32_t lastByte = start;
-    while (got < n) {
-        if (int now = ReadNow(fd, data + got, n - got); now > 0) {
-            got += now;
-            lastByte = Clock().TickCount();
-            continue;
-        }
-        int64_t remaining = wait.Remaining(got, lastByte, Clock().TickCount());
-        if (remaining == 0 || WaitFor(fd, POLLIN, remaining) == TReady::TimedOut)
-            break;
-    }
-    return got;
+    const TReadLine line{[fd](uint8_t* bytes, int count) { return ReadNow(fd, bytes, count); },
+                         [fd](int64_t ms) { return WaitFor(fd, POLLIN, ms) == TReady::Yes; }};
+    return ReadWithTimeouts(CurrentTimeouts(), data, n, line);
 }
 
 // A read under the ComBusy guard: a second, overlapping read is turned away.

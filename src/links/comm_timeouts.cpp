@@ -45,6 +45,24 @@ int64_t TReadWait::Remaining(int received, uint32_t lastByte, uint32_t now) cons
     return Earliest(total, interval);
 }
 
+int ReadWithTimeouts(const TCommTimeouts& timeouts, uint8_t* data, int n, const TReadLine& line) {
+    const uint32_t start = Clock().TickCount();
+    const TReadWait wait(timeouts, n, start);
+    int got = 0;
+    uint32_t lastByte = start;
+    while (got < n) {
+        if (const int now = line.TakeArrived(data + got, n - got); now > 0) {
+            got += now;
+            lastByte = Clock().TickCount();
+            continue;
+        }
+        const int64_t remaining = wait.Remaining(got, lastByte, Clock().TickCount());
+        if (remaining == 0 || !line.WaitForInput(remaining))
+            break;
+    }
+    return got;
+}
+
 int64_t WriteLimit(const TCommTimeouts& timeouts, int length) {
     if (timeouts.WriteTotalMultiplier == 0 && timeouts.WriteTotalConstant == 0)
         return WaitForever;

@@ -1,9 +1,10 @@
 // The time-out record of a serial port and what it means for one read or write, with the Windows
-// COMMTIMEOUTS semantics the protocol layers were written for. Pure arithmetic on tick counts (ms), so
-// any thread may use it and tests need no port.
+// COMMTIMEOUTS semantics the protocol layers were written for. Arithmetic on tick counts (ms) and one read
+// loop over a line given as two calls, so that any thread may use it and tests need no port.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace velmora {
 
@@ -44,6 +45,18 @@ private:
     int Asked;
     uint32_t Start;
 };
+
+// The line as a timed read sees it.
+struct TReadLine {
+    // Takes what has arrived, at most `n` bytes, without waiting; the count taken.
+    std::function<int(uint8_t* data, int n)> TakeArrived;
+    // Waits up to `ms` (WaitForever: no limit) for input; false when the wait ended without any.
+    std::function<bool(int64_t ms)> WaitForInput;
+};
+
+// One read of up to `n` bytes from `line` under `timeouts`, timed on Clock(): the interval counts from
+// the last byte taken, the total from the start. Result: the bytes read.
+int ReadWithTimeouts(const TCommTimeouts& timeouts, uint8_t* data, int n, const TReadLine& line);
 
 // The total limit of a write of `length` bytes (ms), or WaitForever.
 int64_t WriteLimit(const TCommTimeouts& timeouts, int length);

@@ -6,10 +6,13 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace velmora {
 
 namespace {
+
+TModemLineObserver modemLineObserver;
 
 int SetLine(int fd, int line, bool on) {
     if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0 || errno == ENOTTY || errno == EINVAL)
@@ -53,7 +56,13 @@ bool ProbeSerialDevice(const std::string& path) {
     return true;
 }
 
+void SetModemLineObserver(TModemLineObserver observer) {
+    modemLineObserver = std::move(observer);
+}
+
 int SetModemLines(int fd, bool dtr, bool rts) {
+    if (modemLineObserver)
+        modemLineObserver(dtr, rts);
     if (int failed = SetLine(fd, TIOCM_DTR, dtr))
         return failed;
     return SetLine(fd, TIOCM_RTS, rts);

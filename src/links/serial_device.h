@@ -3,6 +3,7 @@
 // non-blocking, since every wait is done with poll(). Any thread, each on its own fd.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace velmora {
@@ -15,5 +16,10 @@ void CloseSerialDevice(int fd);
 bool ProbeSerialDevice(const std::string& path);
 // Drives DTR and RTS. Result 0 or errno; a device without modem lines (a pseudo-terminal) is no error.
 int SetModemLines(int fd, bool dtr, bool rts);
+
+// Sees every DTR/RTS setting on its way to the device, since a device without modem lines cannot show
+// them afterwards (tests). An empty function: none. Set it while no port is in use.
+using TModemLineObserver = std::function<void(bool dtr, bool rts)>;
+void SetModemLineObserver(TModemLineObserver observer);
 
 } // namespace velmora

@@ -1,9 +1,9 @@
 #include "links/wifi_port.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/clock.h"
 #include "platform/host.h"
 
 namespace velmora {
@@ -20,6 +21,10 @@ namespace {
 
 std::mutex settingsLock;
 TWiFiSettings settings;
+std::atomic<const std::atomic<bool>*> sendAbort{nullptr};
+
+// A send that finds the adapter's window full looks again after this (ms).
+constexpr uint32_t SendWaitStepMs = 10;
 
 // Connects `fd` (non-blocking) within `timeoutMs`. Result 0 or errno.
 int ConnectWithin(int fd, const sockaddr_in& address, int timeoutMs) {
@@ -64,6 +69,10 @@ void SetWiFiSettings(const TWiFiSettings& newSettings) {
     settings = newSettings;
 }
 
+void SetWiFiSendAbort(const std::atomic<bool>* flag) {
+    sendAbort = flag;
+}
+
 TWiFiPort::~TWiFiPort() {
     Close();
 }
@@ -88,8 +97,7 @@ bool TWiFiPort::Open(bool, int) {
             close(fd);
         return false;
     }
-    // Reads never wait (they look at InQueue first); sends may block until the adapter takes the bytes.
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // The socket stays non-blocking: reads never wait, and sends wait in SendAll with a deadline.
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one); // commands are a few bytes each
     Socket = fd;
@@ -193,15 +201,28 @@ void TWiFiPort::ThrowLost() const {
 void TWiFiPort::SendAll(const uint8_t* data, int length, const char* errorText) {
     if (length < 0 || (length > 0 && !data))
         throw PortException(errorText);
+    const int timeoutMs = WiFiSettings().SendTimeout;
+    uint32_t lastProgress = Clock().TickCount();
     int sent = 0;
     while (sent < length) {
         // MSG_NOSIGNAL: a closed connection is an error here, not SIGPIPE for the whole program.
-        ssize_t now = send(Socket, data + sent, size_t(length - sent), MSG_NOSIGNAL);
+        const ssize_t now = send(Socket, data + sent, size_t(length - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (now > 0) {
+            sent += int(now);
+            lastProgress = Clock().TickCount();
+            continue;
+        }
         if (now < 0 && errno == EINTR)
             continue;
-        if (now <= 0)
+        if (now == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
             throw PortException(errorText);
-        sent += int(now);
+        // The adapter takes no bytes: wait for it, but not past the deadline or the user's Stop.
+        if (const std::atomic<bool>* abort = sendAbort.load(); abort && abort->load())
+            throw PortException(std::string(errorText) + ": stopped while WIFI " + Peer + " took no data");
+        if (TicksSince(lastProgress, Clock().TickCount()) >= uint32_t(std::max(timeoutMs, 0)))
+            throw PortException(std::string(errorText) + ": WIFI " + Peer + " took no data for " +
+                                std::to_string(timeoutMs) + " ms");
+        Clock().Sleep(SendWaitStepMs);
     }
 }
 

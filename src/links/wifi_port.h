@@ -14,10 +14,14 @@ struct TWiFiSettings {
     std::string WiFiAddress = "192.168.0.10"; // IPv4
     int WiFiPortNumber = 35000;               // TCP port
     int ConnectTimeout = 5000;                // ms without an answer before a connect gives up
+    int SendTimeout = 5000;                   // ms the adapter may take no byte before a send gives up
 };
 
 TWiFiSettings WiFiSettings();
 void SetWiFiSettings(const TWiFiSettings& settings);
+// The flag whose raising ends a send that waits for the adapter to take bytes (the user's Stop);
+// nullptr: none. Any thread; the flag must outlive the ports.
+void SetWiFiSendAbort(const std::atomic<bool>* flag);
 
 class TWiFiPort : public TBasePort {
 public:
@@ -37,6 +41,8 @@ public:
     bool ReadByte(uint8_t& Value) override;
     int ReadBuf(TPortBuffer& Buffer) override;
     int ReadBufEx(TPortBuffer& Buffer, int Count) override;
+    // Sends wait while the adapter takes no bytes, at most SendTimeout ms and only until the abort flag
+    // rises; either ends the send with PortException.
     bool WriteBuf(TPortBuffer Buffer) override;
     bool WriteByte(uint8_t Value) override;
     bool WritePortEx(const uint8_t* Data, int Length) override;

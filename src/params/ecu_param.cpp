@@ -347,18 +347,34 @@ uint8_t TECUparam::FirstId() const {
     return ParamType == 'X' ? 0 : BitIds[0];
 }
 
+namespace {
+
+// Ms of a pause still to run at `now`; 0 when there is none or it is over. Pauses last at most 32 s, so a
+// pause end further ahead than a quarter of the 31-bit range is one that has passed.
+uint32_t PauseLeftMs(int32_t interval, uint32_t now) {
+    if (interval >= 0)
+        return 0;
+    const uint32_t left = (uint32_t(-int64_t(interval)) - now) & PauseTickMask;
+    return left < PauseTickMask / 4 ? left : 0;
+}
+
+} // namespace
+
 uint32_t TECUparam::NextPollTick() const {
-    int32_t interval = PollInterval;
-    uint32_t period = interval > 0 ? uint32_t(interval) : uint32_t(PollLevel) * PollLevelMs;
-    // Tick arithmetic wraps like the tick count itself: after a wrap a poll comes early, never late.
+    const int32_t interval = PollInterval;
+    const uint32_t period = interval > 0 ? uint32_t(interval) : uint32_t(PollLevel) * PollLevelMs;
+    const uint32_t now = Clock().TickCount();
     uint32_t next = LastTick + period;
-    if (interval < 0)
-        next = std::max<uint32_t>(next, uint32_t(-int64_t(interval)));
+    if (const uint32_t left = PauseLeftMs(interval, now); left > 0 && int32_t(now + left - next) > 0)
+        next = now + left;
     return next;
 }
 
 bool TECUparam::IsPollDue() const {
-    return Clock().TickCount() >= NextPollTick();
+    const int32_t interval = PollInterval;
+    const uint32_t period = interval > 0 ? uint32_t(interval) : uint32_t(PollLevel) * PollLevelMs;
+    const uint32_t now = Clock().TickCount();
+    return TicksSince(LastTick, now) >= period && PauseLeftMs(interval, now) == 0;
 }
 
 std::string TECUparam::DescriptionLabel() const {

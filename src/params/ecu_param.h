@@ -30,6 +30,10 @@ struct TParamValue {
     };
 };
 
+// A pause keeps in -PollInterval the tick it ends at, reduced to its low 31 bits (PauseInterval), so
+// that it holds at any tick count.
+constexpr uint32_t PauseTickMask = 0x7FFFFFFF;
+
 class TECUparam {
 public:
     static constexpr int MaxPoints = 16;
@@ -100,7 +104,9 @@ public:
     std::string DescriptionLabel() const;
 
     // --- polling (the worker thread sets LastTick, PollLevel and PollInterval) ---
+    // The tick of the next read; ticks wrap, so compare it with TicksSince, never with < or >.
     uint32_t NextPollTick() const;
+    // Read at least one period ago and not held back by a pause; right across the wrap of the tick count.
     bool IsPollDue() const;
 
     const uint16_t Number;

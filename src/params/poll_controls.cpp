@@ -1,7 +1,6 @@
 #include "params/poll_controls.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "params/ecu_param.h"
 #include "params/param_list.h"
@@ -20,9 +19,9 @@ constexpr int64_t PollLevelMs = 1024;
 int32_t PauseInterval(int seconds) {
     if (seconds <= 0)
         return 0;
-    int64_t s = seconds > LongestPauseAsked ? LongestPause : seconds;
-    int64_t until = int64_t(Clock().TickCount()) + s * PollLevelMs;
-    return int32_t(-std::min<int64_t>(until, std::numeric_limits<int32_t>::max()));
+    const int64_t s = seconds > LongestPauseAsked ? LongestPause : seconds;
+    const uint32_t until = (Clock().TickCount() + uint32_t(s * PollLevelMs)) & PauseTickMask;
+    return -int32_t(until != 0 ? until : 1); // 0 would end the pause
 }
 
 void SetPoll(TECUparam& param, int32_t interval, int64_t lastTick) {

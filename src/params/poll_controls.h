@@ -12,8 +12,9 @@ class TECUparam;
 // lastTick argument of SetPoll and the SetPoll* operations: leave LastTick as it is.
 constexpr int64_t KeepLastTick = -1;
 
-// The PollInterval that holds a record back for `seconds` from now: -(now + s × 1024 ms), capped to
-// 2^31 - 1; seconds above 30 count as 32; 0 (or less) gives 0, which ends a pause.
+// The PollInterval that holds a record back for `seconds` from now: -(now + s × 1024 ms), the tick taken
+// in its low 31 bits (PauseTickMask); seconds above 30 count as 32; 0 (or less) gives 0, which ends a
+// pause.
 int32_t PauseInterval(int seconds);
 // Interval 0 clears LastTick and PollInterval, so that the record is read at once; otherwise
 // PollInterval = interval (ms; negative: held back until tick -interval) and, unless lastTick is

@@ -18,6 +18,11 @@ int64_t SteadyNanos() {
 
 } // namespace
 
+void TClock::SpinUntil(int64_t counter) {
+    while (PerfCounter() < counter) {
+    }
+}
+
 double TClock::PerfMs() { return double(PerfCounter()) * 1000.0 / double(PerfFrequency()); }
 
 uint32_t TRealClock::TickCount() { return uint32_t(SteadyNanos() / 1000000); }
@@ -31,6 +36,12 @@ void TRealClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::m
 uint32_t TManualClock::TickCount() { return uint32_t(Micros.load() / 1000); }
 
 int64_t TManualClock::PerfCounter() { return Micros.load(); }
+
+void TManualClock::SpinUntil(int64_t counter) {
+    int64_t now = Micros.load();
+    while (now < counter && !Micros.compare_exchange_weak(now, counter)) {
+    }
+}
 
 TClock& Clock() { return *currentClock.load(); }
 

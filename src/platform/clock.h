@@ -17,6 +17,8 @@ public:
     virtual int64_t PerfCounter() = 0;
     virtual int64_t PerfFrequency() = 0;
     virtual void Sleep(uint32_t ms) = 0;
+    // Busy-waits until the high-resolution counter reaches `counter` (byte spacing finer than a sleep).
+    virtual void SpinUntil(int64_t counter);
 
     // The counter scaled to milliseconds, for byte timing and response times.
     double PerfMs();
@@ -40,6 +42,8 @@ public:
     int64_t PerfCounter() override;
     int64_t PerfFrequency() override { return 1000000; }
     void Sleep(uint32_t ms) override { Advance(ms); }
+    // Nothing would move the counter while spinning: it jumps to `counter`.
+    void SpinUntil(int64_t counter) override;
 
     void Advance(uint32_t ms) { AdvanceMicros(int64_t(ms) * 1000); }
     void AdvanceMicros(int64_t us) { Micros += us; }
@@ -54,7 +58,9 @@ TClock& Clock();
 void SetClock(TClock* clock);
 
 // Milliseconds from `since` to `now` on the wrapping tick count.
-inline uint32_t TicksSince(uint32_t since, uint32_t now) { return now - since; }
+inline uint32_t TicksSince(uint32_t since, uint32_t now) {
+    return now - since;
+}
 
 // Installs a clock for the lifetime of a scope (tests).
 class TScopedClock {

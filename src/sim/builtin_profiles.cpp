@@ -324,6 +324,120 @@ Cylinders=6
 IdleRpm=720
 Seed=4
 )"},
+    {"hfm-trip", R"(
+[Unit]
+Base=hfm
+Name=HFM Bosch, drive cycle: idle, pull away, cruise, stop
+[Engine]
+Start=drive
+DriveCycle=30:0, 20:50, 60:50, 20:0
+)"},
+    {"hfm-misfire", R"(
+[Unit]
+Base=hfm
+Name=HFM Bosch, injector of cylinder 2 faulty (no fuel)
+[Engine]
+FaultyInjectors=2
+)"},
+    {"hfm-blink", R"(
+[Unit]
+Base=hfm40
+Name=HFM Bosch built before 08/93, three stored faults for the slow codes (4, 7, 14)
+[Faults]
+Stored=3 5 12
+)"},
+    {"lh-maf", R"(
+[Unit]
+Base=lh
+Name=LH Bosch, variant h, hot-wire air mass sensor defect (on/off ratio steady at 40 %)
+[Faults]
+LhSlots=3:2 9:1
+OnOffCode=40
+)"},
+    {"cable", R"(
+[Unit]
+Name=A sound KKL cable with no car behind it
+[LineFaults]
+NoUnit=1
+)"},
+    {"cable-noecho", R"(
+[Unit]
+Name=A broken KKL cable that returns nothing
+[LineFaults]
+NoUnit=1
+NoEcho=1
+)"},
+    {"cable-garbled", R"(
+[Unit]
+Name=A broken KKL cable whose echo loses data bit 7
+[LineFaults]
+NoUnit=1
+EchoLostBits=0x80
+)"},
+    {"cable-shorted", R"(
+[Unit]
+Name=A KKL cable on a K-line shorted to ground
+[LineFaults]
+ShortToGround=1
+)"},
+    // The same car with its modules changed: E-GAS, EGS and SRS (docs/sim-profiles.md, [EGAS] [EGS] [SRS]).
+    {"egas-9600", R"(
+[Unit]
+Base=hfm
+Name=HFM Bosch; an E-GAS module that only answers at 9600 baud
+[EGAS]
+Baud=9600
+)"},
+    {"srs-bosch", R"(
+[Unit]
+Base=hfm
+Name=HFM Bosch; a Bosch SRS module that takes request bytes back to back
+[SRS]
+Supplier=3
+PartNumber=0018209826
+MinByteSpacingMs=0
+Faults=4
+)"},
+    {"modules-empty", R"(
+[Unit]
+Base=hfm
+Name=HFM Bosch; E-GAS, EGS and SRS without stored faults
+[EGAS]
+Faults=
+[EGS]
+Faults=
+[SRS]
+Faults=
+)"},
+    {"modules-silent", R"(
+[Unit]
+Base=hfm
+Name=HFM Bosch; E-GAS, EGS and SRS that never answer their address
+[EGAS]
+Silent=1
+[EGS]
+Silent=1
+[SRS]
+Silent=1
+)"},
+    {"modules-badsum", R"(
+[Unit]
+Base=hfm
+Name=HFM Bosch; every third frame of the modules carries a wrong checksum
+[EGAS]
+WrongChecksumEvery=3
+[EGS]
+WrongChecksumEvery=3
+[SRS]
+WrongChecksumEvery=3
+)"},
+    {"modules-noecho", R"(
+[Unit]
+Base=hfm
+Name=HFM Bosch on a cable without echo (the module dialogues fail on it)
+[LineFaults]
+NoEcho=1
+)"},
 };
 
 } // namespace

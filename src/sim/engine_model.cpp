@@ -25,7 +25,8 @@ std::span<const int> FiringOrder(int cylinders) {
     return FiringOrder8;
 }
 
-// The drive cycle: seconds per segment and the road speed aimed at (km/h); it repeats.
+// The drive cycle unless the profile gives one: seconds per segment and the road speed aimed at (km/h);
+// it repeats.
 struct TDriveSegment {
     double Seconds;
     double Speed;
@@ -47,6 +48,12 @@ TEngineModel::TEngineModel(const TSimProfile& profile)
     CoolantStart = Coolant;
     AirTemp = profile.AmbientC;
     AdaptIdleAir = 0.6;
+    if (Profile.DriveCycle.empty())
+        for (const TDriveSegment& s : DriveCycle)
+            Profile.DriveCycle.push_back({s.Seconds, s.Speed});
+    for (int cylinder : profile.FaultyInjectors)
+        if (cylinder >= 1 && cylinder <= 6)
+            FaultyMask |= uint8_t(1 << cylinder);
 }
 
 double TEngineModel::Noise() {
@@ -78,17 +85,18 @@ void TEngineModel::AdvanceTo(double nowMs) {
 }
 
 void TEngineModel::StepDriveCycle(double dt) {
+    const std::vector<TDriveLeg>& legs = Profile.DriveCycle;
     double total = 0;
-    for (const TDriveSegment& s : DriveCycle)
-        total += s.Seconds;
+    for (const TDriveLeg& leg : legs)
+        total += leg.Seconds;
     DriveClock = std::fmod(DriveClock + dt, total);
     double t = DriveClock, aim = 0;
-    for (const TDriveSegment& s : DriveCycle) {
-        if (t < s.Seconds) {
-            aim = s.Speed;
+    for (const TDriveLeg& leg : legs) {
+        if (t < leg.Seconds) {
+            aim = leg.SpeedKmh;
             break;
         }
-        t -= s.Seconds;
+        t -= leg.Seconds;
     }
     double accel = std::clamp(aim - Speed, -3.5 * dt, 2.5 * dt); // km/h per s
     Speed = std::max(0.0, Speed + accel);
@@ -98,7 +106,8 @@ void TEngineModel::StepDriveCycle(double dt) {
 
 void TEngineModel::Step() {
     double dt = StepMs / 1000;
-    bool allOff = (InjectorsOff & 0x01) != 0;
+    const uint8_t dead = DeadInjectors();
+    bool allOff = (dead & 0x01) != 0;
     if (allOff && !Stalled) {
         Stalled = true;
     } else if (!allOff && Stalled) {
@@ -119,7 +128,7 @@ void TEngineModel::Step() {
     // Idle speed aimed at: warmer idle when cold, the throttle motor actuator moves it.
     int deadCylinders = 0;
     for (int c = 1; c <= std::min(Profile.Cylinders, 6); ++c)
-        if (InjectorsOff & (1 << c))
+        if (dead & (1 << c))
             ++deadCylinders;
     double idle = Profile.IdleRpm + std::max(0.0, 60 - Coolant) * 6 + (int(ThrottleMotor) - 64) * 12;
     if (IdleControlOff) {
@@ -183,10 +192,24 @@ void TEngineModel::Step() {
     // Misfire counters count the dead cylinders' cycles (one per two revolutions).
     if (!Stalled && deadCylinders > 0 && std::fmod(NowMs, 1000) < StepMs)
         for (int c = 1; c <= std::min(Profile.Cylinders, 6); ++c)
-            if (InjectorsOff & (1 << c))
+            if (dead & (1 << c))
                 Misfires[c - 1] = uint8_t(std::min(255.0, Misfires[c - 1] + Rpm / 120));
     Rpm = std::max(0.0, Rpm);
     RpmShown = shownRpm;
+    CountFuelAndDistance(dt);
+}
+
+void TEngineModel::CountFuelAndDistance(double dt) {
+    Driven += Speed / 3.6 * dt;
+    const double openMs = InjMs - Profile.InjectorDeadMs;
+    if (Stalled || openMs <= 0)
+        return;
+    int injecting = 0;
+    for (int c = 1; c <= Profile.Cylinders; ++c)
+        injecting += c > 6 || !(DeadInjectors() & (1 << c));
+    // Each cylinder's injector opens once every two revolutions; the flow is cm³/min = mm³ per 60 ms.
+    const double openings = RpmShown / 60 * dt * injecting / 2;
+    FuelBurnt += openings * openMs * Profile.InjectorFlow / 60;
 }
 
 void TEngineModel::StepCrank(double toMs) {
@@ -213,7 +236,7 @@ void TEngineModel::StepCrank(double toMs) {
         double factor = 1 + Noise() * 0.002;
         if (cylinder == Profile.WeakCylinder)
             factor += Profile.WeakPercent / 100;
-        if (cylinder <= 6 && (InjectorsOff & (1 << cylinder)))
+        if (cylinder <= 6 && (DeadInjectors() & (1 << cylinder)))
             factor += 0.09;
         NextFiringMs = at + base * factor;
         FiringIndex = (FiringIndex + 1) % n;

@@ -23,6 +23,10 @@ public:
     // The last working period recorded for parameter 90-95, in 1/PeriodTicksPerMs ms (0 = none yet).
     uint16_t PeriodTicks(int parameter) const;
     bool Running() const { return Rpm > 0; }
+    // What the engine has really burnt and the car has driven since the first call, by the model's own
+    // step: mm³ of fuel (every injector opening, dead time off, at the profile's injector flow) and m.
+    double FuelBurntMm3() const { return FuelBurnt; }
+    double DistanceM() const { return Driven; }
 
     // Actuator channels (values as the tester sends them).
     void SetInjectorsOff(uint8_t mask);   // 0xD2: 0x01 all, 0x02..0x40 cylinders 1..6
@@ -39,7 +43,9 @@ private:
     void Step();
     void StepDriveCycle(double dt);
     void StepCrank(double toMs);
-    double Noise(); // about -1..1, roughly normal
+    double Noise();                                                     // about -1..1, roughly normal
+    uint8_t DeadInjectors() const { return InjectorsOff | FaultyMask; } // as the 0xD2 mask
+    void CountFuelAndDistance(double dt);
 
     TSimProfile Profile; // a copy: the model may outlive the caller's profile
     bool Started = false;
@@ -53,7 +59,9 @@ private:
     double Throttle = 2, Load = 18, InjMs = 0, O2mV = 450, O2Control = 0, Ignition = 8;
     double AdaptIdleAir = 0.6, AdaptLower = 3.1, AdaptUpper = -1.6;
     bool CutOff = false, Stalled = false;
-    double DriveClock = 0; // s into the drive cycle
+    double DriveClock = 0;  // s into the drive cycle
+    uint8_t FaultyMask = 0; // injectors faulty by the profile (0xD2 bits)
+    double FuelBurnt = 0, Driven = 0;
     uint8_t InjectorsOff = 0, ThrottleMotor = 64, Mixture = 0x80, Fan = 0x80;
     bool IdleControlOff = false, ActuatorMode = false;
     double LearningSinceMs = -1; // throttle stop learning started at (-1 = not learning)

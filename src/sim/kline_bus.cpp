@@ -41,6 +41,7 @@ TKLineBus::TKLineBus(TKLineDevice& device, TLineFaults faults)
 void TKLineBus::SetLine(int baud, uint8_t parity, uint8_t stopBits) {
     Baud = baud;
     Parity = parity;
+    DetectingBaud = false;
     StopBits = stopBits == 2 ? 2 : stopBits == 1 ? 1.5 : 1;
 }
 
@@ -68,12 +69,12 @@ double TKLineBus::SendFrame(uint8_t value, bool ninthBit, double frameBits, doub
     return frame.EndMs;
 }
 
-void TKLineBus::UnitSend(uint8_t value, double atMs) {
+void TKLineBus::UnitSend(uint8_t value, double atMs, int baud) {
     TFrame frame;
     frame.Value = value;
-    frame.Baud = UnitBaud;
+    frame.Baud = baud > 0 ? baud : UnitBaud;
     frame.StartMs = std::max(atMs, UnitFree);
-    frame.EndMs = frame.StartMs + 10 * 1000.0 / UnitBaud;
+    frame.EndMs = frame.StartMs + 10 * 1000.0 / frame.Baud;
     frame.Kind = TFrameKind::Unit;
     frame.Lost = BreakActive;
     UnitFree = frame.EndMs;
@@ -121,7 +122,9 @@ void TKLineBus::SetBreak(bool on, double atMs) {
     } else {
         BreakActive = false;
         AdapterFree = std::max(AdapterFree, atMs);
-        Device.OnBreak(BreakStart, atMs);
+        Lows.push_back({BreakStart, atMs});
+        if (!Faults.NoUnit && !Faults.ShortToGround)
+            Device.OnBreak(BreakStart, atMs);
     }
 }
 
@@ -145,6 +148,14 @@ void TKLineBus::RunTo(double nowMs) {
     for (;;) {
         auto next = std::min_element(Frames.begin(), Frames.end(),
                                      [](const TFrame& a, const TFrame& b) { return a.EndMs < b.EndMs; });
+        // The device's own moments come in order with the frames; one it does not move past is run once.
+        const double deviceMs = Device.NextEventMs();
+        if (deviceMs <= nowMs && deviceMs >= Now && (next == Frames.end() || deviceMs < next->EndMs)) {
+            Device.AdvanceTo(deviceMs);
+            Now = deviceMs;
+            if (Device.NextEventMs() > deviceMs)
+                continue;
+        }
         if (next == Frames.end() || next->EndMs > nowMs)
             break;
         TFrame frame = *next;
@@ -155,14 +166,23 @@ void TKLineBus::RunTo(double nowMs) {
             continue;
         switch (frame.Kind) {
         case TFrameKind::Adapter:
+            if (Faults.ShortToGround) {
+                RxPending.push_back({0x00, frame.EndMs});
+                break;
+            }
             if (!Faults.NoEcho)
-                RxPending.push_back({frame.Value, frame.EndMs});
-            Device.OnFrame(frame.Value, frame.NinthBit, frame.Baud, frame.EndMs);
+                PassEcho(frame);
+            if (!Faults.NoUnit)
+                Device.OnFrame(frame.Value, frame.NinthBit, frame.Baud, frame.EndMs);
             break;
         case TFrameKind::Unit:
+            if (DetectingBaud) {
+                Baud = frame.Baud;
+                DetectingBaud = false;
+            }
             // Read at another baud rate the byte arrives garbled.
             RxPending.push_back(
-                {SameBaud(Baud, UnitBaud) ? frame.Value : uint8_t(frame.Value ^ 0xA5), frame.EndMs});
+                {SameBaud(Baud, frame.Baud) ? frame.Value : uint8_t(frame.Value ^ 0xA5), frame.EndMs});
             break;
         case TFrameKind::LineOnly:
             RxPending.push_back({frame.Value, frame.EndMs});
@@ -171,6 +191,16 @@ void TKLineBus::RunTo(double nowMs) {
     }
     Device.AdvanceTo(nowMs);
     Now = nowMs;
+}
+
+void TKLineBus::PassEcho(const TFrame& frame) {
+    ++Echoes;
+    auto due = [&](uint32_t every) { return every != 0 && Echoes % every == 0; };
+    if (due(Faults.LateByteBeforeEchoEvery))
+        RxPending.push_back({uint8_t(~frame.Value), frame.EndMs});
+    const uint8_t sent = uint8_t(frame.Value & ~Faults.EchoLostBits);
+    const uint8_t echo = due(Faults.CorruptEchoEvery) ? uint8_t(sent ^ 0x01) : sent;
+    RxPending.push_back({echo, frame.EndMs});
 }
 
 void TKLineBus::AdvanceTo(double nowMs) {
@@ -185,7 +215,7 @@ std::vector<TRxByte> TKLineBus::Receive(double nowMs) {
 }
 
 double TKLineBus::NextEventMs() const {
-    double next = NextNoiseMs;
+    double next = std::min(NextNoiseMs, Device.NextEventMs());
     for (const TFrame& frame : Frames)
         next = std::min(next, frame.EndMs);
     return next;

@@ -45,6 +45,9 @@ public:
     virtual void OnBreak(double startMs, double endMs) = 0;
     // Runs the unit's own model (engine, time-outs, blink pulses) up to nowMs.
     virtual void AdvanceTo(double nowMs) = 0;
+    // The next moment the device acts on its own (a module answering its 5-baud address); the bus runs
+    // it to that moment in time order with the frames, so that it may transmit then. NeverMs: none.
+    virtual double NextEventMs() const { return NeverMs; }
 };
 
 // Faults of the wire itself (the unit's own faults live in its profile).
@@ -52,6 +55,19 @@ struct TLineFaults {
     bool NoEcho = false;       // the cable does not return the adapter's own bytes
     uint32_t NoiseEveryMs = 0; // a noise byte reaches the receiver at this interval (0 = never)
     uint32_t NoiseSeed = 1;
+    uint32_t CorruptEchoEvery = 0; // every N-th echo reaches the receiver with bit 0 flipped (0 = never)
+    uint32_t LateByteBeforeEchoEvery =
+        0;                      // a held-up byte (the echo inverted) comes just before every N-th echo
+    uint8_t EchoLostBits = 0;   // data bits the cable's echo loses (a damaged receiver): they come back 0
+    bool ShortToGround = false; // the line is held at ground: every frame reads as 0x00, nobody hears it
+    bool NoUnit = false;        // a cable with no car behind it: the echo only
+};
+
+// A time the adapter held the line low (a break), as the car saw it.
+struct TLineLow {
+    double StartMs = 0;
+    double EndMs = 0;
+    double LengthMs() const { return EndMs - StartMs; }
 };
 
 class TKLineBus {
@@ -73,10 +89,15 @@ public:
     // Break on (line low) or off at atMs.
     void SetBreak(bool on, double atMs);
     bool BreakOn() const { return BreakActive; }
+    // Every break that has ended, in order: what the car's log shows of impulses and slow-code holds.
+    const std::vector<TLineLow>& LowTimes() const { return Lows; }
 
-    // Called by the unit: transmit `value` (8N1) at atMs or after its previous frame. Ignored while a
-    // break holds the line.
-    void UnitSend(uint8_t value, double atMs);
+    // Called by the unit: transmit `value` (8N1) at atMs or after its previous frame, at the unit's baud
+    // rate (the engine units run at 9600, a module may run at 10400). Ignored while a break holds the line.
+    void UnitSend(uint8_t value, double atMs, int baud = 9600);
+    // The adapter's receiver takes the baud rate of the next unit frame as its own (the automatic baud
+    // detection an adapter runs on a module's 0x55 sync byte); SetLine ends it.
+    void DetectBaud() { DetectingBaud = true; }
 
     // Runs the line and the unit up to nowMs.
     void AdvanceTo(double nowMs);
@@ -105,6 +126,8 @@ private:
     void Schedule(TFrame frame);
     void RunTo(double nowMs);
     void AddNoiseUpTo(double nowMs);
+    // The echo of an adapter frame, with the echo faults.
+    void PassEcho(const TFrame& frame);
 
     TKLineDevice& Device;
     TLineFaults Faults;
@@ -115,11 +138,14 @@ private:
     double AdapterFree = 0; // the adapter's UART is busy until then
     double UnitFree = 0;
     bool BreakActive = false;
+    bool DetectingBaud = false;
     double BreakStart = 0;
     double NextNoiseMs = NeverMs;
     uint32_t NoiseState = 1;
+    uint32_t Echoes = 0;            // echoes of adapter frames so far
     std::vector<TFrame> Frames;     // not yet ended
     std::vector<TRxByte> RxPending; // reached the receiver, not yet handed over
+    std::vector<TLineLow> Lows;
 };
 
 } // namespace velmora

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <fstream>
 #include <functional>
+#include <iomanip>
+#include <limits>
 #include <sstream>
 
 namespace velmora {
@@ -104,7 +106,7 @@ template <class T> std::function<bool(TSimProfile&, std::string_view)> Number(T 
             return ParseDouble(v, p.*field);
         } else {
             uint32_t n = 0;
-            if (!ParseUnsigned(v, n))
+            if (!ParseUnsigned(v, n) || n > uint32_t(std::numeric_limits<T>::max()))
                 return false;
             p.*field = T(n);
             return true;
@@ -122,7 +124,7 @@ template <class Field> std::function<bool(TSimProfile&, std::string_view)> Neste
             return ParseDouble(v, target);
         } else {
             uint32_t n = 0;
-            if (!ParseUnsigned(v, n))
+            if (!ParseUnsigned(v, n) || n > uint32_t(std::numeric_limits<T>::max()))
                 return false;
             target = T(n);
             return true;
@@ -173,6 +175,27 @@ constexpr std::pair<const char*, TLiveMapKind> MapNames[] = {{"channel55", TLive
                                                              {"ez", TLiveMapKind::EZ}};
 constexpr std::pair<const char*, TEngineStart> StartNames[] = {
     {"idle", TEngineStart::Idle}, {"cold", TEngineStart::Cold}, {"drive", TEngineStart::Drive}};
+
+// "20:0, 15:50, 60:50, 15:0": seconds and km/h per leg.
+bool ParseDriveCycle(TSimProfile& p, std::string_view text) {
+    std::string s(text);
+    std::replace(s.begin(), s.end(), ',', ' ');
+    std::istringstream in(s);
+    std::string word;
+    std::vector<TDriveLeg> legs;
+    while (in >> word) {
+        const size_t colon = word.find(':');
+        TDriveLeg leg;
+        if (colon == std::string::npos || !ParseDouble(word.substr(0, colon), leg.Seconds) ||
+            !ParseDouble(word.substr(colon + 1), leg.SpeedKmh) ||
+            !(leg.Seconds > 0 && leg.Seconds <= 86400) ||
+            !(leg.SpeedKmh >= 0 && leg.SpeedKmh <= 250)) // written so that NaN fails too
+            return false;
+        legs.push_back(leg);
+    }
+    p.DriveCycle = legs;
+    return !legs.empty();
+}
 
 struct TKeyRow {
     const char* Section;
@@ -240,6 +263,15 @@ const std::vector<TKeyRow>& KeyRows() {
         {"engine", "weakcylinder", Number(&TSimProfile::WeakCylinder)},
         {"engine", "weakpercent", Number(&TSimProfile::WeakPercent)},
         {"engine", "seed", Number(&TSimProfile::Seed)},
+        {"engine", "drivecycle", ParseDriveCycle},
+        {"engine", "faultyinjectors",
+         [](TSimProfile& p, std::string_view v) {
+             return ParseNumbers(v, p.FaultyInjectors) &&
+                    std::all_of(p.FaultyInjectors.begin(), p.FaultyInjectors.end(),
+                                [](int c) { return c >= 1 && c <= 6; });
+         }},
+        {"engine", "injectorflow", Number(&TSimProfile::InjectorFlow)},
+        {"engine", "injectordeadms", Number(&TSimProfile::InjectorDeadMs)},
         {"coding", "unit", ThreeBytes(&TSimProfile::Coding)},
         {"coding", "testercode", ThreeBytes(&TSimProfile::TesterCode)},
         {"coding", "xormask", Nested([](TSimProfile& p) -> uint16_t& { return p.Access.XorMask; })},
@@ -256,6 +288,16 @@ const std::vector<TKeyRow>& KeyRows() {
          Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.SilentAfterRequests; })},
         {"linefaults", "vanishafterrequests",
          Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.VanishAfterRequests; })},
+        {"linefaults", "corruptechoevery",
+         Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.CorruptEchoEvery; })},
+        {"linefaults", "latebytebeforeechoevery",
+         Nested([](TSimProfile& p) -> uint32_t& { return p.Faults.LateByteBeforeEchoEvery; })},
+        {"linefaults", "echolostbits",
+         Nested([](TSimProfile& p) -> uint8_t& { return p.Faults.EchoLostBits; })},
+        {"linefaults", "shorttoground",
+         Nested([](TSimProfile& p) -> bool& { return p.Faults.ShortToGround; })},
+        {"linefaults", "nounit", Nested([](TSimProfile& p) -> bool& { return p.Faults.NoUnit; })},
+        {"faults", "onoffcode", Number(&TSimProfile::OnOffCode)},
     };
     return rows;
 }
@@ -283,6 +325,52 @@ bool ApplyMemory(TSimProfile& p, std::string_view key, std::string_view value) {
     for (size_t i = 0; i < bytes.size(); ++i)
         p.Memory[bank << 16 | (word + uint32_t(i))] = bytes[i];
     return true;
+}
+
+// Values the unit and its engine model can run with; outside them a profile could stall the simulation
+// (an idle speed of 1e300 rpm never lets the next firing come) or mean nothing.
+struct TValueRange {
+    const char* Key;
+    double (*Get)(const TSimProfile&);
+    double Min, Max;
+};
+const TValueRange ValueRanges[] = {
+    {"ReactionMs", [](const TSimProfile& p) { return p.ReactionMs; }, 0, 1000},
+    {"SleepTimeoutMs", [](const TSimProfile& p) { return double(p.SleepTimeoutMs); }, 1, 3600000},
+    {"BreakMinMs", [](const TSimProfile& p) { return double(p.BreakMinMs); }, 1, 10000},
+    {"BreakMaxMs", [](const TSimProfile& p) { return double(p.BreakMaxMs); }, 1, 10000},
+    {"WakeWindowMs", [](const TSimProfile& p) { return double(p.WakeWindowMs); }, 1, 60000},
+    {"Cylinders", [](const TSimProfile& p) { return double(p.Cylinders); }, 1, 8},
+    {"PeriodTicksPerMs", [](const TSimProfile& p) { return double(p.PeriodTicksPerMs); }, 1, 1000},
+    {"IdleRpm", [](const TSimProfile& p) { return p.IdleRpm; }, 100, 3000},
+    {"CoolantC", [](const TSimProfile& p) { return p.CoolantC; }, -40, 150},
+    {"AmbientC", [](const TSimProfile& p) { return p.AmbientC; }, -40, 60},
+    {"WeakCylinder", [](const TSimProfile& p) { return double(p.WeakCylinder); }, 0, 8},
+    {"WeakPercent", [](const TSimProfile& p) { return p.WeakPercent; }, 0, 100},
+    {"RequestMinMs", [](const TSimProfile& p) { return double(p.BlinkTiming.RequestMinMs); }, 1, 60000},
+    {"OnOffCode", [](const TSimProfile& p) { return double(p.OnOffCode); }, -1, 100},
+    {"InjectorFlow", [](const TSimProfile& p) { return p.InjectorFlow; }, 1, 2000},
+    {"InjectorDeadMs", [](const TSimProfile& p) { return p.InjectorDeadMs; }, 0, 10},
+};
+
+std::string FormatLimit(double value) {
+    std::ostringstream out;
+    out << std::setprecision(10) << value;
+    return out.str();
+}
+
+// An error naming the first value out of its range, or empty.
+std::string CheckRanges(const TSimProfile& p) {
+    for (const TValueRange& r : ValueRanges) {
+        const double value = r.Get(p);
+        if (!(value >= r.Min && value <= r.Max)) // NaN fails too
+            return std::string(r.Key) + " must be " + FormatLimit(r.Min) + " to " + FormatLimit(r.Max);
+    }
+    if (p.BreakMinMs > p.BreakMaxMs)
+        return "BreakMinMs must not be above BreakMaxMs";
+    if (p.WeakCylinder > p.Cylinders)
+        return "WeakCylinder must be 0 or one of the Cylinders";
+    return {};
 }
 
 } // namespace
@@ -339,6 +427,10 @@ bool ParseSimProfile(std::string_view text, TSimProfile& profile, std::string& e
         } else if (section == "memory") {
             known = true;
             ok = ApplyMemory(profile, key, value);
+        } else if (TModuleKeyResult module = ApplySimModuleKey(profile.Modules, section, key, value);
+                   module != TModuleKeyResult::NotModuleKey) {
+            known = true;
+            ok = module == TModuleKeyResult::Applied;
         } else {
             for (const TKeyRow& row : KeyRows())
                 if (section == row.Section && lowerKey == row.Key) {
@@ -352,11 +444,8 @@ bool ParseSimProfile(std::string_view text, TSimProfile& profile, std::string& e
         if (!ok)
             return fail("bad value");
     }
-    if (profile.Cylinders < 1 || profile.Cylinders > 8)
-        return error = "Cylinders must be 1 to 8", false;
-    if (profile.PeriodTicksPerMs == 0)
-        return error = "PeriodTicksPerMs must not be 0", false;
-    return true;
+    error = CheckRanges(profile);
+    return error.empty();
 }
 
 bool LoadSimProfile(std::string_view spec, TSimProfile& profile, std::string& error) {

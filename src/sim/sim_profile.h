@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/modules/module_profile.h"
+
 namespace velmora {
 
 // Numbered as the connection's `UnitType` and `Supplier` codes.
@@ -45,6 +47,11 @@ struct TSimLineFaults {
     uint32_t NoiseEveryMs = 0;         // a random byte on the line at this interval
     uint32_t SilentAfterRequests = 0;  // the unit stops answering for good after N pairs
     uint32_t VanishAfterRequests = 0;  // the adapter vanishes (port errors) during pair N + 1
+    uint32_t CorruptEchoEvery = 0;     // every N-th echo of the tester's bytes comes back with bit 0 flipped
+    uint32_t LateByteBeforeEchoEvery = 0; // a held-up byte arrives just before every N-th echo
+    uint8_t EchoLostBits = 0;             // data bits the cable's echo loses
+    bool ShortToGround = false;           // the K-line is shorted to ground
+    bool NoUnit = false;                  // only the cable: no car behind it
 };
 
 // Slow (blink) codes after a long break; times in ms of line low.
@@ -53,6 +60,12 @@ struct TBlinkTiming {
     uint32_t EraseMinMs = 6000;   // from here: erase the code shown
     uint32_t EraseMaxMs = 0xFFFFFFFF;
     uint32_t AdaptMinMs = 6000; // while "1" (memory empty) was shown: adaptation reset
+};
+
+// One leg of the drive cycle: how long it lasts and the road speed aimed at.
+struct TDriveLeg {
+    double Seconds = 0;
+    double SpeedKmh = 0;
 };
 
 struct TSimProfile {
@@ -80,6 +93,7 @@ struct TSimProfile {
     std::vector<int> StoredBits;       // HFM/PMS fault bits (1-based, as the unit numbers them)
     std::vector<int> CurrentBits;      // active now; they stay stored after an erase
     std::array<uint8_t, 31> LhSlots{}; // LH fault slots 1-30: occurrence counts
+    int OnOffCode = -1;                // LH: the steady on/off ratio (%) that codes a fault; -1 = none
 
     TEngineStart Start = TEngineStart::Idle;
     int Cylinders = 6;
@@ -90,11 +104,18 @@ struct TSimProfile {
     int WeakCylinder = 0;   // a cylinder that burns weaker (1-6; 0 = none), for the smoothness test
     double WeakPercent = 0; // how much longer its working period is, %
     uint32_t Seed = 1;      // engine noise and coding seeds
+    // With Start=drive: the legs driven in a loop (idle, pull away, cruise, stop ...); empty = the model's
+    // own cycle.
+    std::vector<TDriveLeg> DriveCycle;
+    std::vector<int> FaultyInjectors; // cylinders whose injector gives no fuel (misfire), 1-6
+    double InjectorFlow = 198;        // cm³/min of one injector
+    double InjectorDeadMs = 0.4;      // of each injection, before fuel flows
 
     TAccessFunction Access;
     std::array<uint8_t, 3> Coding{};     // coding unit number, high, middle, low
     std::array<uint8_t, 3> TesterCode{}; // last tester code written
     TSimLineFaults Faults;
+    TSimModules Modules = DefaultSimModules(); // E-GAS, EGS and SRS beside the engine unit
 };
 
 // Applies profile text over `profile` (a "Base=" line first loads that built-in unit). False with `error`

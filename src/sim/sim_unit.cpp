@@ -15,9 +15,14 @@ constexpr int UnitBaud = 9600;
 constexpr double WakeReactionMs = 20;
 // CF FF must be followed by C1 FC within this time for the special mode to open.
 constexpr double SpecialOpeningMs = 1000;
+// A lone parameter byte repeating the last pair's within this time is a resend of that pair.
+constexpr double ParamResendWindowMs = 600;
 // Slow codes: the first pulse comes this long after the line is released, then one pulse per period.
 constexpr double BlinkFirstPulseMs = 1500;
 constexpr double BlinkPulsePeriodMs = 600;
+// A ground pulse of the unit reaches the cable as a short burst of garbage: the zero of the falling edge
+// (a framing error) and the broken frames around the release, about 3 ms in all.
+constexpr uint8_t BlinkBurst[] = {0x00, 0x00, 0xF0};
 
 // The command bytes each family answers besides its memory pages (bit n of Families = family code n).
 struct TCommandRange {
@@ -43,6 +48,16 @@ constexpr TCommandRange KnownCommands[] = {
     {0x00, 0x00, LhOnly | EzOnly},                       // LH page 0x00; EZ bank choice
     {0xFF, 0xFF, EzOnly},                                // EZ banked reads
 };
+
+// The EZ starts its fault counters on this sequence and answers no counter read before it.
+constexpr std::pair<uint8_t, uint8_t> EzCounterStart[] = {
+    {0x00, 0x00}, {0xFF, 0x21}, {0x10, 0x00}, {0x11, 0xAA}};
+// Counter reads (command 0xFF) by bank: current faults in bank 0, irreversible and stored ones in 0x80.
+struct TEzCounterRange {
+    uint8_t Bank, First, Last;
+};
+constexpr TEzCounterRange EzCounterReads[] = {
+    {0x00, 0x2C, 0x2C}, {0x00, 0xF0, 0xF3}, {0x80, 0x18, 0x1C}, {0x80, 0x2D, 0x54}};
 
 bool IsHfmPms(TSimFamily f) {
     return f == TSimFamily::HFM || f == TSimFamily::PMS;
@@ -96,6 +111,8 @@ void TSimUnit::StartSession(double nowMs) {
     PendingCmd.reset();
     Latch.reset();
     Bank = 0;
+    EzRecentPairs = {};
+    EzCountersStarted = false;
     Pairs = Commands = Answers = 0;
     EndSpecialMode();
 }
@@ -223,16 +240,40 @@ void TSimUnit::OnPairByte(uint8_t value, bool ninthBit, double endMs) {
     }
     std::optional<uint8_t> cmd = PendingCmd ? PendingCmd : ImplicitCommand(value);
     PendingCmd.reset();
+    // The last pair's parameter byte again, on its own and soon: the tester resends it, answer it again.
+    if (!cmd && !Received.empty() && Received.back().second == value &&
+        endMs - LastPairMs <= ParamResendWindowMs)
+        cmd = Received.back().first;
     if (!cmd)
         return;
+    LastPairMs = endMs;
     LastRequestMs = endMs;
     ++Pairs;
     if (Profile.Faults.SilentAfterRequests && Pairs >= Profile.Faults.SilentAfterRequests) {
         Silent = true;
         return;
     }
+    Received.emplace_back(*cmd, value);
+    if (Received.size() > ReceivedPairsKept)
+        Received.pop_front();
+    if (Profile.Family == TSimFamily::EZ)
+        NoteEzPair(*cmd, value);
     if (std::optional<uint8_t> answer = Execute(*cmd, value, endMs))
         Answer(*answer, endMs, false);
+}
+
+void TSimUnit::NoteEzPair(uint8_t cmd, uint8_t param) {
+    std::rotate(EzRecentPairs.begin(), EzRecentPairs.begin() + 1, EzRecentPairs.end());
+    EzRecentPairs.back() = {cmd, param};
+    if (std::equal(EzRecentPairs.begin(), EzRecentPairs.end(), std::begin(EzCounterStart)))
+        EzCountersStarted = true;
+}
+
+bool TSimUnit::IsEzCounterRead(uint8_t param) const {
+    for (const TEzCounterRange& r : EzCounterReads)
+        if (Bank == r.Bank && param >= r.First && param <= r.Last)
+            return true;
+    return false;
 }
 
 uint8_t TSimUnit::FaultByte(uint8_t address) const {
@@ -301,7 +342,11 @@ std::optional<uint8_t> TSimUnit::Execute(uint8_t cmd, uint8_t param, double nowM
     case 0x30:
         return FaultByte(param);
     case 0xF3:
-        if (hfmPms && param == 0xFF)
+        if (hfmPms && param != 0xFF) {
+            ++Refused; // the erase takes 0xFF only
+            return std::nullopt;
+        }
+        if (hfmPms)
             EraseStoredFaults();
         return 0x00;
     case 0xF2:
@@ -384,6 +429,8 @@ std::optional<uint8_t> TSimUnit::Execute(uint8_t cmd, uint8_t param, double nowM
         auto it = Profile.Memory.find(uint32_t(cmd) << 8 | param);
         return it != Profile.Memory.end() ? it->second : 0x00;
     }
+    if (Profile.Family == TSimFamily::EZ && cmd == 0xFF && !EzCountersStarted && IsEzCounterRead(param))
+        return std::nullopt; // counters not started: the unit stays silent
     return ReadMemory(cmd, param);
 }
 
@@ -408,6 +455,10 @@ double TSimUnit::UnitSignal(TSignal signal) const {
     case TSignal::Period94:
     case TSignal::Period95:
         return EngineModel.PeriodTicks(90 + int(signal) - int(TSignal::Period90));
+    case TSignal::OnOffRatio:
+        // An LH unit with a fault holds the ratio steady at the fault's code instead of following the O2
+        // control.
+        return Profile.OnOffCode >= 0 ? Profile.OnOffCode : EngineModel.Signal(signal);
     default:
         return EngineModel.Signal(signal);
     }
@@ -481,6 +532,9 @@ void TSimUnit::OnLongBreak(double lengthMs, double endMs) {
                 else if (!(Current[(bit - 1) / 8] & (1 << ((bit - 1) % 8))))
                     Stored[(bit - 1) / 8] &= uint8_t(~(1 << ((bit - 1) % 8)));
             }
+        // The next code moves up into the erased one's place: the next request shows it.
+        if (BlinkIndex > 0)
+            --BlinkIndex;
         ShownCode = 0;
         return;
     }
@@ -490,7 +544,8 @@ void TSimUnit::OnLongBreak(double lengthMs, double endMs) {
     ShownCode = codes[BlinkIndex++ % codes.size()];
     if (Bus)
         for (int pulse = 0; pulse < ShownCode; ++pulse)
-            Bus->UnitSend(0x00, endMs + BlinkFirstPulseMs + pulse * BlinkPulsePeriodMs);
+            for (uint8_t garbage : BlinkBurst)
+                Bus->UnitSend(garbage, endMs + BlinkFirstPulseMs + pulse * BlinkPulsePeriodMs);
 }
 
 } // namespace velmora

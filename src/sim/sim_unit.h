@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -31,6 +32,12 @@ public:
     bool InSpecialMode() const { return Special; }
     // Request pairs answered since the last wake-up.
     uint32_t PairCount() const { return Pairs; }
+    // The last request pairs received (command, parameter), as the unit took them, oldest first; at most
+    // ReceivedPairsKept of them.
+    static constexpr size_t ReceivedPairsKept = 4096;
+    const std::deque<std::pair<uint8_t, uint8_t>>& ReceivedPairs() const { return Received; }
+    // Malformed requests the unit refused without an answer (an erase 0xF3 with another parameter than 0xFF).
+    uint32_t RefusedRequests() const { return Refused; }
     // The fault byte the unit answers to (0xF1, address) (HFM/PMS) or (0x30, slot) (LH).
     uint8_t FaultByte(uint8_t address) const;
     const std::array<uint8_t, 3>& Coding() const { return CodingBytes; }
@@ -47,6 +54,8 @@ private:
     void OnPairByte(uint8_t value, bool ninthBit, double endMs);
     bool Understood(uint8_t cmd) const;
     std::optional<uint8_t> ImplicitCommand(uint8_t param) const;
+    void NoteEzPair(uint8_t cmd, uint8_t param);
+    bool IsEzCounterRead(uint8_t param) const;
     std::optional<uint8_t> Execute(uint8_t cmd, uint8_t param, double nowMs);
     std::optional<uint8_t> SetActuator(uint8_t cmd, uint8_t value);
     uint8_t ReadMemory(uint8_t cmd, uint8_t addr);
@@ -62,13 +71,19 @@ private:
     double LastEventMs = 0;   // waking: the break's end or the last wake byte
     int WakeStep = 0;         // wake bytes accepted so far
     double LastRequestMs = 0; // awake: the last byte understood
+    double LastPairMs = -1e9; // the last parameter byte taken as a pair
 
     std::optional<uint8_t> PendingCmd;
     uint32_t Pairs = 0, Commands = 0, Answers = 0;
+    std::deque<std::pair<uint8_t, uint8_t>> Received;
+    uint32_t Refused = 0;
     bool Silent = false;
     // Two-byte values of the parameter channel 0x55: the second byte, taken with the first.
     std::optional<std::pair<uint8_t, uint8_t>> Latch; // address, byte
     uint8_t Bank = 0;                                 // EZ: bank chosen by command 0x00
+    // EZ: the last pairs received; the fault counters answer only once their start sequence came.
+    std::array<std::pair<uint8_t, uint8_t>, 4> EzRecentPairs{};
+    bool EzCountersStarted = false;
 
     bool SpecialOpening = false; // CF FF seen
     double OpeningMs = 0;

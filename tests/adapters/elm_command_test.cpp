@@ -267,6 +267,13 @@ TEST_F(ElmCommandTest, EngineWakeUpFallsBackToTheStandardRequest) {
     const TCase cases[] = {
         {"adapter wakes the unit", "OK\r\r>", {"HFMCONNECT"}},
         {"adapter without the command", "?\r\r>", {"HFMCONNECT", "0100"}},
+        // The adapter's failure answers are no wake-up.
+        {"unit silent", "UNABLE TO CONNECT\r\r>", {"HFMCONNECT", "0100"}},
+        {"bus init failed", "BUS INIT: ...ERROR\r\r>", {"HFMCONNECT", "0100"}},
+        {"no data", "NO DATA\r\r>", {"HFMCONNECT", "0100"}},
+        {"stopped", "STOPPED\r\r>", {"HFMCONNECT", "0100"}},
+        {"bus error", "BUS ERROR\r\r>", {"HFMCONNECT", "0100"}},
+        {"can error", "CAN ERROR\r\r>", {"HFMCONNECT", "0100"}},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);

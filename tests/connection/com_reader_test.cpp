@@ -1,6 +1,6 @@
 // The worker against the simulated units in virtual time, stepped on the test's thread: a whole session
 // with its posted messages, a lost link, view polling, deferred background reads, the fault view and
-// erase, the range read, the states without function yet, the client check and the settings clamps.
+// erase, the range read, the client check and the settings clamps.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,7 +21,9 @@
 #include "params/param_list.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
+#include "sim/sim_car.h"
 #include "sim/sim_port.h"
+#include "sim/sim_unit.h"
 #include "temp_folder.h"
 
 namespace velmora {
@@ -368,6 +370,43 @@ TEST_F(ComReaderTest, EraseOfHfmAndPmsUnitsShowsWhatRemains) {
     EXPECT_TRUE(Reader->IsAlive());
 }
 
+TEST_F(ComReaderTest, PollingGoesOnAcrossTheWrapOfTheTickCount) {
+    // 49.7 days of uptime: the tick count wraps 20 s into the connection.
+    TManualClock nearWrap(0xFFFFFFFFu - 20000);
+    TScopedClock installed(nearWrap);
+    ASSERT_TRUE(Connect("SIM:hfm")) << Host.LogText();
+    StepFor(40000);
+    EXPECT_TRUE(Reader->IsAlive()) << Host.LogText();
+    // Every record due within 10 s that is not held back was read again after the wrap.
+    int readAfter = 0, staleBefore = 0;
+    for (const auto& param : *Reader->Params()) {
+        const uint32_t last = param->LastTick.load();
+        readAfter += last != 0 && last < 20000;
+        const bool dueOften = param->PollInterval.load() >= 0 && param->PollLevel.load() * 1024 <= 10000;
+        staleBefore += dueOften && last > 0x80000000u;
+    }
+    EXPECT_GT(readAfter, 0) << "nothing was read after the wrap";
+    EXPECT_EQ(staleBefore, 0) << "records read before the wrap were not read again";
+}
+
+TEST_F(ComReaderTest, EraseSendsItsPairsAsTheUnitExpectsThem) {
+    ASSERT_TRUE(Connect("SIM:hfm"));
+    ASSERT_TRUE(Reader->RequestErase());
+    EXPECT_TRUE(StepUntil([&] { return WasPosted(10, 0); }, 20000)) << Host.LogText();
+    auto* port = dynamic_cast<TSimPort*>(Port());
+    ASSERT_NE(port, nullptr);
+    const TSimUnit& unit = port->Car()->Unit();
+    EXPECT_EQ(unit.RefusedRequests(), 0u) << "the unit refused a malformed erase";
+    using TPairs = std::vector<std::pair<uint8_t, uint8_t>>;
+    const TPairs received(unit.ReceivedPairs().begin(), unit.ReceivedPairs().end());
+    const auto erase = std::find(received.begin(), received.end(), std::pair<uint8_t, uint8_t>(0xF3, 0xFF));
+    ASSERT_NE(erase, received.end());
+    ASSERT_GE(received.end() - erase, 5);
+    const TPairs expected = {{0x10, 0x00}, {0xF3, 0xFF}, {0x10, 0x00},
+                             {0x10, 0x00}, {0xF3, 0xFF}, {0x10, 0x00}};
+    EXPECT_EQ(TPairs(erase - 1, erase + 5), expected);
+}
+
 TEST_F(ComReaderTest, EraseOfAnLhUnitEndsTheConnection) {
     ASSERT_TRUE(Connect("SIM:lh"));
     ASSERT_TRUE(Reader->RequestErase());
@@ -401,22 +440,6 @@ TEST_F(ComReaderTest, RangeReadReturnsTheBytesAndThePreviousState) {
 
     // A worker that never takes the request misses the deadline.
     EXPECT_THROW(Reader->ReadRange(0xF0, 0, 1, range), LinkException);
-}
-
-TEST_F(ComReaderTest, StatesWithoutFunctionGoBackToPolling) {
-    ASSERT_TRUE(Connect("SIM:hfm"));
-    const std::string notice = "Функция недоступна в этой версии программы.";
-    for (bool smoothness : {true, false}) {
-        SCOPED_TRACE(smoothness);
-        Host.Clear();
-        ASSERT_TRUE(smoothness ? Reader->RequestSmoothness() : Reader->RequestMeasure());
-        ASSERT_TRUE(Reader->Step());
-        EXPECT_EQ(Reader->State(), smoothness ? ReaderState::Smoothness : ReaderState::Measure);
-        ASSERT_TRUE(Reader->Step());
-        EXPECT_EQ(Reader->State(), ReaderState::Polling);
-        EXPECT_EQ(Host.Logs(), std::vector<std::string>{notice});
-        EXPECT_TRUE(Reader->IsAlive());
-    }
 }
 
 TEST_F(ComReaderTest, ClientCheckFileBindsTheClientToItsCar) {

@@ -16,6 +16,7 @@
 #include "params/unit_codes.h"
 #include "platform/clock.h"
 #include "sim/sim_port.h"
+#include "sim/sim_profile.h"
 #include "temp_folder.h"
 
 namespace velmora {
@@ -138,6 +139,38 @@ TEST_F(EngineLinkTest, LostAnswerIsRecovered) {
     EXPECT_EQ(CountLines(logs, "Связь восстановлена."), CountLines(logs, "Нет ответа!"));
     EXPECT_EQ(Link.Ident.UnitType, UnitPms);
     EXPECT_EQ(Link.Ident.DiagIndex, 45);
+}
+
+TEST_F(EngineLinkTest, AnEchoCorruptedOrLateIsResentNeverTakenAsTheValue) {
+    struct TCase {
+        const char* Name;
+        const char* Fault;
+        const char* Logged; // what the diagnostic line of the first attempt says
+    };
+    const TCase cases[] = {
+        {"corrupted", "CorruptEchoEvery=5", "ЭХО не получено!"},
+        // A held-up byte, then the echo: the echo must not be taken for the value.
+        {"late", "LateByteBeforeEchoEvery=7", "Нет ответа!"},
+    };
+    TSimProfile hfm;
+    std::string error;
+    ASSERT_TRUE(LoadSimProfile("hfm", hfm, error)) << error;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Host.Clear();
+        ASSERT_TRUE(
+            OpenAndWake(SimPort(c.Name, std::string("[Unit]\nBase=hfm\n[LineFaults]\n") + c.Fault + "\n")))
+            << Host.LogText();
+        const std::vector<std::string> logs = Host.Logs();
+        EXPECT_GE(CountLines(logs, c.Logged), 1) << Host.LogText();
+        EXPECT_GE(CountLines(logs, "Связь восстановлена."), 1) << Host.LogText();
+        for (size_t address = 0; address < hfm.Ident.size(); ++address) {
+            if (address < 0x1C || address > 0x25) {
+                EXPECT_EQ(Link.Ident.IdentBuf[address], hfm.Ident[address]) << "address " << address;
+            }
+        }
+        FreePort();
+    }
 }
 
 TEST(CommandLeftOut, ByFamilyAndSupplier) {

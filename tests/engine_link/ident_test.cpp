@@ -251,8 +251,13 @@ TEST_F(IdentTest, EzCountsFaultsAndSendsTheClosingSequence) {
     EXPECT_EQ(Host.Logs(),
               (std::vector<std::string>{"BAD response 027F=7E", "Current faults count = 12",
                                         "Irreversible faults count = 5", "Stored faults count = 2"}));
-    // 13 block reads, 2 + 2 + 11 opening reads, 2 + 24, 3 + 5, 3 + 40, 2 + 470 + 32 + 10 closing pairs.
-    EXPECT_EQ(unit.Sent.size(), 13u + 15 + 26 + 8 + 43 + 514);
+    // 13 block reads, 2 + 2 + 11 opening reads, 4 + 24, 3 + 5, 3 + 40, 2 + 470 + 32 + 10 closing pairs.
+    EXPECT_EQ(unit.Sent.size(), 13u + 15 + 28 + 8 + 43 + 514);
+    // The counters start with the bank 0 read of 0x21 before the restart pair.
+    const std::vector<TPairKey> counterStart(unit.Sent.begin() + 28, unit.Sent.begin() + 33);
+    EXPECT_EQ(counterStart,
+              (std::vector<TPairKey>{TPairKey(0x00, 0x00), TPairKey(0xFF, 0x21), TPairKey(0x10, 0x00),
+                                     TPairKey(0x11, 0xAA), TPairKey(0x00, 0x00)}));
     EXPECT_EQ(unit.Sent.back(), TPairKey(0xFF, 0x1D));
     EXPECT_GE(TicksSince(start, ManualClock.TickCount()), uint32_t(unit.Sent.size()) * 30 + 5 * 50);
     EXPECT_EQ(ident.IdentBuf[0x12], 0x00);

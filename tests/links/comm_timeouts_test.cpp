@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "links/comm_timeouts.h"
+#include "platform/clock.h"
 
 namespace velmora {
 namespace {
@@ -48,6 +51,69 @@ TEST(ReadWait, FollowsTheCommTimeoutRules) {
     for (const TReadCase& c : ReadCases) {
         TReadWait wait(c.Timeouts, c.Asked, c.Start);
         EXPECT_EQ(wait.Remaining(c.Received, c.LastByte, c.Now), c.Remaining) << c.Name;
+    }
+}
+
+// A line whose bytes arrive at set ticks of a manual clock; waiting on it moves the clock.
+class TScheduledLine {
+public:
+    TScheduledLine(TManualClock& clock, std::vector<uint32_t> arrivals) : Time(clock), Arrivals(arrivals) {}
+
+    TReadLine Line() {
+        return {[this](uint8_t* data, int n) {
+                    int taken = 0;
+                    while (taken < n && Next < Arrivals.size() && Arrivals[Next] <= Time.TickCount())
+                        data[taken++] = uint8_t(++Next);
+                    return taken;
+                },
+                [this](int64_t ms) {
+                    const uint32_t now = Time.TickCount();
+                    if (Next < Arrivals.size() && (ms == WaitForever || Arrivals[Next] - now <= ms)) {
+                        Time.Advance(Arrivals[Next] - now);
+                        return true;
+                    }
+                    EXPECT_NE(ms, WaitForever) << "a read that would never end";
+                    Time.Advance(uint32_t(ms));
+                    return false;
+                }};
+    }
+
+private:
+    TManualClock& Time;
+    std::vector<uint32_t> Arrivals; // ticks
+    size_t Next = 0;
+};
+
+TEST(ReadWithTimeouts, GapsCountFromTheLastByteAndTheTotalFromTheStart) {
+    struct TCase {
+        const char* Name;
+        TCommTimeouts Timeouts;
+        std::vector<uint32_t> ArrivalsMs; // after the start of the read
+        int Asked;
+        int Got;
+        uint32_t EndsAtMs;
+    };
+    const TCase cases[] = {
+        {"gaps within the interval", {50, 0, 0}, {0, 30, 60, 90}, 10, 4, 140},
+        {"a gap longer than the interval", {50, 0, 0}, {0, 30, 100}, 10, 2, 80},
+        {"the interval waits for a first byte", {50, 0, 0}, {200, 230}, 2, 2, 230},
+        {"engine link, answer in time", {0, 1, 300}, {5, 250}, 2, 2, 250},
+        {"engine link, answer too late", {0, 1, 300}, {5, 400}, 2, 1, 302},
+        {"total ends a read whose gaps are short", {50, 0, 100}, {0, 30, 60, 90, 120}, 10, 4, 100},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TManualClock clock(T0);
+        TScopedClock scoped(clock);
+        std::vector<uint32_t> arrivals;
+        for (uint32_t ms : c.ArrivalsMs)
+            arrivals.push_back(T0 + ms);
+        TScheduledLine line(clock, arrivals);
+        uint8_t data[16] = {};
+        EXPECT_EQ(ReadWithTimeouts(c.Timeouts, data, c.Asked, line.Line()), c.Got);
+        EXPECT_EQ(clock.TickCount() - T0, c.EndsAtMs);
+        for (int i = 0; i < c.Got; ++i)
+            EXPECT_EQ(data[i], i + 1) << "bytes in order";
     }
 }
 

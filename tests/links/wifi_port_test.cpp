@@ -1,5 +1,6 @@
 // The WiFi port against a TCP server on loopback that plays the adapter.
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
@@ -8,9 +9,11 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "host_recorder.h"
 #include "links/wifi_port.h"
+#include "platform/clock.h"
 
 namespace velmora {
 namespace {
@@ -121,6 +124,71 @@ TEST_F(WiFiPortTest, WritesReachTheAdapter) {
         got += now > 0 ? size_t(now) : 0;
     }
     EXPECT_EQ(std::string(received, got), "ATZ\r\r");
+}
+
+// Virtual time whose Sleep raises `stop` at the given sleep (0: never), as the user's Stop would while a
+// send waits.
+class TStoppingClock final : public TClock {
+public:
+    TStoppingClock(std::atomic<bool>& stop, int stopAtSleep) : Stop(stop), StopAtSleep(stopAtSleep) {}
+    uint32_t TickCount() override { return Time.TickCount(); }
+    int64_t PerfCounter() override { return Time.PerfCounter(); }
+    int64_t PerfFrequency() override { return Time.PerfFrequency(); }
+    void Sleep(uint32_t ms) override {
+        Time.Advance(ms);
+        if (++Sleeps == StopAtSleep)
+            Stop = true;
+    }
+    TManualClock Time;
+
+private:
+    std::atomic<bool>& Stop;
+    int StopAtSleep;
+    int Sleeps = 0;
+};
+
+TEST_F(WiFiPortTest, SendToAnAdapterThatStopsReadingEndsAtTheDeadlineOrOnStop) {
+    struct TCase {
+        const char* Name;
+        int StopAtSleep;     // 0: the user never stops
+        const char* Failure; // the end of the exception text
+        uint32_t MinWaitMs;  // virtual time the blocked send waited, at least
+    };
+    const TCase cases[] = {
+        {"deadline", 0, " took no data for 3000 ms", 3000},
+        {"stop", 5, "stopped while WIFI", 40},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::atomic<bool> stop{false};
+        TStoppingClock clock(stop, c.StopAtSleep);
+        TScopedClock scoped(clock);
+        SetWiFiSendAbort(&stop);
+        SetWiFiSettings({"127.0.0.1", ServerPort, 1000, 3000});
+        int small = 4096;
+        setsockopt(Listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        Connect();
+        // The adapter reads nothing: the socket buffers fill and the send has to wait.
+        std::vector<uint8_t> chunk(65536, 'A');
+        std::string failure;
+        for (int i = 0; i < 10000 && failure.empty(); ++i) {
+            try {
+                Port.WriteBuf({chunk.data(), 0, int(chunk.size()), 0});
+            } catch (const PortException& error) {
+                failure = error.what();
+            }
+        }
+        SetWiFiSendAbort(nullptr);
+        EXPECT_TRUE(failure.starts_with("TWiFiPort.WriteBuf error: ")) << failure;
+        EXPECT_NE(failure.find(c.Failure), std::string::npos) << failure;
+        EXPECT_GE(clock.TickCount() - 1000, c.MinWaitMs);
+        if (c.StopAtSleep > 0) {
+            EXPECT_LT(clock.TickCount() - 1000, 3000u) << "ended by the stop, not by the deadline";
+        }
+        Port.Close();
+        close(Adapter);
+        Adapter = -1;
+    }
 }
 
 TEST_F(WiFiPortTest, LineOperationsDoNothingAndTheOthersAreNotAvailable) {

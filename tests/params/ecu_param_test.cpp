@@ -293,6 +293,36 @@ TEST(EcuParam, PollScheduleFollowsLevelIntervalAndPause) {
     EXPECT_TRUE(param.IsPollDue());
 }
 
+TEST(EcuParam, PollComesDueAcrossTheWrapOfTheTickCount) {
+    struct TCase {
+        uint32_t Now, LastTick;
+        uint32_t DueAfter; // ms from Now; level 1 is due 1024 ms after the last read
+    };
+    const TCase cases[] = {
+        {0xFFFFFC00u, 0xFFFFFC00u - 2000, 0}, // due before the wrap, and it stays due after it
+        {0xFFFFFC00u, 0xFFFFFC00u, 1024},     // due just at the wrap
+        {0xFFFFFFF0u, 0xFFFFFFF0u, 1024},     // due after the wrap
+        {0x00000010u, 0xFFFFFFF0u, 1024 - 32},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Now);
+        TManualClock clock(c.Now);
+        TScopedClock installed(clock);
+        TECUparam param(1);
+        param.LastTick = c.LastTick;
+        param.PollLevel = 1;
+        EXPECT_EQ(param.NextPollTick(), c.LastTick + 1024);
+        if (c.DueAfter > 0) {
+            clock.Advance(c.DueAfter - 1);
+            EXPECT_FALSE(param.IsPollDue());
+            clock.Advance(1);
+        }
+        EXPECT_TRUE(param.IsPollDue());
+        clock.Advance(2000); // a record not read stays due
+        EXPECT_TRUE(param.IsPollDue());
+    }
+}
+
 TEST(EcuParam, AssignCopiesTheDescriptionOnly) {
     TECUparam source(3);
     source.Name = "Source";

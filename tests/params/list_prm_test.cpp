@@ -234,10 +234,28 @@ TEST(PollControls, PauseAndIntervalsOnSetsAndViewLists) {
     EXPECT_EQ(records[21]->PollInterval, 0);
 }
 
-TEST(PollControls, PauseIsCappedAtTheLargestTick) {
-    TManualClock clock(0x7FFFF000u);
-    TScopedClock scoped(clock);
-    EXPECT_EQ(PauseInterval(30), -0x7FFFFFFF);
+TEST(PollControls, PauseHoldsAtEveryTickCount) {
+    // Past 2^31 ms (24.8 days of uptime) and across the wrap of the tick count (49.7 days).
+    for (uint32_t start : {0x7FFFF000u, 0x80000000u, 0xFFFFF000u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(start);
+        TManualClock clock(start);
+        TScopedClock scoped(clock);
+        TListParams set;
+        auto record = std::make_unique<TECUparam>(uint16_t(1));
+        record->SetCmdWord(0x5501);
+        ASSERT_TRUE(set.Add(std::move(record)));
+        set[0].LastTick = start - 5000;
+        set[0].PollLevel = 1;
+        ASSERT_TRUE(set[0].IsPollDue());
+        set.PausePolling(30);
+        EXPECT_LT(set[0].PollInterval, -1000) << "shown as paused";
+        EXPECT_FALSE(set[0].IsPollDue());
+        EXPECT_EQ(TicksSince(start, set[0].NextPollTick()), 30u * 1024);
+        clock.Advance(30 * 1024 - 1);
+        EXPECT_FALSE(set[0].IsPollDue());
+        clock.Advance(1);
+        EXPECT_TRUE(set[0].IsPollDue());
+    }
 }
 
 // The window adds and marks views while the worker polls: nothing freed under the worker's feet.

@@ -191,6 +191,15 @@ TEST(SimIdentification, EzAnswersItsCheckAndFaultCountersByBank) {
     TSimBench b("ez");
     ASSERT_TRUE(b.Wake());
     EXPECT_EQ(b.Request(0x02, 0x7F), 0x80);
+    // The counters answer only after their start sequence; the restart pair alone is not it.
+    b.Request(0x10, 0x00);
+    b.Request(0x11, 0xAA);
+    b.Request(0x00, 0x00);
+    EXPECT_FALSE(b.Request(0xFF, 0xF0).has_value());
+    b.Request(0x00, 0x80);
+    EXPECT_FALSE(b.Request(0xFF, 0x2D).has_value());
+    for (auto [cmd, param] : {std::pair{0x00, 0x00}, {0xFF, 0x21}, {0x10, 0x00}, {0x11, 0xAA}})
+        ASSERT_TRUE(b.Request(uint8_t(cmd), uint8_t(param)).has_value());
     int current = 0, stored = 0;
     b.Request(0x00, 0x00);
     for (uint8_t p = 0xF0; p <= 0xF3; ++p)

@@ -63,6 +63,20 @@ TEST(SimProfile, ErrorsNameTheLine) {
         {"[Unit\n", "line 1: section without ]: [Unit"},
         {"[Ident]\nVIN=\"SHORT\"\n", "line 2: bad value: VIN=\"SHORT\""},
         {"[Engine]\nCylinders=12\n", "Cylinders must be 1 to 8"},
+        // Values that would stall the unit's model or mean nothing.
+        {"[Engine]\nIdleRpm=1e300\n", "IdleRpm must be 100 to 3000"},
+        {"[Engine]\nIdleRpm=nan\n", "IdleRpm must be 100 to 3000"},
+        {"[Engine]\nIdleRpm=0\n", "IdleRpm must be 100 to 3000"},
+        {"[Engine]\nCoolantC=-inf\n", "CoolantC must be -40 to 150"},
+        {"[Engine]\nWeakPercent=-5\n", "WeakPercent must be 0 to 100"},
+        {"[Engine]\nCylinders=4\nWeakCylinder=6\n", "WeakCylinder must be 0 or one of the Cylinders"},
+        {"[Engine]\nPeriodTicksPerMs=0\n", "PeriodTicksPerMs must be 1 to 1000"},
+        {"[Unit]\nReactionMs=1e9\n", "ReactionMs must be 0 to 1000"},
+        {"[Unit]\nBreakMinMs=300\nBreakMaxMs=200\n", "BreakMinMs must not be above BreakMaxMs"},
+        {"[Unit]\nSleepTimeoutMs=0\n", "SleepTimeoutMs must be 1 to 3600000"},
+        // A number too large for its field is refused, not cut to its low bits.
+        {"[Coding]\nRotate=300\n", "line 2: bad value: Rotate=300"},
+        {"[Engine]\nCylinders=4294967295\n", "line 2: bad value: Cylinders=4294967295"},
     };
     for (const TCase& c : cases) {
         TSimProfile p;

@@ -176,7 +176,13 @@ TEST(SimUnit, EraseClearsTheStoredBitmapButNotActiveFaults) {
     EXPECT_EQ(b.Request(0xF1, 0x01), 0x08); // bit 12
     EXPECT_EQ(b.Request(0xF1, 0x11), 0x08); // bit 12 active
     b.Request(0x10, 0x00);
+    // An erase with another parameter is refused: no answer, nothing erased, and the unit counts it.
+    EXPECT_FALSE(b.Request(0xF3, 0x00).has_value());
+    EXPECT_EQ(b.Unit().RefusedRequests(), 1u);
+    EXPECT_EQ(b.Request(0xF1, 0x00), 0x10);
     b.Request(0xF3, 0xFF);
+    EXPECT_EQ(b.Unit().RefusedRequests(), 1u);
+    EXPECT_EQ(b.Unit().ReceivedPairs().back(), std::make_pair(uint8_t(0xF3), uint8_t(0xFF)));
     EXPECT_EQ(b.Request(0xF1, 0x00), 0x00);
     EXPECT_EQ(b.Request(0xF1, 0x01), 0x08) << "an active fault is stored again at once";
 

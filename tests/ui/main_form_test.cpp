@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "actuators/actuator_state.h"
@@ -155,6 +156,29 @@ TEST_F(MainFormTest, ConnectHandsThePortAndOptionsToTheConnection) {
     EXPECT_TRUE(Connection.Options.ElmCommands);
     EXPECT_EQ(Connection.Options.ConnectLostTime, 900);
     EXPECT_TRUE(Connection.Options.WordCorrection);
+}
+
+TEST_F(MainFormTest, WakeUpBreakChangesOnlyOnAClickOfTheLhBox) {
+    WriteSettings("[OPTIONS]\nPORT=SIM\nADAPTER=K\n");
+    auto form = MakeForm();
+    auto* lh = Child<QCheckBox>(form.get(), "cbLH");
+    struct TStep {
+        const char* What;
+        std::function<void()> Act;
+        int BreakMs;
+    };
+    const TStep steps[] = {
+        {"program start", [] {}, 165},
+        {"box set without a click", [&] { lh->setChecked(true); }, 165},
+        {"click clears it", [&] { lh->click(); }, 160},
+        {"click checks it", [&] { lh->click(); }, 130},
+    };
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.What);
+        step.Act();
+        form->btnConnectClick();
+        EXPECT_EQ(Connection.Options.KLineBreakMs, step.BreakMs);
+    }
 }
 
 TEST_F(MainFormTest, ConnectionStateColours) {

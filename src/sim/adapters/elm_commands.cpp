@@ -77,6 +77,8 @@ void TElmFirmware::RunAt(std::string_view name, double atMs) {
         // The chip restarts: settings to their defaults, the bus session gone.
         Current = TSettings{};
         BusUp = false;
+        ModuleSettings.reset();
+        ModuleUp = false;
         at += found->Action == TAtAction::Reset ? ResetMs : WarmStartMs;
         PutLine("", at);
         PutLine(Banner, at);

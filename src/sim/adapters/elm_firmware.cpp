@@ -15,8 +15,8 @@ constexpr size_t LineCapacity = 128;
 } // namespace
 
 TElmFirmware::TElmFirmware(TSimCar& car)
-    : Car(car), Bus(car.Bus()), Tester(car.Bus()), Cable(car.Bus()), Cells(LiveCells(car.Profile().LiveMap)) {
-}
+    : Car(car), Bus(car.Bus()), Tester(car.Bus()), Cable(car.Bus()), Cells(LiveCells(car.Profile().LiveMap)),
+      ModuleLine(car.Bus()) {}
 
 void TElmFirmware::HostLine(int baud, uint8_t parity, uint8_t stopBits, double atMs) {
     HostBaud = baud;
@@ -92,6 +92,12 @@ void TElmFirmware::Execute(std::string line, double atMs) {
         HfmData(text.substr(7), atMs);
     else if (text == "USBKKL")
         UsbKkl(atMs);
+    else if (text.starts_with("ISOSET"))
+        IsoSet(text.substr(6), atMs);
+    else if (text == "ISOCONNECT")
+        IsoConnect(atMs);
+    else if (text.starts_with("ISOMSG"))
+        IsoMsg(text.substr(6), atMs);
     else
         RunHex(text, atMs);
 }

@@ -1,5 +1,6 @@
 // The simulated ELM327's firmware: AT commands, OBD-style table reads and the extended commands that run
-// the engine protocol on the K-line (HFMCONNECT, HFMDATA, USBKKL); texts in docs/velmora-sim.md.
+// the engine protocol on the K-line (HFMCONNECT, HFMDATA, USBKKL) and the framed module protocol
+// (ISOSET, ISOCONNECT, ISOMSG); texts in docs/velmora-sim.md.
 // One thread at a time, like the bus it drives.
 #pragma once
 
@@ -13,6 +14,7 @@
 #include "sim/adapters/sim_adapter.h"
 #include "sim/kline_shortcut.h"
 #include "sim/live_map.h"
+#include "sim/modules/module_line.h"
 #include "sim/sim_car.h"
 
 namespace velmora {
@@ -73,6 +75,10 @@ private:
     void TableRead(uint8_t command, uint8_t address, double atMs);
     void ObdRequest(std::span<const uint8_t> request, double atMs);
     void UsbKkl(double atMs);
+    // The module protocol (elm_module_commands.cpp).
+    void IsoSet(std::string_view args, double atMs);
+    void IsoConnect(double atMs);
+    void IsoMsg(std::string_view hex, double atMs);
 
     // Wakes the unit unless the session is up; writes the BUS INIT line. False when it stayed asleep.
     bool EnsureBus(double& atMs);
@@ -103,6 +109,9 @@ private:
     std::string LastLine;
     bool BusUp = false;
     bool KklMode = false;
+    TModuleLine ModuleLine;
+    std::optional<TModuleLineSettings> ModuleSettings; // set by ISOSET
+    bool ModuleUp = false;                             // ISOCONNECT woke the module
 };
 
 } // namespace velmora

@@ -10,6 +10,7 @@
 #include "engine_link/ecu_ident.h"
 #include "faults/fault_context.h"
 #include "faults/fault_memory.h"
+#include "trip/trip_computer.h"
 
 namespace velmora {
 
@@ -36,7 +37,7 @@ struct TConnectOptions {
     bool WordCorrection = false;
     bool SmartEcuScan = false;
     std::string Client;
-    int KLineBreakMs = 160; // wake-up break; 130 ms for LH units
+    int KLineBreakMs = 165; // wake-up break (ms): 165 at program start, 130 or 160 as the user chose
 };
 
 class TConnectionControl {
@@ -72,6 +73,15 @@ public:
     // The request fields of the actuator tests, adaptation and coding, which the worker runs at the
     // next connection start or in its polling cycles.
     virtual TActuatorState& Actuators() = 0;
+
+    // The derived tabs: the smoothness test (state 9) with the cylinder each round starts at, and the
+    // trip computer's measurement (state 10) with its readiness and sums. A connection without them
+    // offers neither tab.
+    virtual void RequestSmoothness() {}
+    virtual void RequestMeasure() {}
+    virtual void SetSelectedCylinder(int) {}
+    virtual bool TripReady() const { return false; }
+    virtual TTripSums TripSums() const { return {}; }
 };
 
 } // namespace velmora

@@ -27,8 +27,12 @@
 #include "ui/common/widget_colors.h"
 #include "ui/faults/fault_tab.h"
 #include "ui/panels/activation_panel.h"
+#include "ui/panels/line_functions.h"
+#include "ui/panels/module_panel.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/screens/screen_params.h"
+#include "ui/smoothness/smooth_tab.h"
+#include "ui/trip/trip_tab.h"
 #include "ui/window/qt_host.h"
 
 namespace velmora {
@@ -37,6 +41,8 @@ namespace {
 
 constexpr int FormWidth = 820, FormHeight = 625;
 constexpr int PortCheckBaud = 9600;
+// Wake-up break (ms) the "Подключение к LH" box sets when the user checks or clears it.
+constexpr int LhBreakMs = 130, OtherBreakMs = 160;
 
 template <typename T> T* Named(T* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -89,8 +95,16 @@ void TMainForm::BuildLayout() {
     tsGraph = Named(new QWidget, "tsGraph");
     new QVBoxLayout(tsGraph);
     pg->addTab(tsGraph, "Графики");
-    pg->addTab(Named(new QWidget, "tsSmooth"), "Равномерность");
-    pg->addTab(Named(new QWidget, "tsComputer"), "Маршрутник");
+    auto* tsSmooth = Named(new QWidget, "tsSmooth");
+    SmoothTab = new TSmoothTab;
+    SmoothTab->OnCylinder = [this](int cylinder) { Connection.SetSelectedCylinder(cylinder); };
+    SmoothTab->Client = [this] { return ClientName; };
+    (new QVBoxLayout(tsSmooth))->addWidget(SmoothTab);
+    pg->addTab(tsSmooth, "Равномерность");
+    auto* tsComputer = Named(new QWidget, "tsComputer");
+    TripTab = new TTripTab;
+    (new QVBoxLayout(tsComputer))->addWidget(TripTab);
+    pg->addTab(tsComputer, "Маршрутник");
     connect(pg, &QTabWidget::currentChanged, this, [this] { pgChange(); });
     layout->addWidget(pg, 1);
     pnlActivation = new TActivationPanel([this]() -> TActuatorState* { return &Connection.Actuators(); });
@@ -172,11 +186,27 @@ QWidget* TMainForm::BuildMemoPage() {
     cbUseAsStandartKKL =
         Named(new QCheckBox("использовать ELM327 как обычный адаптер  KKL"), "cbUseAsStandartKKL");
     cbLH = Named(new QCheckBox("Подключение к LH"), "cbLH");
+    connect(cbLH, &QCheckBox::clicked, this,
+            [this](bool checked) { KLineBreakMs = checked ? LhBreakMs : OtherBreakMs; });
     for (QWidget* w : {static_cast<QWidget*>(clear), static_cast<QWidget*>(save),
                        static_cast<QWidget*>(cbUseAsStandartKKL), static_cast<QWidget*>(cbLH)})
         sideLayout->addWidget(w);
+    const TModulePanelHost moduleHost{[this] { return PortName(); }, [this] { return Options.Adapter; },
+                                      [this] { return ClientName; },
+                                      [this] { return Connection.IsAlive() || Connection.InConnection(); },
+                                      [this](bool running) { btnConnect->setEnabled(!running); }};
+    pnlEGas = new TModulePanel(TModulePanel::TModule::EGas, moduleHost);
+    pnlSRS = new TModulePanel(TModulePanel::TModule::Srs, moduleHost);
+    sideLayout->addWidget(pnlEGas);
+    sideLayout->addWidget(pnlSRS);
     sideLayout->addStretch(1);
     layout->addWidget(side);
+    LineFunctions = new TLineFunctions(
+        {[this] { return PortName(); }, [this] { return Options.Adapter; },
+         [this] { return Connection.IsAlive(); }, [this](bool on) { btnConnect->setEnabled(on); },
+         [this](bool on) { btnPort->setEnabled(on); }, [this] { PanelLogClick(true); }},
+        this);
+    LineFunctions->AddToMemoPage(layout, sideLayout);
     return page;
 }
 
@@ -220,6 +250,9 @@ void TMainForm::BuildMenus() {
     mnu_ver = menuBar()->addAction("Версия");
     mnu_ver->setObjectName("mnu_ver");
     connect(mnu_ver, &QAction::triggered, this, [this] { mnu_verClick(); });
+    // The line functions make the menu "Функции"; the module dialogues join it.
+    LineFunctions->AddMenus(menuBar(), hfm->menuAction(), mnu_ver);
+    AddModuleMenus(menuBar(), pnlEGas, pnlSRS);
 }
 
 void TMainForm::FormCreate(const std::string& firstRunPort) {

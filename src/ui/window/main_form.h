@@ -29,8 +29,12 @@ namespace velmora {
 class TActivationPanel;
 class TFaultTab;
 class TGraphTab;
+class TLineFunctions;
 class TListPrm;
+class TModulePanel;
 class TScreenPages;
+class TSmoothTab;
+class TTripTab;
 
 // Messages of the engine connection, numbered after WM_USER.
 enum : uint32_t {
@@ -47,6 +51,9 @@ enum : uint32_t {
     WM_PARAMS_LOADED = WM_USER + 16,
     CM_SHOW_MESSAGE = WM_USER + 17,
     WM_RATE_SHOWN = WM_USER + 18,
+    WM_SMOOTH_RESULT = WM_USER + 19,
+    WM_TRIP_UPDATE = WM_USER + 21,
+    WM_LH_CODE = WM_USER + 22,
 };
 
 inline constexpr const char* ProgramVersion = "1.45";
@@ -121,12 +128,17 @@ private:
     void AddMemo(const std::string& line);
     void SetPortWarning(bool red);
     void SetPageVisible(int page, bool visible);
+    // The derived tabs (main_form_derived.cpp): shown after ECU ready where the unit allows them, set up
+    // and requested when they become active.
+    void ShowDerivedPages();
+    void StartDerivedPage(int page);
     bool HandleKey(int key);
 
     TConnectionControl& Connection;
     TProgramSettings Options;
     std::string ClientName;
     bool WordCorrection = false;
+    int KLineBreakMs = 165; // wake-up break; only a click on cbLH changes it (130 checked, 160 cleared)
     int LogNumber = 0;
     std::string LastLogFile;
     TEngineModeState EngineMode;
@@ -158,10 +170,16 @@ private:
     QAction* mnuAdaptReset = nullptr;
     QAction* mnuCoding = nullptr;
     TActivationPanel* pnlActivation = nullptr;
+    TModulePanel* pnlEGas = nullptr; // the module panels on "Данные" (ui/panels/module_panel.h)
+    TModulePanel* pnlSRS = nullptr;
     QAction* mnu_ver = nullptr;
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
     TGraphTab* Graph = nullptr;
+    TSmoothTab* SmoothTab = nullptr;
+    TTripTab* TripTab = nullptr;
+    // The functions on the line itself: their menus, the analog panel and the plan memo.
+    TLineFunctions* LineFunctions = nullptr;
     // The list the worker polls and whose values it reports (WM_USER+8), and whether it is the graph.
     std::shared_ptr<TListPrm> CurrentList;
     bool CurrentIsGraph = false;

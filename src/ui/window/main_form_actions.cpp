@@ -25,6 +25,7 @@
 #include "ui/dialogs/select_port_form.h"
 #include "ui/dialogs/tune_form.h"
 #include "ui/faults/fault_tab.h"
+#include "ui/panels/line_functions.h"
 #include "ui/window/main_form.h"
 #include "ui/window/screenshot.h"
 
@@ -33,7 +34,6 @@ namespace velmora {
 namespace {
 
 constexpr uint32_t CloseWaitMs = 1000;
-constexpr int LhBreakMs = 130, DefaultBreakMs = 160;
 constexpr int AllAdapterKinds = 1 | 2 | 4;
 
 bool LooksLikeArchive(std::string path) {
@@ -61,7 +61,7 @@ TConnectOptions TMainForm::ConnectOptions() const {
     options.WordCorrection = WordCorrection;
     options.SmartEcuScan = Options.SmartEcuScan;
     options.Client = ClientName;
-    options.KLineBreakMs = cbLH->isChecked() ? LhBreakMs : DefaultBreakMs;
+    options.KLineBreakMs = KLineBreakMs;
     options.ActivationVisible = mnuActivation->isChecked();
     return options;
 }
@@ -87,6 +87,7 @@ void TMainForm::btnConnectClick() {
 void TMainForm::StopClick() {
     AbortRequested = true;
     Connection.Stop();
+    LineFunctions->Stop();
 }
 
 bool TMainForm::HandleKey(int key) {
@@ -147,6 +148,8 @@ void TMainForm::pgChange() {
         Connection.RequestViewList(CurrentList, CurrentIsGraph);
     if (alive && page == PageError)
         Faults->StartView();
+    if (alive)
+        StartDerivedPage(page);
     InPageChange = false;
 }
 
@@ -249,6 +252,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     AbortRequested = true;
     SaveSettings(true);
     Connection.Stop();
+    LineFunctions->StopAndWait();
     uint32_t start = Clock().TickCount();
     // A wake-up is no live link yet, but the worker is still at work: wait for it as well.
     while (Connection.InConnection() && TicksSince(start, Clock().TickCount()) < CloseWaitMs) {

@@ -9,8 +9,11 @@
 #include "ui/faults/fault_tab.h"
 #include "ui/graphs/graph_tab.h"
 #include "ui/panels/activation_panel.h"
+#include "ui/panels/lh_code_banner_view.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/screens/screen_params.h"
+#include "ui/smoothness/smooth_tab.h"
+#include "ui/trip/trip_tab.h"
 #include "ui/window/main_form.h"
 
 namespace velmora {
@@ -55,6 +58,8 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
             CurrentList->UpdateParam(int(wParam));
         if (CurrentList && CurrentIsGraph)
             RedrawGraph();
+        if (!CurrentList && pg->currentIndex() == PageComputer)
+            TripTab->CountUpdate();
         break;
     case WM_FAULTS:
         Faults->HandleFaultMessage(wParam);
@@ -81,6 +86,15 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
     case WM_RATE_SHOWN:
         RateShown = wParam > 0;
         break;
+    case WM_SMOOTH_RESULT:
+        SmoothTab->ShowResult(int(lParam), uint32_t(wParam));
+        break;
+    case WM_TRIP_UPDATE:
+        TripTab->ShowTrip(Connection.TripSums(), ClientName);
+        break;
+    case WM_LH_CODE:
+        ShowLhCodeBanner(pg->widget(PageScreens), wParam, lParam, Options.Language);
+        break;
     default:
         break; // messages of functions this build does not have
     }
@@ -91,6 +105,7 @@ void TMainForm::OnEcuReady() {
         pg->setEnabled(true);
         SetPageVisible(PageScreens, true);
         SetPageVisible(PageGraph, true);
+        ShowDerivedPages();
     } else {
         if (pg->currentIndex() > PageError)
             pg->setCurrentIndex(PageMemo);

@@ -84,6 +84,26 @@ void TWorkerConnection::RequestErase() {
     Worker->RequestErase();
 }
 
+void TWorkerConnection::RequestSmoothness() {
+    Worker->RequestSmoothness();
+}
+
+void TWorkerConnection::RequestMeasure() {
+    Worker->RequestMeasure();
+}
+
+void TWorkerConnection::SetSelectedCylinder(int cylinder) {
+    Worker->Smoothness.SelectedCylinder = uint8_t(cylinder);
+}
+
+bool TWorkerConnection::TripReady() const {
+    return Worker->Trip.Ready();
+}
+
+TTripSums TWorkerConnection::TripSums() const {
+    return Worker->Trip.Sums();
+}
+
 std::optional<TFaultData> TWorkerConnection::FaultData() const {
     if (Worker->LastFaultRead() == 0)
         return std::nullopt;

@@ -40,6 +40,11 @@ public:
     std::optional<TFaultData> FaultData() const override;
 
     TActuatorState& Actuators() override;
+    void RequestSmoothness() override;
+    void RequestMeasure() override;
+    void SetSelectedCylinder(int cylinder) override;
+    bool TripReady() const override;
+    TTripSums TripSums() const override;
 
     TComReader& Reader() const { return *Worker; }
 

@@ -1,0 +1,116 @@
+// velmora-cli module: the E-GAS or SRS dialogue on the chosen port, as the window's module panels run
+// it: wake-up, identification, fault list with texts, erase on request, the protocol log in LOGS.
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <string>
+
+#include "commands.h"
+#include "lang/dictionary.h"
+#include "links/port_factory.h"
+#include "modules/module_dialogue.h"
+#include "session.h"
+
+namespace velmora {
+
+namespace {
+
+std::atomic<bool> Interrupted{false};
+
+// The first Ctrl+C ends the dialogue after its current wait; a second one ends the tool at once.
+extern "C" void OnModuleInterrupt(int) {
+    Interrupted.store(true);
+    std::signal(SIGINT, SIG_DFL);
+}
+
+int UsageError(std::string_view problem) {
+    std::cerr
+        << "velmora-cli module: " << problem << "\n"
+        << "usage: velmora-cli [--home DIR] [OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de]\n";
+    return ExitUsage;
+}
+
+int Failed(std::string_view text) {
+    std::cerr << "velmora-cli module: " << text << "\n";
+    return ExitFailed;
+}
+
+struct TLanguageRow {
+    std::string_view Name;
+    char Letter;
+};
+constexpr TLanguageRow Languages[] = {{"ru", 'R'}, {"en", 'E'}, {"de", 'D'}};
+
+struct TModuleRow {
+    std::string_view Name;
+    uint8_t Address;
+};
+constexpr TModuleRow Modules[] = {{"egas", EGasAddress}, {"srs", SrsAddress}, {"egs", EgsAddress}};
+
+} // namespace
+
+int RunModule(std::span<char* const> args) {
+    TConnectSettings settings;
+    std::vector<std::string_view> rest;
+    if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
+        return UsageError(problem);
+    const TModuleRow* module = nullptr;
+    bool erase = false;
+    char language = 0;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == "--erase") {
+            erase = true;
+        } else if (rest[i] == "--lang") {
+            const std::string_view name = i + 1 < rest.size() ? rest[++i] : "";
+            for (const TLanguageRow& row : Languages)
+                language = row.Name == name ? row.Letter : language;
+            if (language == 0)
+                return UsageError("--lang needs ru, en or de");
+        } else if (!module) {
+            for (const TModuleRow& row : Modules)
+                module = row.Name == rest[i] ? &row : module;
+            if (!module)
+                return UsageError("no module \"" + std::string(rest[i]) + "\" (egas, srs or egs)");
+        } else {
+            return UsageError("cannot use " + std::string(rest[i]));
+        }
+    }
+    if (!module)
+        return UsageError("which module: egas, srs or egs");
+    if (language != 0)
+        SetLanguage(language);
+    if (module->Address == EgsAddress)
+        return Failed(Translate(EgsInDevelopmentText));
+    if (const std::vector<std::string> refusal = AdapterRefusal(settings.Adapter, module->Address);
+        !refusal.empty()) {
+        std::string text;
+        for (const std::string& line : refusal)
+            text += (text.empty() ? "" : " ") + Translate(line);
+        return Failed(text);
+    }
+    if (!CreatePort(9600, settings.PortName) || !Port() || !Port()->IsOpen())
+        return Failed(Translate("Не удалось открыть порт.") + " " + settings.PortName);
+
+    TModuleDialogue dialogue(*Port(), settings.Adapter, settings.PortName);
+    dialogue.Client = settings.Client;
+    dialogue.Abort = &Interrupted;
+    std::signal(SIGINT, OnModuleInterrupt);
+    bool done = false;
+    try {
+        done = module->Address == SrsAddress ? dialogue.DiagnoseSRS(erase)
+                                             : dialogue.DiagnoseEGas(module->Address, erase);
+    } catch (const std::exception& error) {
+        std::signal(SIGINT, SIG_DFL);
+        FreePort();
+        return Failed(error.what());
+    }
+    std::signal(SIGINT, SIG_DFL);
+    FreePort();
+    if (!dialogue.ProtocolLogPath().empty())
+        std::cout << "Protocol log: " << dialogue.ProtocolLogPath() << "\n";
+    if (!done)
+        return Failed(Translate(dialogue.FailureText()));
+    return ExitOk;
+}
+
+} // namespace velmora

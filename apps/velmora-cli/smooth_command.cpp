@@ -1,0 +1,89 @@
+// velmora-cli smooth: the cylinder smoothness test as its tab runs it (the worker's state 9), printing
+// the result line of each round (deviation from the cylinder before, in %, in firing-order columns).
+#include <iostream>
+
+#include "commands.h"
+#include "lang/translated_format.h"
+#include "params/param_list.h"
+#include "platform/clock.h"
+#include "session.h"
+#include "smoothness/smooth_cylinders.h"
+#include "smoothness/smooth_display.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int DefaultSmoothSeconds = 10;
+constexpr int MaxSmoothSeconds = 3600;
+constexpr const char* SmoothUsage = "smooth [--seconds S]";
+
+int SmoothUsageError(std::string_view problem) {
+    std::cerr << "velmora-cli smooth: " << problem << "\n"
+              << "usage: velmora-cli [--home DIR] [--port PORT] [--adapter K|C|E] [--elm-as-kkl] "
+                 "[--wifi HOST:PORT] "
+              << SmoothUsage << "\n";
+    return ExitUsage;
+}
+
+} // namespace
+
+int RunSmooth(std::span<char* const> args) {
+    TConnectSettings settings;
+    std::vector<std::string_view> rest;
+    if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
+        return SmoothUsageError(problem);
+    int seconds = DefaultSmoothSeconds;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == "--seconds" && i + 1 < rest.size()) {
+            const std::optional<int> value = ParseNumber(rest[++i], MaxSmoothSeconds);
+            if (!value || *value == 0)
+                return SmoothUsageError("--seconds wants a number of seconds");
+            seconds = *value;
+        } else {
+            return SmoothUsageError("cannot use " + std::string(rest[i]));
+        }
+    }
+
+    TCliSession session("smooth");
+    if (!session.Connect(settings))
+        return session.Fail("no connection to the engine unit");
+    const std::shared_ptr<const TListParams> params = session.Reader.Params();
+    // Where the window would hide the tab, the command stops too.
+    if (settings.Adapter == 'E' || !params || !params->FindByNumber(SmoothTabParam))
+        return session.Fail("the unit's parameters give no smoothness test");
+    const int cylinders = SmoothCylinders(*params);
+    if (!session.Reader.RequestSmoothness())
+        return session.Fail("the link is lost");
+    // The cylinders over their columns.
+    std::string header = "  ";
+    for (uint8_t cylinder : SmoothColumns(cylinders))
+        header += FormatText("%-6d", int(cylinder));
+    std::cout << header << "\n";
+    TSmoothLines lines;
+    uint16_t rpm = 0;
+    int results = 0;
+    const uint32_t start = Clock().TickCount();
+    const uint32_t duration = uint32_t(seconds) * 1000;
+    session.StepUntil(
+        [&](const TSessionMessage& m) {
+            if (m.Msg == WM_USER + 19) {
+                const uint32_t packed = uint32_t(m.WParam);
+                rpm = SmoothRpm(packed);
+                results += m.LParam != 0;
+                for (const std::string& line :
+                     lines.OnResult(int(m.LParam), SmoothDeviation(packed), rpm, cylinders, false).MemoLines)
+                    std::cout << line << "\n" << std::flush;
+            }
+            return false;
+        },
+        duration);
+    if (TicksSince(start, Clock().TickCount()) < duration)
+        return session.Fail("the connection ended");
+    if (results == 0)
+        return session.Fail("no result: the engine must idle steadily below 1000 rpm");
+    std::cout << FormatText("%d rpm", int(rpm)) << "\n";
+    return session.Finish();
+}
+
+} // namespace velmora

@@ -1,0 +1,35 @@
+#include "line_tests/line_port.h"
+
+#include "lang/dictionary.h"
+#include "lang/translated_format.h"
+#include "links/port_factory.h"
+
+namespace velmora {
+
+TLinePort::TLinePort(std::string_view name, int baud) {
+    if (CreatePort(baud, name) && Port() && Port()->IsOpen())
+        Opened = Port();
+    else
+        LogT("Не могу открыть порт %s", std::string(name).c_str());
+}
+
+TLinePort::~TLinePort() {
+    Free();
+}
+
+void TLinePort::Free() {
+    Opened = nullptr;
+    FreePort();
+}
+
+bool Refuse(std::string_view text) {
+    AddLog(Translate(text));
+    return false;
+}
+
+bool PortFailed(const std::exception& failure) {
+    AddLog(failure.what());
+    return false;
+}
+
+} // namespace velmora

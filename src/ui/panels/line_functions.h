@@ -1,0 +1,75 @@
+// The window's functions on the line itself: the "Функции" menu entries (adapter test, K-line impulses,
+// ELM327 to K-line mode, analog slow codes), the top-level "Медленные коды" entry, the analog-diagnosis
+// panel, the test plan memo and its button. Every function runs as a TLineJob off the window thread;
+// while one runs, or while the analog panel is shown, "Connect" is disabled. Window thread only.
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <functional>
+#include <string>
+
+class QAction;
+class QBoxLayout;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace velmora {
+
+class TAnalogPanel;
+class TLineJob;
+struct TSlowCodeOptions;
+
+// What the functions need of the window.
+struct TLineFunctionsWindow {
+    std::function<std::string()> PortName; // the caption of the port button
+    std::function<char()> Adapter;         // the adapter kind of the settings
+    std::function<bool()> SessionRunning;  // the worker is alive
+    std::function<void(bool)> SetConnectEnabled;
+    // The port button: no other port may be chosen (or probed) while a function holds the port.
+    std::function<void(bool)> SetPortEnabled;
+    std::function<void()> SaveLog; // as "Сохранить текст"
+};
+
+class TLineFunctions : public QObject {
+    Q_OBJECT
+public:
+    TLineFunctions(TLineFunctionsWindow window, QObject* parent);
+    ~TLineFunctions() override;
+
+    // Adds the "Функции" menu before `functionsBefore` and the "Медленные коды" entry before
+    // `slowCodesBefore`.
+    void AddMenus(QMenuBar* menuBar, QAction* functionsBefore, QAction* slowCodesBefore);
+    // Puts the plan memo left of the log memo in `memoRow`, and the plan button and the analog panel into
+    // the side panel's `sideColumn`.
+    void AddToMemoPage(QBoxLayout* memoRow, QBoxLayout* sideColumn);
+
+    // "Stop": ends a running job at its next wait.
+    void Stop();
+    // Closing: stops a running job and waits for it.
+    void StopAndWait();
+    bool Busy() const;
+
+    void TestAdapterClick();
+    void ImpulseClick(uint32_t ms);
+    void ElmToKklClick();
+    // The two menu entries of the analog panel: toggle it for a K-line cable or a CarSoft interface.
+    void AnalogMenuClick();
+    void ShowAnalogPanel(bool show);
+    void RunSlowCodes(const TSlowCodeOptions& options);
+    void BtnPlanClick();
+
+private:
+    bool StartJob(std::function<void(const std::atomic<bool>& stop)> work, std::function<void()> done = {});
+    void UpdateConnect();
+
+    TLineFunctionsWindow Window;
+    TLineJob* Job = nullptr;
+    TAnalogPanel* Panel = nullptr;
+    QPlainTextEdit* MemoPlan = nullptr;
+    QPushButton* BtnPlan = nullptr;
+};
+
+} // namespace velmora

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# End to end: velmora-cli module against the simulated car in the tool's own process ("SIM",
+# "SIMELM:hfm") and against a velmora-sim WiFi ELM327 on loopback TCP (the real socket path), in real
+# time. The failure modes must exit 1 with the dialogue's own text.
+# usage: cli_module_e2e.sh egas-erase|srs-elm|srs-wifi|silent|carsoft VELMORA_SIM VELMORA_CLI
+set -euo pipefail
+mode=$1 sim=$2 cli=$3
+work=$(mktemp -d)
+simPid=
+cleanup() {
+    if [[ -n $simPid ]]; then
+        kill "$simPid" 2>/dev/null || true
+        wait "$simPid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- velmora-cli output:"; cat "$work/out" 2>/dev/null || true
+    echo "--- velmora-cli errors:"; cat "$work/err" 2>/dev/null || true
+    exit 1
+}
+
+home="$work/home"
+mkdir -p "$home"
+run() {
+    status=0
+    timeout 90 "$cli" --home "$home" "$@" >"$work/out" 2>"$work/err" || status=$?
+}
+expect() { grep -qF -- "$1" "$work/out" || fail "no line \"$1\""; }
+
+case $mode in
+egas-erase)
+    # One process is one simulated car: the erase shows in the dialogue's own second fault read.
+    run --port SIM module egas --erase
+    [[ $status == 0 ]] || fail "exit status $status"
+    expect "          Module: E-GAS"
+    expect "        Supplier: VDO"
+    expect "    2 - Предположительно: общая неисправность входов"
+    expect "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"
+    expect "Protocol log: $home/LOGS/ISO18001.txt"
+    grep -qF "181806003600" "$home/LOGS/ISO18001.txt" || fail "no erase request 18 00 in the protocol log"
+    ;;
+srs-elm)
+    run --port SIMELM:hfm --adapter E module srs --lang en
+    [[ $status == 0 ]] || fail "exit status $status"
+    expect "          Module: SRS"
+    expect "    3 - Ignition (squib) circuit of the airbag or of a belt tensioner"
+    expect "Protocol log: $home/LOGS/ISO41001.txt"
+    grep -qF "ISOSET41SN1FAC8" "$home/LOGS/ISO41001.txt" || fail "no protocol setup in the protocol log"
+    ;;
+srs-wifi)
+    "$sim" --unit hfm --elm --tcp 127.0.0.1:0 >"$work/sim.out" 2>"$work/sim.err" &
+    simPid=$!
+    where=
+    for _ in $(seq 100); do
+        where=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
+        [[ -n $where ]] && break
+        kill -0 "$simPid" 2>/dev/null || fail "velmora-sim ended before it listened"
+        sleep 0.1
+    done
+    [[ -n $where ]] || fail "velmora-sim printed no address"
+    run --port WIFI --adapter E --wifi "$where" module srs --erase
+    [[ $status == 0 ]] || fail "exit status $status"
+    expect "          Module: SRS"
+    expect "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"
+    # The server's car lives on: a second run finds the memory empty.
+    run --port WIFI --adapter E --wifi "$where" module srs
+    [[ $status == 0 ]] || fail "second run: exit status $status"
+    expect "Память неисправностей пуста!"
+    ;;
+silent)
+    printf '[Unit]\nBase=hfm\n[EGAS]\nSilent=1\n' >"$work/silent.ini"
+    run --port "SIM:$work/silent.ini" module egas
+    [[ $status == 1 ]] || fail "exit status $status, wanted 1"
+    expect "Пауза 3 секунды"
+    grep -qF "velmora-cli module: Модуль E-GAS не найден!" "$work/err" || fail "no reason on stderr"
+    [[ -s $home/LOGS/ISO18001.txt ]] || fail "no protocol log"
+    ;;
+carsoft)
+    run --port SIM --adapter C module srs
+    [[ $status == 1 ]] || fail "exit status $status, wanted 1"
+    grep -qF "velmora-cli module: Диагностика SRS невозможна с выбранным типом адаптера." "$work/err" ||
+        fail "no refusal on stderr"
+    ;;
+*) fail "unknown mode $mode" ;;
+esac
+echo "velmora-cli module ($mode): ok"

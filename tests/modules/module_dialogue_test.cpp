@@ -1,0 +1,280 @@
+// The E-GAS and SRS dialogues end to end against the simulated modules, on a KKL cable ("SIM") and
+// through the simulated ELM327 ("SIMELM"), in virtual time: identification, fault list with texts,
+// erase, the list read again, the protocol log; and the failure paths.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "host_recorder.h"
+#include "modules/module_dialogue.h"
+#include "modules/module_fault_texts.h"
+#include "platform/clock.h"
+#include "platform/text_encoding.h"
+#include "sim/modules/sim_module.h"
+#include "sim/sim_port.h"
+#include "temp_folder.h"
+
+namespace velmora {
+namespace {
+
+struct TPortKind {
+    const char* Prefix;
+    TSimAdapterKind Kind;
+    char Adapter;
+};
+
+class ModuleDialogueTest : public ::testing::TestWithParam<TPortKind> {
+protected:
+    void SetUp() override {
+        Folder.WriteFile("DATA/AB1.txt", "; test texts\r\n3 Zuendkreis A\r\n4 Zuendkreis B\r\n");
+        Folder.WriteFile("DATA/EGAS_ASR.txt", "2 Sammelfehler\r\n");
+    }
+
+    // Opens the port on `unit` (a built-in unit or a profile text written to a file).
+    TSimPort& Open(const std::string& profile = "") {
+        std::string unit = "hfm";
+        if (!profile.empty())
+            unit = Folder.WriteFile("car.ini", profile).string();
+        Port = std::make_unique<TSimPort>(std::string(GetParam().Prefix) + ":" + unit, GetParam().Kind);
+        EXPECT_TRUE(Port->Open(false, 9600));
+        return *Port;
+    }
+    TModuleDialogue Dialogue() { return TModuleDialogue(*Port, GetParam().Adapter, GetParam().Prefix); }
+    bool Cable() const { return GetParam().Adapter != 'E'; }
+    static bool Has(const std::vector<std::string>& lines, const std::string& text) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    }
+
+    TManualClock ManualClock;
+    TScopedClock UseClock{ManualClock};
+    testing::TTempFolder Folder;
+    testing::THostRecorder Host;
+    std::unique_ptr<TSimPort> Port;
+};
+
+TEST_P(ModuleDialogueTest, SrsReadEraseAndReadAgain) {
+    Open();
+    TModuleDialogue first = Dialogue();
+    const uint32_t start = ManualClock.TickCount();
+    ASSERT_TRUE(first.DiagnoseSRS(false)) << Host.LogText();
+    EXPECT_LT(ManualClock.TickCount() - start, 15000u) << "virtual time of one dialogue";
+    const std::vector<std::string> log = Host.Logs();
+    EXPECT_TRUE(Has(log, "          Module: SRS"));
+    EXPECT_TRUE(Has(log, "        Supplier: MBB"));
+    EXPECT_TRUE(Has(log, "          ECU Nr: 002 820 05 26"));
+    EXPECT_TRUE(Has(log, "Коды неисправностей :"));
+    EXPECT_TRUE(Has(log, "    3 - Zuendkreis A"));
+    EXPECT_TRUE(Has(log, "    4 - Zuendkreis B"));
+    EXPECT_TRUE(Has(log, "Коннект закрыт"));
+    ASSERT_EQ(first.Faults().size(), 2u);
+    EXPECT_EQ(first.Faults()[0].Code, 3);
+    EXPECT_TRUE(first.FailureText().empty());
+    // The protocol log, numbered from 001.
+    EXPECT_EQ(std::filesystem::path(first.ProtocolLogPath()).filename(), "ISO41001.txt");
+    const std::string saved = Folder.ReadFile("LOGS/ISO41001.txt");
+    if (Cable()) {
+        EXPECT_NE(saved.find("Параметры протокола ( Адрес: 41h, Скорость: 9600N1 )"), std::string::npos);
+        // The MBB module wants spaced bytes: a cable switches to 3 ms and 100 ms after the identification.
+        EXPECT_NE(saved.find("Тайминги протокола [мс]: 0, 200, 500"), std::string::npos);
+        EXPECT_NE(saved.find("Тайминги протокола [мс]: 3, 100, 500"), std::string::npos);
+        // The exact frames on the wire: 50 01 and the closing 70.
+        EXPECT_NE(saved.find("\r\n415006019800\r\n"), std::string::npos);
+        EXPECT_NE(saved.find("\r\n417005B600\r\n"), std::string::npos);
+    } else {
+        EXPECT_NE(saved.find("ISOSET41SN1FAC8"), std::string::npos);
+        EXPECT_NE(saved.find("ISOMSG5001"), std::string::npos);
+    }
+
+    Host.Clear();
+    TModuleDialogue erase = Dialogue();
+    ASSERT_TRUE(erase.DiagnoseSRS(true)) << Host.LogText();
+    EXPECT_TRUE(Has(Host.Logs(), "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"));
+    EXPECT_TRUE(Port->Car()->Module(TSimModuleKind::Srs)->Faults().empty());
+
+    Host.Clear();
+    TModuleDialogue again = Dialogue();
+    ASSERT_TRUE(again.DiagnoseSRS(false)) << Host.LogText();
+    EXPECT_TRUE(Has(Host.Logs(), "Память неисправностей пуста!"));
+    EXPECT_TRUE(again.Faults().empty());
+    EXPECT_EQ(std::filesystem::path(again.ProtocolLogPath()).filename(), "ISO41003.txt");
+}
+
+TEST_P(ModuleDialogueTest, EGasReadEraseAndReadAgain) {
+    Open();
+    TModuleDialogue first = Dialogue();
+    ASSERT_TRUE(first.DiagnoseEGas(EGasAddress, false)) << Host.LogText();
+    EXPECT_TRUE(Has(Host.Logs(), "          Module: E-GAS"));
+    EXPECT_TRUE(Has(Host.Logs(), "    2 - Sammelfehler"));
+    EXPECT_TRUE(Has(Host.Logs(), "    4 - описание не найдено."));
+    EXPECT_FALSE(Has(Host.Logs(), "Пауза 3 секунды")) << "found at 10400 at once";
+
+    Host.Clear();
+    TModuleDialogue erase = Dialogue();
+    ASSERT_TRUE(erase.DiagnoseEGas(EGasAddress, true)) << Host.LogText();
+    EXPECT_TRUE(Has(Host.Logs(), "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"));
+
+    Host.Clear();
+    TModuleDialogue again = Dialogue();
+    ASSERT_TRUE(again.DiagnoseEGas(EGasAddress, false)) << Host.LogText();
+    EXPECT_TRUE(Has(Host.Logs(), "Память неисправностей пуста!"));
+    EXPECT_FALSE(Has(Host.Logs(), "Sammelfehler"));
+    EXPECT_EQ(std::filesystem::path(again.ProtocolLogPath()).filename(), "ISO18003.txt");
+}
+
+TEST_P(ModuleDialogueTest, EGasAt9600IsFoundAfterTheFallbackOnACable) {
+    Open("[Unit]\nBase=hfm\n[EGAS]\nBaud=9600\n");
+    TModuleDialogue dialogue = Dialogue();
+    ASSERT_TRUE(dialogue.DiagnoseEGas(EGasAddress, false)) << Host.LogText();
+    // A cable tries 10400 first; the ELM327 measures the rate on the sync byte itself.
+    EXPECT_EQ(Has(Host.Logs(), "Пауза 3 секунды"), Cable());
+    EXPECT_EQ(Has(Host.Logs(), "Скорость: 9600 )"), Cable());
+    EXPECT_EQ(dialogue.Faults().size(), 2u);
+}
+
+TEST_P(ModuleDialogueTest, SilentModulesAreNotFound) {
+    Open("[Unit]\nBase=hfm\n[EGAS]\nSilent=1\n[SRS]\nSilent=1\n");
+    TModuleDialogue egas = Dialogue();
+    EXPECT_FALSE(egas.DiagnoseEGas(EGasAddress, false));
+    EXPECT_EQ(egas.FailureText(), EGasNotFoundText);
+    EXPECT_TRUE(Has(Host.Logs(), "Модуль E-GAS не найден!"));
+    EXPECT_EQ(Has(Host.Logs(), "Пауза 3 секунды"), Cable());
+    EXPECT_FALSE(egas.ProtocolLogPath().empty()) << "saved also when nothing was found";
+
+    TModuleDialogue srs = Dialogue();
+    EXPECT_FALSE(srs.DiagnoseSRS(false));
+    EXPECT_EQ(srs.FailureText(), SrsNotFoundText);
+}
+
+TEST_P(ModuleDialogueTest, WrongChecksumsAreReportedAndTheDialogueGoesOn) {
+    Open("[Unit]\nBase=hfm\n[EGAS]\nWrongChecksumEvery=2\n");
+    TModuleDialogue dialogue = Dialogue();
+    ASSERT_TRUE(dialogue.DiagnoseEGas(EGasAddress, false)) << Host.LogText();
+    EXPECT_TRUE(Has(dialogue.ProtocolLog().Items(), "Ошибка контрольной суммы пакета!"));
+    EXPECT_EQ(dialogue.Faults().size(), 2u);
+}
+
+TEST_P(ModuleDialogueTest, AFullFaultMemoryIsAskedForSixteenCodes) {
+    Open("[Unit]\nBase=hfm\n[SRS]\nFaults=1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22\n");
+    TModuleDialogue dialogue = Dialogue();
+    ASSERT_TRUE(dialogue.DiagnoseSRS(false)) << Host.LogText();
+    ASSERT_EQ(dialogue.Faults().size(), 16u);
+    EXPECT_EQ(dialogue.Faults().back().Code, 16);
+    EXPECT_FALSE(Has(Host.Logs(), "   17"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Adapters, ModuleDialogueTest,
+                         ::testing::Values(TPortKind{"SIM", TSimAdapterKind::Kkl, 'K'},
+                                           TPortKind{"SIMELM", TSimAdapterKind::Elm, 'E'}),
+                         [](const auto& row) { return std::string(row.param.Prefix); });
+
+class ModuleDialogueCableTest : public ModuleDialogueTest {};
+
+TEST_P(ModuleDialogueCableTest, CableWithoutEchoEndsTheDialogueWithTheExchangeError) {
+    Open("[Unit]\nBase=hfm\n[LineFaults]\nNoEcho=1\n");
+    TModuleDialogue dialogue = Dialogue();
+    EXPECT_FALSE(dialogue.DiagnoseEGas(EGasAddress, false));
+    EXPECT_EQ(dialogue.FailureText(), DialogueAbortedText);
+    EXPECT_TRUE(Has(dialogue.ProtocolLog().Items(), "Внимание! ЭХО посылки не получено!"));
+}
+
+TEST_P(ModuleDialogueCableTest, BoschSrsKeepsItsTimingsAndARefusedCommandStopsTheDialogue) {
+    Open("[Unit]\nBase=hfm\n[SRS]\nSupplier=3\nMinByteSpacingMs=0\n");
+    TModuleDialogue bosch = Dialogue();
+    ASSERT_TRUE(bosch.DiagnoseSRS(false)) << Host.LogText();
+    EXPECT_FALSE(Has(bosch.ProtocolLog().Items(), "Тайминги протокола [мс]: 3, 100, 500"));
+
+    // A Bosch identification on a module that wants spaced bytes: every request is refused five times.
+    Open("[Unit]\nBase=hfm\n[SRS]\nSupplier=3\n");
+    Host.Clear();
+    TModuleDialogue refused = Dialogue();
+    EXPECT_FALSE(refused.DiagnoseSRS(false));
+    EXPECT_EQ(refused.FailureText(), DialogueAbortedText);
+    const std::vector<std::string> log = Host.Logs();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Неправильный таймаут между байтами запроса. D00074"), 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cable, ModuleDialogueCableTest,
+                         ::testing::Values(TPortKind{"SIM", TSimAdapterKind::Kkl, 'K'}),
+                         [](const auto& row) { return std::string(row.param.Prefix); });
+
+TEST(ModuleDialogue, RequestTextOfACode) {
+    const std::pair<int, const char*> cases[] = {{0x5001, "5001"},     {0x70, "70"},     {0x70F, "070F"},
+                                                 {0x282207, "282207"}, {0x1000, "1000"}, {0x3F01, "3F01"}};
+    for (const auto& [code, text] : cases)
+        EXPECT_EQ(TModuleDialogue::RequestText(code), text);
+}
+
+TEST(ModuleDialogue, CarSoftInterfaceHasNoModuleAdapter) {
+    testing::THostRecorder host;
+    testing::TTempFolder folder;
+    TSimPort port("SIM", TSimAdapterKind::Kkl);
+    TModuleDialogue dialogue(port, 'C', "COM1");
+    EXPECT_FALSE(dialogue.DiagnoseSRS(false));
+    EXPECT_EQ(dialogue.FailureText(), "Экземпляр класса TAdapter не создан!");
+}
+
+TEST(ModuleFaultTexts, FileByModuleAndPartNumberAndLinesByCode) {
+    EXPECT_EQ(ModuleFaultFileName(0x18, "0125452832"), "EGAS_ASR.txt");
+    EXPECT_EQ(ModuleFaultFileName(0x20, ""), "EGAS_ASR.txt");
+    EXPECT_EQ(ModuleFaultFileName(0x41, "0028200526"), "AB1.txt");
+    EXPECT_EQ(ModuleFaultFileName(0x41, "0018209826"), "AB2.txt");
+    EXPECT_EQ(ModuleFaultFilePath("AB1.txt", 'R').filename(), "AB1.txt");
+    EXPECT_EQ(ModuleFaultFilePath("AB1.txt", 'E').parent_path().filename(), "EN");
+    EXPECT_EQ(ModuleFaultFilePath("AB1.txt", 'D').parent_path().filename(), "EN");
+
+    std::string bad;
+    const TModuleFaultTexts texts = ParseModuleFaultTexts(
+        "; comment\n\n1 No fault\n  17   Two  words \nx text\n12\n99999 big\n3text\n", &bad);
+    EXPECT_EQ(texts.Texts.size(), 2u);
+    ASSERT_NE(texts.Text(17), nullptr);
+    EXPECT_EQ(*texts.Text(17), "Two  words");
+    EXPECT_EQ(texts.Text(12), nullptr);
+    EXPECT_EQ(bad, "5, 6, 7, 8");
+}
+
+TEST(ModuleFaultTexts, MissingFileIsNamedAndCodesStillListed) {
+    TManualClock clock;
+    TScopedClock useClock(clock);
+    testing::TTempFolder folder;
+    testing::THostRecorder host;
+    TSimPort port("SIM", TSimAdapterKind::Kkl);
+    ASSERT_TRUE(port.Open(false, 9600));
+    TModuleDialogue dialogue(port, 'K', "SIM");
+    ASSERT_TRUE(dialogue.DiagnoseEGas(EGasAddress, false));
+    EXPECT_NE(host.LogText().find("File not found: EGAS_ASR.txt"), std::string::npos);
+    EXPECT_NE(host.LogText().find("    2 - описание не найдено."), std::string::npos);
+}
+
+// The shipped files: every line read, Russian and English with the same codes, and a text for the codes
+// the simulated modules hold by default.
+TEST(ModuleFaultTexts, ShippedFilesParseCleanlyInBothLanguages) {
+    for (const char* name : {"EGAS_ASR.txt", "AB1.txt", "AB2.txt"}) {
+        const std::filesystem::path data = VELMORA_DATA_DIR;
+        std::string badRu, badEn;
+        const auto read = [](const std::filesystem::path& file, std::string& bad) {
+            std::ifstream in(file, std::ios::binary);
+            EXPECT_TRUE(in.good()) << file;
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            return ParseModuleFaultTexts(DecodeText(bytes), &bad);
+        };
+        const TModuleFaultTexts ru = read(data / name, badRu);
+        const TModuleFaultTexts en = read(data / "EN" / name, badEn);
+        EXPECT_EQ(badRu, "") << name;
+        EXPECT_EQ(badEn, "") << name;
+        ASSERT_EQ(ru.Texts.size(), en.Texts.size()) << name;
+        for (const auto& [code, text] : ru.Texts)
+            EXPECT_NE(en.Text(code), nullptr) << name << " " << code;
+    }
+    const TModuleFaultTexts egas =
+        LoadModuleFaultTexts(std::filesystem::path(VELMORA_DATA_DIR) / "EGAS_ASR.txt");
+    for (int code : {2, 4})
+        EXPECT_NE(egas.Text(code), nullptr) << code;
+    const TModuleFaultTexts srs = LoadModuleFaultTexts(std::filesystem::path(VELMORA_DATA_DIR) / "AB1.txt");
+    for (int code : {3, 4})
+        EXPECT_NE(srs.Text(code), nullptr) << code;
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,145 @@
+#include "slow_codes/slow_codes.h"
+
+#include <gtest/gtest.h>
+
+#include "line_rig.h"
+#include "sim/engine_model.h"
+#include "sim/sim_unit.h"
+#include "temp_folder.h"
+
+namespace velmora {
+namespace {
+
+using testing::TLineRig;
+
+TSlowCodeResult RunSlowCodes(TLineRig& rig, TSlowCodeOptions options) {
+    std::atomic<bool> stop{false};
+    return SlowCodes(rig.Request(), options, stop);
+}
+
+TEST(SlowCodes, ReadsTheListUntilItComesRound) {
+    TLineRig rig("SIM:hfm-blink"); // codes 4, 7, 14
+    const TSlowCodeResult result = RunSlowCodes(rig, {});
+    EXPECT_EQ(result.Outcome, TSlowCodeOutcome::Read);
+    EXPECT_EQ(result.Codes, (std::vector<int>{4, 7, 14}));
+    EXPECT_EQ(rig.LowTimes(), (std::vector<int>{3000, 3000, 3000, 3000})) << "the fourth reading is 4 again";
+    const std::vector<std::string> expected = {
+        " ", "Чтение кодов неисправностей: запуск", " 4", " 7", " 14", "Чтение завершено.", "Завершено!"};
+    EXPECT_EQ(rig.Host.Logs(), expected);
+    EXPECT_EQ(rig.Car().Unit().BlinkCodes(), (std::vector<int>{4, 7, 14})) << "reading erases nothing";
+    EXPECT_EQ(Port(), nullptr);
+}
+
+TEST(SlowCodes, ASingleStoredCodeEndsOnTheThirdReading) {
+    TLineRig rig("SIM:hfm40"); // code 4 alone
+    const TSlowCodeResult result = RunSlowCodes(rig, {});
+    EXPECT_EQ(result.Codes, (std::vector<int>{4, 4}));
+    EXPECT_EQ(rig.LowTimes().size(), 3u);
+    EXPECT_TRUE(rig.Logged("Чтение завершено."));
+}
+
+TEST(SlowCodes, EmptyMemoryAndSilentLine) {
+    testing::TTempFolder folder;
+    const auto profile = folder.WriteFile("empty.ini", "[Unit]\nBase=hfm40\n[Faults]\nStored=\n");
+    {
+        TLineRig rig("SIM:" + profile.string());
+        const TSlowCodeResult result = RunSlowCodes(rig, {});
+        EXPECT_EQ(result.Outcome, TSlowCodeOutcome::Read);
+        EXPECT_TRUE(result.Codes.empty());
+        EXPECT_TRUE(rig.Logged("Память неисправностей пуста.")) << rig.Host.LogText();
+        EXPECT_TRUE(rig.Logged("Чтение завершено."));
+    }
+    {
+        TLineRig rig("SIM:cable");
+        const TSlowCodeResult result = RunSlowCodes(rig, {false, true, true});
+        EXPECT_EQ(result.Outcome, TSlowCodeOutcome::NoCode);
+        EXPECT_TRUE(rig.Logged("На линии не обнаружен медленный код."));
+        EXPECT_TRUE(
+            rig.Logged("Причина: к-линия не подключена или зажигание выключено или адаптер неисправен."));
+        EXPECT_FALSE(result.AdaptationReset) << "no adaptation hold after a silent line";
+        EXPECT_EQ(rig.LowTimes(), std::vector<int>{3000});
+        EXPECT_TRUE(rig.Logged("Завершено!"));
+    }
+}
+
+TEST(SlowCodes, EraseHoldsPerCodeForTheUnitsAge) {
+    struct TCase {
+        const char* Sim;
+        bool Bosch93;
+        int Hold;
+    };
+    // The late unit erases after 6 s, the one built before 08/93 between 5 and 7.5 s.
+    const TCase cases[] = {{"SIM:hfm-blink", false, 7000}, {"SIM:hfm-blink", true, 5500}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Bosch93);
+        TLineRig rig(c.Sim);
+        const TSlowCodeResult result = RunSlowCodes(rig, {c.Bosch93, true, false});
+        EXPECT_EQ(result.Codes, (std::vector<int>{4, 7, 14}));
+        EXPECT_EQ(rig.LowTimes(), (std::vector<int>{3000, c.Hold, 3000, c.Hold, 3000, c.Hold, 3000}));
+        EXPECT_EQ(rig.Car().Unit().BlinkCodes(), std::vector<int>{1}) << "every code erased";
+        EXPECT_TRUE(rig.Logged("Чтение и удаление кодов неисправностей: запуск"));
+    }
+}
+
+TEST(SlowCodes, AdaptationPulseOnlyAfterTheFinalEmptyReading) {
+    TLineRig rig("SIM:hfm-blink");
+    const TSlowCodeResult result = RunSlowCodes(rig, {true, true, true});
+    EXPECT_TRUE(result.AdaptationReset);
+    EXPECT_EQ(rig.LowTimes(), (std::vector<int>{3000, 5500, 3000, 5500, 3000, 5500, 3000, 8500}));
+    EXPECT_EQ(rig.Car().Unit().Engine().Signal(TSignal::AdaptIdleAir), 0) << "the unit reset its adaptation";
+    const std::vector<std::string> logs = rig.Host.Logs();
+    const std::vector<std::string> tail(logs.end() - 5, logs.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{
+                        "Чтение завершено.", "Выключить зажигание, ждать не менее 2 секунд.",
+                        "Включить  зажигание, ждать не менее 10 секунд, потом запустить двигатель.",
+                        "Сброс адаптаци завершен.", "Завершено!"}));
+    EXPECT_TRUE(rig.Logged("Сброс адаптации ЭБУ двигателя: запуск"));
+}
+
+TEST(SlowCodes, StopEndsTheRunAndReleasesTheLine) {
+    TLineRig rig("SIM:hfm-blink");
+    std::atomic<bool> stop{false};
+    std::vector<TSlowCodeProgress> seen;
+    const TSlowCodeResult result =
+        SlowCodes(rig.Request(), {false, true, false}, stop, [&](const TSlowCodeProgress& progress) {
+            seen.push_back(progress);
+            if (progress.Phase == TSlowCodePhase::Erasing)
+                stop = true;
+        });
+    EXPECT_EQ(result.Outcome, TSlowCodeOutcome::Stopped);
+    EXPECT_EQ(result.Codes, std::vector<int>{4});
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front().Phase, TSlowCodePhase::LineLow);
+    int mostPulses = 0;
+    for (const TSlowCodeProgress& p : seen)
+        mostPulses = std::max(mostPulses, p.Pulses);
+    EXPECT_EQ(mostPulses, 4) << "each burst is reported as it is counted";
+    EXPECT_FALSE(rig.Car().Bus().BreakOn());
+    EXPECT_EQ(rig.LowTimes(), std::vector<int>{3000}) << "the erase hold was not begun";
+    EXPECT_TRUE(rig.Logged("Обмен остановлен."));
+    EXPECT_FALSE(rig.Logged("Завершено!"));
+    EXPECT_EQ(Port(), nullptr);
+}
+
+TEST(SlowCodes, APortThatFailsEndsTheRunAndIsFreed) {
+    TLineRig rig("SIM:hfm-blink");
+    rig.FailBreak = true;
+    EXPECT_EQ(RunSlowCodes(rig, {}).Outcome, TSlowCodeOutcome::PortFailed);
+    EXPECT_EQ(rig.Host.Logs().back(), "Порт LINERIG: сбой драйвера");
+    EXPECT_EQ(Port(), nullptr);
+}
+
+TEST(SlowCodes, RefusalsSendNothing) {
+    TLineRig rig("SIM:hfm-blink");
+    std::atomic<bool> stop{false};
+    TLineRequest busy = rig.Request();
+    busy.SessionRunning = true;
+    EXPECT_EQ(SlowCodes(busy, {}, stop).Outcome, TSlowCodeOutcome::Refused);
+    EXPECT_EQ(SlowCodes(rig.Request('E'), {}, stop).Outcome, TSlowCodeOutcome::Refused);
+    EXPECT_EQ(rig.Host.Logs(), (std::vector<std::string>{"Во время сеанса обмена функция недоступна!",
+                                                         "Функция недоступна для адаптера ELM327!"}));
+    EXPECT_EQ(rig.Sim->Car(), nullptr);
+}
+
+} // namespace
+} // namespace velmora
