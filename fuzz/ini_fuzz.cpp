@@ -98,21 +98,28 @@ VELMORA_FUZZ_TARGET(ini) {
     const std::vector<std::string> linesBefore = LinesOf(bytes);
 
     if (TIniText::ValidEntry(section, key, value)) {
-        // The line that holds the key now, if any, is the one line the edit may change.
-        std::vector<std::string> untouched = linesBefore;
-        if (const TIniLine* edited = original.FindKey(section, key)) {
+        // The line that holds the key now, if any, is the one line the edit may change. Lines of the same
+        // bytes cannot be told apart here, so any one of them may be the edited one.
+        std::string editedLine;
+        const TIniLine* edited = original.FindKey(section, key);
+        if (edited) {
             const auto lines = LinesOf(edited->Raw);
-            const std::string line = lines.empty() ? std::string() : lines.front();
-            auto at = std::find(untouched.begin(), untouched.end(), line);
-            FUZZ_CHECK(at != untouched.end(), "the key's line is not a line of the file");
-            untouched.erase(at);
+            editedLine = lines.empty() ? std::string() : lines.front();
         }
         TIniText text = original;
         text.SetValue(section, key, value);
         const TIniText reread = TIniText::Parse(text.Bytes());
         const bool lastLineOpen = !bytes.empty() && bytes.back() != '\n';
-        FUZZ_CHECK(IsSubsequence(untouched, lastLineOpen, LinesOf(reread.Bytes())),
-                   "an edit changed another line");
+        const std::vector<std::string> linesAfter = LinesOf(reread.Bytes());
+        bool othersKept = !edited && IsSubsequence(linesBefore, lastLineOpen, linesAfter);
+        for (size_t i = 0; edited && !othersKept && i < linesBefore.size(); ++i) {
+            if (linesBefore[i] != editedLine)
+                continue;
+            std::vector<std::string> untouched = linesBefore;
+            untouched.erase(untouched.begin() + std::ptrdiff_t(i));
+            othersKept = IsSubsequence(untouched, lastLineOpen, linesAfter);
+        }
+        FUZZ_CHECK(othersKept, "an edit changed another line");
         // A Windows-1251 file whose only bytes that are not UTF-8 the edit replaced reads as UTF-8 from
         // then on; its other values can then read differently. Known and left as it is: the encoding is
         // found from the bytes on each read, and a Russian text in Windows-1251 is seldom valid UTF-8.
