@@ -90,6 +90,10 @@ TEST_F(DictionaryTest, AppendCompletesAFileThatEndsInsideAPair) {
         // A key on the last line, with and without its line end: its empty translation line comes first.
         {Cp1251Lines({"Ключ"}), Cp1251Lines({"Ключ", "", "Новое", ""})},
         {Utf8ToCp1251("Ключ"), Cp1251Lines({"Ключ", "", "Новое", ""})},
+        // Cut after the CR of the last line end: the LF completes it, the key keeps no CR.
+        {Utf8ToCp1251("Ключ\r\nKey\r"), Cp1251Lines({"Ключ", "Key", "Новое", ""})},
+        // A byte-order mark alone is an empty UTF-8 file: no empty key line before the new pair.
+        {"\xEF\xBB\xBF", "\xEF\xBB\xBFНовое\r\n\r\n"},
     };
     for (const TCase& c : cases) {
         ResetDictionary();
@@ -101,6 +105,15 @@ TEST_F(DictionaryTest, AppendCompletesAFileThatEndsInsideAPair) {
         EXPECT_EQ(Translate("Новое"), "Новое");
         EXPECT_EQ(Dictionary(), c.After);
     }
+}
+
+TEST_F(DictionaryTest, TextWithALineBreakIsNotAppended) {
+    // Written, its lines would become a pair of their own and shift every pair after them.
+    const std::string before = Cp1251Lines({"Да", "Yes"});
+    WriteDictionary(before);
+    for (const char* text : {"Первая\nвторая", "Первая\r\nвторая", "Строка\r"})
+        EXPECT_EQ(Translate(text), text);
+    EXPECT_EQ(Dictionary(), before);
 }
 
 TEST_F(DictionaryTest, RussianNeverOpensTheFile) {
