@@ -4,8 +4,10 @@
 #include <iostream>
 
 #include "actuators/actuator_tests.h"
+#include "actuators/adaptation.h"
 #include "actuators/coding.h"
 #include "commands.h"
+#include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "params/param_list.h"
 #include "params/unit_codes.h"
@@ -20,8 +22,8 @@ constexpr uint32_t ActTimeoutMs = 5000;
 
 int UsageError(std::string_view command, std::string_view usage, std::string_view problem) {
     std::cerr << "velmora-cli " << command << ": " << problem << "\n"
-              << "usage: velmora-cli [--home DIR] [--port PORT] [--adapter K|C|E] [--elm-as-kkl] "
-                 "[--wifi HOST:PORT] "
+              << "usage: velmora-cli [--home DIR] [--lang ru|en|de] [--port PORT] [--adapter K|C|E] "
+                 "[--elm-as-kkl] [--wifi HOST:PORT] "
               << usage << "\n";
     return ExitUsage;
 }
@@ -66,6 +68,9 @@ int RunAct(std::span<char* const> args) {
     if (!cmd || !value)
         return UsageError("act", usage,
                           "wants the channel's command byte and its value (0-255 or 0x00-0xFF)");
+    // Any other command byte would do something else entirely (0xF3 erases the fault memory).
+    if (!IsActuatorChannel(uint8_t(*cmd)))
+        return UsageError("act", usage, "the command byte of an actuator channel is 0xD0-0xDC");
     settings.ActivationOn = true;
     TCliSession session("act");
     if (!session.Connect(settings))
@@ -102,6 +107,8 @@ int RunAdapt(std::span<char* const> args) {
     session.Reader.Actuators.AdaptMode = row->Mode;
     // The function runs in the start-up and ends the connection.
     session.Connect(settings);
+    if (session.Logged(BoschThrottleOnlyText))
+        return session.Fail(Translate(BoschThrottleOnlyText));
     if (!session.Logged(row->DoneText))
         return session.Fail("the function was not carried out");
     if (row->Then)

@@ -30,7 +30,7 @@ int RunFaults(std::span<char* const> args);
 int RunErase(std::span<char* const> args);
 // report [--stored-only] [--lang ru|en|de]
 int RunReport(std::span<char* const> args);
-// watch N[,N...] [--seconds S]
+// watch N[,N...] [--seconds S] [--csv FILE]
 int RunWatch(std::span<char* const> args);
 // range CMD FROM TO
 int RunRange(std::span<char* const> args);
@@ -52,5 +52,7 @@ int RunElmToKkl(std::span<char* const> args);
 int RunSlowCodes(std::span<char* const> args);
 // [OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de]
 int RunModule(std::span<char* const> args);
+// convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE]
+int RunConvert(std::span<char* const> args);
 
 } // namespace velmora

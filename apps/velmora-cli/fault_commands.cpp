@@ -18,41 +18,24 @@ namespace {
 constexpr uint32_t FaultReadTimeoutMs = 30000;
 constexpr uint32_t EraseTimeoutMs = 60000;
 
-struct TLanguageRow {
-    std::string_view Name;
-    char Letter;
-};
-constexpr TLanguageRow Languages[] = {{"ru", 'R'}, {"en", 'E'}, {"de", 'D'}};
-
 struct TFaultOptions {
     bool StoredOnly = false;
-    char Language = 0; // 0: the program's language
 };
 
 int UsageError(std::string_view command, std::string_view problem) {
     std::cerr << "velmora-cli " << command << ": " << problem << "\n"
-              << "usage: velmora-cli [--home DIR] [--port PORT] [--adapter K|C|E] [--elm-as-kkl] "
-                 "[--wifi HOST:PORT] [--client NAME] "
-              << command << (command == "erase" ? "" : " [--stored-only] [--lang ru|en|de]") << "\n";
+              << "usage: velmora-cli [--home DIR] [--lang ru|en|de] [--port PORT] [--adapter K|C|E] "
+                 "[--elm-as-kkl] [--wifi HOST:PORT] [--client NAME] "
+              << command << (command == "erase" ? "" : " [--stored-only]") << "\n";
     return ExitUsage;
 }
 
 // The command's own options; an error text for anything else.
 std::string ParseFaultOptions(const std::vector<std::string_view>& args, TFaultOptions& options) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--stored-only") {
-            options.StoredOnly = true;
-            continue;
-        }
-        if (args[i] != "--lang")
-            return "cannot use " + std::string(args[i]);
-        if (i + 1 >= args.size())
-            return "--lang needs ru, en or de";
-        const std::string_view name = args[++i];
-        for (const TLanguageRow& row : Languages)
-            options.Language = row.Name == name ? row.Letter : options.Language;
-        if (options.Language == 0)
-            return "--lang needs ru, en or de";
+    for (const std::string_view arg : args) {
+        if (arg != "--stored-only")
+            return "cannot use " + std::string(arg);
+        options.StoredOnly = true;
     }
     return {};
 }
@@ -86,8 +69,6 @@ int RunWithFaults(std::string_view command, std::span<char* const> args,
         return UsageError(command, problem);
     if (std::string problem = ParseFaultOptions(rest, options); !problem.empty())
         return UsageError(command, problem);
-    if (options.Language != 0)
-        SetLanguage(options.Language);
     TCliSession session(command);
     if (!session.Connect(settings)) {
         // An EZ ignition unit ends the connection after its identification, which logged its fault
@@ -136,10 +117,13 @@ int RunErase(std::span<char* const> args) {
     TCliSession session("erase");
     if (!session.Connect(settings))
         return session.Fail("no connection to the engine unit");
+    // A unit without the erase command would only show its faults again.
+    const TEcuIdent ident = session.Reader.Ident();
+    if (!CanEraseFaults(ident.UnitType, ident.DiagIndex))
+        return session.Fail(Translate(CannotEraseText));
     if (!session.Reader.RequestErase())
         return session.Fail("the erase could not be started");
-    // HFM and PMS units show what remains (an older unit, which has no erase, only shows its faults);
-    // an LH unit ends the connection and wants an ignition cycle.
+    // HFM and PMS units show what remains; an LH unit ends the connection and wants an ignition cycle.
     bool lhDone = false;
     const bool shown = session.StepUntil(
         [&](const TSessionMessage& m) {

@@ -21,10 +21,13 @@ int UsageError(std::string_view problem) {
     return ExitUsage;
 }
 
-// The first Ctrl+C asks the link to stop; a second one ends the tool at once.
-extern "C" void OnInterrupt(int) {
+// The signals that end the tool in an orderly way, so that the exchange log is written out.
+constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The first signal asks the link to stop; a second one of the same kind ends the tool at once.
+extern "C" void OnInterrupt(int signal) {
     UserStop().store(true);
-    std::signal(SIGINT, SIG_DFL);
+    std::signal(signal, SIG_DFL);
 }
 
 } // namespace
@@ -40,9 +43,11 @@ int RunIdent(std::span<char* const> args) {
 
     TExchangeLog log;
     TEngineLink link(log);
-    std::signal(SIGINT, OnInterrupt);
+    for (int signal : EndingSignals)
+        std::signal(signal, OnInterrupt);
     const TIdentOutcome outcome = RunIdentSession(link, log, options);
-    std::signal(SIGINT, SIG_DFL);
+    for (int signal : EndingSignals)
+        std::signal(signal, SIG_DFL);
     if (!outcome.Identified) {
         std::cerr << "velmora-cli ident: " << outcome.Reason << "\n";
         return ExitFailed;

@@ -1,10 +1,12 @@
 // velmora-cli: the command-line entry to the diagnostic core.
-// `velmora-cli [--home DIR] [OPTIONS] COMMAND [ARGS]`: options before the command are handed to it
-// with its arguments.
+// `velmora-cli [--home DIR] [--lang ru|en|de] [OPTIONS] COMMAND [ARGS]`: options before the command are
+// handed to it with its arguments; --lang (anywhere) and the settings file's language apply to every
+// command.
 #include <iostream>
 #include <vector>
 
 #include "commands.h"
+#include "common_options.h"
 #include "console_host.h"
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
@@ -38,8 +40,9 @@ constexpr TCommand Commands[] = {
      "    writes the fault report into LOGS (the client's folder with --client) and prints its path",
      velmora::RunReport},
     {"watch",
-     "[OPTIONS] watch N[,N...] [--seconds S]\n"
-     "    polls the listed parameters for S seconds (5) and prints each new value: ms, number, value",
+     "[OPTIONS] watch N[,N...] [--seconds S] [--csv FILE]\n"
+     "    polls the listed parameters for S seconds (5) and prints each new value: ms, number, value;\n"
+     "    --csv also writes them to FILE (time_ms,number,name,value,unit)",
      velmora::RunWatch},
     {"range",
      "[OPTIONS] range CMD FROM TO\n"
@@ -88,6 +91,10 @@ constexpr TCommand Commands[] = {
      "    wakes the E-GAS or SRS module, prints its identification and faults, erases them with --erase\n"
      "    and writes the protocol log into LOGS; exits 1 with the dialogue's text when it fails",
      velmora::RunModule},
+    {"convert",
+     "convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE]\n"
+     "    converts exchange logs to text (.txt beside each .bin) and, with --csv, their values to CSV",
+     velmora::RunConvert},
 };
 
 // Options that may stand before the command name, and whether each takes a value.
@@ -95,11 +102,13 @@ struct TGlobalOption {
     std::string_view Name;
     bool HasValue;
 };
-constexpr TGlobalOption GlobalOptions[] = {
-    {"--port", true}, {"--adapter", true}, {"--wifi", true}, {"--elm-as-kkl", false}, {"--client", true}};
+constexpr TGlobalOption GlobalOptions[] = {{"--port", true},        {"--adapter", true}, {"--wifi", true},
+                                           {"--elm-as-kkl", false}, {"--client", true},  {"--lang", true}};
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: velmora-cli [--home DIR] COMMAND [ARGS]\n\ncommands:\n";
+    out << "usage: velmora-cli [--home DIR] [--lang ru|en|de] COMMAND [ARGS]\n"
+           "  settings (port, adapter, client, WiFi address, language) come from velmora.ini in the\n"
+           "  program folder, the window's own settings file\n\ncommands:\n";
     for (const TCommand& command : Commands)
         out << "  " << command.Usage << "\n";
 }
@@ -131,7 +140,9 @@ int main(int argc, char** argv) {
         args.insert(args.end(), argv + first + 1, argv + argc);
 
     int exitCode = velmora::ExitUsage;
-    if (name == "--help" || name == "-h" || name == "help") {
+    if (const std::string problem = velmora::ApplyCommonOptions(args); !problem.empty()) {
+        std::cerr << "velmora-cli: " << problem << "\n";
+    } else if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(std::cout);
         exitCode = velmora::ExitOk;
     } else {

@@ -17,14 +17,18 @@ namespace velmora {
 
 namespace {
 
-// Raised by the first Ctrl+C: the session stops its connection as the user's "Stop" would.
-volatile std::sig_atomic_t Interrupted = 0;
+// Raised by the first Ctrl+C, SIGTERM or SIGHUP: the session stops its connection as the user's "Stop"
+// would, so the exchange log is written out.
+volatile std::sig_atomic_t InterruptSeen = 0;
 
-// The first Ctrl+C asks the link to stop; a second one ends the tool at once.
-extern "C" void OnSessionInterrupt(int) {
-    Interrupted = 1;
+// The signals that end the tool in an orderly way.
+constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The first signal asks the link to stop; a second one of the same kind ends the tool at once.
+extern "C" void OnSessionInterrupt(int signal) {
+    InterruptSeen = 1;
     UserStop().store(true);
-    std::signal(SIGINT, SIG_DFL);
+    std::signal(signal, SIG_DFL);
 }
 
 // "HOST:PORT" over `settings`; false when it is not of that form.
@@ -120,6 +124,8 @@ std::string ParseSessionOptions(std::span<char* const> args, TConnectSettings& s
 
 void TCliSession::THostTap::AddLog(std::string_view line) {
     Lines.emplace_back(line);
+    if (Lines.size() > KeptLines)
+        Lines.pop_front();
     std::cerr << line << '\n' << std::flush;
 }
 
@@ -134,29 +140,40 @@ void TCliSession::THostTap::PostMessage(uint32_t msg, intptr_t wParam, intptr_t 
 TCliSession::TCliSession(std::string_view command) : Command(command) {
     Tap.Console = &Host();
     SetHost(&Tap);
-    Interrupted = 0;
-    std::signal(SIGINT, OnSessionInterrupt);
+    InterruptSeen = 0;
+    for (int signal : EndingSignals)
+        std::signal(signal, OnSessionInterrupt);
 }
 
 TCliSession::~TCliSession() {
     EndConnection();
-    std::signal(SIGINT, SIG_DFL);
+    for (int signal : EndingSignals)
+        std::signal(signal, SIG_DFL);
     SetHost(Tap.Console);
 }
 
 bool TCliSession::Connect(const TConnectSettings& settings) {
     Reader.PrepareConnect(settings);
-    return Reader.Step() && Reader.State() == ReaderState::Polling;
+    Running = true;
+    return Step() && Reader.State() == ReaderState::Polling;
+}
+
+bool TCliSession::Step() {
+    Running = Running && Reader.Step();
+    return Running;
 }
 
 bool TCliSession::StepUntil(const std::function<bool(const TSessionMessage&)>& seen, uint32_t ms) {
     const uint32_t start = Clock().TickCount();
     // The messages of the step that ended the connection count too.
-    for (bool running = true;; running = Reader.Step()) {
-        for (; PostedSeen < Tap.Posted.size(); ++PostedSeen)
-            if (seen(Tap.Posted[PostedSeen]))
+    for (bool running = Running;; running = Step()) {
+        while (!Tap.Posted.empty()) {
+            const TSessionMessage message = Tap.Posted.front();
+            Tap.Posted.pop_front();
+            if (seen(message))
                 return true;
-        if (!running || Interrupted || TicksSince(start, Clock().TickCount()) >= ms)
+        }
+        if (!running || InterruptSeen || TicksSince(start, Clock().TickCount()) >= ms)
             return false;
     }
 }
@@ -169,30 +186,47 @@ bool TCliSession::Logged(std::string_view text) const {
     return false;
 }
 
+bool TCliSession::Interrupted() const {
+    return InterruptSeen != 0;
+}
+
 void TCliSession::EndConnection() {
-    if (Reader.RequestStop()) {
-        while (Reader.Step()) {
-        }
+    // Only a connection still running is stopped as the user would stop it. One that has ended (a lost
+    // link, a failed start) keeps its own stop text, and its port is closed already: no stop request, no
+    // ATPC to a dead adapter.
+    if (!Running)
+        return;
+    Reader.RequestStop();
+    while (Step()) {
     }
-    // A connection whose link is lost ends at its next step; one that has ended already has no port.
-    if (Port() && Reader.State() != ReaderState::Terminate)
-        Reader.Step();
+}
+
+std::string TCliSession::LogFailure() const {
+    if (!Reader.LogWriteFailed())
+        return {};
+    return "the exchange log " + Reader.LogPath() + " could not be written completely";
 }
 
 int TCliSession::Finish() {
     EndConnection();
+    if (const std::string failure = LogFailure(); !failure.empty()) {
+        std::cerr << "velmora-cli " << Command << ": " << failure << "\n";
+        return ExitFailed;
+    }
     return ExitOk;
 }
 
 int TCliSession::Fail(std::string_view why) {
     EndConnection();
-    std::cerr << "velmora-cli " << Command << ": " << why;
+    std::cerr << "velmora-cli " << Command << ": " << (Interrupted() ? std::string_view("interrupted") : why);
     // The wake-up's own verdict, when that is where the connection failed.
     if (const std::string failure = Reader.FailureText(); !failure.empty())
         std::cerr << ": " << failure;
     if (const std::string stop = Reader.StopText(); !stop.empty())
         std::cerr << " (" << stop << ")";
     std::cerr << "\n";
+    if (const std::string failure = LogFailure(); !failure.empty())
+        std::cerr << "velmora-cli " << Command << ": " << failure << "\n";
     return ExitFailed;
 }
 

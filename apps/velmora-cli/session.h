@@ -1,11 +1,14 @@
 // What the session commands of velmora-cli share: the common options (port, adapter, WiFi address,
 // ELM327 mode, client) over the settings file, and a connection run through the worker TComReader,
 // stepped on the tool's one thread (no second thread: the commands read the worker's results between
-// steps, and Ctrl+C only raises flags). The worker's log lines go to stderr, the command's results to
-// stdout. Main thread only.
+// steps, and Ctrl+C, SIGTERM and SIGHUP only raise flags, so the connection ends and its log is
+// written). The worker's log lines go to stderr, the command's results to stdout; a session keeps only
+// the messages it has not looked at yet and the last log lines, so a long watch stays small. Main
+// thread only.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <span>
@@ -43,19 +46,29 @@ public:
     TCliSession(const TCliSession&) = delete;
     TCliSession& operator=(const TCliSession&) = delete;
 
+    // Log lines a session keeps for Logged (the start-up's lines are all within them).
+    static constexpr size_t KeptLines = 2000;
+
     // Runs the connect state; true when the worker polls afterwards. A connection that ended in its
     // start (a failed wake-up, an unknown unit, a function run at start) returns false.
     bool Connect(const TConnectSettings& settings);
+    // One worker cycle; false once the connection has ended.
+    bool Step();
     // Steps until `seen` accepts a message posted by the worker (true), or the connection ends, `ms`
-    // pass or the user presses Ctrl+C (false).
+    // pass or a signal asks the tool to end (false). Messages looked at are forgotten.
     bool StepUntil(const std::function<bool(const TSessionMessage&)>& seen, uint32_t ms);
-    // Whether the worker has logged `text` (translated first) in this session.
+    // Whether the worker has logged `text` (translated first) in the session's last KeptLines lines.
     bool Logged(std::string_view text) const;
+    // A signal (Ctrl+C, SIGTERM, SIGHUP) asked the tool to end.
+    bool Interrupted() const;
+    // Posted messages not yet looked at, and log lines, held by the session (bounded).
+    size_t Held() const { return Tap.Posted.size() + Tap.Lines.size(); }
 
-    // Stops a running connection as the user would and returns ExitOk.
+    // Stops a running connection as the user would and returns ExitOk; ExitFailed (with the reason on
+    // stderr) when the exchange log could not be written.
     int Finish();
     // Stops a running connection, prints "velmora-cli <command>: <why>" and the stop text to stderr and
-    // returns ExitFailed.
+    // returns ExitFailed. A connection that has ended already keeps its own stop text.
     int Fail(std::string_view why);
 
     TComReader Reader;
@@ -66,16 +79,18 @@ private:
         void AddLog(std::string_view line) override;
         TMsgResult MessageBox(std::string_view text, TMsgKind kind, TMsgButtons buttons) override;
         void PostMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) override;
-        std::vector<std::string> Lines;
-        std::vector<TSessionMessage> Posted;
+        std::deque<std::string> Lines;
+        std::deque<TSessionMessage> Posted;
         THost* Console = nullptr;
     };
 
     void EndConnection();
+    // The exchange log's write failure, for stderr; empty when it was written.
+    std::string LogFailure() const;
 
     std::string Command;
     THostTap Tap;
-    size_t PostedSeen = 0;
+    bool Running = false; // the connection has not ended yet
 };
 
 } // namespace velmora

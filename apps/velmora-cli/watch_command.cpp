@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "lang/translated_format.h"
+#include "log_convert/value_csv.h"
 #include "params/list_prm.h"
 #include "params/param_errors.h"
 #include "params/param_list.h"
@@ -28,8 +29,8 @@ public:
 
 int UsageError(std::string_view command, std::string_view usage, std::string_view problem) {
     std::cerr << "velmora-cli " << command << ": " << problem << "\n"
-              << "usage: velmora-cli [--home DIR] [--port PORT] [--adapter K|C|E] [--elm-as-kkl] "
-                 "[--wifi HOST:PORT] "
+              << "usage: velmora-cli [--home DIR] [--lang ru|en|de] [--port PORT] [--adapter K|C|E] "
+                 "[--elm-as-kkl] [--wifi HOST:PORT] "
               << usage << "\n";
     return ExitUsage;
 }
@@ -61,15 +62,23 @@ std::string ValueText(const TECUparam& param) {
 } // namespace
 
 int RunWatch(std::span<char* const> args) {
-    constexpr std::string_view usage = "watch N[,N...] [--seconds S]";
+    constexpr std::string_view usage = "watch N[,N...] [--seconds S] [--csv FILE]";
     TConnectSettings settings;
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError("watch", usage, problem);
     std::optional<std::vector<int>> numbers;
     int seconds = DefaultWatchSeconds;
+    TValueCsv csv;
     for (size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == "--seconds") {
+        if (rest[i] == "--csv") {
+            if (i + 1 >= rest.size())
+                return UsageError("watch", usage, "--csv wants a file name");
+            if (!csv.Open(std::string(rest[++i]), TValueCsv::TimeColumn)) {
+                std::cerr << "velmora-cli watch: cannot write " << rest[i] << "\n";
+                return ExitFailed;
+            }
+        } else if (rest[i] == "--seconds") {
             const std::optional<int> value =
                 i + 1 < rest.size() ? ParseNumber(rest[++i], MaxWatchSeconds) : std::nullopt;
             if (!value || *value == 0)
@@ -102,19 +111,27 @@ int RunWatch(std::span<char* const> args) {
         return session.Fail("the link is lost");
     const uint32_t start = Clock().TickCount();
     const uint32_t duration = uint32_t(seconds) * 1000;
+    long values = 0;
     session.StepUntil(
         [&](const TSessionMessage& m) {
             if (m.Msg == WM_USER + 8) {
-                if (const TECUparam* param = params->FindByNumber(int(m.WParam)))
-                    std::cout << FormatText("%7u %3d ", TicksSince(start, Clock().TickCount()), int(m.WParam))
-                              << ValueText(*param) << "\n"
+                if (const TECUparam* param = params->FindByNumber(int(m.WParam))) {
+                    const uint32_t ms = TicksSince(start, Clock().TickCount());
+                    std::cout << FormatText("%7u %3d ", ms, int(m.WParam)) << ValueText(*param) << "\n"
                               << std::flush;
+                    csv.Add(ms, *param);
+                    ++values;
+                }
             }
             return false;
         },
         duration);
+    if (csv.IsOpen() && !csv.Close())
+        return session.Fail("cannot write " + csv.FileName().string());
     if (TicksSince(start, Clock().TickCount()) < duration)
         return session.Fail("the connection ended");
+    if (values == 0)
+        return session.Fail("no value was read in " + std::to_string(seconds) + " s");
     return session.Finish();
 }
 
@@ -139,7 +156,7 @@ int RunRange(std::span<char* const> args) {
     bool running = true;
     try {
         if (!session.Reader.ReadRange(uint8_t(*cmd), uint8_t(*from), uint8_t(*to), bytes,
-                                      [&] { running = running && session.Reader.Step(); }))
+                                      [&] { running = session.Step(); }))
             return session.Fail("the link is lost");
     } catch (const std::exception& error) {
         return session.Fail(running ? error.what() : "the connection ended");

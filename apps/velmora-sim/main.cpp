@@ -17,7 +17,8 @@ namespace {
 using namespace velmora;
 
 const char* const Usage =
-    R"(Usage: velmora-sim [--unit UNIT] [--kkl | --elm | --carsoft] [--pty | --tcp ADDRESS:PORT] [--home DIR]
+    R"(Usage: velmora-sim [--unit UNIT] [--kkl | --elm | --carsoft] [--pty [--strict] | --tcp ADDRESS:PORT]
+                   [--home DIR]
 
 Serves a simulated engine unit behind a simulated K-line adapter until stopped (Ctrl+C, SIGTERM).
 
@@ -27,6 +28,8 @@ Serves a simulated engine unit behind a simulated K-line adapter until stopped (
   --elm           an ELM327 adapter at 38400 baud
   --carsoft       a CarSoft 7.4 interface
   --pty           serve on a pseudo-terminal (default); its device path is printed first
+  --strict        pseudo-terminal: take the ninth bit of each byte only from the line settings
+                  (space or mark parity); a byte with the wrong one gets no answer
   --tcp A:PORT    serve as a WiFi ELM327 on TCP (PORT 0 picks a free one); "address:port" is printed
                   first; one client at a time
   --home DIR      the program folder
@@ -95,6 +98,8 @@ int main(int argc, char** argv) {
             adapterGiven = true;
         } else if (arg == "--pty") {
             options.Tcp = false;
+        } else if (arg == "--strict") {
+            options.Strict = true;
         } else if (arg == "--tcp" && hasValue && ParseTcp(argv[i + 1], options)) {
             options.Tcp = true;
             ++i;

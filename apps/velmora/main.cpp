@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
     using namespace velmora;
     InitProgramFolder(argc, argv);
-    RegisterSimPorts();
+    RegisterSimPorts(TSimCarLifetime::Program); // erased faults and coding stay until the program ends
 
     QApplication app(argc, argv);
     CloseWindowsOnSignals(app);

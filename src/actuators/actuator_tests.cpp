@@ -5,6 +5,7 @@
 #include "actuators/timed_pairs.h"
 #include "engine_link/engine_link.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "params/param_ids.h"
 #include "params/param_list.h"
 #include "platform/clock.h"
@@ -17,6 +18,9 @@ namespace {
 constexpr uint32_t QueueWaitStepMs = 5;
 constexpr int QueueWaitSteps = 101;
 
+// The actuator channels' command bytes.
+constexpr uint8_t FirstChannel = 0xD0;
+constexpr uint8_t LastChannel = 0xDC;
 constexpr uint8_t ThrottleCommand = 0xD3;
 constexpr uint8_t InjectorsCommand = 0xD2;
 constexpr uint8_t IdleCommand = 0xD1;
@@ -66,6 +70,10 @@ TECUparam* ActivationFlag(const TListParams* params) {
 
 } // namespace
 
+bool IsActuatorChannel(uint8_t command) {
+    return command >= FirstChannel && command <= LastChannel;
+}
+
 bool QueueAct(TActuatorState& state, uint8_t command, uint8_t value) {
     for (int i = 0; i < QueueWaitSteps && state.PendingAct.load() != NoAct; ++i)
         Clock().Sleep(QueueWaitStepMs);
@@ -86,6 +94,13 @@ void SendPendingAct(TActuatorContext& context) {
     const uint8_t command = uint8_t(act >> 8);
     const uint8_t value = uint8_t(act);
     const TEcuIdent& ident = context.Link.Ident;
+    // Only the actuator channels go out through this slot: any other command byte (0xF3 erases the
+    // fault memory) is refused.
+    if (!IsActuatorChannel(command)) {
+        release();
+        LogT("Команда %.2X не является командой исполнительного устройства (D0-DC)!", unsigned(command));
+        return;
+    }
     try {
         ReadNumber(context, StatusParam);
         if (command == ThrottleCommand)

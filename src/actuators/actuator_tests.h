@@ -14,6 +14,8 @@ namespace velmora {
 // was replaced (the worker did not send it within about half a second). The reset button queues
 // 0xFF, 0xFF: what waits is discarded.
 bool QueueAct(TActuatorState& state, uint8_t command, uint8_t value);
+// The command bytes of the actuator channels, 0xD0-0xDC; the worker refuses to send any other.
+bool IsActuatorChannel(uint8_t command);
 
 // Sends the queued command, with the throttle's and the injectors' preambles, and posts WM_USER+13
 // with each command word sent. The slot is cleared even when the link fails: the command belongs to

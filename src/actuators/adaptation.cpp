@@ -7,6 +7,7 @@
 #include "engine_link/engine_link.h"
 #include "lang/dictionary.h"
 #include "params/param_list.h"
+#include "params/unit_codes.h"
 #include "platform/clock.h"
 #include "platform/host.h"
 
@@ -154,6 +155,13 @@ TFunctionEnd RunAdaptation(TActuatorContext& context, bool& done) {
     }
     if (!row) {
         state.AdaptMode.store(AdaptNone);
+        return TFunctionEnd::Stop;
+    }
+    // The Bosch throttle procedure drives the throttle motor of a Bosch unit; another maker's unit is not
+    // to be sent it.
+    if (row->Mode == AdaptThrottleBosch && ident.Supplier != SupplierBosch) {
+        state.AdaptMode.store(AdaptNone);
+        AddLog(Translate(BoschThrottleOnlyText));
         return TFunctionEnd::Stop;
     }
     for (const char* line : row->StartLines) {

@@ -1,5 +1,6 @@
 #include "adapters/elm_command.h"
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <vector>
@@ -14,7 +15,9 @@ namespace velmora {
 namespace {
 
 constexpr int ElmBaud = 38400;
-constexpr uint32_t PollStepMs = 10;
+// The longest a command waits on the port before it looks at the abort flag again (ms); bytes end the
+// wait at once.
+constexpr uint32_t AbortCheckMs = 10;
 // Deadlines from the command's start once the answer shows the adapter busy on the bus (ms).
 constexpr uint32_t BusInitDeadlineMs = 20000;
 constexpr uint32_t DataErrorDeadlineMs = 10000;
@@ -218,10 +221,11 @@ TOutcome Exchange(TElmContext& elm, std::string_view command, std::string& answe
                 deadlineMs = DataErrorDeadlineMs;
         }
         // Checked after reading too: an adapter that chatters without a prompt must not hold us forever.
-        if (prompt || commandModeLeft || TicksSince(start, Clock().TickCount()) >= deadlineMs)
+        const uint32_t elapsedMs = TicksSince(start, Clock().TickCount());
+        if (prompt || commandModeLeft || elapsedMs >= deadlineMs)
             break;
         if (count <= 0)
-            Clock().Sleep(PollStepMs);
+            elm.Port.WaitInput(std::min(AbortCheckMs, deadlineMs - elapsedMs));
     }
     reply.EndOfAnswer();
 
@@ -331,7 +335,14 @@ bool ElmInit(TElmContext& elm) {
 
 bool ElmToKkl(TElmContext& elm) {
     PrepareAdapterPort(elm);
-    return RunSteps(elm, KklModeSteps);
+    if (!RunSteps(elm, KklModeSteps))
+        return false;
+    // The confirmation counts as soon as its text is in, but a line end may still follow it; that is no
+    // K-line byte and must not reach the first K-line read (at 38400 baud a few characters take < 1 ms).
+    constexpr uint32_t LineEndGraceMs = 10;
+    Clock().Sleep(LineEndGraceMs);
+    DiscardInput(elm.Port);
+    return true;
 }
 
 bool ElmConnectEngine(TElmContext& elm) {

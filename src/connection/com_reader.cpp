@@ -100,8 +100,9 @@ void TComReader::SetIdleCmd(std::string_view text) {
 }
 
 bool TComReader::IsAliveAt(uint8_t state) const {
-    if (state == ReaderState::Terminate || state == ReaderState::StoppedByUser ||
-        state == ReaderState::Connect)
+    // A connection stopped on error has ended as much as one the user stopped: the window may connect
+    // again at once.
+    if (state <= ReaderState::Connect)
         return false;
     // The worker may store a newer tick meanwhile: take it before "now", so the difference cannot wrap.
     const uint32_t lastRx = Link.LastRxTick;
@@ -126,8 +127,10 @@ bool TComReader::WriteNextState(uint8_t state) {
 }
 
 bool TComReader::RequestStop() {
-    // The flag ends a wake-up in progress, when no state request is taken yet.
+    // The flag ends a wake-up in progress, when no state request is taken yet; StopAsked keeps the
+    // request for the end of the start, which the flag alone does not reach.
     UserStop().store(true);
+    StopAsked = true;
     if (!IsAlive())
         return false;
     NextState = ReaderState::StoppedByUser;
@@ -165,6 +168,18 @@ bool TComReader::RequestViewList(std::shared_ptr<TListPrm> list, TViewKind kind)
     }
     NextState = ReaderState::ViewPolling;
     return true;
+}
+
+void TComReader::SetOwnNextState(uint8_t during, uint8_t next) {
+    if (next == ReaderState::StoppedByUser || next == ReaderState::StoppedOnError) {
+        NextState = next;
+        return;
+    }
+    if (StopAsked) {
+        NextState = ReaderState::StoppedByUser;
+        return;
+    }
+    NextState.compare_exchange_strong(during, next);
 }
 
 void TComReader::DeferBackgroundReads(int seconds, bool keepShortTimer) {
@@ -242,6 +257,11 @@ std::shared_ptr<const TListParams> TComReader::Params() const {
     return Set;
 }
 
+std::shared_ptr<const TListParams> TComReader::AddressSet() const {
+    std::lock_guard lock(SharedLock);
+    return AddrSet;
+}
+
 TFaultBuf TComReader::FaultBuffer() const {
     std::lock_guard lock(SharedLock);
     return Faults.Buffer();
@@ -267,6 +287,7 @@ void TComReader::PrepareConnect(const TConnectSettings& settings) {
     Link.UseElm = settings.Adapter == 'E';
     Link.UseElmTables = Link.UseElm && !settings.ElmAsKkl;
     Actuators.ActivationOn = settings.ActivationOn;
+    StopAsked = false;
     CurrentState = ReaderState::Connect;
     NextState = ReaderState::Connect;
 }
@@ -360,7 +381,7 @@ bool TComReader::Step() {
     } catch (const std::exception& error) {
         // A stop the user asked for ends the ELM327's waits with an error of their own: that is still
         // the user's stop (and its closing ATPC), not a lost link.
-        if (NextState == ReaderState::StoppedByUser && UserStop()) {
+        if (StopAsked) {
             CurrentState = ReaderState::StoppedByUser;
         } else {
             CurrentState = ReaderState::StoppedOnError;

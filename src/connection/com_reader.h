@@ -69,6 +69,12 @@ uint32_t IdleTimeFrom(int ms, uint32_t connectLostTime);
 // leaves the default pair 16, 0.
 std::pair<uint8_t, uint8_t> IdleCmdFrom(std::string_view text);
 
+// Whether the unit takes the erase command: HFM and PMS units of the late and newest generations, and LH
+// units. The others only show their fault memory.
+bool CanEraseFaults(uint8_t unitType, uint8_t diagIndex);
+// What the worker logs (and the window and the command-line tool tell the user) for such a unit.
+inline constexpr const char* CannotEraseText = "Этот блок не поддерживает стирание ошибок!";
+
 class TComReader {
 public:
     static constexpr uint16_t NoPriority = 0xFFFF;
@@ -114,8 +120,8 @@ public:
     // Waits (pump, 100 ms sleeps) until the state is below 3 or is normal polling; after 10000 ms logs
     // "WaitIdle exit on timeout!". True when polling.
     bool WaitReady(const std::function<void()>& pump = {});
-    // False in states 1 and 3; otherwise whether an answer came within the connection-lost time (3000 ms
-    // on an ELM327).
+    // False in states 0 to 3 (a connection that has ended, or one still waking the unit); otherwise
+    // whether an answer came within the connection-lost time (3000 ms on an ELM327).
     bool IsAlive() const;
     // A connection is running on the thread, a wake-up or a link already counted lost included.
     bool InConnection() const;
@@ -148,6 +154,8 @@ public:
     TEcuIdent Ident() const;
     // The parameter set of the connection, or nullptr before one is loaded.
     std::shared_ptr<const TListParams> Params() const;
+    // The unit's address set (the same numbers at memory addresses), or nullptr when it has none.
+    std::shared_ptr<const TListParams> AddressSet() const;
     bool ParamsAvailable() const { return HasParams.load(); }
     // Tick at which the fault memory was last read completely; 0 before the first read.
     uint32_t LastFaultRead() const { return LastFaultReadTick.load(); }
@@ -156,6 +164,10 @@ public:
     TFaultContext FaultContext() const;
     std::string LogName() const { return Log.LogName(); }
     std::string LogPath() const { return Log.LogPath(); }
+    // The ELM327's text lines beside the log.
+    std::string LogTracePath() const { return Log.TracePath(); }
+    // Bytes of the last connection's exchange log could not be written (the user was told in the log).
+    bool LogWriteFailed() const { return Log.WriteFailed(); }
 
     // Called by the value handler, on the worker thread, with every record read for the worker's own
     // polling and for a screen: where the trip computer will take its values. Set it only while no
@@ -175,6 +187,10 @@ public:
 
 private:
     bool WriteNextState(uint8_t state);
+    // The worker's own choice of the next state at the end of a long step (the start, an erase, a range
+    // read) that began while NextState was `during`: a request the window wrote meanwhile, and a stop
+    // asked for while the link was not yet alive, win over it.
+    void SetOwnNextState(uint8_t during, uint8_t next);
     void ResetConnection();
     void RunState(uint8_t state);
     void RunConnect();
@@ -242,6 +258,7 @@ private:
     // The connection's parameter set, its polling cursor and the engine-mode observer over it.
     mutable std::mutex SharedLock; // Set, ident copy, fault memory, stop texts
     std::shared_ptr<TListParams> Set;
+    std::shared_ptr<TListParams> AddrSet;
     TEcuIdent PublishedIdent;
     std::string LastStopText;
     std::string LastFailureText;
@@ -269,6 +286,8 @@ private:
     std::atomic<uint8_t> RangeDone{0};
     std::atomic<uint32_t> RangeProgress{0};
     std::array<uint8_t, 256> RangeBuf{};
+    // The state a range read returns to: the one it was requested from, never the range read itself.
+    uint8_t RangeReturnState = ReaderState::Polling;
 
     // The thread and its suspension between connections.
     std::thread Thread;
@@ -277,6 +296,8 @@ private:
     bool Resumed = false;
     bool Suspended = true; // the thread waits for Connect (or has not started)
     std::atomic<bool> Terminated{false};
+    // RequestStop was called during this connection (also while the link was not yet alive).
+    std::atomic<bool> StopAsked{false};
 };
 
 } // namespace velmora

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "connection/com_reader.h"
+#include "lang/dictionary.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
 #include "platform/host.h"
@@ -43,6 +44,13 @@ constexpr TEraseStep LhErase[] = {
 constexpr uint32_t LhSettleMs = 200;
 
 } // namespace
+
+bool CanEraseFaults(uint8_t unitType, uint8_t diagIndex) {
+    TEcuIdent ident;
+    ident.DiagIndex = diagIndex;
+    const bool hfmOrPms = unitType == UnitHfm || unitType == UnitPms;
+    return unitType == UnitLh || (hfmOrPms && (ident.IsLateGeneration() || ident.IsNewestGeneration()));
+}
 
 bool TComReader::FaultReadDue() {
     const uint32_t now = Clock().TickCount();
@@ -96,10 +104,11 @@ void TComReader::FaultViewStep() {
 void TComReader::EraseStep() {
     const TEcuIdent& ident = Link.Ident;
     const bool lh = ident.UnitType == UnitLh;
-    if (!ident.IsLateGeneration() && !ident.IsNewestGeneration() && !lh) {
-        // Older units have no erase command: show their faults instead.
+    if (!CanEraseFaults(ident.UnitType, ident.DiagIndex)) {
+        // Older units have no erase command: say so, and show their faults instead.
+        AddLog(Translate(CannotEraseText));
         FaultTick = 1;
-        NextState = ReaderState::FaultView;
+        SetOwnNextState(ReaderState::Erase, ReaderState::FaultView);
         return;
     }
     {
@@ -115,13 +124,18 @@ void TComReader::EraseStep() {
     for (const TEraseStep& step :
          lh ? std::span<const TEraseStep>(LhErase) : std::span<const TEraseStep>(HfmPmsErase)) {
         Clock().Sleep(step.SleepMs);
+        if (!step.MayGoUnanswered) {
+            Link.Request(step.Cmd, step.Param);
+            continue;
+        }
+        // The planned pause and the unit's silence are no link failure: the link stays quiet about them.
+        Link.SilenceExpected = true;
         try {
             Link.Request(step.Cmd, step.Param);
-        } catch (const LinkException& error) {
-            if (!step.MayGoUnanswered)
-                throw;
-            AddLog(error.what());
+        } catch (const LinkException&) {
+            AddLog(Translate("Блок не ответил на последний запрос стирания: так и должно быть."));
         }
+        Link.SilenceExpected = false;
     }
     if (lh) {
         Clock().Sleep(LhSettleMs);
@@ -134,7 +148,8 @@ void TComReader::EraseStep() {
     Clock().Sleep(HfmPmsSettleMs);
     Link.KeepAlive(true, false);
     FaultTick = 1;
-    NextState = ReaderState::FaultView;
+    // A stop or a screen asked for during the erase wins over showing what remains.
+    SetOwnNextState(ReaderState::Erase, ReaderState::FaultView);
 }
 
 } // namespace velmora

@@ -21,6 +21,13 @@ constexpr int MaxDeferSeconds = 600;
 constexpr uint32_t DeferUnitMs = 1024;
 constexpr int GraphDeferSeconds = 300;
 
+// The states a range read returns to; from any other (an erase, the start) it goes on with polling.
+bool ReturnsAfterRange(uint8_t state) {
+    return state == ReaderState::Polling || state == ReaderState::FaultView ||
+           state == ReaderState::ViewPolling || state == ReaderState::Smoothness ||
+           state == ReaderState::Measure;
+}
+
 bool PollsParameters(uint8_t unitType) {
     return unitType == UnitHfm || unitType == UnitPms || unitType == UnitLh;
 }
@@ -136,8 +143,12 @@ void TComReader::ApplyDeferral(int seconds, bool keepShortTimer) {
 }
 
 void TComReader::RangeStep() {
+    // Two reads in a row take the second from the range state itself: keep returning to where the first
+    // was asked from.
+    if (PrevState != ReaderState::RangeRead)
+        RangeReturnState = ReturnsAfterRange(PrevState) ? PrevState : ReaderState::Polling;
     if (RangeDone == 255) {
-        NextState = PrevState;
+        SetOwnNextState(ReaderState::RangeRead, RangeReturnState);
         return;
     }
     RangeBuf.fill(0);
@@ -149,8 +160,10 @@ void TComReader::RangeStep() {
         RangeBuf[address] = Link.Request(cmd, uint8_t(address));
         ++RangeProgress;
     }
+    // The state goes back before the result is published: the window may ask for the next read as soon
+    // as it sees this one done.
+    SetOwnNextState(ReaderState::RangeRead, RangeReturnState);
     RangeDone = 255;
-    NextState = PrevState;
 }
 
 } // namespace velmora

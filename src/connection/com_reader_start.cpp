@@ -4,6 +4,7 @@
 #include "actuators/actuator_tests.h"
 #include "actuators/adaptation.h"
 #include "actuators/coding.h"
+#include "connection/address_set_source.h"
 #include "connection/client_check.h"
 #include "connection/com_reader.h"
 #include "engine_link/connection_start.h"
@@ -37,6 +38,7 @@ void TComReader::ResetConnection() {
         std::lock_guard lock(SharedLock);
         Set.reset();
         Trip.TripReset(nullptr, 0);
+        AddrSet.reset();
         PublishedIdent = TEcuIdent{};
         LastFailureText.clear();
         Faults.SetRule({});
@@ -52,6 +54,8 @@ void TComReader::ResetConnection() {
     RangeProgress = 0;
     StopReason.clear();
     ResetColorRules();
+    // An actuator command queued while no connection ran belongs to none: it is not sent to this unit.
+    Actuators.PendingAct = NoAct;
 }
 
 void TComReader::RunConnect() {
@@ -61,7 +65,8 @@ void TComReader::RunConnect() {
         // The wake-up has logged its own reason; one that the user ended is a user stop.
         std::lock_guard lock(SharedLock);
         LastFailureText = Link.FailureText;
-        CurrentState = UserStop().load() ? ReaderState::StoppedByUser : ReaderState::StoppedOnError;
+        CurrentState =
+            StopAsked || UserStop().load() ? ReaderState::StoppedByUser : ReaderState::StoppedOnError;
         return;
     }
     StartConnection();
@@ -84,7 +89,9 @@ void TComReader::StartConnection() {
 
     Link.KeepAlive(true, false);
     LoadParams();
-    AddLog(Translate(" Доступно: чтение/стирание ошибок"));
+    AddLog(Translate(CanEraseFaults(Link.Ident.UnitType, Link.Ident.DiagIndex)
+                         ? " Доступно: чтение/стирание ошибок"
+                         : " Доступно: чтение ошибок (стирание этим блоком не поддерживается)"));
     if (HasParams) {
         AddLog(Translate(" Доступно: параметры работы блока"));
     } else {
@@ -113,22 +120,34 @@ void TComReader::StartFunctions() {
                             adapt == AdaptThrottle || adapt == AdaptThrottleBosch;
     uint8_t after = ReaderState::StoppedByUser;
     if (Actuators.CodingPending != 0) {
-        RunCoding(context);
+        // The coding request belongs to this connection, whatever its outcome: a failed attempt must not
+        // turn every later connection into a coding run.
+        try {
+            RunCoding(context);
+        } catch (...) {
+            Actuators.CodingPending = 0;
+            throw;
+        }
+        Actuators.CodingPending = 0;
     } else if (adaptation) {
-        // Whether the user must cycle the ignition is the function's own message to the window.
+        // Whether the user must cycle the ignition is the function's own message to the window. A
+        // function cut short by the link is not carried over to the next connection.
         bool done = true;
-        if (RunAdaptation(context, done) == TFunctionEnd::StopOnError)
-            after = ReaderState::StoppedOnError;
+        try {
+            if (RunAdaptation(context, done) == TFunctionEnd::StopOnError)
+                after = ReaderState::StoppedOnError;
+        } catch (...) {
+            Actuators.AdaptMode = AdaptNone;
+            throw;
+        }
     } else {
         after = ReaderState::Polling;
-        CurrentState = after;
-        NextState = after;
-        if (Actuators.ActivationOn)
-            EnterActivation(context);
-        return;
     }
     CurrentState = after;
-    NextState = after;
+    // A request the window made while the start ran (a stop, the fault view, a screen) is honoured now.
+    SetOwnNextState(ReaderState::Connect, after);
+    if (after == ReaderState::Polling && Actuators.ActivationOn && NextState != ReaderState::StoppedByUser)
+        EnterActivation(context);
 }
 
 bool TComReader::ClientCheckPassed() {
@@ -150,9 +169,12 @@ void TComReader::LoadParams() {
     set->AssignColorRules(ident.UnitType, ident.Supplier, ident.DiagIndex);
     AssignPollLevels(*set, ident.UnitType, false);
     AddPeriodParams(*set);
+    std::shared_ptr<TListParams> addresses =
+        LoadAddressSet(ident, std::filesystem::path(Log.LogPath()).parent_path());
     {
         std::lock_guard lock(SharedLock);
         Set = set;
+        AddrSet = std::move(addresses);
     }
     Link.ParamList = set.get();
     ModeObserver = std::make_unique<TEngineModeObserver>(*set, ident.UnitType);

@@ -102,6 +102,7 @@ void TEngineLink::Reset() {
     LastRxTick = Clock().TickCount() - SilentAfterResetMs;
     LastRxMs = 0;
     PostTicks = false;
+    SilenceExpected = false;
     FailureText.clear();
     ElmState = TElmState{};
     // A stop of the previous connection must not end the waits of this one.
@@ -217,7 +218,8 @@ uint8_t TEngineLink::ReadAnswer(uint8_t expected, bool isCommand) {
         const bool answerFollows = lastEcho >= 0 && lastEcho + 1 < RxCount;
         if (!answerFollows && (lastEcho >= 0 || RxCount == 0))
             line += ", " + Translate("Нет ответа!");
-        AddLog(line);
+        if (!SilenceExpected)
+            AddLog(line);
         if (answerFollows && !checked) {
             const uint8_t value = RxBuf[size_t(lastEcho + 1)];
             if (accept(value))
@@ -239,7 +241,7 @@ uint8_t TEngineLink::Request(uint8_t cmd, uint8_t param, bool logIt) {
     if (cmd == 0xF9 && param == 0x00)
         Clock().Sleep(VinPauseMs);
     const uint32_t sinceAnswer = TicksSince(LastRxTick, Clock().TickCount());
-    if (sinceAnswer > BigTimeoutMs)
+    if (sinceAnswer > BigTimeoutMs && !SilenceExpected)
         LogT("Большой таймаут обмена: %d мс. Запрос: %.4xh", int(sinceAnswer), unsigned(cmd) * 256 + param);
     if (!CommandLeftOut(Ident.UnitType, Ident.Supplier, cmd, param)) {
         SendByte(cmd, true);

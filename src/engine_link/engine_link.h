@@ -47,6 +47,9 @@ public:
     uint8_t IdleCmd = 0x10;
     uint8_t IdleParam = 0x00;
     uint32_t IdleTime = 500;
+    // The next request may go unanswered on purpose (an LH unit after its erase): no big time-out report
+    // and no lines about the missing answer; the failure is still raised, for the caller to judge.
+    bool SilenceExpected = false;
 
     // --- link state, reset before each wake-up ---
     TEcuIdent Ident;         // UnitType and Supplier decide the exchange rules

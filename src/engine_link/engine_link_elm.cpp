@@ -3,6 +3,7 @@
 // cable would have received.
 #include <charconv>
 #include <optional>
+#include <span>
 
 #include "engine_link/engine_link.h"
 #include "engine_link/exchange_log.h"
@@ -65,7 +66,11 @@ uint8_t TEngineLink::ElmRequest(uint8_t cmd, uint8_t param) {
         LogT("Ошибка ответа ELM327: %s", answer.c_str());
         throw LinkException(Translate("Ошибка обмена с ELM327"));
     }
-    Log.AppendPair(cmd, uint8_t(0xFF - cmd), param, *value);
+    // The bytes a cable would have received: without the command and its complement where the unit
+    // supplies the command itself, with them otherwise (an EZ unit's command 0 included).
+    const uint8_t pair[] = {cmd, uint8_t(0xFF - cmd), param, *value};
+    const bool leftOut = CommandLeftOut(Ident.UnitType, Ident.Supplier, cmd, param);
+    Log.AppendReceived(std::span<const uint8_t>(pair).subspan(leftOut ? 2 : 0));
     MarkAnswer();
     PostTick();
     return *value;

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
+#include <vector>
 
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
@@ -49,6 +50,23 @@ bool FileExists(const std::string& path) {
     return fs::exists(fs::path(path), ignored);
 }
 
+// Creates `path` only when it does not exist yet: the name is then this log's alone.
+bool CreateExclusively(const std::string& path) {
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (file < 0)
+        return false;
+    ::close(file);
+    return true;
+}
+
+// B52001.bin -> B52001_elm.txt
+std::string TraceName(std::string_view logName) {
+    std::string stem(logName);
+    if (stem.ends_with(".bin"))
+        stem.resize(stem.size() - 4);
+    return stem + "_elm.txt";
+}
+
 } // namespace
 
 TExchangeLog::TExchangeLog() : Name(TempLogName) {
@@ -64,7 +82,9 @@ void TExchangeLog::EnableLog() {
     std::lock_guard guard(Lock);
     FlushLocked();
     Buffer.clear();
-    WriteFailed = false;
+    Trace.clear();
+    Failed = false;
+    Paused = false;
     if (Name.empty())
         Name = TempLogName;
 }
@@ -92,7 +112,10 @@ std::string TExchangeLog::NewLogName(uint8_t unitType, uint8_t supplier, uint8_t
         const char* prefix = LogPrefix(unitType, supplier);
         for (int n = 1;; ++n) {
             chosen = FormatText("%s%d%.3d.bin", prefix, int(diagIndex), n);
-            if (!FileExists(LogPathLocked(chosen, false)))
+            const std::string path = LogPathLocked(chosen, true);
+            // Taken by another session meanwhile: the next number. A folder that refuses the file keeps
+            // the first free name; the flush reports it.
+            if (CreateExclusively(path) || !FileExists(path))
                 break;
         }
         Name = chosen.substr(0, MaxLogNameLength);
@@ -120,10 +143,16 @@ void TExchangeLog::AppendPair(uint8_t cmd, uint8_t notCmd, uint8_t param, uint8_
 }
 
 void TExchangeLog::AppendText(std::string_view line) {
-    std::string text(line);
-    text += "\r\n";
     std::lock_guard guard(Lock);
-    AppendLocked(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    // Only the trace goes out here, so the bytes before the unit is named stay for the named log.
+    if (!Paused && Trace.size() + line.size() + 2 > TraceBufferSize)
+        WriteOut(LogPathLocked(TraceName(Name.empty() ? TempLogName : Name), true), Trace);
+    if (Trace.size() + line.size() + 2 > TraceBufferSize) {
+        Failed = true; // the trace file refuses its lines: newer ones are dropped
+        return;
+    }
+    Trace.append(line);
+    Trace += "\r\n";
 }
 
 bool TExchangeLog::FlushLog() {
@@ -164,25 +193,38 @@ std::string TExchangeLog::LogPath() const {
     return LogPathLocked(Name, false);
 }
 
+std::string TExchangeLog::TracePath() const {
+    std::lock_guard guard(Lock);
+    return LogPathLocked(TraceName(Name.empty() ? TempLogName : Name), false);
+}
+
+bool TExchangeLog::WriteFailed() const {
+    std::lock_guard guard(Lock);
+    return Failed;
+}
+
 void TExchangeLog::AppendLocked(std::span<const uint8_t> bytes) {
-    if (!Buffer.empty() && Buffer.size() + bytes.size() > BufferSize)
+    // After a failed write the file is not tried again for every append (a full disk would see
+    // thousands of opens): the buffer keeps what it holds and newer bytes are dropped until FlushLog.
+    if (!Buffer.empty() && Buffer.size() + bytes.size() > BufferSize && !Paused)
         FlushLocked();
-    Buffer.insert(Buffer.end(), bytes.begin(), bytes.end());
-    if (AutoFlush && !Buffer.empty())
+    if (Buffer.size() + bytes.size() > BufferSize && !Buffer.empty()) {
+        Failed = true;
+        return;
+    }
+    Buffer.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (AutoFlush && !Paused)
         FlushLocked();
 }
 
-bool TExchangeLog::FlushLocked() {
-    if (Buffer.empty())
-        return true;
-    const std::string path = LogPathLocked(Name.empty() ? TempLogName : Name, true);
+bool TExchangeLog::WriteOut(const std::string& path, std::string& data) {
     // Unbuffered writes, so that `written` is exactly what reached the file and a retry neither loses
     // nor repeats a byte.
     size_t written = 0;
-    int file = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int file = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (file >= 0) {
-        while (written < Buffer.size()) {
-            ssize_t n = ::write(file, Buffer.data() + written, Buffer.size() - written);
+        while (written < data.size()) {
+            const ssize_t n = ::write(file, data.data() + written, data.size() - written);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -191,15 +233,26 @@ bool TExchangeLog::FlushLocked() {
         }
         ::close(file);
     }
-    Buffer.erase(Buffer.begin(), Buffer.begin() + std::ptrdiff_t(written));
-    if (Buffer.empty()) {
-        WriteFailed = false;
+    data.erase(0, written);
+    if (data.empty())
         return true;
-    }
-    if (!WriteFailed)
+    if (!Failed)
         LogT("Не могу записать файл %s", path.c_str());
-    WriteFailed = true;
+    Failed = true;
+    Paused = true;
     return false;
+}
+
+bool TExchangeLog::FlushLocked() {
+    const std::string name = Name.empty() ? TempLogName : Name;
+    bool ok = true;
+    if (!Buffer.empty())
+        ok = WriteOut(LogPathLocked(name, true), Buffer);
+    if (!Trace.empty())
+        ok = WriteOut(LogPathLocked(TraceName(name), true), Trace) && ok;
+    if (ok)
+        Paused = false;
+    return ok;
 }
 
 std::string TExchangeLog::LogPathLocked(std::string_view name, bool createFolder) const {

@@ -1,5 +1,6 @@
 // The binary exchange log of one engine connection: every byte the unit sent, buffered and appended to
-// <program folder>/LOGS[/<client>]/<name>, plus the adapter's text lines on an ELM327 link.
+// <program folder>/LOGS[/<client>]/<name>, and beside it the adapter's text lines on an ELM327 link
+// (<name without .bin>_elm.txt), so that the .bin holds exactly the bytes a cable would have logged.
 // All operations are serialised inside the object: the worker appends and flushes, the window may
 // switch auto-flush or copy the log as ECU.bin at the same time.
 #pragma once
@@ -9,7 +10,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace velmora {
 
@@ -17,6 +17,9 @@ class TExchangeLog {
 public:
     // Bytes collected before a write to the file (4096 bytes).
     static constexpr size_t BufferSize = 4096;
+    // Text of the adapter collected before a write to the trace file: an identification through an
+    // ELM327 (about 20 KB of text for an EZ unit) stays in the trace of the unit's name.
+    static constexpr size_t TraceBufferSize = 65536;
     // The log name until a unit is identified.
     static constexpr const char* TempLogName = "tmp001.bin";
 
@@ -36,19 +39,22 @@ public:
     void SetClient(std::string_view client);
 
     // Chooses the first free name Format("%s%d%.3d.bin", prefix, diagIndex, n), n = 1, 2, ..., with the
-    // prefix by unit family and supplier, and posts WM_USER+17 with 240. Returns the name.
+    // prefix by unit family and supplier, and posts WM_USER+17 with 240. Returns the name. The file is
+    // created at once and only when it did not exist, so two sessions never share a log.
     std::string NewLogName(uint8_t unitType, uint8_t supplier, uint8_t diagIndex);
 
     void AppendReceived(std::span<const uint8_t> bytes);
     // A request pair as the K-line carries it; command and complement are left out when the command is
     // 0 or the complement is 255 (the link sent only the parameter byte).
     void AppendPair(uint8_t cmd, uint8_t notCmd, uint8_t param, uint8_t value);
-    // One text line of the adapter, ended by CR LF. Text bytes are all below 0x80, so a reader of the
-    // log never takes them for a command byte followed by its complement.
+    // One text line of the adapter, ended by CR LF, for the trace file beside the log; it never enters
+    // the .bin.
     void AppendText(std::string_view line);
 
-    // Appends the buffered bytes to the log file. Bytes that could not be written stay buffered for the
-    // next flush; false (with one log line per failure run) when the file could not be written.
+    // Appends the buffered bytes to the log file (and the text lines to the trace file). Bytes that could
+    // not be written stay buffered for the next call; false when the file could not be written. The
+    // first failure of a connection is logged once; after it, appends no longer try the file on their
+    // own (a full buffer keeps its bytes and drops newer ones) and only this call tries again.
     bool FlushLog();
     // Flushes, then copies the log to LOGS[/<client>]/ECU.bin and, with a client, to
     // CLIENTS/<client>/ECU.bin. False, with a log line, when there is no log file or a copy failed.
@@ -57,18 +63,27 @@ public:
     std::string LogName() const;
     // <program folder>/LOGS[/<client>]/<name>
     std::string LogPath() const;
+    // The adapter's text trace beside the log: <name without .bin>_elm.txt
+    std::string TracePath() const;
+    // Bytes of this connection's log (or trace lines) could not be written or were dropped; cleared by
+    // EnableLog.
+    bool WriteFailed() const;
 
 private:
     void AppendLocked(std::span<const uint8_t> bytes);
     bool FlushLocked();
+    // Appends `data` to `path`; removes what reached the file from `data`. False when some was left.
+    bool WriteOut(const std::string& path, std::string& data);
     std::string LogPathLocked(std::string_view name, bool createFolder) const;
 
     mutable std::mutex Lock;
-    std::vector<uint8_t> Buffer;
+    std::string Buffer;
+    std::string Trace; // the adapter's text lines not yet written
     std::string Name;
     std::string Client;
     bool AutoFlush = false;
-    bool WriteFailed = false; // the last flush failed: report only the first failure of a run
+    bool Failed = false; // a write of this connection failed, or bytes were dropped
+    bool Paused = false; // the last write failed: only FlushLog tries the file again
 };
 
 } // namespace velmora

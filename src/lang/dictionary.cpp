@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "lang/dictionary_table.h"
+#include "platform/host.h"
 #include "platform/text_encoding.h"
 
 namespace velmora {
@@ -36,6 +37,8 @@ TDictionaryState& State() {
 }
 
 std::atomic<char> currentLanguage{'R'};
+
+constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 
 std::string DictionaryFile() {
     return BuildPath(Language() == 'D' ? "deutsch.txt" : "english.txt", "DATA", "", false);
@@ -71,9 +74,10 @@ std::optional<std::string> LoadLocked(TDictionaryState& state, const std::string
     return "Ошибка файла " + file + " - строка с русским текстом пуста!";
 }
 
-// Loads the table for `file` unless it is already loaded (or found missing) for it; throws
-// DictionaryError from the call that did the loading when the file has an empty key line.
-void EnsureLoaded(TDictionaryState& state, const std::string& file) {
+// Loads the table for `file` unless it is already loaded (or found missing) for it. An empty key line is
+// reported once, by the call that did the loading: LoadDictionary throws DictionaryError for the
+// program's error box, a Translate logs it (a translation must never end the work that asked for it).
+void EnsureLoaded(TDictionaryState& state, const std::string& file, bool throwOnError) {
     {
         std::shared_lock reading(state.Lock);
         if (state.Status != TDictionaryState::TStatus::NotLoaded && state.File == file)
@@ -86,8 +90,10 @@ void EnsureLoaded(TDictionaryState& state, const std::string& file) {
             return;
         error = LoadLocked(state, file);
     }
-    if (error)
+    if (error && throwOnError)
         throw DictionaryError(*error);
+    if (error)
+        AddLog(*error);
 }
 
 // Adds `text` and an empty translation line at the end of the file, so that it collects the texts still
@@ -98,19 +104,18 @@ void AppendUnknown(const std::string& file, std::string_view text, TTextEncoding
     std::optional<std::string> current = ReadFileBytes(file);
     if (!current)
         return;
-    std::string lines;
-    // A byte-order mark alone is an empty file: completing a line after it would make an empty key line.
+    // A byte-order mark alone is no line; a lone CR at the end is a line end that lacks its LF (adding
+    // CR LF there would put a CR into the last line's text).
     std::string_view content = *current;
-    if (content.starts_with("\xEF\xBB\xBF"))
-        content.remove_prefix(3);
+    if (content.starts_with(Utf8Bom))
+        content.remove_prefix(Utf8Bom.size());
+    std::string lines;
     if (!content.empty()) {
-        size_t lineCount = size_t(std::count(content.begin(), content.end(), '\n'));
-        if (content.back() != '\n') {
-            // A file cut after the CR of its last line end needs only the LF, or the line would keep a CR.
-            lines += content.back() == '\r' ? "\n" : "\r\n";
-            ++lineCount;
-        }
-        if (lineCount % 2 != 0)
+        if (content.back() == '\r')
+            lines += "\n";
+        else if (content.back() != '\n')
+            lines += "\r\n";
+        if (TDictionaryTable::Parse(DecodeText(*current)).EndsWithKey)
             lines += "\r\n";
     }
     lines += EncodeText(text, encoding) + "\r\n\r\n";
@@ -143,7 +148,7 @@ void SetLanguage(char language) {
 void LoadDictionary() {
     if (Language() == 'R')
         return;
-    EnsureLoaded(State(), DictionaryFile());
+    EnsureLoaded(State(), DictionaryFile(), true);
 }
 
 void ResetDictionary() {
@@ -159,7 +164,7 @@ std::string Translate(std::string_view text) {
         return std::string(text);
     TDictionaryState& state = State();
     std::string file = DictionaryFile();
-    EnsureLoaded(state, file);
+    EnsureLoaded(state, file, false);
 
     auto answer = [&](const TDictionaryEntry& entry) {
         return entry.Translation.empty() ? std::string(text) : entry.Translation;

@@ -13,7 +13,7 @@ namespace velmora {
 char Language();
 void SetLanguage(char language);
 
-// The dictionary file has an empty key line; the pairs before it stay in use.
+// The dictionary file has an empty key line; it is skipped and the other pairs stay in use.
 class DictionaryError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -22,7 +22,7 @@ public:
 // Loads the dictionary of the current language now rather than on the first Translate; the program calls
 // it at start-up from the thread that reads the settings. Does nothing for 'R' (the file is not opened)
 // or when the table of that file is loaded already. A missing file switches translation off for the run.
-// Throws DictionaryError for an empty key line, once: the pairs before it stay in use.
+// Throws DictionaryError for an empty key line, once (the line is skipped, the other pairs stay in use).
 void LoadDictionary();
 // Forgets the loaded table (and a missing file), so that the next Translate loads again (tests, a
 // dictionary file replaced while running). A change of language or program folder reloads by itself.
@@ -30,9 +30,10 @@ void ResetDictionary();
 
 // The translation of a Russian text ("DATA/english.txt", or "DATA/deutsch.txt" for 'D'), or the text
 // itself when the language is 'R', there is no dictionary, or the key has no translation yet. An unknown
-// text with a Cyrillic letter and no line break is appended to the file once per run (key line and empty line, CR LF, in
-// the file's encoding: Windows-1251 unless the file is UTF-8 already). Translations are cut to 255
-// characters. Loads the table on the first call, and then may throw DictionaryError as LoadDictionary.
+// text with a Cyrillic letter and no line break is appended to the file once per run (key line and empty
+// line, CR LF, in the file's encoding: Windows-1251 unless the file is UTF-8 already). Translations are cut
+// to 255 characters. Loads the table on the first call; a bad line found then is logged once (never thrown:
+// the worker translates its log lines, and a dictionary must not end a connection).
 std::string Translate(std::string_view text);
 
 // <program folder>/<folder>/<client>/<file>; empty parts are left out. With `create`, the folder (with

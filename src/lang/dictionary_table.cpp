@@ -29,13 +29,16 @@ TDictionaryTable TDictionaryTable::Parse(std::string_view text) {
     }
 
     TDictionaryTable table;
-    for (size_t i = 0; i < lines.size(); i += 2) {
+    for (size_t i = 0; i < lines.size();) {
         if (lines[i].empty()) {
             table.EmptyKeyLine = true;
-            break;
+            ++i;
+            continue;
         }
+        table.EndsWithKey = i + 1 == lines.size();
         std::string_view translation = i + 1 < lines.size() ? lines[i + 1] : std::string_view();
         table.Entries.push_back({std::string(lines[i]), CutToChars(translation, MaxTranslationChars)});
+        i += 2;
     }
     return table;
 }

@@ -19,11 +19,14 @@ struct TDictionaryEntry {
 
 struct TDictionaryTable {
     std::vector<TDictionaryEntry> Entries;
-    // Loading stopped at an empty key line; the entries before it are kept.
+    // The file has an empty line where a key should stand; it was skipped and the next line read as a
+    // key, so the pairs around it stay in use.
     bool EmptyKeyLine = false;
+    // The last line of the file is a key without its translation line.
+    bool EndsWithKey = false;
 
     // Line pairs of a decoded (UTF-8) file: key, translation. A key on the last line has an empty
-    // translation. Stops at the first empty key line.
+    // translation. An empty key line is skipped.
     static TDictionaryTable Parse(std::string_view text);
 
     // The first entry with exactly this key (case, blanks and punctuation count); nullptr when none.

@@ -2,8 +2,11 @@
 // A port object is used by one thread at a time; callers serialise their use.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
+
+#include "platform/clock.h"
 
 namespace velmora {
 
@@ -48,6 +51,18 @@ public:
     virtual void ClearCommBreak() = 0;
     virtual void SetTimeouts(int ReadInterval, int ReadTotalMultiplier, int ReadTotalConstant,
                              int WriteTotalMultiplier, int WriteTotalConstant) = 0;
+    // Waits until received bytes are waiting or `maxMs` has passed, without taking any; true when bytes
+    // are waiting. Ports with a descriptor wake on the first byte; this default looks again after a
+    // sleep of at most one millisecond.
+    virtual bool WaitInput(uint32_t maxMs) {
+        if (InQueue() > 0)
+            return true;
+        // Nothing to wait on: one millisecond is about one byte at 9600 baud.
+        constexpr uint32_t LookAgainMs = 1;
+        if (maxMs > 0)
+            Clock().Sleep(std::min(maxMs, LookAgainMs));
+        return InQueue() > 0;
+    }
 };
 
 } // namespace velmora

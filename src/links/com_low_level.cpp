@@ -30,6 +30,10 @@ std::string comDevice;
 std::string lastError;
 TSavedLine savedLine;
 TCommTimeouts timeouts;
+// The open device's line settings and RTS as last set (the device is ours alone while open), so that
+// a parity change per byte costs one call, and unchanged modem lines none.
+TLineCache lineCache;
+int rtsSet = -1; // -1: not yet set on this device
 
 // How the user knows the port: "COM3", or the device path.
 std::string PortLabel(int number) {
@@ -45,10 +49,17 @@ TCommTimeouts CurrentTimeouts() {
     return timeouts;
 }
 
+// Called by the thread that uses the port (OpenPort, SetNewPortParams), never at the same time.
 int ApplySettings(int fd, int baud, uint8_t parity, uint8_t stopBits) {
-    if (int failed = SetRawLine(fd, {baud, parity, stopBits}))
+    if (int failed = SetRawLine(fd, {baud, parity, stopBits}, lineCache))
         return failed;
-    return SetModemLines(fd, false, ComRTS == 'Y');
+    const int rts = ComRTS == 'Y' ? 1 : 0;
+    if (rts == rtsSet)
+        return 0;
+    if (int failed = SetModemLines(fd, false, rts == 1))
+        return failed;
+    rtsSet = rts;
+    return 0;
 }
 
 // Takes what has arrived, at most `n` bytes, without waiting. The line is set up so that an empty
@@ -157,6 +168,8 @@ bool OpenPort(bool ShowErrors) {
         lastError.clear();
         timeouts = OpenTimeouts;
     }
+    lineCache.Forget();
+    rtsSet = -1;
     comFd = fd;
     if (int failed = ApplySettings(fd, ComBaud, ParityNone, OneStopBit)) {
         std::string where = number >= FirstDevicePathNumber ? device : std::to_string(number);
@@ -226,6 +239,11 @@ int ComReadBuf(TPortBuffer& Buffer) {
     int n = std::min(InQueueOf(fd), Buffer.Size);
     Buffer.Count = n > 0 && Buffer.Data ? ReadNow(fd, Buffer.Data, n) : 0;
     return Buffer.Count;
+}
+
+bool ComWaitInput(uint32_t ms) {
+    int fd = comFd;
+    return fd >= 0 && WaitFor(fd, POLLIN, ms) == TReady::Yes;
 }
 
 int ComReadBufEx(TPortBuffer& Buffer, int Count) {

@@ -42,6 +42,9 @@ int ComInQueue();
 // The reads below throw PortException ("Port lost: <device>") when the device hangs up or vanishes.
 bool ComReadByte(uint8_t& Value);
 int ComReadBuf(TPortBuffer& Buffer);
+// Waits up to `ms` for received bytes without taking them; true when some are waiting. Throws
+// PortException when the device is gone.
+bool ComWaitInput(uint32_t ms);
 // Waits as the time-outs allow (see TCommTimeouts).
 int ComReadBufEx(TPortBuffer& Buffer, int Count);
 // True when all `Length` bytes went out within the write time-out.

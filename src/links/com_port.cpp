@@ -68,6 +68,10 @@ int TComPort::ReadBuf(TPortBuffer& Buffer) {
     return ComReadBuf(Buffer);
 }
 
+bool TComPort::WaitInput(uint32_t maxMs) {
+    return ComWaitInput(maxMs);
+}
+
 int TComPort::ReadBufEx(TPortBuffer& Buffer, int Count) {
     return ComReadBufEx(Buffer, Count);
 }

@@ -34,6 +34,8 @@ public:
     // nothing changes; on a closed port nothing changes either.
     void SetTimeouts(int ReadInterval, int ReadTotalMultiplier, int ReadTotalConstant,
                      int WriteTotalMultiplier, int WriteTotalConstant) override;
+    // Wakes on the first byte (poll on the device).
+    bool WaitInput(uint32_t maxMs) override;
 };
 
 } // namespace velmora

@@ -1,5 +1,6 @@
 #include "links/linux_serial.h"
 
+#include <algorithm>
 #include <asm/termbits.h>
 #include <cerrno>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <utility>
 
 #include "links/base_port.h"
 
@@ -23,10 +25,18 @@ constexpr tcflag_t ParityBits = PARENB | PARODD | CMSPAR;
 // termios c_cflag parity bits per parity code (none, odd, even, mark, space).
 constexpr tcflag_t ParityFlags[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD, PARENB | CMSPAR};
 
+TLineCallObserver lineCallObserver;
+
+int LineIoctl(int fd, unsigned long request, void* argument, const char* name) {
+    NoteLineCall(name);
+    return ioctl(fd, request, argument);
+}
+
 // Pseudo-terminals carry no real line: the kernel keeps no parity for them (it clears PARENB), so only
 // the speed and the stop bits can be checked there.
 bool IsPseudoTerminal(int fd) {
     struct stat device {};
+    NoteLineCall("fstat");
     if (fstat(fd, &device) != 0 || !S_ISCHR(device.st_mode))
         return false;
     unsigned deviceMajor = major(device.st_rdev);
@@ -38,17 +48,13 @@ bool BaudWithin3Percent(int asked, int actual) {
     return std::abs(int64_t(actual) - asked) * 100 <= int64_t(asked) * 3;
 }
 
-} // namespace
+bool Valid(const TLineSettings& line) {
+    return line.Baud > 0 && line.Parity <= ParitySpace &&
+           (line.StopBits == OneStopBit || line.StopBits == TwoStopBits);
+}
 
-int SetRawLine(int fd, const TLineSettings& line) {
-    if (line.Baud <= 0 || line.Parity > ParitySpace ||
-        (line.StopBits != OneStopBit && line.StopBits != TwoStopBits))
-        return EINVAL;
-    struct termios2 before {};
-    if (ioctl(fd, TCGETS2, &before) != 0)
-        return errno;
-
-    struct termios2 t = before;
+// `base` turned into the raw line of `line`.
+termios2 RawLine(termios2 t, const TLineSettings& line) {
     t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
                            INPCK | IGNPAR);
     t.c_oflag &= ~tcflag_t(OPOST);
@@ -62,20 +68,69 @@ int SetRawLine(int fd, const TLineSettings& line) {
     // VMIN 1: a non-blocking read of an empty queue gives EAGAIN, so a read of 0 bytes means hang-up.
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
-    if (ioctl(fd, TCSETS2, &t) != 0)
+    return t;
+}
+
+termios2 FromRaw(const std::vector<unsigned char>& raw) {
+    termios2 t{};
+    std::memcpy(&t, raw.data(), sizeof t);
+    return t;
+}
+
+std::vector<unsigned char> ToRaw(const termios2& t) {
+    std::vector<unsigned char> raw(sizeof t);
+    std::memcpy(raw.data(), &t, sizeof t);
+    return raw;
+}
+
+} // namespace
+
+void SetLineCallObserver(TLineCallObserver observer) {
+    lineCallObserver = std::move(observer);
+}
+
+void NoteLineCall(const char* call) {
+    if (lineCallObserver)
+        lineCallObserver(call);
+}
+
+int SetRawLine(int fd, const TLineSettings& line, TLineCache& cache) {
+    if (!Valid(line))
+        return EINVAL;
+    if (cache.Known && line == cache.Current)
+        return 0;
+    termios2 before{};
+    if (cache.Known)
+        before = FromRaw(cache.Raw);
+    else if (LineIoctl(fd, TCGETS2, &before, "TCGETS2") != 0)
         return errno;
 
-    // The driver rounds the speed to what its divisor allows and may drop flags it cannot do.
-    struct termios2 now {};
-    if (ioctl(fd, TCGETS2, &now) != 0)
+    termios2 t = RawLine(before, line);
+    if (LineIoctl(fd, TCSETS2, &t, "TCSETS2") != 0)
         return errno;
-    bool met = BaudWithin3Percent(line.Baud, int(now.c_ospeed)) &&
-               ((now.c_cflag & ParityBits) == ParityFlags[line.Parity] || IsPseudoTerminal(fd)) &&
-               (now.c_cflag & CSTOPB) == (t.c_cflag & CSTOPB);
-    if (met)
-        return 0;
-    ioctl(fd, TCSETS2, &before);
-    return EINVAL;
+    const bool verified =
+        cache.Known && std::find(cache.Verified.begin(), cache.Verified.end(), line) != cache.Verified.end();
+    if (!verified) {
+        // The driver rounds the speed to what its divisor allows and may drop flags it cannot do.
+        termios2 now{};
+        if (LineIoctl(fd, TCGETS2, &now, "TCGETS2") != 0)
+            return errno;
+        const bool parityKept = (now.c_cflag & ParityBits) == ParityFlags[line.Parity];
+        if (!parityKept && cache.PseudoTerminal < 0)
+            cache.PseudoTerminal = IsPseudoTerminal(fd) ? 1 : 0;
+        const bool met = BaudWithin3Percent(line.Baud, int(now.c_ospeed)) &&
+                         (parityKept || cache.PseudoTerminal == 1) &&
+                         (now.c_cflag & CSTOPB) == (t.c_cflag & CSTOPB);
+        if (!met) {
+            LineIoctl(fd, TCSETS2, &before, "TCSETS2");
+            return EINVAL;
+        }
+        cache.Verified.push_back(line);
+    }
+    cache.Known = true;
+    cache.Current = line;
+    cache.Raw = ToRaw(t);
+    return 0;
 }
 
 int ReadBaud(int fd) {

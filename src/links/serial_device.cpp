@@ -8,6 +8,8 @@
 #include <unistd.h>
 #include <utility>
 
+#include "links/linux_serial.h"
+
 namespace velmora {
 
 namespace {
@@ -15,6 +17,7 @@ namespace {
 TModemLineObserver modemLineObserver;
 
 int SetLine(int fd, int line, bool on) {
+    NoteLineCall(on ? "TIOCMBIS" : "TIOCMBIC");
     if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0 || errno == ENOTTY || errno == EINVAL)
         return 0;
     return errno;

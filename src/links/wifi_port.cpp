@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <mutex>
 #include <netinet/in.h>
@@ -141,6 +142,18 @@ void TWiFiPort::SetParams(int, uint8_t, uint8_t) {}
 void TWiFiPort::SetRTS(bool) {}
 
 void TWiFiPort::SetParity(uint8_t) {}
+
+bool TWiFiPort::WaitInput(uint32_t maxMs) {
+    int fd = Socket;
+    if (fd < 0)
+        return false;
+    pollfd p{fd, POLLIN, 0};
+    int ready = 0;
+    do
+        ready = poll(&p, 1, int(std::min<uint32_t>(maxMs, INT_MAX)));
+    while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
 
 bool TWiFiPort::ReadByte(uint8_t& Value) {
     if (InQueue() < 1)

@@ -50,6 +50,9 @@ public:
     void ClearCommBreak() override;
     void SetTimeouts(int ReadInterval, int ReadTotalMultiplier, int ReadTotalConstant,
                      int WriteTotalMultiplier, int WriteTotalConstant) override;
+    // Wakes on the first byte (poll on the socket); a connection the adapter ended counts as input, so
+    // that the read after it reports the lost port.
+    bool WaitInput(uint32_t maxMs) override;
 
 private:
     [[noreturn]] void ThrowLost() const;

@@ -33,14 +33,18 @@ constexpr TRawExtremes RawExtremes[] = {
 };
 
 // Converts the low and then the high raw end of the type; the value is left at the high end.
-std::pair<float, float> ConvertExtremes(TECUparam& param) {
+float AsSingle(TParamValue value) {
+    return value.IsFloat ? value.Float : float(value.Int);
+}
+
+// The extremes are converted aside: the record's own value belongs to the worker, which may be writing
+// it at this moment.
+std::pair<float, float> ConvertExtremes(const TECUparam& param) {
     for (const TRawExtremes& row : RawExtremes) {
         if (row.Type != param.ParamType)
             continue;
-        param.SetRaw(row.Low0, row.Low1, 0, 0);
-        float low = param.AsSingle();
-        param.SetRaw(row.High0, row.High1, 0, 0);
-        return {low, param.AsSingle()};
+        return {AsSingle(param.Convert(row.Low0, row.Low1, 0, 0)),
+                AsSingle(param.Convert(row.High0, row.High1, 0, 0))};
     }
     return {0, 0};
 }
@@ -150,6 +154,12 @@ void TECUparam::SetData(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
 }
 
 void TECUparam::SetRaw(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
+    if (ParamType == 'X')
+        RebuildBitText(b0);
+    CurrentValue.store(Convert(b0, b1, b2, b3));
+}
+
+TParamValue TECUparam::Convert(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) const {
     int32_t raw;
     switch (ParamType) {
     case 'S':
@@ -168,9 +178,6 @@ void TECUparam::SetRaw(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
         raw = b0;
         break;
     }
-    if (ParamType == 'X')
-        RebuildBitText(b0);
-
     TParamValue value;
     value.IsFloat = PointCount > 0 || Divisor != 1;
     if (PointCount > 0) {
@@ -183,7 +190,7 @@ void TECUparam::SetRaw(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
         value.Int = int32_t(std::clamp<int64_t>(product, std::numeric_limits<int32_t>::min(),
                                                 std::numeric_limits<int32_t>::max()));
     }
-    CurrentValue.store(value);
+    return value;
 }
 
 float TECUparam::Interpolate(int32_t raw) const {
@@ -241,12 +248,12 @@ std::string TECUparam::BitText() const {
     return CurrentBitText;
 }
 
-float TECUparam::RangeMin() {
+float TECUparam::RangeMin() const {
     auto [low, high] = ConvertExtremes(*this);
     return std::min(low, high);
 }
 
-float TECUparam::RangeMax() {
+float TECUparam::RangeMax() const {
     auto [low, high] = ConvertExtremes(*this);
     return std::max(low, high);
 }

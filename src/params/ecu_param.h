@@ -69,6 +69,8 @@ public:
     // Bytes as read from the CMD address onward (unused bytes 0); stamps LastTick.
     void SetData(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
     void SetRaw(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
+    // What those bytes convert to, leaving the record's value as it is.
+    TParamValue Convert(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) const;
     TParamValue Current() const { return CurrentValue.load(); }
     bool IsFloat() const { return Current().IsFloat; }
     // The value, rounded to the nearest integer (ties to even) when it is a float.
@@ -81,9 +83,9 @@ public:
     std::string LogText() const;
     // For X: the names of the bits in their current state, each after a blank.
     std::string BitText() const;
-    // Smallest and largest converted value the raw type can give; both overwrite the value.
-    float RangeMin();
-    float RangeMax();
+    // Smallest and largest converted value the raw type can give; the value read stays untouched.
+    float RangeMin() const;
+    float RangeMax() const;
 
     // --- bit fields of an X parameter ---
     // Number of fields ParseBitNames found (0..8); field i describes bit i.

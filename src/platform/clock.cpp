@@ -23,19 +23,35 @@ void TClock::SpinUntil(int64_t counter) {
     }
 }
 
-double TClock::PerfMs() { return double(PerfCounter()) * 1000.0 / double(PerfFrequency()); }
+void TClock::SleepMicros(int64_t us) {
+    if (us > 0)
+        Sleep(uint32_t((us + 999) / 1000));
+}
 
-uint32_t TRealClock::TickCount() { return uint32_t(SteadyNanos() / 1000000); }
+double TClock::PerfMs() {
+    return double(PerfCounter()) * 1000.0 / double(PerfFrequency());
+}
 
-int64_t TRealClock::PerfCounter() { return SteadyNanos(); }
+uint32_t TRealClock::TickCount() {
+    return uint32_t(SteadyNanos() / 1000000);
+}
 
-int64_t TRealClock::PerfFrequency() { return 1000000000; }
+int64_t TRealClock::PerfCounter() {
+    return SteadyNanos();
+}
 
-void TRealClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+int64_t TRealClock::PerfFrequency() {
+    return 1000000000;
+}
 
-uint32_t TManualClock::TickCount() { return uint32_t(Micros.load() / 1000); }
+void TRealClock::Sleep(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-int64_t TManualClock::PerfCounter() { return Micros.load(); }
+void TRealClock::SleepMicros(int64_t us) {
+    if (us > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
 
 void TManualClock::SpinUntil(int64_t counter) {
     int64_t now = Micros.load();
@@ -43,8 +59,20 @@ void TManualClock::SpinUntil(int64_t counter) {
     }
 }
 
-TClock& Clock() { return *currentClock.load(); }
+uint32_t TManualClock::TickCount() {
+    return uint32_t(Micros.load() / 1000);
+}
 
-void SetClock(TClock* clock) { currentClock.store(clock ? clock : &realClock); }
+int64_t TManualClock::PerfCounter() {
+    return Micros.load();
+}
+
+TClock& Clock() {
+    return *currentClock.load();
+}
+
+void SetClock(TClock* clock) {
+    currentClock.store(clock ? clock : &realClock);
+}
 
 } // namespace velmora

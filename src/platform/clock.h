@@ -3,6 +3,7 @@
 // time with a TManualClock. Any thread may call it.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 
@@ -19,6 +20,9 @@ public:
     virtual void Sleep(uint32_t ms) = 0;
     // Busy-waits until the high-resolution counter reaches `counter` (byte spacing finer than a sleep).
     virtual void SpinUntil(int64_t counter);
+    // Sleeps `us` microseconds, for waits that end between two milliseconds (a frame ends 1.04 ms after
+    // it began at 9600 baud). The default rounds up to whole milliseconds.
+    virtual void SleepMicros(int64_t us);
 
     // The counter scaled to milliseconds, for byte timing and response times.
     double PerfMs();
@@ -31,6 +35,7 @@ public:
     int64_t PerfCounter() override;
     int64_t PerfFrequency() override;
     void Sleep(uint32_t ms) override;
+    void SleepMicros(int64_t us) override;
 };
 
 // Virtual time for tests: nothing moves until Sleep or Advance is called. The counter runs at 1 MHz.
@@ -44,6 +49,7 @@ public:
     void Sleep(uint32_t ms) override { Advance(ms); }
     // Nothing would move the counter while spinning: it jumps to `counter`.
     void SpinUntil(int64_t counter) override;
+    void SleepMicros(int64_t us) override { AdvanceMicros(std::max<int64_t>(us, 0)); }
 
     void Advance(uint32_t ms) { AdvanceMicros(int64_t(ms) * 1000); }
     void AdvanceMicros(int64_t us) { Micros += us; }

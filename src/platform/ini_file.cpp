@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fcntl.h>
 #include <mutex>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,12 +61,36 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// The temporary copies beside `target` are named ".<name>.<pid>.<counter>.tmp".
+std::string TempPrefix(const fs::path& target) {
+    return "." + target.filename().string() + ".";
+}
+
+// Removes the temporary copies that saves of processes no longer running left behind (a save cut short
+// between writing the copy and renaming it). Copies of running processes may be in use and stay.
+void RemoveStaleTemps(const fs::path& target) {
+    const std::string prefix = TempPrefix(target);
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(target.parent_path(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp"))
+            continue;
+        long pid = 0;
+        const char* digits = name.data() + prefix.size();
+        const auto [end, parsed] = std::from_chars(digits, name.data() + name.size(), pid);
+        if (parsed != std::errc() || *end != '.' || pid <= 0 || pid == long(getpid()))
+            continue;
+        if (kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            unlink(entry.path().c_str());
+    }
+}
+
 // Opens a new file beside `target` that no one else uses; -1 on failure.
 int CreateTempBeside(const fs::path& target, fs::path& temp) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = target;
-        temp.replace_filename("." + target.filename().string() + "." + std::to_string(getpid()) + "." +
+        temp.replace_filename(TempPrefix(target) + std::to_string(getpid()) + "." +
                               std::to_string(counter++) + ".tmp");
         int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
@@ -112,6 +137,7 @@ bool TIniFile::Save(const TIniText& text) {
     }
     if (target.has_parent_path())
         fs::create_directories(target.parent_path(), error);
+    RemoveStaleTemps(target.has_parent_path() ? target : fs::current_path(error) / target);
 
     fs::path temp;
     int fd = CreateTempBeside(target, temp);

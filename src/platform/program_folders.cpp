@@ -106,11 +106,8 @@ void SetProgramFolder(const fs::path& folder) {
     programFolder = folder;
 }
 
-std::string ExecutableName() {
-    std::string name = ExecutablePath().stem().string();
-    return name.empty() ? "velmora" : name;
+fs::path SettingsFile() {
+    return ProgramFolder() / SettingsFileName;
 }
-
-fs::path SettingsFile() { return ProgramFolder() / (ExecutableName() + ".ini"); }
 
 } // namespace velmora

@@ -22,9 +22,9 @@ std::filesystem::path ProgramFolder();
 // For tests and embedding: sets the folder directly.
 void SetProgramFolder(const std::filesystem::path& folder);
 
-// The executable's base name without extension (for example "velmora").
-std::string ExecutableName();
-// The settings file: <program folder>/<executable name>.ini
+// The window program's settings file, which the command-line tool reads too: one file for both.
+inline constexpr const char* SettingsFileName = "velmora.ini";
+// <program folder>/velmora.ini
 std::filesystem::path SettingsFile();
 
 } // namespace velmora

@@ -17,44 +17,45 @@ constexpr size_t InputCapacity = 4096;
 
 } // namespace
 
-TSimPort::TSimPort(std::string name, TSimAdapterKind kind) : Kind(kind), Name(std::move(name)) {}
+TSimPort::TSimPort(std::string name, TSimAdapterKind kind, std::shared_ptr<TSimBench> bench)
+    : Kind(kind), Name(std::move(name)), Bench(bench ? std::move(bench) : std::make_shared<TSimBench>()) {}
 
 TSimPort::~TSimPort() = default;
 
 double TSimPort::NowMs() const {
-    return Clock().PerfMs() - OriginMs;
+    return Clock().PerfMs() - Bench->OriginMs;
 }
 
 bool TSimPort::Open(bool ShowErrors, int baud) {
-    if (Vanished)
+    if (Bench->Vanished)
         return false;
-    if (!SimCar) {
+    if (!Bench->Car) {
         std::string spec;
         if (size_t colon = Name.find(':'); colon != std::string::npos)
             spec = Name.substr(colon + 1);
         std::string error;
-        SimCar = TSimCar::Create(spec, error);
-        if (!SimCar) {
+        Bench->Car = TSimCar::Create(spec, error);
+        if (!Bench->Car) {
             std::string text = "Порт " + Name + ": " + error;
             AddLog(text);
             if (ShowErrors)
                 Host().MessageBox(text, TMsgKind::Error, TMsgButtons::Ok);
             return false;
         }
-        SimAdapter = MakeSimAdapter(Kind, *SimCar);
-        OriginMs = Clock().PerfMs();
+        Bench->Adapter = MakeSimAdapter(Kind, *Bench->Car);
+        Bench->OriginMs = Clock().PerfMs();
     }
     Baud = baud;
     ParityCode = ParityNone;
     StopBitsCode = OneStopBit;
-    SimAdapter->HostLine(Baud, ParityCode, StopBitsCode, NowMs());
+    Bench->Adapter->HostLine(Baud, ParityCode, StopBitsCode, NowMs());
     Input.clear();
     Opened = true;
     return true;
 }
 
 bool TSimPort::IsOpen() {
-    return Opened && !Vanished;
+    return Opened && !Bench->Vanished;
 }
 
 void TSimPort::Close() {
@@ -64,12 +65,12 @@ void TSimPort::Close() {
 void TSimPort::Pump() {
     if (!Opened)
         return;
-    std::vector<TRxByte> received = SimAdapter->Output(NowMs());
+    std::vector<TRxByte> received = Bench->Adapter->Output(NowMs());
     // The first N pairs work; the adapter is gone during the next one.
-    uint32_t vanishAfter = SimCar->Profile().Faults.VanishAfterRequests;
-    if (!Vanished && vanishAfter && SimCar->Unit().PairCount() > vanishAfter)
-        Vanished = true;
-    if (Vanished) {
+    uint32_t vanishAfter = Bench->Car->Profile().Faults.VanishAfterRequests;
+    if (!Bench->Vanished && vanishAfter && Bench->Car->Unit().PairCount() > vanishAfter)
+        Bench->Vanished = true;
+    if (Bench->Vanished) {
         Input.clear();
         throw PortException(std::string("Порт ") + SimAdapterInfo(Kind).PortPrefix + ": адаптер отключен");
     }
@@ -100,13 +101,13 @@ void TSimPort::SetParams(int baud, uint8_t parity, uint8_t stopBits) {
     ParityCode = parity;
     StopBitsCode = stopBits;
     if (Opened)
-        SimAdapter->HostLine(Baud, ParityCode, StopBitsCode, NowMs());
+        Bench->Adapter->HostLine(Baud, ParityCode, StopBitsCode, NowMs());
 }
 
 void TSimPort::SetRTS(bool on) {
     Pump();
     if (Opened)
-        SimAdapter->HostRts(on, NowMs());
+        Bench->Adapter->HostRts(on, NowMs());
 }
 
 void TSimPort::SetParity(uint8_t parity) {
@@ -140,7 +141,7 @@ int TSimPort::ReadBufEx(TPortBuffer& buffer, int count) {
         double now = NowMs();
         if (got == wanted || (totalLimit && now >= deadline))
             break;
-        double wake = SimAdapter->NextOutputMs();
+        double wake = Bench->Adapter->NextOutputMs();
         if (ReadInterval > 0 && got > 0) {
             double intervalEnd = LastArrivalMs + ReadInterval;
             if (now >= intervalEnd)
@@ -152,10 +153,25 @@ int TSimPort::ReadBufEx(TPortBuffer& buffer, int count) {
         // Without any time-out a real port would wait for ever; with nothing on its way, return instead.
         if (wake == NeverMs)
             break;
-        Clock().Sleep(uint32_t(std::max(1.0, std::ceil(wake - now))));
+        SleepUntil(now, wake);
     }
     buffer.Count = got;
     return got;
+}
+
+void TSimPort::SleepUntil(double nowMs, double wakeMs) {
+    // At least a microsecond, so that a wait always moves time on.
+    Clock().SleepMicros(std::max<int64_t>(1, int64_t(std::ceil((wakeMs - nowMs) * 1000.0))));
+}
+
+bool TSimPort::WaitInput(uint32_t maxMs) {
+    if (InQueue() > 0)
+        return true;
+    if (!Opened || maxMs == 0)
+        return false;
+    const double now = NowMs();
+    SleepUntil(now, std::min(SimAdapter->NextOutputMs(), now + maxMs));
+    return InQueue() > 0;
 }
 
 bool TSimPort::WritePortEx(const uint8_t* data, int length) {
@@ -164,7 +180,7 @@ bool TSimPort::WritePortEx(const uint8_t* data, int length) {
         return false;
     double now = NowMs();
     for (int i = 0; i < length; ++i)
-        SimAdapter->HostByte(data[i], now);
+        Bench->Adapter->HostByte(data[i], now);
     return true;
 }
 
@@ -179,13 +195,13 @@ bool TSimPort::WriteByte(uint8_t value) {
 void TSimPort::SetCommBreak() {
     Pump();
     if (Opened)
-        SimAdapter->HostBreak(true, NowMs());
+        Bench->Adapter->HostBreak(true, NowMs());
 }
 
 void TSimPort::ClearCommBreak() {
     Pump();
     if (Opened)
-        SimAdapter->HostBreak(false, NowMs());
+        Bench->Adapter->HostBreak(false, NowMs());
 }
 
 void TSimPort::SetTimeouts(int readInterval, int readTotalMultiplier, int readTotalConstant,

@@ -104,7 +104,7 @@ TEST_F(Coding, AnswerFromTheAccessFileUnlocksTheUnit) {
         if (std::string(c.Kind) == "SIMELM") {
             EXPECT_GE(Clock().TickCount() - start, 1000u) << "the adapter's pause before the first pair";
             EXPECT_FALSE(Logged("ELM327 ошибка выполнения ATPC!"));
-            EXPECT_NE(NewLogBytes().find("ATPC"), std::string::npos) << "the adapter left its K-line session";
+            EXPECT_NE(TraceText().find("ATPC"), std::string::npos) << "the adapter left its K-line session";
         }
         FreePort();
     }

@@ -74,6 +74,11 @@ protected:
         LogSeen = all.size();
         return fresh;
     }
+    // The adapter's text lines written so far to the trace beside the exchange log.
+    std::string TraceText() {
+        Log.FlushLog();
+        return Folder.ReadFile(std::filesystem::path(Log.TracePath()).lexically_relative(Folder.Path()));
+    }
     // The WM_USER+n messages posted, wParam only.
     std::vector<intptr_t> Posted(uint32_t n) const {
         std::vector<intptr_t> params;

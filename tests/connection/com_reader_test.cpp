@@ -9,9 +9,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "actuators/actuator_tests.h"
+#include "actuators/adaptation.h"
 #include "connection/client_check.h"
 #include "connection/com_reader.h"
 #include "faults/fault_display.h"
@@ -37,6 +39,28 @@ class TPlainView : public TBaseParam {
 public:
     using TBaseParam::TBaseParam;
     void UpdateView() override {}
+};
+
+// The recorder, plus a hook that acts once on a posted message: the window's request made while the
+// worker is inside a long step.
+class THookedHost : public testing::THostRecorder {
+public:
+    void PostMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) override {
+        THostRecorder::PostMessage(msg, wParam, lParam);
+        if (OnPost && msg == WM_USER + HookMsg && wParam == HookWParam)
+            std::exchange(OnPost, nullptr)();
+    }
+    // Runs `action` when WM_USER + n with `wParam` is posted next.
+    void OnNextPost(uint32_t n, intptr_t wParam, std::function<void()> action) {
+        HookMsg = n;
+        HookWParam = wParam;
+        OnPost = std::move(action);
+    }
+
+private:
+    uint32_t HookMsg = 0;
+    intptr_t HookWParam = 0;
+    std::function<void()> OnPost;
 };
 
 class ComReaderTest : public ::testing::Test {
@@ -125,7 +149,7 @@ protected:
 
     TManualClock ManualClock;
     TScopedClock UseClock{ManualClock};
-    testing::THostRecorder Host;
+    THookedHost Host;
     testing::TTempFolder Folder;
     std::unique_ptr<TComReader> Reader = std::make_unique<TComReader>();
 };
@@ -261,7 +285,47 @@ TEST_F(ComReaderTest, UserStopOnAnElmClosesItsProtocol) {
     EXPECT_FALSE(Reader->Step());
     EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
     EXPECT_FALSE(Logged("ELM327 ошибка выполнения ATPC!"));
-    EXPECT_NE(Folder.ReadFile(fs::path("LOGS") / Reader->LogName()).find("ATPC"), std::string::npos);
+    const std::string trace =
+        Folder.ReadFile(fs::path(Reader->LogTracePath()).lexically_relative(Folder.Path()));
+    EXPECT_NE(trace.find("ATPC"), std::string::npos);
+}
+
+// The exchange log of an ELM327 connection holds the bytes a cable connection logs for the same pairs,
+// under the unit's name from the first pair on; the adapter's text lines go to the trace beside it.
+TEST_F(ComReaderTest, ElmLogHoldsTheBytesACableLogsForTheSamePairs) {
+    struct TCase {
+        const char* Unit;
+        const char* LogName;
+        size_t FixedBytes; // the identification block's pairs; live values follow
+        bool SamePairs;    // the connection ends after the identification: the same pairs on both
+    };
+    // The EZ unit (whose command 0 a cable sends, and whose command 0xFF it leaves out) ends its
+    // connection after the identification; the HFM unit is stopped at once.
+    const TCase cases[] = {{"ez", "EZ", 300, true}, {"hfm", "B52", 160, false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Unit);
+        std::string logs[2];
+        for (int elm = 0; elm < 2; ++elm) {
+            Reader = std::make_unique<TComReader>();
+            FreePort();
+            Reader->PrepareConnect(
+                {std::string(elm ? "SIMELM:" : "SIM:") + c.Unit, elm ? 'E' : 'K', elm == 1, false, {}});
+            if (Reader->Step() && Reader->RequestStop())
+                Reader->Step();
+            ASSERT_TRUE(Reader->LogName().starts_with(c.LogName)) << Reader->LogName() << Host.LogText();
+            logs[elm] = Folder.ReadFile(fs::path("LOGS") / Reader->LogName());
+        }
+        EXPECT_FALSE(fs::exists(Folder.Path() / "LOGS" / "tmp001.bin")) << "the identification went there";
+        ASSERT_GT(logs[1].size(), c.FixedBytes);
+        EXPECT_EQ(logs[1].substr(0, c.FixedBytes), logs[0].substr(0, c.FixedBytes));
+        if (c.SamePairs) {
+            EXPECT_EQ(logs[1].size(), logs[0].size());
+        }
+        EXPECT_EQ(logs[1].find("HFMDATA"), std::string::npos);
+        const std::string trace =
+            Folder.ReadFile(fs::path(Reader->LogTracePath()).lexically_relative(Folder.Path()));
+        EXPECT_NE(trace.find("HFMDATA"), std::string::npos);
+    }
 }
 
 TEST_F(ComReaderTest, ViewPollingFollowsTheHandedOverList) {
@@ -357,6 +421,50 @@ TEST_F(ComReaderTest, FaultViewReadsTheMemoryAndAsksForRedisplay) {
     }
 }
 
+// The start (about a second after the wake-up) and the erase run inside one worker step each: what the
+// window asks meanwhile must not be lost when they end.
+TEST_F(ComReaderTest, RequestsMadeDuringTheStartAndTheEraseAreHonouredAfterThem) {
+    struct TCase {
+        const char* What;
+        uint32_t HookMsg; // the request is made when the worker posts WM_USER + HookMsg with HookWParam
+        intptr_t HookWParam;
+        bool Erase; // made during an erase rather than during the start
+        std::function<void(TComReader&)> Request;
+        uint8_t Then; // the state of the step after the long one (Terminate: the connection ended)
+    };
+    auto graph = [this](TComReader& reader) { reader.RequestViewList(ViewOf({1}, false), TViewKind::Graph); };
+    const TCase cases[] = {
+        {"stop while identifying", 1, 0, false, [](TComReader& r) { r.RequestStop(); },
+         ReaderState::Terminate},
+        {"stop in the start", 14, 8, false, [](TComReader& r) { r.RequestStop(); }, ReaderState::Terminate},
+        {"fault view in the start", 14, 8, false, [](TComReader& r) { r.RequestFaultView(); },
+         ReaderState::FaultView},
+        {"stop in the erase", 10, 0xFFFF, true, [](TComReader& r) { r.RequestStop(); },
+         ReaderState::Terminate},
+        {"graph in the erase", 10, 0xFFFF, true, graph, ReaderState::ViewPolling},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Reader = std::make_unique<TComReader>();
+        FreePort();
+        Host.Clear();
+        if (c.Erase) {
+            ASSERT_TRUE(Connect("SIM:hfm")) << Host.LogText();
+            ASSERT_TRUE(Reader->RequestErase());
+        }
+        Host.OnNextPost(c.HookMsg, c.HookWParam, [&] { c.Request(*Reader); });
+        ASSERT_TRUE(c.Erase ? Reader->Step() : Connect("SIM:hfm")) << Host.LogText();
+        const bool running = Reader->Step();
+        if (c.Then == ReaderState::Terminate) {
+            EXPECT_FALSE(running);
+            EXPECT_EQ(Reader->StopText(), "Обмен остановлен.") << Host.LogText();
+        } else {
+            EXPECT_TRUE(running);
+            EXPECT_EQ(Reader->State(), c.Then);
+        }
+    }
+}
+
 TEST_F(ComReaderTest, EraseOfHfmAndPmsUnitsShowsWhatRemains) {
     ASSERT_TRUE(Connect("SIM:hfm"));
     ASSERT_TRUE(Reader->RequestErase());
@@ -412,6 +520,10 @@ TEST_F(ComReaderTest, EraseOfAnLhUnitEndsTheConnection) {
     ASSERT_TRUE(Reader->RequestErase());
     EXPECT_FALSE(StepUntil([] { return false; }, 20000));
     EXPECT_EQ(Reader->StopText(), "Обмен остановлен.") << Host.LogText();
+    // The unit falls asleep before the last pair, as it should: no failure is logged for that silence.
+    for (const char* failure :
+         {"Большой таймаут обмена", "Нет ответа!", "Попытки восстановить связь истекли!"})
+        EXPECT_FALSE(Logged(failure)) << failure << "\n" << Host.LogText();
     // The window asks the user to switch the ignition off before connecting again.
     const std::vector<TPosted> milestones = Milestones();
     const auto done = std::find(milestones.begin(), milestones.end(), TPosted{WM_USER + 17, 1, 0});
@@ -423,9 +535,15 @@ TEST_F(ComReaderTest, EraseOfAnOlderUnitTurnsIntoTheFaultView) {
     // Diagnosis index 35: neither of the generations that take the erase command.
     ASSERT_TRUE(Connect(Profile("hfm35", "[Unit]\nBase=hfm\n[Ident]\n1A=35\n"))) << Host.LogText();
     ASSERT_EQ(Reader->Ident().DiagIndex, 35);
+    EXPECT_TRUE(Logged(" Доступно: чтение ошибок (стирание этим блоком не поддерживается)"));
+    EXPECT_FALSE(Logged("чтение/стирание"));
     ASSERT_TRUE(Reader->RequestErase());
     ASSERT_TRUE(StepUntil([&] { return WasPosted(10, 0); }, 20000));
     EXPECT_EQ(FaultLines(true).size(), 2u) << "the stored faults were erased";
+    EXPECT_TRUE(Logged(CannotEraseText));
+    EXPECT_FALSE(CanEraseFaults(UnitHfm, 35));
+    EXPECT_TRUE(CanEraseFaults(UnitHfm, 52));
+    EXPECT_TRUE(CanEraseFaults(UnitLh, 0));
 }
 
 TEST_F(ComReaderTest, RangeReadReturnsTheBytesAndThePreviousState) {
@@ -436,6 +554,16 @@ TEST_F(ComReaderTest, RangeReadReturnsTheBytesAndThePreviousState) {
     EXPECT_EQ(range[0], 0);
     EXPECT_EQ(range[0x0C], 0);
     ASSERT_TRUE(Reader->Step());
+    EXPECT_EQ(Reader->State(), ReaderState::Polling);
+
+    // Two reads back to back, the second asked before the worker has left the range state: both return
+    // their bytes and the worker goes back to polling, its link kept alive.
+    for (uint8_t from : {0x02, 0x04}) {
+        ASSERT_TRUE(Reader->ReadRange(0xF0, from, 0x0B, range, [&] { Reader->Step(); }));
+        EXPECT_EQ(range[from], "HF2811B001"[from - 2]);
+    }
+    for (int step = 0; step < 50; ++step)
+        ASSERT_TRUE(Reader->Step()) << Host.LogText();
     EXPECT_EQ(Reader->State(), ReaderState::Polling);
 
     // A worker that never takes the request misses the deadline.
@@ -465,6 +593,9 @@ TEST_F(ComReaderTest, ClientCheckFileBindsTheClientToItsCar) {
     EXPECT_FALSE(Reader->Step());
     EXPECT_TRUE(Logged("ОШИБКА выбора клиента! Повторите выбор клиента или создайте нового!"));
     EXPECT_NE(Reader->StopText().find(", StopOnError: "), std::string::npos);
+    // Ended on error a moment after the unit's last answer: not alive, so the window may connect again.
+    EXPECT_FALSE(Reader->IsAlive());
+    EXPECT_FALSE(Reader->RequestFaultView());
     EXPECT_FALSE(WasPosted(2, 0));
     EXPECT_EQ(Folder.ReadFile(check.lexically_relative(Folder.Path())), "27 42 00\r\n");
 }
@@ -479,6 +610,16 @@ TEST_F(ComReaderTest, ActuatorFunctionsRunAtConnectionStartAndBetweenPolls) {
     ASSERT_TRUE(Reader->Step());
     EXPECT_TRUE(WasPosted(13, 0xD202));
     EXPECT_EQ(Reader->Actuators.PendingAct.load(), NoAct);
+    // Another command byte in the slot (0xF3 would erase the fault memory) is refused, not sent.
+    ASSERT_TRUE(QueueAct(Reader->Actuators, 0xF3, 0xFF));
+    ASSERT_TRUE(Reader->Step());
+    EXPECT_FALSE(WasPosted(13, 0xF3FF));
+    EXPECT_TRUE(Logged("Команда F3 не является командой исполнительного устройства (D0-DC)!"));
+    EXPECT_EQ(Reader->Actuators.PendingAct.load(), NoAct);
+    Reader->RequestStop();
+    Reader->Step();
+    const std::string bytes = Folder.ReadFile(fs::path("LOGS") / Reader->LogName());
+    EXPECT_EQ(bytes.find("\xF3\x0C"), std::string::npos) << "the erase command reached the unit";
 
     // Phase 1 of the adaptation reset ends the connection and leaves phase 2 for the next one.
     Reader = std::make_unique<TComReader>();
@@ -489,6 +630,16 @@ TEST_F(ComReaderTest, ActuatorFunctionsRunAtConnectionStartAndBetweenPolls) {
     EXPECT_EQ(Reader->Actuators.AdaptMode.load(), AdaptResetPhase2) << Host.LogText();
     EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
     EXPECT_TRUE(WasPosted(2, 0));
+
+    // The Bosch throttle procedure is refused for a VDO unit, before the special mode is entered.
+    Reader = std::make_unique<TComReader>();
+    FreePort();
+    Host.Clear();
+    Reader->Actuators.AdaptMode = AdaptThrottleBosch;
+    EXPECT_FALSE(Connect("SIM:hfm-vdo"));
+    EXPECT_TRUE(Logged(BoschThrottleOnlyText)) << Host.LogText();
+    EXPECT_FALSE(Logged("Адаптация дросселя для ЭБУ Bosch: запуск!"));
+    EXPECT_EQ(Reader->Actuators.AdaptMode.load(), AdaptNone);
 
     // A coding run reads no VIN and goes on past a client check that does not match; without an answer
     // to the unit's check word it breaks off, and the connection ends.
@@ -504,6 +655,21 @@ TEST_F(ComReaderTest, ActuatorFunctionsRunAtConnectionStartAndBetweenPolls) {
     EXPECT_TRUE(Logged("Выполняется кодирование блока! Ждите!"));
     EXPECT_TRUE(Logged("FUNCTION BREAK!!!"));
     EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
+    // The failed attempt was that connection's: the next one polls instead of coding again.
+    EXPECT_EQ(Reader->Actuators.CodingPending.load(), 0u);
+    Host.Clear();
+    EXPECT_TRUE(Connect("SIM:hfm")) << Host.LogText();
+    EXPECT_FALSE(Logged("Выполняется кодирование блока! Ждите!"));
+    ASSERT_TRUE(Reader->RequestStop());
+    Reader->Step();
+
+    // An actuator command queued while no connection ran is not sent to the next unit.
+    ASSERT_TRUE(QueueAct(Reader->Actuators, 0xD2, 0x01));
+    Host.Clear();
+    ASSERT_TRUE(Connect("SIM:hfm"));
+    StepFor(1000);
+    EXPECT_FALSE(WasPosted(13, 0xD201));
+    EXPECT_EQ(Reader->Actuators.PendingAct.load(), NoAct);
 }
 
 TEST(ComReaderSettings, ClampsAndIdleCommand) {
@@ -704,7 +870,8 @@ TEST(ComReaderThread, UserStopDuringAnElmCommandIsTheUsersStop) {
     }
     EXPECT_EQ(reader.StopText(), "Обмен остановлен.") << host.LogText();
     EXPECT_EQ(host.LogText().find("StopOnError"), std::string::npos) << host.LogText();
-    EXPECT_NE(folder.ReadFile(std::filesystem::path("LOGS") / reader.LogName()).find("ATPC"),
+    EXPECT_NE(folder.ReadFile(std::filesystem::path(reader.LogTracePath()).lexically_relative(folder.Path()))
+                  .find("ATPC"),
               std::string::npos);
     reader.Terminate();
 }

@@ -26,10 +26,10 @@ fail() {
 }
 
 case $mode in
-pty) "$sim" --unit hfm --pty >"$work/sim.out" 2>"$work/sim.err" & ;;
+pty) "$sim" --unit hfm --pty --strict >"$work/sim.out" 2>"$work/sim.err" & ;;
 silent)
     printf '[Unit]\nBase=hfm\nBreakMinMs=300\n' >"$work/silent.ini"
-    "$sim" --unit "$work/silent.ini" --pty >"$work/sim.out" 2>"$work/sim.err" &
+    "$sim" --unit "$work/silent.ini" --pty --strict >"$work/sim.out" 2>"$work/sim.err" &
     ;;
 wifi | wifi-settings) "$sim" --unit pms-bosch --elm --tcp 127.0.0.1:0 >"$work/sim.out" 2>"$work/sim.err" & ;;
 elm-as-kkl) ;;
@@ -55,7 +55,7 @@ case $mode in
 pty | silent) args=(--port "$where") ;;
 wifi) args=(--port WIFI --adapter E --wifi "$where") ;;
 wifi-settings)
-    printf '[OPTIONS]\r\nWIFI_IP=%s\r\nWIFI_PORT=%s\r\n' "${where%:*}" "${where##*:}" >"$home/velmora-cli.ini"
+    printf '[OPTIONS]\r\nWIFI_IP=%s\r\nWIFI_PORT=%s\r\n' "${where%:*}" "${where##*:}" >"$home/velmora.ini"
     args=(--port WIFI --adapter E)
     ;;
 elm-as-kkl) args=(--port SIMELM:hfm --adapter E --elm-as-kkl) ;;
@@ -97,12 +97,16 @@ esac
 expect "Exchange log: $log"
 [[ -s $log ]] || fail "no exchange log $log"
 if [[ $mode == elm-as-kkl ]]; then
-    # The exchange log keeps the adapter's text: its reset, the engine connection on the K-line ("BUS INIT")
-    # and the identification read as single request pairs; no KKL wake-up of our own.
-    text=$(tr -c '[:print:]\n' '\n' <"$log")
+    # The trace beside the exchange log keeps the adapter's text: its reset, the engine connection on the
+    # K-line ("BUS INIT") and the identification read as single request pairs; no KKL wake-up of our own.
+    # The exchange log itself holds only the bytes of the pairs.
+    trace="${log%.bin}_elm.txt"
+    text=$(tr -c '[:print:]\n' '\n' <"$trace")
     for line in "ms: ATZ" "ms: HFMCONNECT" "BUS INIT: ...OK" "ms: HFMDATAF000" "RF00027"; do
-        grep -qF -- "$line" <<<"$text" || fail "no \"$line\" in the exchange log"
+        grep -qF -- "$line" <<<"$text" || fail "no \"$line\" in the adapter's trace"
     done
+    ! grep -qaF "HFMDATA" "$log" || fail "adapter text in the exchange log"
+    [[ ! -e $home/LOGS/tmp001.bin ]] || fail "the identification went into tmp001.bin"
     ! grep -qF "Принято (ответ)" "$work/out" || fail "a KKL wake-up instead of the adapter's"
     # The option's own effect shows once parameters are read: the engine speed (command 0x55, bytes 1
     # and 2) as pairs "HFMDATA5501"/"HFMDATA5502", never as the adapter's table read "9501".
@@ -111,7 +115,7 @@ if [[ $mode == elm-as-kkl ]]; then
     timeout 60 "$cli" --home "$home" "${args[@]}" watch 1 --seconds 1 >"$work/out" 2>"$work/err" || status=$?
     [[ $status == 0 ]] || fail "watch: exit status $status"
     grep -qE '^ +[0-9]+ +1 7[0-4][0-9]$' "$work/out" || fail "watch: no idle speed value"
-    text=$(tr -c '[:print:]\n' '\n' <"$log")
+    text=$(tr -c '[:print:]\n' '\n' <"$trace")
     grep -qF "ms: HFMDATA5501" <<<"$text" || fail "the engine speed was not read pair by pair"
     ! grep -qF "ms: 9501" <<<"$text" || fail "the engine speed was read through the adapter's table"
 fi

@@ -44,6 +44,11 @@ protected:
     }
     bool OpenAndWake(const std::string& port) { return Open(port) && Link.WakeUp(); }
     // The exchange-log bytes received since the last call.
+    // The adapter's text lines written so far to the trace beside the log.
+    std::string TraceText() {
+        Log.FlushLog();
+        return Folder.ReadFile(std::filesystem::path(Log.TracePath()).lexically_relative(Folder.Path()));
+    }
     std::string NewLogBytes() {
         Log.FlushLog();
         std::string all = Folder.ReadFile(std::filesystem::path("LOGS") / Log.LogName());
@@ -309,7 +314,8 @@ TEST_F(ElmLinkTest, WakesAndIdentifiesThroughTheAdapter) {
     // Every pair leaves the bytes a cable would have received: F0 0F 00 21 for the first block byte.
     const std::string bytes = NewLogBytes();
     EXPECT_NE(bytes.find(std::string("\xF0\x0F\x00\x21", 4)), std::string::npos);
-    EXPECT_NE(bytes.find("HFMDATAF000"), std::string::npos) << "the adapter's lines are logged too";
+    EXPECT_EQ(bytes.find("HFMDATA"), std::string::npos) << "adapter text in the byte log";
+    EXPECT_NE(TraceText().find("HFMDATAF000"), std::string::npos) << "the adapter's lines are traced";
 }
 
 TEST_F(ElmLinkTest, TableReadsLogTheirBytesByAddress) {
@@ -378,7 +384,8 @@ TEST_F(ElmLinkTest, TimedRequestReadsAScreenParameterWhole) {
     const uint8_t value = Link.RequestTimed(0x55, 0x8D, due, due);
     EXPECT_GE(Clock().TickCount(), due);
     EXPECT_EQ(value, uint8_t(param.RawWord.load() & 0xFF));
-    EXPECT_NE(NewLogBytes().find("958D"), std::string::npos) << "one table read, not a pair";
+    EXPECT_NE(TraceText().find("958D"), std::string::npos) << "one table read, not a pair";
+    EXPECT_EQ(TraceText().find("HFMDATA558D"), std::string::npos);
 }
 
 TEST_F(ElmLinkTest, PairModeReadsByteByByte) {
@@ -390,9 +397,12 @@ TEST_F(ElmLinkTest, PairModeReadsByteByByte) {
     param.SetCmdWord(0x558D);
     Link.ReadParameter(param);
     const std::string bytes = NewLogBytes();
-    EXPECT_NE(bytes.find("HFMDATA558D"), std::string::npos);
-    EXPECT_NE(bytes.find("HFMDATA558E"), std::string::npos);
-    EXPECT_NE(bytes.find(std::string("\x55\xAA\x8D", 3)), std::string::npos);
+    EXPECT_NE(TraceText().find("HFMDATA558D"), std::string::npos);
+    EXPECT_NE(TraceText().find("HFMDATA558E"), std::string::npos);
+    // Exactly the two pairs a cable would have logged.
+    ASSERT_EQ(bytes.size(), 8u);
+    EXPECT_EQ(bytes.substr(0, 3), std::string("\x55\xAA\x8D", 3));
+    EXPECT_EQ(bytes.substr(4, 3), std::string("\x55\xAA\x8E", 3));
 }
 
 TEST_F(ElmLinkTest, ReplyForNothingEndsTheExchange) {

@@ -83,7 +83,45 @@ TEST_F(ExchangeLogTest, PairLeavesOutTheCommandTheLinkDidNotSend) {
     log.AppendPair(0x10, 0xFF, 0x41, 0x07); // only the parameter byte went out
     log.AppendText("R10C93F");
     log.FlushLog();
-    EXPECT_EQ(Logs("tmp001.bin"), Bytes({0x10, 0xEF, 0x41, 0x05, 0x22, 0x06, 0x41, 0x07}) + "R10C93F\r\n");
+    // The adapter's text goes beside the log, never into it.
+    EXPECT_EQ(Logs("tmp001.bin"), Bytes({0x10, 0xEF, 0x41, 0x05, 0x22, 0x06, 0x41, 0x07}));
+    EXPECT_EQ(Logs("tmp001_elm.txt"), "R10C93F\r\n");
+    EXPECT_EQ(log.TracePath(), (Folder.Path() / "LOGS" / "tmp001_elm.txt").string());
+}
+
+TEST_F(ExchangeLogTest, TwoSessionsNamingTheSameUnitAtOnceGetTwoLogs) {
+    TExchangeLog first, second;
+    // Both name their log before either has written a byte.
+    EXPECT_EQ(first.NewLogName(UnitHfm, SupplierBosch, 45), "B45001.bin");
+    EXPECT_EQ(second.NewLogName(UnitHfm, SupplierBosch, 45), "B45002.bin");
+    first.AppendPair(0xF0, 0x0F, 0x00, 0x11);
+    second.AppendPair(0xF0, 0x0F, 0x00, 0x22);
+    first.FlushLog();
+    second.FlushLog();
+    EXPECT_EQ(Logs("B45001.bin"), Bytes({0xF0, 0x0F, 0x00, 0x11}));
+    EXPECT_EQ(Logs("B45002.bin"), Bytes({0xF0, 0x0F, 0x00, 0x22}));
+}
+
+TEST_F(ExchangeLogTest, UnwritableLogIsReportedOnceAndKeepsWhatFitsTheBuffer) {
+    Folder.WriteFile("LOGS", "a file where the folder should be");
+    TExchangeLog log;
+    EXPECT_FALSE(log.WriteFailed());
+    // Far more than the buffer holds: one report, the first 4096 bytes kept, the rest dropped.
+    for (int i = 0; i < 3000; ++i)
+        log.AppendPair(0x10, 0xEF, 0x00, uint8_t(i));
+    log.AppendText("HFMDATA1000");
+    EXPECT_TRUE(log.WriteFailed());
+    EXPECT_EQ(Host.Logs().size(), 1u) << Host.LogText();
+
+    std::filesystem::remove(Folder.Path() / "LOGS");
+    EXPECT_TRUE(log.FlushLog());
+    const std::string kept = Logs("tmp001.bin");
+    ASSERT_EQ(kept.size(), TExchangeLog::BufferSize);
+    EXPECT_EQ(kept.substr(0, 8), Bytes({0x10, 0xEF, 0x00, 0x00, 0x10, 0xEF, 0x00, 0x01}));
+    // The bytes are lost for good: the log stays marked until the next connection starts one.
+    EXPECT_TRUE(log.WriteFailed());
+    log.EnableLog();
+    EXPECT_FALSE(log.WriteFailed());
 }
 
 TEST_F(ExchangeLogTest, BuffersUntilFullAndFlushesBeforeOverflowing) {

@@ -97,6 +97,19 @@ INSTANTIATE_TEST_SUITE_P(Languages, ShippedDictionaryTest,
                              return std::string(1, shipped.param.Language);
                          });
 
+// German is written with its own letters: none of the stand-in spellings of a code page without them.
+TEST(ShippedDictionary, GermanIsWrittenWithUmlauts) {
+    const TDictionaryTable table = TDictionaryTable::Parse(DecodeText(ShippedBytes("deutsch.txt")));
+    ASSERT_FALSE(table.Entries.empty());
+    const char* standIns[] = {"fuer",     "Fuer",    "Zuend",   "zuend",    "geraet", "waehl",    "Waehl",
+                              "loesch",   "oeffn",   "Kuehl",   "ueber",    "Ueber",  "zurueck",  "Zurueck",
+                              "schliess", "verfueg", "gueltig", "moeglich", "groess", "druecken", "Aender"};
+    for (const TDictionaryEntry& entry : table.Entries) {
+        for (const char* standIn : standIns)
+            EXPECT_EQ(entry.Translation.find(standIn), std::string::npos) << entry.Translation;
+    }
+}
+
 TEST(ShippedDictionary, CentralTextsReadAsExpected) {
     struct TRow {
         const char* Russian;
@@ -107,7 +120,9 @@ TEST(ShippedDictionary, CentralTextsReadAsExpected) {
         {"Ошибки", "Faults", "Fehler"},
         {"Данные", "Data", "Daten"},
         {"Попытки восстановить связь истекли!", "Reconnection attempts exhausted!",
-         "Wiederverbindungsversuche erschoepft!"},
+         "Wiederverbindungsversuche erschöpft!"},
+        {"Температура ОЖ", "Coolant temperature", "Kühlmitteltemperatur"},
+        {"Удаление ошибок", "Erase faults", "Fehler löschen"},
         {"ОШИБОК НЕТ!", "NO FAULTS!", "KEINE FEHLER!"},
         {"Сохраненный", "Stored", "Gespeichert"},
         {"Связь прервана!!! Время простоя %d мс", "Connection lost!!! Idle time %d ms",

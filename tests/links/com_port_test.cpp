@@ -1,5 +1,6 @@
 // The COM port end to end over a pseudo-terminal: the port opens the slave side, the test plays the
 // adapter on the master side and watches the line settings through a second fd on the slave.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -222,14 +223,98 @@ TEST_F(ComPortTest, ModemLinesFollowTheRtsSetting) {
         {"RTS off", [&] { Com->SetRTS(false); }, {false, false}},
         {"a parity change keeps it off", [&] { Com->SetParity(ParitySpace); }, {false, false}},
     };
+    // Lines that do not change are not set again: the last setting seen is the state of the device.
     for (const TStep& step : steps) {
         SCOPED_TRACE(step.What);
-        seen.clear();
         step.Act();
-        ASSERT_FALSE(seen.empty()) << "the modem lines were not set";
+        ASSERT_FALSE(seen.empty()) << "the modem lines were never set";
         EXPECT_EQ(seen.back(), step.Lines);
     }
     SetModemLineObserver({});
+}
+
+// The K-line switches parity on every byte: a change costs one TCSETS2 once the driver has taken those
+// settings before, and nothing at all when the settings are already in force.
+TEST_F(ComPortTest, ALineChangeCostsOnlyTheCallsItNeeds) {
+    Strings calls;
+    SetLineCallObserver([&](const char* call) { calls.emplace_back(call); });
+    struct TStep {
+        const char* What;
+        std::function<void()> Act;
+        Strings Calls;       // exactly these; empty: none
+        tcflag_t ParityBits; // on the line afterwards (PARENB aside, see TakesTheKLineSettings)
+    };
+    const Strings set{"TCSETS2"};
+    const TStep steps[] = {
+        {"8N1 again", [&] { Com->SetParity(ParityNone); }, {}, 0},
+        {"space, taken before", [&] { Com->SetParity(ParitySpace); }, set, CMSPAR},
+        {"space again", [&] { Com->SetParity(ParitySpace); }, {}, CMSPAR},
+        {"8N1 for the next command byte", [&] { Com->SetParity(ParityNone); }, set, 0},
+        {"RTS on: the modem lines only", [&] { Com->SetRTS(true); }, {"TIOCMBIC", "TIOCMBIS"}, 0},
+        {"a parity change keeps RTS without a call", [&] { Com->SetParity(ParitySpace); }, set, CMSPAR},
+        {"the same settings through SetParams",
+         [&] { Com->SetParams(9600, ParitySpace, OneStopBit); },
+         {},
+         CMSPAR},
+    };
+    Com->SetParity(ParitySpace); // the first space parity is read back and checked
+    Com->SetParity(ParityNone);
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.What);
+        calls.clear();
+        step.Act();
+        EXPECT_EQ(calls, step.Calls);
+        EXPECT_EQ(Line().c_cflag & (PARODD | CMSPAR), step.ParityBits);
+    }
+    // Reopened, the device is read and checked afresh: another program may have changed it meanwhile.
+    calls.clear();
+    ASSERT_TRUE(Com->Open(false, 9600));
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "TCGETS2"), calls.end());
+    SetLineCallObserver({});
+    Com->SetRTS(false);
+    EXPECT_TRUE(Host.Boxes().empty());
+}
+
+// WaitInput wakes on the first byte instead of sleeping out its limit, and takes nothing from the queue.
+TEST_F(ComPortTest, WaitInputWakesOnTheFirstByte) {
+    struct TCase {
+        const char* Name;
+        int SendAfterMs; // -1: nothing is sent
+        uint32_t LimitMs;
+        bool Ready;
+        int64_t AtLeastMs, AtMostMs;
+    };
+    const TCase cases[] = {
+        {"a byte already waiting", 0, 5000, true, 0, 1000},
+        {"a byte that comes during the wait", 50, 5000, true, 50 - TimingMarginMs, 1000},
+        {"nothing comes", -1, 80, false, 80 - TimingMarginMs, 1000},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::thread sender;
+        if (c.SendAfterMs == 0) {
+            Send({0x42});
+            WaitForQueue(1);
+        } else if (c.SendAfterMs > 0) {
+            sender = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.SendAfterMs));
+                Send({0x42});
+            });
+        }
+        const auto start = SteadyClock::now();
+        EXPECT_EQ(Com->WaitInput(c.LimitMs), c.Ready);
+        const int64_t waitedMs = MsSince(start);
+        EXPECT_GE(waitedMs, c.AtLeastMs);
+        EXPECT_LE(waitedMs, c.AtMostMs);
+        if (sender.joinable())
+            sender.join();
+        if (c.Ready) {
+            WaitForQueue(1);
+            uint8_t value = 0;
+            EXPECT_TRUE(Com->ReadByte(value));
+            EXPECT_EQ(value, 0x42);
+        }
+    }
 }
 
 TEST_F(ComPortTest, ReadBufExWaitsAsTheTimeoutsAllow) {

@@ -111,6 +111,34 @@ TEST_F(WiFiPortTest, ReadsNeverWait) {
     EXPECT_EQ(std::string(data, data + 3), "K\r>");
 }
 
+// WaitInput wakes when the adapter's answer comes, and an adapter that hangs up ends the wait too: the
+// read after it reports the lost port.
+TEST_F(WiFiPortTest, WaitInputWakesOnTheAnswerAndOnAHangUp) {
+    Connect();
+    auto start = SteadyClock::now();
+    EXPECT_FALSE(Port.WaitInput(50));
+    EXPECT_GE(MsSince(start), 40);
+
+    std::thread adapter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        send(Adapter, ">", 1, 0);
+    });
+    start = SteadyClock::now();
+    EXPECT_TRUE(Port.WaitInput(5000));
+    EXPECT_LT(MsSince(start), 1000);
+    adapter.join();
+    uint8_t value = 0;
+    EXPECT_TRUE(Port.ReadByte(value));
+    EXPECT_EQ(value, '>');
+
+    close(Adapter);
+    Adapter = -1;
+    start = SteadyClock::now();
+    EXPECT_TRUE(Port.WaitInput(5000));
+    EXPECT_LT(MsSince(start), 1000);
+    EXPECT_THROW(Port.InQueue(), PortException);
+}
+
 TEST_F(WiFiPortTest, WritesReachTheAdapter) {
     Connect();
     uint8_t command[] = {'A', 'T', 'Z', '\r'};

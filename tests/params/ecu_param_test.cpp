@@ -235,7 +235,7 @@ TEST(EcuParam, LogTextPadsTheValueToEightCharacters) {
     EXPECT_EQ(param.LogText(), "2147483647Coolant"); // never cut
 }
 
-TEST(EcuParam, RangeCoversTheRawTypeAndOverwritesTheValue) {
+TEST(EcuParam, RangeCoversTheRawTypeAndKeepsTheValueRead) {
     struct TCase {
         char Type;
         std::string_view Calc;
@@ -252,12 +252,15 @@ TEST(EcuParam, RangeCoversTheRawTypeAndOverwritesTheValue) {
         EXPECT_FLOAT_EQ(param.RangeMin(), c.Min) << c.Type << c.Calc;
         EXPECT_FLOAT_EQ(param.RangeMax(), c.Max) << c.Type << c.Calc;
     }
-    // The extremes are converted values: a falling table has its minimum at the high raw end, and the
-    // conversion leaves that value behind.
-    TECUparam falling(1);
-    falling.SetCalc("(0;2000)-(255;0)");
-    falling.RangeMax();
-    EXPECT_FLOAT_EQ(falling.AsSingle(), 0);
+    // The extremes are converted values (a falling table has its minimum at the high raw end); the
+    // value the worker read stays what it was: a steady 90 °C is not drawn as 215 °C.
+    TECUparam coolant(0);
+    coolant.SetCalc("-40");
+    coolant.SetData(130, 0, 0, 0);
+    EXPECT_FLOAT_EQ(coolant.RangeMax(), 215);
+    EXPECT_FLOAT_EQ(coolant.RangeMin(), -40);
+    EXPECT_FLOAT_EQ(coolant.AsSingle(), 90);
+    EXPECT_EQ(coolant.FormatValue(), "90");
 }
 
 TEST(EcuParam, PollScheduleFollowsLevelIntervalAndPause) {

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 #include "platform/ini_file.h"
 #include "platform/text_encoding.h"
@@ -259,6 +260,24 @@ TEST(IniFile, FailedWriteLeavesTheFileIntact) {
     folder.WriteFile("plain", "x");
     TIniFile nowhere(folder.Path() / "plain" / "x.ini");
     EXPECT_FALSE(nowhere.WriteString("S", "k", "1"));
+}
+
+TEST(IniFile, SaveRemovesTheCopiesOfInterruptedSaves) {
+    testing::TTempFolder folder;
+    auto file = folder.WriteFile("velmora.ini", "[S]\nk=1\n");
+    // Left by a process that no longer runs (no process has a number this high), by this process (its
+    // save may be in progress on another thread), and a file of another name.
+    const std::string stale = ".velmora.ini.999999999.0.tmp";
+    const std::string own = ".velmora.ini." + std::to_string(getpid()) + ".7.tmp";
+    const std::string other = ".other.ini.999999999.0.tmp";
+    for (const std::string& name : {stale, own, other})
+        folder.WriteFile(name, "[S]\nk=0\n");
+    TIniFile ini(file);
+    ASSERT_TRUE(ini.WriteString("S", "k", "2"));
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / stale));
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / own));
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / other));
+    EXPECT_EQ(ini.ReadString("S", "k", ""), "2");
 }
 
 } // namespace

@@ -57,9 +57,9 @@ TEST(SimPort, RequestPairGivesEchoComplementEchoValueInVirtualTime) {
     port.WriteByte(0x55);
     TRead cmd = ReadEx(port, 2);
     EXPECT_EQ(cmd.Bytes, (std::vector<uint8_t>{0x55, 0xAA}));
-    // 1.042 ms on the wire, 2.5 ms reaction, 1.042 ms answer; the port wakes on whole milliseconds.
-    EXPECT_GE(cmd.ElapsedMs, 4.58);
-    EXPECT_LE(cmd.ElapsedMs, 6);
+    // 1.042 ms on the wire, 2.5 ms reaction, 1.042 ms answer: the read wakes when the answer's stop bit
+    // ends, to the microsecond.
+    EXPECT_NEAR(cmd.ElapsedMs, 10 * 1000.0 / 9600 + 2.5 + 10 * 1000.0 / 9600, 0.001);
 
     port.SetParity(ParitySpace);
     port.WriteByte(0x00);
@@ -215,6 +215,30 @@ TEST(SimPort, EveryKindRegisteredWithThePortFactory) {
     }
     EXPECT_FALSE(CreatePort(9600, "SIMELM:no-such-unit"));
     EXPECT_EQ(Port(), nullptr);
+}
+
+// The window program keeps one car per port name: the unit woken through one port object is still awake
+// behind the next port of that name, while another name has a car of its own. Per port, each port object
+// meets a new car.
+TEST(SimPort, CarLivesAsLongAsTheRegistrationAsks) {
+    TManualClock clock;
+    TScopedClock scoped(clock);
+    using TState = TSimUnit::TState;
+    for (TSimCarLifetime lifetime : {TSimCarLifetime::PerPort, TSimCarLifetime::Program}) {
+        SCOPED_TRACE(int(lifetime));
+        RegisterSimPorts(lifetime);
+        ASSERT_TRUE(CreatePort(9600, "SIM:lh"));
+        WakeThroughPort(*dynamic_cast<TSimPort*>(Port()), clock);
+        FreePort();
+        clock.Advance(100);
+        ASSERT_TRUE(CreatePort(9600, "SIM:lh"));
+        EXPECT_EQ(dynamic_cast<TSimPort*>(Port())->Car()->Unit().State(),
+                  lifetime == TSimCarLifetime::Program ? TState::Awake : TState::Asleep);
+        ASSERT_TRUE(CreatePort(9600, "SIM:pms"));
+        EXPECT_EQ(dynamic_cast<TSimPort*>(Port())->Car()->Unit().State(), TState::Asleep);
+        FreePort();
+    }
+    RegisterSimPorts();
 }
 
 // The stop bits lengthen every frame on the wire, and a parity change keeps them.

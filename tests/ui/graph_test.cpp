@@ -1,13 +1,16 @@
 #include "ui/graphs/graph.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 
 #include "params/param_ids.h"
 #include "params/unit_codes.h"
+#include "ui/dialogs/input_box.h"
 #include "ui/graphs/default_graph.h"
 #include "ui/graphs/graph_prop.h"
+#include "ui/graphs/graph_tab.h"
 #include "ui/graphs/param_chooser.h"
 
 #include <QImage>
@@ -15,6 +18,7 @@
 #include "host_recorder.h"
 #include "platform/clock.h"
 #include "platform/ini_file.h"
+#include "platform/program_folders.h"
 #include "temp_folder.h"
 #include "ui_test_support.h"
 
@@ -199,7 +203,8 @@ TEST_F(GraphTest, PropertiesDialogAppliesOnlyNumbers) {
     } rows[] = {{"1,5", "90", "10 20,5", true},
                 {"x", "90", "", false},
                 {"0", "90", "1 2 3 4 5 6 7 8 9", false},
-                {"0", "90", "1 y", false}};
+                {"0", "90", "1 y", false},
+                {"90", "0", "", false}}; // minimum above maximum: refused, not drawn upside down
     for (const auto& row : rows) {
         float lo = view.RangeLo;
         dialog.edMin->setText(row.Min);
@@ -214,6 +219,7 @@ TEST_F(GraphTest, PropertiesDialogAppliesOnlyNumbers) {
         }
     }
     dialog.edMin->setText("1,5");
+    dialog.EdMax->setText("90");
     dialog.edLines->setText("10 20,5");
     std::string error;
     ASSERT_TRUE(dialog.Apply(view, error));
@@ -222,6 +228,85 @@ TEST_F(GraphTest, PropertiesDialogAppliesOnlyNumbers) {
     EXPECT_EQ(view.LineCount, 2);
     EXPECT_FLOAT_EQ(view.Lines[1], 20.5f);
     EXPECT_EQ(view.Color, 0x008000u);
+}
+
+// Settings a user edited by hand: a range written top first is taken in order, and a screen time beyond
+// the limit is clamped instead of wrapping its milliseconds to 0 (a division by zero when drawn).
+TEST_F(GraphTest, BrokenSettingsAreRepairedWhenRead) {
+    testing::TTempFolder folder;
+    auto file =
+        folder.WriteFile("velmora.ini", "[GRAPH0]\nSCREEN_TIME=536870912\nSOURCE=5\nRANGE5=200 100\n");
+    TIniFile ini(file);
+    TGraph graph(100, 51, testing::Borrow(Params), &ini);
+    ASSERT_EQ(graph.Count(), 1u);
+    EXPECT_EQ(graph.View(0).RangeLo, 100);
+    EXPECT_EQ(graph.View(0).RangeHi, 200);
+    EXPECT_EQ(graph.ScreenTimeMs, uint32_t(TGraph::MaxScreenSeconds) * 1000);
+    EXPECT_GT(graph.ScrollMs, 0u);
+    Value(graph, 1000, 150);
+    Value(graph, 2000, 250); // above the range: on the top edge
+    EXPECT_EQ(graph.MinMaxText(0), "150  200");
+}
+
+// A view that got no value for longer than its line end can be carried (16-bit pixels) starts a new
+// line: nothing is drawn from the right edge or across the picture.
+TEST_F(GraphTest, ViewSilentForMinutesStartsANewLine) {
+    Params.Add(testing::MakeParam(6));
+    TGraph graph(100, 51, testing::Borrow(Params), nullptr);
+    TGraphParam* silent = graph.AddParam(5);
+    graph.AddParam(6);
+    silent->Color = 0xFF0000; // blue
+    silent->RangeLo = 0;
+    silent->RangeHi = 100;
+    graph.ResetGraph();
+    Value(graph, 1000, 50); // y 25
+    for (uint32_t tick = 2000; tick < 700000; tick += 1000) {
+        Clock.Advance(tick - Clock.TickCount());
+        Params.FindByNumber(6)->SetData(0, 0, 0, 0);
+        graph.UpdateParam(6); // only the other view is read: the picture scrolls on
+    }
+    Value(graph, 700000, 50);
+    int blue = 0;
+    for (int x = 0; x < 100; ++x)
+        blue += At(graph, x, 25) == Blue;
+    EXPECT_EQ(blue, 0); // the new value only starts the next line
+}
+
+// The graph tab: each name carries its curve's colour, the shown picture has the selected curve's value
+// scale over it (the saved picture stays the drawing alone), and a new screen time starts the lines anew
+// instead of keeping the old trace at the wrong scale.
+TEST_F(GraphTest, TabShowsScalesColoursAndRestartsOnANewScreenTime) {
+    testing::TTempFolder folder;
+    folder.WriteFile(SettingsFile().filename(),
+                     "[OPTIONS]\nGRAPHS=0\n[GRAPH0]\nSOURCE=5\nCOLOR5=BLUE\nRANGE5=0 100\n");
+    TGraphTab tab(testing::Borrow(Params));
+    tab.resize(700, 400);
+    tab.show();
+    QCoreApplication::processEvents();
+    auto* list = testing::Child<QListWidget>(&tab, "lbGraphs");
+    ASSERT_EQ(list->count(), 1);
+    QImage swatch = list->item(0)->icon().pixmap(12, 12).toImage();
+    EXPECT_EQ(swatch.pixelColor(6, 6), Blue);
+
+    TGraph& graph = tab.Graph();
+    Value(graph, 1000, 50);
+    Value(graph, 2000, 50);
+    tab.Redraw();
+    QImage shown = testing::Child<QLabel>(&tab, "Image")->pixmap().toImage();
+    ASSERT_EQ(shown.size(), graph.Image().size());
+    int differing = 0; // the scale's labels in the left strip
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < 40; ++x)
+            differing += shown.pixelColor(x, y) != graph.Image().pixelColor(x, y);
+    EXPECT_GT(differing, 50);
+
+    SetInputAnswer([](const std::string&, const std::string&) { return std::optional<std::string>("20"); });
+    tab.Button3Click();
+    SetInputAnswer({});
+    EXPECT_EQ(graph.ScreenTimeMs, 20000u);
+    EXPECT_EQ(graph.StartTick, 0u); // the next value starts the picture
+    for (int x = 0; x < graph.Image().width(); ++x)
+        ASSERT_EQ(graph.Image().pixelColor(x, graph.Image().height() / 2), White) << x;
 }
 
 TEST_F(GraphTest, ParameterChooserListsTheSet) {

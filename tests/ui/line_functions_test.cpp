@@ -61,10 +61,13 @@ protected:
         row->addLayout(side);
         Connect = new QPushButton("Connect");
         column->addWidget(Connect);
-        Functions = new TLineFunctions({[this] { return PortName; }, [this] { return Adapter; },
+        Functions = new TLineFunctions({[this] { return PortName; },
+                                        [this] { return Adapter; },
                                         [this] { return SessionRunning; },
                                         [this](bool on) { Connect->setEnabled(on); },
-                                        [this](bool on) { PortButtonEnabled = on; }, [this] { ++LogSaves; }},
+                                        [this](bool on) { PortButtonEnabled = on; },
+                                        [this] { ++LogSaves; },
+                                        {}},
                                        &Window);
         Functions->AddToMemoPage(row, side);
         Functions->AddMenus(Menus, Before, Before);
@@ -273,6 +276,29 @@ TEST(MainFormLineFunctions, MenusPanelStopAndBannerInTheWindow) {
     ASSERT_NE(banner, nullptr);
     EXPECT_EQ(banner->text(), "%  95 Режим Принудительный холостой ход (нет подачи топлива)");
     EXPECT_EQ(banner->parentWidget()->objectName(), "tsScreens");
+}
+
+// The line functions and the module dialogues share one "Функции" menu, and their side panels take turns.
+TEST(MainFormLineFunctions, ModuleAndSlowCodePanelsShareTheMenuAndTakeTurns) {
+    RegisterSimPorts();
+    testing::TTempFolder folder;
+    folder.WriteFile(SettingsFile().filename(), "[OPTIONS]\nPORT=SIM\nADAPTER=K\n");
+    testing::THostRecorder host;
+    TIdleConnection connection;
+    TMainForm form(connection, "SIM");
+    form.show();
+    EXPECT_EQ(form.menuBar()->findChildren<QMenu*>("mnuFunctions").size(), 1);
+
+    auto* analog = Child<QWidget>(&form, "PnlAnalogDiag");
+    auto* egas = Child<QWidget>(&form, "pnlEGas");
+    Child<QAction>(&form, "mnuSlowCodes")->trigger();
+    EXPECT_TRUE(analog->isVisible());
+    Child<QAction>(&form, "mnuEGas")->trigger();
+    EXPECT_TRUE(egas->isVisible());
+    EXPECT_FALSE(analog->isVisible());
+    Child<QAction>(&form, "mnuSlowCodes")->trigger();
+    EXPECT_TRUE(analog->isVisible());
+    EXPECT_FALSE(egas->isVisible());
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 
 #include "actuators/actuator_state.h"
 #include "actuators/coding.h"
+#include "connection/com_reader.h"
 #include "host_recorder.h"
 #include "lang/dictionary.h"
 #include "params/list_prm.h"
@@ -128,12 +129,17 @@ TEST_F(MainFormTest, FirstRunOffersTheSimulatedCar) {
 }
 
 TEST_F(MainFormTest, NonRussianLocaleFallsBackToEnglish) {
-    WriteSettings("[OPTIONS]\nLANGUAGE=R\n");
+    WriteSettings("[OPTIONS]\n");
     setenv("LANG", "de_DE.UTF-8", 1);
     auto form = MakeForm();
-    setenv("LANG", "ru_RU.UTF-8", 1);
     EXPECT_EQ(form->Settings().Language, 'E');
     EXPECT_FALSE(Child<QCheckBox>(form.get(), "cbErrRus")->isVisibleTo(form.get()));
+    // Russian chosen in the settings dialog is kept on any system.
+    WriteSettings("[OPTIONS]\nLANGUAGE=R\n");
+    form = MakeForm();
+    EXPECT_EQ(form->Settings().Language, 'R');
+    EXPECT_FALSE(Child<QCheckBox>(form.get(), "cbErrRus")->isHidden());
+    setenv("LANG", "ru_RU.UTF-8", 1);
     SetLanguage('R');
 }
 
@@ -333,8 +339,8 @@ TEST_F(MainFormTest, ValueNoticesRedrawTheShownScreen) {
     auto* value = Child<QLabel>(pages->widget(0)->findChild<QWidget*>("row0"), "value");
     EXPECT_EQ(value->text(), "60");
 
-    // Answers refresh the grey of slowly read values.
-    Connection.Set.FindByNumber(1)->PollInterval = -5000; // polling paused
+    // Answers refresh the grey of values not refreshed in time.
+    Connection.Set.FindByNumber(1)->LastTick = Clock().TickCount() - 10000; // read 10 s ago, due every cycle
     form->HandleMessage(WM_USER + 4, 100000, 0);
     EXPECT_EQ(Child<QLabel>(pages->widget(0)->findChild<QWidget*>("row1"), "name")
                   ->palette()
@@ -411,6 +417,13 @@ TEST_F(MainFormTest, FaultTabListsReportsAndErases) {
     EXPECT_EQ(reports, 1);
     EXPECT_NE(Host.LogText().find("Отчет сохранен в файл"), std::string::npos);
 
+    // A unit of a generation without the erase command: the user is told, nothing is requested.
+    Child<QPushButton>(form.get(), "btnEraseErr")->click();
+    EXPECT_EQ(Connection.Erases, 0);
+    ASSERT_FALSE(Host.Boxes().empty());
+    EXPECT_EQ(Host.Boxes().back(), CannotEraseText);
+    data.Context.DiagIndex = 52;
+    Connection.Faults = data;
     Child<QPushButton>(form.get(), "btnEraseErr")->click();
     EXPECT_EQ(Connection.Erases, 1);
     form->HandleMessage(WM_USER + 10, 0xFFFF, 0);
@@ -666,6 +679,7 @@ TEST_F(MainFormTest, WaitMarksShowOnlyWhileSomethingIsAwaited) {
     EXPECT_FALSE(faultWait->isHidden());
     TFaultData data;
     data.Context.UnitType = UnitHfm;
+    data.Context.DiagIndex = 52; // a unit that takes the erase command
     Connection.Faults = data;
     form->HandleMessage(WM_USER + 10, 0, 0);
     EXPECT_TRUE(faultWait->isHidden());

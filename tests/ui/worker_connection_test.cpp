@@ -31,9 +31,9 @@ class TAnsweringHost : public TQtHost {
 public:
     TAnsweringHost() { SetHost(this); }
     ~TAnsweringHost() override { SetHost(nullptr); }
-    TMsgResult MessageBox(std::string_view text, TMsgKind, TMsgButtons) override {
+    TMsgResult MessageBox(std::string_view text, TMsgKind, TMsgButtons buttons) override {
         Boxes.emplace_back(text);
-        return TMsgResult::Ok;
+        return buttons == TMsgButtons::YesNo ? TMsgResult::Yes : TMsgResult::Ok;
     }
     std::vector<std::string> Boxes;
 };
@@ -108,9 +108,12 @@ TEST(WorkerConnectionTest, SessionWithTheSimulatedCar) {
         << form.LogMemo()->toPlainText().toStdString();
     EXPECT_FALSE(connection.IsAlive());
     EXPECT_TRUE(Child<QPushButton>(&form, "btnConnect")->isEnabled()); // WM_USER+3: disconnected
-    // The only box allowed: the warning of a program folder without its settings file.
+    // The only boxes allowed: the warning of a program folder without its settings file and the
+    // question before the erase.
     for (const std::string& box : host.Boxes)
-        EXPECT_EQ(box.rfind("Возможно вы запустили программу из архива?!", 0), 0u) << box;
+        EXPECT_TRUE(box.starts_with("Возможно вы запустили программу из архива?!") ||
+                    box.starts_with("Стереть память неисправностей блока?"))
+            << box;
 }
 
 TEST(WorkerConnectionTest, ClosingDuringALiveConnectionStopsTheWorkerAndKeepsLogAndSettings) {

@@ -18,7 +18,7 @@ constexpr double BreakLeadMs = 390;
 uint8_t TBlindLine::ParityOf(const TSeenLine& seen) const {
     if (seen.MarkSpace)
         return seen.Mark ? ParityMark : ParitySpace;
-    if (ParityVisible)
+    if (Strict || ParityVisible)
         return ParityNone;
     return Next == TNext::Command ? ParityNone : ParitySpace;
 }

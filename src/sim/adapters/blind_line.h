@@ -24,13 +24,17 @@ struct TSeenLine {
 //   terminal keeps CMSPAR), else from the byte's place in the exchange: wake-up bytes and the byte after
 //   a command's complement are parameter bytes (space parity), every other byte is a command (8N1).
 // Only while the adapter passes the K-line through; an ELM327 in command mode gets the bytes as they are.
+// A strict line guesses no ninth bit: it is the one the PC's settings show (mark or space parity, else
+// the 8N1 stop bit), so a tester that sends a byte with the wrong one gets what a real line would give
+// it: no answer. The break is still rebuilt from its timing: no pseudo-terminal carries one.
 class TBlindLine {
 public:
     static constexpr double WakeSilenceMs = 350;
     static constexpr double BreakMs = 165;
 
     // `ownBaud` is the adapter's serial rate, taken when the line's own rate is not visible.
-    TBlindLine(TSimAdapter& adapter, int ownBaud) : Adapter(adapter), OwnBaud(ownBaud) {}
+    TBlindLine(TSimAdapter& adapter, int ownBaud, bool strict = false)
+        : Adapter(adapter), OwnBaud(ownBaud), Strict(strict) {}
 
     void HostByte(uint8_t value, double atMs, const TSeenLine& seen);
     std::vector<TRxByte> Output(double nowMs);
@@ -44,6 +48,7 @@ private:
 
     TSimAdapter& Adapter;
     int OwnBaud;
+    bool Strict;
     int LineBaud = 0;
     int LineParity = -1;
     double LastActivityMs = -1e9;

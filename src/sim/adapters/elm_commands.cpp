@@ -13,8 +13,6 @@ namespace velmora {
 namespace {
 
 constexpr std::string_view Banner = "ELM327 v1.5";
-// From the CR of a command to the first character of its answer, ms.
-constexpr double AnswerDelayMs = 1;
 // A reset (ATZ) restarts the chip before it prints its banner, ms; a warm start (ATWS) is quicker.
 constexpr double ResetMs = 300;
 constexpr double WarmStartMs = 50;
@@ -65,7 +63,7 @@ const TElmFirmware::TAtCommand TElmFirmware::AtCommands[] = {
 void TElmFirmware::RunAt(std::string_view name, double atMs) {
     const TAtCommand* found = std::find_if(std::begin(AtCommands), std::end(AtCommands),
                                            [&](const TAtCommand& row) { return row.Name == name; });
-    double at = atMs + AnswerDelayMs;
+    double at = atMs + ElmAnswerDelayMs;
     if (found == std::end(AtCommands)) {
         PutLine("?", at);
         Prompt(at);
@@ -121,7 +119,7 @@ void TElmFirmware::RunHex(std::string_view hex, double atMs) {
         }
         bytes.push_back(*b);
     }
-    double at = atMs + AnswerDelayMs;
+    double at = atMs + ElmAnswerDelayMs;
     if (bytes.size() == 2 && bytes[0] >= 0x40) {
         TableRead(uint8_t(bytes[0] - 0x40), bytes[1], at);
         return;
@@ -156,14 +154,14 @@ std::optional<uint8_t> TElmFirmware::Pair(uint8_t command, uint8_t param, double
 }
 
 void TElmFirmware::HfmConnect(double atMs) {
-    double at = atMs + AnswerDelayMs;
+    double at = atMs + ElmAnswerDelayMs;
     BusUp = false; // asked for explicitly: wake the unit even when a session runs
     EnsureBus(at);
     Prompt(at);
 }
 
 void TElmFirmware::HfmData(std::string_view args, double atMs) {
-    double at = atMs + AnswerDelayMs;
+    double at = atMs + ElmAnswerDelayMs;
     std::optional<uint8_t> command = args.size() == 4 ? HexByte(args.substr(0, 2)) : std::nullopt;
     std::optional<uint8_t> param = args.size() == 4 ? HexByte(args.substr(2, 2)) : std::nullopt;
     if (!command || !param) {
@@ -210,7 +208,7 @@ void TElmFirmware::ObdRequest(std::span<const uint8_t> request, double atMs) {
 
 void TElmFirmware::UsbKkl(double atMs) {
     // The adapter leaves command mode without a prompt and from now on passes the K-line through.
-    PutLine("EXEC_AS_KKL_MODE", atMs + AnswerDelayMs);
+    PutLine("EXEC_AS_KKL_MODE", atMs + ElmAnswerDelayMs);
     BusUp = false;
     KklMode = true;
     Cable.HostLine(HostBaud, HostParity, HostStopBits, Uart.FreeMs());

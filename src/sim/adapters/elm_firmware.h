@@ -20,6 +20,9 @@
 namespace velmora {
 
 constexpr int ElmBaud = 38400;
+// From the CR of a command to the start of its work (the first character of its answer or the K-line
+// exchange behind it), ms.
+constexpr double ElmAnswerDelayMs = 1;
 
 // Commands end with CR and are answered with the '>' prompt at the adapter's serial rate; the K-line
 // exchanges behind them take the bus's own time.

@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -57,7 +58,8 @@ bool TSimServer::Start(const TSimServerOptions& options, std::string& error) {
         return false;
     }
     Adapter = MakeSimAdapter(Options.Adapter, *Car);
-    Line = std::make_unique<TBlindLine>(*Adapter, SimAdapterBaud(Options.Adapter));
+    Line = std::make_unique<TBlindLine>(*Adapter, SimAdapterBaud(Options.Adapter),
+                                        Options.Strict && !Options.Tcp);
     OriginMs = Clock().PerfMs();
     if (!Options.Tcp)
         return OpenPty(Pty, error);
@@ -113,6 +115,8 @@ void TSimServer::Run() {
 }
 
 bool TSimServer::Serve(int fd, bool pty) {
+    // The kernel may otherwise delay each wake-up by its default slack of 50 us, a twentieth of a frame.
+    prctl(PR_SET_TIMERSLACK, 1UL);
     uint8_t buffer[256];
     while (!Stopping) {
         // What has reached the PC goes out; a PC that does not read loses it, as in a UART's overrun.
@@ -122,12 +126,16 @@ bool TSimServer::Serve(int fd, bool pty) {
         if (!out.empty() && write(fd, out.data(), out.size()) < 0 && errno != EAGAIN && !pty)
             return false;
 
+        // Woken to the microsecond when the next byte is due, so that the PC sees each byte when its stop
+        // bit ends (1.04 ms after the write for an echo at 9600 baud), not on the next whole millisecond.
         double next = Line->NextOutputMs();
-        int waitMs = StopCheckMs;
+        double waitMs = StopCheckMs;
         if (next != NeverMs)
-            waitMs = int(std::clamp(std::ceil(next - NowMs()), 0.0, double(StopCheckMs)));
+            waitMs = std::clamp(next - NowMs(), 0.0, double(StopCheckMs));
+        const int64_t waitNs = int64_t(std::ceil(waitMs * 1e6));
+        const timespec wait{time_t(waitNs / 1000000000), long(waitNs % 1000000000)};
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, waitMs) <= 0)
+        if (ppoll(&p, 1, &wait, nullptr) <= 0)
             continue;
         ssize_t got = read(fd, buffer, sizeof buffer);
         if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {

@@ -19,6 +19,7 @@ struct TSimServerOptions {
     bool Tcp = false;                  // false: pseudo-terminal
     std::string Address = "127.0.0.1"; // TCP: the address to listen on (IPv4)
     int TcpPort = 35000;               // TCP: 0 picks a free port
+    bool Strict = false; // pseudo-terminal: the ninth bit only from the line settings (TCP has none)
 };
 
 // The tester opens the pseudo-terminal's device path as a COM port. TCP takes one client at a time; the

@@ -20,6 +20,7 @@ namespace velmora {
 namespace {
 
 constexpr int MenuLevels = 3;
+constexpr const char* DataFieldProperty = "velmoraDataField";
 
 QString Tr(const QString& text) {
     if (text.isEmpty())
@@ -41,6 +42,8 @@ bool IsDataControl(QWidget* widget) {
 }
 
 void TranslateOne(QWidget* child) {
+    if (IsDataField(child))
+        return;
     if (auto* button = qobject_cast<QAbstractButton*>(child)) {
         button->setText(Tr(button->text()));
         TranslateHint(button);
@@ -79,6 +82,14 @@ void TranslateActions(const QList<QAction*>& actions, int level) {
 }
 
 } // namespace
+
+void MarkAsDataField(QWidget* widget) {
+    widget->setProperty(DataFieldProperty, true);
+}
+
+bool IsDataField(const QWidget* widget) {
+    return widget->property(DataFieldProperty).toBool();
+}
 
 void TranslateControl(QWidget* control) {
     if (control->isWindow())

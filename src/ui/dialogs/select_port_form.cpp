@@ -105,6 +105,10 @@ TFormSelectPort::TFormSelectPort(QWidget* parent) : QDialog(parent) {
     auto* cancel = Named(new QPushButton("Отмена"), "btnCancel");
     connect(ok, &QPushButton::clicked, this, [this] { btnOkClick(); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // Enter in the list chooses the port; refreshing would lose the selection.
+    for (QPushButton* button : {btnPortList, cancel})
+        button->setAutoDefault(false);
+    ok->setDefault(true);
     buttons->addStretch(1);
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
@@ -137,6 +141,7 @@ void TFormSelectPort::Prepare(const std::string& portName, char adapterKind, int
         rbWiFi->setChecked(true);
 
     TProgramSettings settings = ReadProgramSettings(TIniFile(SettingsFile()));
+    ComLastNum = settings.ComLastNum;
     edIP->setText(QString::fromStdString(settings.WiFiAddress));
     edPort->setText(QString::number(settings.WiFiPort));
     UpdateSwitches();
@@ -161,12 +166,18 @@ void TFormSelectPort::RefreshPorts() {
     pnlWait->repaint();
     Host().ProcessMessages();
     for (const TPortInfo& info : EnumPortInfos()) {
+        if (!PortWithinComLastNum(info.Name, ComLastNum))
+            continue;
         AddPort(ListBox, info.Name, info.Description);
         // The simulated car's built-in units, each its own port, so every function can be tried without
-        // a car.
+        // a car; the entry says which unit (family, supplier, generation) answers there.
         if (info.Name == "SIM") {
-            for (const std::string& unit : BuiltinSimUnits())
-                AddPort(ListBox, "SIM:" + unit, Translate("Имитация блока") + " " + unit);
+            for (const std::string& unit : BuiltinSimUnits()) {
+                TSimProfile profile;
+                std::string error;
+                std::string what = LoadSimProfile(unit, profile, error) ? " (" + profile.Name + ")" : "";
+                AddPort(ListBox, "SIM:" + unit, Translate("Имитация блока") + " " + unit + what);
+            }
         }
     }
     for (int i = 0; i < ListBox->count(); ++i) {
@@ -220,6 +231,13 @@ void TFormSelectPort::btnOkClick() {
     }
     Chosen = name;
     accept();
+}
+
+bool PortWithinComLastNum(std::string_view name, int comLastNum) {
+    if (!name.starts_with("COM"))
+        return true;
+    int number = PortNameToNumber(name);
+    return number <= 0 || number <= comLastNum;
 }
 
 bool SelectPort(std::string& portName, char& adapterKind, int allowedKinds, QWidget* parent) {

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <string>
+#include <string_view>
 
 class QGroupBox;
 class QLabel;
@@ -48,8 +49,12 @@ private:
     QLineEdit* edPort = nullptr;
     std::string Current;
     std::string Chosen;
+    int ComLastNum = 20; // COM_LASTNUM of the settings
     char Kind = 'K';
 };
+
+// Whether the list offers port `name`: COM ports only up to COM_LASTNUM, every other kind always.
+bool PortWithinComLastNum(std::string_view name, int comLastNum);
 
 // Runs the dialog (created on first use and kept); true with the new port name and adapter kind when
 // the user confirmed. The WiFi address and port are saved to the settings file then.

@@ -8,12 +8,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "connection/com_reader.h"
 #include "faults/fault_display.h"
 #include "faults/fault_report.h"
 #include "faults/fault_texts.h"
 #include "lang/dictionary.h"
 #include "platform/host.h"
 #include "ui/common/flow_layout.h"
+#include "ui/common/saved_notice.h"
 #include "ui/common/widget_colors.h"
 #include "ui/window/connection_control.h"
 
@@ -54,7 +56,7 @@ TFaultTab::TFaultTab(TConnectionControl& connection, std::function<char()> langu
     connect(cbErrRus, &QCheckBox::clicked, this, [this] { HandleFaultMessage(ShowFaults); });
     cbPostOnly = Named(new QCheckBox("Только сохраненные ошибки"), "cbPostOnly");
     connect(cbPostOnly, &QCheckBox::clicked, this, [this] { cbPostOnlyClick(); });
-    pnlWait = Named(new QLabel("wait..."), "pnlErrWait");
+    pnlWait = Named(new QLabel(QString::fromStdString(Translate("ждите..."))), "pnlErrWait");
     pnlWait->setAlignment(Qt::AlignCenter);
     pnlWait->setMinimumWidth(60);
     SetBackground(pnlWait, ColorRed);
@@ -94,6 +96,17 @@ void TFaultTab::btnEraseClick() {
     // Without a live link the worker takes no request: nothing to wait for.
     if (!Connection.IsAlive())
         return;
+    // A unit without the erase command would only show its faults again: say so instead.
+    if (const std::optional<TFaultData> faults = Connection.FaultData();
+        faults && !CanEraseFaults(faults->Context.UnitType, faults->Context.DiagIndex)) {
+        Host().MessageBox(Translate(CannotEraseText), TMsgKind::Information, TMsgButtons::Ok);
+        return;
+    }
+    // Erasing cannot be undone: the stored faults are the record of what the car did.
+    if (Host().MessageBox(
+            Translate("Стереть память неисправностей блока? Сохраненные ошибки будут потеряны."),
+            TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes)
+        return;
     SetWaiting(true);
     Connection.RequestErase();
 }
@@ -128,7 +141,7 @@ bool TFaultTab::btnReportClick() {
 
     std::optional<std::filesystem::path> file = SaveFaultReport(lines, head.Client, head.When);
     if (file)
-        AddLog(Translate("Отчет сохранен в файл") + " " + file->string());
+        ShowNotice(this, Translate("Отчет сохранен в файл") + " " + file->string());
     return file.has_value();
 }
 

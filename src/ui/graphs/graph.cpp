@@ -81,6 +81,10 @@ void ReadRange(const std::string& text, TGraphParam& view) {
             flush();
     }
     flush();
+    // A range written top first would leave the picture upside down and the clamp of a value without
+    // meaning: the two ends are taken in their order.
+    if (view.RangeLo > view.RangeHi)
+        std::swap(view.RangeLo, view.RangeHi);
 }
 
 } // namespace
@@ -166,7 +170,8 @@ TGraphParam* TGraph::AddParam(int number) {
 }
 
 void TGraph::SetScreenTime(int seconds) {
-    seconds = std::max(seconds, 1);
+    // Seconds beyond the dialog's limit would overflow the milliseconds (536870912 s wraps to 0 ms).
+    seconds = std::clamp(seconds, 1, MaxScreenSeconds);
     ScreenTimeMs = uint32_t(seconds) * 1000;
     OneSecondPoints = int16_t(std::min(Picture.width() / seconds, MaxShift));
     SetScrollTime(seconds / 4);
@@ -225,8 +230,15 @@ int TGraph::Scroll(uint32_t tick) {
         painter.fillRect(w - 1 - int(d), 0, int(d) + 1, Picture.height(), Qt::white);
         painter.end();
         Picture = shifted;
-        for (TGraphParam* view : GraphViews())
-            view->LastX = int16_t(view->LastX - d);
+        for (TGraphParam* view : GraphViews()) {
+            // A line end that scrolled a whole picture off the left edge is forgotten: a view that got
+            // no value for minutes starts a new line instead of one across the picture (or, once the
+            // 16-bit position wrapped, from the right edge).
+            if (view->LastX - d < -w)
+                view->HasLastPoint = false;
+            else
+                view->LastX = int16_t(view->LastX - d);
+        }
         return w - 1 - int(d);
     }
     for (TGraphParam* view : GraphViews())
@@ -299,7 +311,7 @@ void TGraph::UpdateParam(int number) {
         AddLog(text);
         x = std::clamp<int64_t>(x, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max());
     }
-    value = std::clamp(value, view.RangeLo, view.RangeHi);
+    value = std::clamp(value, std::min(view.RangeLo, view.RangeHi), std::max(view.RangeLo, view.RangeHi));
     UpdateMinMax(view, tick, value);
     if (gridFrom >= 0)
         DrawGrid(gridFrom);
@@ -370,7 +382,9 @@ bool TGraph::SavePicture(std::string& error) {
         file = folder / (std::to_string(pictureCounter++) + ".bmp");
     } while (std::filesystem::exists(file));
     bool ok = Picture.save(QString::fromStdString(file.string()), "BMP");
-    if (!ok)
+    if (ok)
+        LastPicture = file;
+    else
         error = Translate("Не удалось записать файл") + " " + file.string();
     if (OnSaveDone)
         OnSaveDone();

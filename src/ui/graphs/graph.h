@@ -51,6 +51,8 @@ public:
 class TGraph : public TListPrm {
 public:
     static constexpr uint16_t NoSlot = 0xFFFF;
+    // The longest screen time the user can choose, seconds.
+    static constexpr int MaxScreenSeconds = 9999;
 
     // A picture of `width` x `height` pixels; screen time 10 s, then LoadGraph(0) when `ini` is given.
     // The graph keeps the parameter set alive as long as its views may be polled.
@@ -61,6 +63,7 @@ public:
     void LoadGraph(const TIniFile& ini, int number);
     // Appends a view of parameter `number` when the parameter set has it.
     TGraphParam* AddParam(int number);
+    // Seconds across the picture, kept within 1..MaxScreenSeconds.
     void SetScreenTime(int seconds);
     void SetScrollTime(int seconds);
     // Draws the parameter's latest value.
@@ -93,6 +96,8 @@ public:
     uint32_t ScrollMs = 0;
     int Selected = 0;
 
+    // The picture saved last (empty before the first).
+    std::filesystem::path LastPicture;
     // The folder pictures are saved in (the connection's log folder).
     std::function<std::filesystem::path()> PictureFolder;
     // Called when a new min/max slot began or a save finished, so the window refreshes its labels.

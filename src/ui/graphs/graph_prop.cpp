@@ -73,9 +73,9 @@ TgraphProp::TgraphProp(const TGraphParam& view, QWidget* parent) : QDialog(paren
     layout->addLayout(form);
 
     auto* buttons = new QHBoxLayout;
-    btnOk = new QPushButton("OK");
+    btnOk = new QPushButton("ОК");
     btnOk->setObjectName("btnOk");
-    auto* cancel = new QPushButton("Cancel");
+    auto* cancel = new QPushButton("Отмена");
     cancel->setObjectName("btnCancel");
     for (QPushButton* b : {btnOk, cancel})
         b->setAutoDefault(false);
@@ -120,6 +120,11 @@ bool TgraphProp::Apply(TGraphParam& view, std::string& error) const {
     }
     if (grid.size() > TGraphParam::MaxLines) {
         error = Translate("Не больше 8 значений сетки");
+        return false;
+    }
+    if (lo > hi) {
+        error = Translate("Минимум больше максимума:") + " " + edMin->text().toStdString() + " > " +
+                EdMax->text().toStdString();
         return false;
     }
     view.Color = ColorFromName(cbColor->currentText().toStdString());

@@ -1,9 +1,12 @@
 #include "ui/graphs/graph_tab.h"
 
 #include <QGridLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -12,6 +15,7 @@
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
+#include "ui/common/saved_notice.h"
 #include "ui/common/widget_colors.h"
 #include "ui/dialogs/input_box.h"
 #include "ui/graphs/default_graph.h"
@@ -23,7 +27,9 @@ namespace velmora {
 namespace {
 
 constexpr int PictureWidth = 550, PictureHeight = 400; // pixels until the tab is laid out
-constexpr int MaxScreenSeconds = 9999;
+constexpr int SwatchSize = 12;                         // pixels of a curve's colour in the list
+constexpr int ScaleSteps = 4;                          // parts of a scale between its labels
+constexpr int ScaleFontPixels = 11;
 
 QString Tr(std::string_view text) {
     return QString::fromStdString(Translate(text));
@@ -60,11 +66,15 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
     lbGraphs->setObjectName("lbGraphs");
     lbGraphs->setMaximumWidth(200);
     lbGraphs->installEventFilter(this);
-    connect(lbGraphs, &QListWidget::currentRowChanged, this, [this] { ShowMinMax(); });
+    connect(lbGraphs, &QListWidget::currentRowChanged, this, [this] {
+        ShowMinMax();
+        Redraw(); // the value scale follows the selection
+    });
     connect(lbGraphs, &QListWidget::itemDoubleClicked, this, [this] {
         int row = lbGraphs->currentRow();
         if (row >= 0 && size_t(row) < GraphList->Count())
             EditProperties(GraphList->View(size_t(row)), this);
+        RefreshSwatches();
         Redraw();
     });
     side->addWidget(lbGraphs, 1);
@@ -72,17 +82,17 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
     connect(add, &QPushButton::clicked, this, [this] { AddGraph(ChooseParam(*Params, this)); });
     auto* del = MakeButton("btnDelGraph", "-", "Удалить параметр из списка");
     connect(del, &QPushButton::clicked, this, [this] { btnDelGraphClick(); });
-    auto* save = MakeButton("btnSavePic", "Save picture", nullptr);
+    auto* save = MakeButton("btnSavePic", Tr("Сохранить рисунок"), nullptr);
     connect(save, &QPushButton::clicked, this, [this] { btnSavePicClick(); });
-    auto* refresh = MakeButton("Button1", "Refresh", "Стандратные настройки из ini файла");
+    auto* refresh = MakeButton("Button1", Tr("Обновить"), "Стандратные настройки из ini файла");
     connect(refresh, &QPushButton::clicked, this, [this] { Button1Click(); });
     Button3 = MakeButton("Button3", ScreenCaption(ScreenSeconds), nullptr);
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-    auto* clear = MakeButton("btnClearMinMax", "Min   Max", nullptr);
+    auto* clear = MakeButton("btnClearMinMax", Tr("Мин   Макс"), nullptr);
     connect(clear, &QPushButton::clicked, this, [this] { btnClearMinMaxClick(); });
     lbMinMax = new QLabel;
     lbMinMax->setObjectName("lbMinMax");
-    WaitPanel = new QLabel("wait...");
+    WaitPanel = new QLabel(Tr("ждите..."));
     WaitPanel->setObjectName("pnlWait");
     WaitPanel->setAlignment(Qt::AlignCenter);
     SetBackground(WaitPanel, ColorRed);
@@ -98,7 +108,11 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
     ScreenSeconds = int(GraphList->ScreenTimeMs / 1000);
     Button3->setText(ScreenCaption(ScreenSeconds));
     GraphList->OnMinMaxChange = [this] { ShowMinMax(); };
-    GraphList->OnSaveDone = [this] { WaitPanel->hide(); };
+    GraphList->OnSaveDone = [this] {
+        WaitPanel->hide();
+        if (!GraphList->LastPicture.empty())
+            ShowNotice(this, Translate("Рисунок сохранен в файл") + " " + GraphList->LastPicture.string());
+    };
     FillList();
     Redraw();
 }
@@ -112,15 +126,30 @@ TGraphTab::~TGraphTab() {
 void TGraphTab::FillList() {
     lbGraphs->clear();
     for (size_t i = 0; i < GraphList->Count(); ++i)
-        lbGraphs->addItem(QString::fromStdString(GraphList->View(i).Caption));
+        AddListItem(GraphList->View(i));
     if (lbGraphs->count() > 0)
         lbGraphs->setCurrentRow(0);
+}
+
+void TGraphTab::AddListItem(const TGraphParam& view) {
+    // The name carries its curve's colour: a swatch (yellow text would not read on white).
+    QPixmap swatch(SwatchSize, SwatchSize);
+    swatch.fill(FromBgr(view.Color));
+    lbGraphs->addItem(new QListWidgetItem(QIcon(swatch), QString::fromStdString(view.Caption)));
+}
+
+void TGraphTab::RefreshSwatches() {
+    for (int row = 0; row < lbGraphs->count() && size_t(row) < GraphList->Count(); ++row) {
+        QPixmap swatch(SwatchSize, SwatchSize);
+        swatch.fill(FromBgr(GraphList->View(size_t(row)).Color));
+        lbGraphs->item(row)->setIcon(QIcon(swatch));
+    }
 }
 
 bool TGraphTab::AddGraph(int number) {
     if (number == NoParamChosen || !GraphList->AddParam(number))
         return false;
-    lbGraphs->addItem(QString::fromStdString(GraphList->View(GraphList->Count() - 1).Caption));
+    AddListItem(GraphList->View(GraphList->Count() - 1));
     lbGraphs->setCurrentRow(lbGraphs->count() - 1);
     if (GraphList->Count() == 1)
         GraphList->ResetGraph();
@@ -158,11 +187,14 @@ void TGraphTab::Button3Click() {
         return;
     bool ok = false;
     int seconds = QString::fromStdString(*answer).trimmed().toInt(&ok);
-    if (!ok || seconds < 1 || seconds > MaxScreenSeconds)
+    if (!ok || seconds < 1 || seconds > TGraph::MaxScreenSeconds)
         return;
     ScreenSeconds = seconds;
     Button3->setText(ScreenCaption(seconds));
     GraphList->SetScreenTime(seconds);
+    // The old trace was drawn at the old scale: the lines start anew at the next values.
+    GraphList->ResetGraph();
+    Redraw();
 }
 
 void TGraphTab::btnSavePicClick() {
@@ -186,12 +218,70 @@ void TGraphTab::ShowMinMax() {
 }
 
 void TGraphTab::Redraw() {
-    Image->setPixmap(QPixmap::fromImage(GraphList->Image()));
+    // The picture has the screen's own pixels (twice as many at 2× scale), so its lines stay crisp; the
+    // scales are drawn over a copy and are not part of a saved picture.
+    QPixmap shown = QPixmap::fromImage(GraphList->Image());
+    QPainter painter(&shown);
+    DrawScales(painter, shown.width(), shown.height());
+    painter.end();
+    shown.setDevicePixelRatio(Image->devicePixelRatioF());
+    Image->setPixmap(shown);
+}
+
+void TGraphTab::DrawScales(QPainter& painter, int width, int height) const {
+    const qreal ratio = Image->devicePixelRatioF();
+    QFont font = painter.font();
+    font.setPixelSize(int(ScaleFontPixels * ratio));
+    painter.setFont(font);
+    const int margin = int(2 * ratio);
+    auto label = [&](const QRect& box, int flags, const QString& text, const QColor& colour) {
+        // A white edge keeps the text readable over the curves and the grid.
+        painter.setPen(Qt::white);
+        for (int dx : {-1, 1})
+            for (int dy : {-1, 1})
+                painter.drawText(box.translated(dx, dy), flags, text);
+        painter.setPen(colour);
+        painter.drawText(box, flags, text);
+    };
+    // The value scale of the selected curve, in its colour and unit.
+    int row = lbGraphs->currentRow();
+    if (row >= 0 && size_t(row) < GraphList->Count()) {
+        const TGraphParam& view = GraphList->View(size_t(row));
+        const QColor colour = FromBgr(view.Color);
+        const QString unit = QString::fromStdString(view.Param.Izm);
+        for (int i = 0; i <= ScaleSteps; ++i) {
+            float value = view.RangeLo + (view.RangeHi - view.RangeLo) * float(i) / ScaleSteps;
+            int y = height - 1 - (height - 1) * i / ScaleSteps;
+            QString text = QString::number(double(value), 'f', view.Param.Decimals) + unit;
+            int flags = Qt::AlignLeft | (i == 0            ? Qt::AlignBottom
+                                         : i == ScaleSteps ? Qt::AlignTop
+                                                           : Qt::AlignVCenter);
+            QRect box(margin,
+                      i == 0            ? y - int(20 * ratio)
+                      : i == ScaleSteps ? y
+                                        : y - int(10 * ratio),
+                      int(120 * ratio), int(20 * ratio));
+            painter.setPen(colour);
+            painter.drawLine(0, y, int(4 * ratio), y);
+            label(box, flags, text, colour);
+        }
+    }
+    // The time scale: seconds before the right edge.
+    const double seconds = GraphList->ScreenTimeMs / 1000.0;
+    for (int i = 1; i < ScaleSteps; ++i) {
+        int x = width * i / ScaleSteps;
+        QString ago = QString::number(-seconds * (ScaleSteps - i) / ScaleSteps, 'g', 4);
+        QString text = QString::fromStdString(TranslateFormat("%s с", ago.toStdString().c_str()));
+        painter.setPen(Qt::darkGray);
+        painter.drawLine(x, height - 1, x, height - 1 - int(4 * ratio));
+        label(QRect(x - int(40 * ratio), height - int(22 * ratio), int(80 * ratio), int(16 * ratio)),
+              Qt::AlignHCenter | Qt::AlignBottom, text, Qt::darkGray);
+    }
 }
 
 bool TGraphTab::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Image && event->type() == QEvent::Resize) {
-        QSize size = Image->size();
+        QSize size = Image->size() * Image->devicePixelRatioF();
         if (size != GraphList->Image().size()) {
             GraphList->Resize(size.width(), size.height());
             Redraw();

@@ -1,5 +1,6 @@
 // The tab "Графики": the graph's picture, the list of its parameters and the commands "+", "-",
-// "Save picture", "Refresh", "Экран N сек." and min/max. Window thread only.
+// "Сохранить рисунок", "Обновить", "Экран N сек." and min/max, with the value scale of the selected
+// curve, a time scale and each name in its curve's colour. Window thread only.
 #pragma once
 
 #include <QWidget>
@@ -10,6 +11,7 @@
 
 class QLabel;
 class QListWidget;
+class QPainter;
 class QPushButton;
 
 namespace velmora {
@@ -44,7 +46,13 @@ protected:
 
 private:
     void FillList();
+    void AddListItem(const TGraphParam& view);
+    // The colour swatches again, after the properties dialog may have changed a colour.
+    void RefreshSwatches();
     void ShowMinMax();
+    // Over the shown copy of the picture (`width` × `height` device pixels): the selected curve's value
+    // scale at the left edge and the time scale along the bottom.
+    void DrawScales(QPainter& painter, int width, int height) const;
 
     std::shared_ptr<const TListParams> Params;
     std::shared_ptr<TGraph> GraphList;

@@ -29,9 +29,9 @@ TParamChooser::TParamChooser(const TListParams& params, QWidget* parent) : QDial
     auto* pnl = new QWidget;
     pnl->setObjectName("pnl");
     auto* buttons = new QHBoxLayout(pnl);
-    auto* ok = new QPushButton("OK");
+    auto* ok = new QPushButton(QString::fromStdString(Translate("ОК")));
     ok->setObjectName("btnOK");
-    auto* cancel = new QPushButton("Cancel");
+    auto* cancel = new QPushButton(QString::fromStdString(Translate("Отмена")));
     cancel->setObjectName("btnCancel");
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

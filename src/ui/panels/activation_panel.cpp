@@ -3,8 +3,11 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -19,6 +22,8 @@ namespace velmora {
 namespace {
 
 constexpr uint8_t DiscardCommand = 0xFF; // with value 0xFF: drop what waits
+// Bit channels show their eight check boxes in two columns, so the panel stays low.
+constexpr int BitColumns = 2;
 
 } // namespace
 
@@ -26,7 +31,26 @@ TActivationPanel::TActivationPanel(std::function<TActuatorState*()> state, QWidg
     : QFrame(parent), State(std::move(state)) {
     setObjectName("pnlActivation");
     setFrameShape(QFrame::StyledPanel);
-    new QGridLayout(this);
+    // The channel groups sit in one row that scrolls sideways inside the panel: however many channels
+    // the unit has, the panel never asks the window for more width.
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(2, 2, 2, 2);
+    Scroll = new QScrollArea;
+    Scroll->setObjectName("scrActivation");
+    Scroll->setWidgetResizable(true);
+    Scroll->setFrameShape(QFrame::NoFrame);
+    Scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Groups = new QWidget;
+    Groups->setObjectName("pnlActivationGroups");
+    Row = new QHBoxLayout(Groups);
+    Row->setContentsMargins(0, 0, 0, 0);
+    Scroll->setWidget(Groups);
+    outer->addWidget(Scroll, 1);
+    Reset = new QPushButton(QString::fromStdString(Translate("Сброс")));
+    Reset->setObjectName("btnActReset");
+    connect(Reset, &QPushButton::clicked, this, [this] { btnActResetClick(); });
+    outer->addWidget(Reset, 0, Qt::AlignTop);
     hide();
 }
 
@@ -38,7 +62,7 @@ void TActivationPanel::Clear() {
 void TActivationPanel::RemoveControls() {
     Controls.clear();
     QLayoutItem* item = nullptr;
-    while ((item = layout()->takeAt(0)) != nullptr) {
+    while ((item = Row->takeAt(0)) != nullptr) {
         delete item->widget();
         delete item;
     }
@@ -53,19 +77,19 @@ void TActivationPanel::Build() {
         if (const TActuatorChannel* channel = FindActuatorChannel(panel.Command))
             AddChannel(*channel, panel, column++);
     }
+    Row->addStretch(1);
     for (auto [command, value] : std::map<uint8_t, uint8_t>(Values))
         ShowValue(command, value);
-    auto* reset = new QPushButton(QString::fromStdString(Translate("Сброс")));
-    reset->setObjectName("btnActReset");
-    connect(reset, &QPushButton::clicked, this, [this] { btnActResetClick(); });
-    static_cast<QGridLayout*>(layout())->addWidget(reset, 1, 0);
+    Reset->setText(QString::fromStdString(Translate("Сброс")));
+    // As high as the tallest group plus the sideways scroll bar; as wide as the window lets it be.
+    Scroll->setFixedHeight(Groups->sizeHint().height() + Scroll->horizontalScrollBar()->sizeHint().height());
     show();
 }
 
 void TActivationPanel::AddChannel(const TActuatorChannel& channel, const TPanelChannel& panel, int column) {
     auto* group = new QGroupBox(QString("%1").arg(channel.Command, 2, 16, QChar('0')).toUpper());
     group->setObjectName(QString("gbAct%1").arg(channel.Command, 2, 16, QChar('0')).toUpper());
-    auto* box = new QVBoxLayout(group);
+    auto* box = new QGridLayout(group);
     TChannelControls& controls = Controls[channel.Command];
     controls.Channel = &channel;
     const uint8_t command = channel.Command;
@@ -76,11 +100,12 @@ void TActivationPanel::AddChannel(const TActuatorChannel& channel, const TPanelC
             check->setObjectName(QString("cbAct%1_%2").arg(command, 2, 16, QChar('0')).arg(control.Bit));
             check->setChecked(panel.EntryPosition & control.Bit);
             connect(check, &QCheckBox::toggled, this, [this, command] { Changed(command); });
+            const int index = int(controls.Bits.size());
             controls.Bits.emplace_back(check, control.Bit);
-            box->addWidget(check);
+            box->addWidget(check, index / BitColumns, index % BitColumns);
             continue;
         }
-        box->addWidget(new QLabel(caption));
+        box->addWidget(new QLabel(caption), 0, 0);
         if (panel.Control == TControlKind::UpDown) {
             auto* upDown = new QSpinBox;
             upDown->setObjectName(QString("udAct%1").arg(command, 2, 16, QChar('0')));
@@ -89,7 +114,7 @@ void TActivationPanel::AddChannel(const TActuatorChannel& channel, const TPanelC
             upDown->setValue(panel.EntryPosition);
             connect(upDown, &QSpinBox::valueChanged, this, [this, command] { Changed(command); });
             controls.UpDown = upDown;
-            box->addWidget(upDown);
+            box->addWidget(upDown, 1, 0);
         } else {
             auto* trackBar = new QSlider(Qt::Horizontal);
             trackBar->setObjectName(QString("tbAct%1").arg(command, 2, 16, QChar('0')));
@@ -100,11 +125,11 @@ void TActivationPanel::AddChannel(const TActuatorChannel& channel, const TPanelC
             trackBar->setTracking(false);
             connect(trackBar, &QSlider::valueChanged, this, [this, command] { Changed(command); });
             controls.TrackBar = trackBar;
-            box->addWidget(trackBar);
+            box->addWidget(trackBar, 1, 0);
         }
     }
-    box->addStretch(1);
-    static_cast<QGridLayout*>(layout())->addWidget(group, 0, column);
+    box->setRowStretch(box->rowCount(), 1);
+    Row->insertWidget(column, group);
 }
 
 void TActivationPanel::Changed(uint8_t command) {

@@ -12,6 +12,9 @@
 
 class QAbstractSlider;
 class QCheckBox;
+class QHBoxLayout;
+class QPushButton;
+class QScrollArea;
 class QSpinBox;
 
 namespace velmora {
@@ -48,6 +51,10 @@ private:
     void Changed(uint8_t command);
     void btnActResetClick();
 
+    QScrollArea* Scroll = nullptr;
+    QWidget* Groups = nullptr;
+    QHBoxLayout* Row = nullptr; // the channel groups, left to right
+    QPushButton* Reset = nullptr;
     std::function<TActuatorState*()> State;
     std::map<uint8_t, TChannelControls> Controls;
     std::map<uint8_t, uint8_t> Values; // per command, the value the unit took last

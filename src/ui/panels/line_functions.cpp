@@ -156,6 +156,8 @@ void TLineFunctions::ShowAnalogPanel(bool show) {
     // A run keeps its panel: its progress and the way to stop it stay in sight.
     if (!show && Job->Busy())
         return;
+    if (show && Window.HideModulePanels)
+        Window.HideModulePanels();
     Panel->setVisible(show);
     Panel->Reset();
     UpdateConnect();

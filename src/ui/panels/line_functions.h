@@ -30,7 +30,8 @@ struct TLineFunctionsWindow {
     std::function<void(bool)> SetConnectEnabled;
     // The port button: no other port may be chosen (or probed) while a function holds the port.
     std::function<void(bool)> SetPortEnabled;
-    std::function<void()> SaveLog; // as "Сохранить текст"
+    std::function<void()> SaveLog;          // as "Сохранить текст"
+    std::function<void()> HideModulePanels; // showing the analog panel hides the E-GAS and SRS panels
 };
 
 class TLineFunctions : public QObject {

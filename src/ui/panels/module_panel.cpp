@@ -166,13 +166,16 @@ void TModulePanel::OnFinished(bool done) {
     emit Finished(done);
 }
 
-void AddModuleMenus(QMenuBar* bar, TModulePanel* egas, TModulePanel* srs) {
+void AddModuleMenus(QMenuBar* bar, TModulePanel* egas, TModulePanel* srs,
+                    std::function<void()> hideOtherPanels) {
     QMenu* functions = bar->findChild<QMenu*>("mnuFunctions");
     if (!functions) {
         functions = bar->addMenu("Функции");
         functions->setObjectName("mnuFunctions");
     }
-    const auto show = [egas, srs](TModulePanel* panel) {
+    const auto show = [egas, srs, hideOtherPanels](TModulePanel* panel) {
+        if (hideOtherPanels)
+            hideOtherPanels();
         for (TModulePanel* other : {egas, srs})
             if (other != panel)
                 other->HidePanel();

@@ -68,7 +68,8 @@ private:
 
 // The menu entries: under "Функции" (found by its object name "mnuFunctions", or made) "Диагностика
 // E-GAS (CC/ISC)", "Диагностика SRS" and "Диагностика EGS" ("В разработке!"), and the top-level items
-// "EGAS" and "SRS". Showing one panel hides the other.
-void AddModuleMenus(QMenuBar* bar, TModulePanel* egas, TModulePanel* srs);
+// "EGAS" and "SRS". Showing one panel hides the other, and `hideOtherPanels` hides the slow-code panel.
+void AddModuleMenus(QMenuBar* bar, TModulePanel* egas, TModulePanel* srs,
+                    std::function<void()> hideOtherPanels = {});
 
 } // namespace velmora

@@ -4,7 +4,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
+#include <algorithm>
 
+#include "lang/dictionary.h"
+#include "params/param_ids.h"
 #include "ui/common/flow_layout.h"
 #include "ui/common/widget_colors.h"
 
@@ -16,6 +19,19 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
     widget->setPalette(palette);
+}
+
+// Lamp colours: a lit lamp is white on dark green, an unlit one dark grey on light grey; contrast at
+// least 4.5:1 in both states, whatever the theme's own colours.
+const QColor LampLitBackground(0x1B, 0x6E, 0x2E);
+const QColor LampLitText(Qt::white);
+const QColor LampOffBackground(0xE4, 0xE4, 0xE4);
+const QColor LampOffText(0x50, 0x50, 0x50);
+constexpr uint32_t LampShownColour = 0x000000;
+
+void SetLamp(QLabel* lamp, bool lit) {
+    SetBackground(lamp, lit ? LampLitBackground : LampOffBackground);
+    SetTextColour(lamp, lit ? LampLitText : LampOffText);
 }
 
 // The row's controls as the view sees them; the row may be gone before the view (page closed first).
@@ -34,8 +50,10 @@ public:
             SetBackground(Row->ValueLabel(), FromBgr(colour));
     }
     void SetIndicatorColor(int position, uint32_t colour) override {
+        // The view says black for a state shown, white for one not shown; the lamp draws both with
+        // its own background, so it reads the same in every theme.
         if (QLabel* indicator = At(position))
-            SetTextColour(indicator, FromBgr(colour));
+            SetLamp(indicator, colour == LampShownColour);
     }
     void SetIndicatorCaption(int position, std::string_view caption) override {
         if (QLabel* indicator = At(position))
@@ -53,6 +71,36 @@ private:
     QPointer<TParamRow> Row;
     uint32_t Colour = 0xFFFFFF;
 };
+
+// Units of the values whose descriptions carry none (their IZM is empty), by meaning; written in Russian
+// and translated like every text. A description with its own IZM or MASK keeps it.
+struct TDisplayUnit {
+    uint8_t Id;
+    const char* Unit;
+};
+constexpr TDisplayUnit DisplayUnits[] = {
+    {ParamId::EngineSpeed, "об/мин"},
+    {ParamId::InjectionTime, "мс"},
+    {ParamId::Battery, "В"},
+    {ParamId::RoadSpeed, "км/ч"},
+};
+
+std::string DisplayUnit(const TECUparam& param) {
+    if (!param.Izm.empty() || !param.Mask.empty())
+        return {};
+    for (const TDisplayUnit& row : DisplayUnits) {
+        if (param.HasId(row.Id))
+            return Translate(row.Unit);
+    }
+    return {};
+}
+
+int UnitColumnWidth(const QFontMetrics& metrics) {
+    int widest = 0;
+    for (const TDisplayUnit& row : DisplayUnits)
+        widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(Translate(row.Unit))));
+    return widest + metrics.averageCharWidth();
+}
 
 int RoundUp(int value, int step) {
     return (value + step - 1) / step * step;
@@ -113,6 +161,13 @@ TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, QWidget* parent
         auto* layout = new QHBoxLayout(this);
         layout->setContentsMargins(1, 1, 1, 1);
         layout->addWidget(Value);
+        // A column of one width in every row, so the names line up whether a row has a unit or not.
+        std::string unit = view.ParamNo == view.Param.Number ? DisplayUnit(view.Param) : std::string();
+        Unit = new QLabel(QString::fromStdString(unit), this);
+        Unit->setObjectName("unit");
+        Unit->setFont(valueFont);
+        Unit->setFixedWidth(UnitColumnWidth(QFontMetrics(valueFont)));
+        layout->addWidget(Unit);
         layout->addWidget(Name, 1);
         int valueHeight = QFontMetrics(valueFont).height() * 5 / 3;
         if (valueHeight > RowHeight)
@@ -141,6 +196,7 @@ void TParamRow::BuildIndicators(TVisualParam& view, const TRowFonts& fonts) {
         auto* indicator = new TIndicator(
             caption, RoundUp(metrics.horizontalAdvance(caption) + 4, IndicatorWidthStep), this);
         indicator->setObjectName(QString("bit%1").arg(bit));
+        SetLamp(indicator, false);
         Flow->addWidget(indicator);
         param.BitControls[size_t(bit)] = FirstIndicatorPosition + int(IndicatorLabels.size());
         IndicatorLabels.append(indicator);
@@ -167,6 +223,8 @@ void TParamRow::SetStale(bool stale) {
     QColor colour = stale ? ColorGrey : QPalette().color(QPalette::WindowText);
     SetTextColour(Value, colour);
     SetTextColour(Name, colour);
+    if (Unit)
+        SetTextColour(Unit, colour);
     Value->repaint();
     Name->repaint();
 }

@@ -41,6 +41,9 @@ public:
 
     QLabel* ValueLabel() const { return Value; }
     QLabel* NameLabel() const { return Name; }
+    // The unit beside the value for a value whose description has none (engine speed, injection time,
+    // battery voltage, road speed); empty for the others, nullptr in a row of status lamps.
+    QLabel* UnitLabel() const { return Unit; }
     const QList<QLabel*>& Indicators() const { return IndicatorLabels; }
     // Grey text for a value read slowly, the normal text colour otherwise.
     void SetStale(bool stale);
@@ -56,6 +59,7 @@ private:
 
     QLabel* Value = nullptr;
     QLabel* Name = nullptr;
+    QLabel* Unit = nullptr;
     QList<QLabel*> IndicatorLabels;
     TFlowLayout* Flow = nullptr;
 };

@@ -27,9 +27,13 @@ void TScreenPages::BuildScreens(const std::shared_ptr<const TListParams>& params
     Clear();
     std::string file = BuildPath("options.ini", "DATA", "", false);
     if (!std::filesystem::exists(file)) {
-        Host().MessageBox(Translate("Файл не найден:") + " " + file, TMsgKind::Error, TMsgButtons::Ok);
+        // Said once: every visit to the tab tries again, but the user knows after the first box.
+        if (!MissingReported)
+            Host().MessageBox(Translate("Файл не найден:") + " " + file, TMsgKind::Error, TMsgButtons::Ok);
+        MissingReported = true;
         return;
     }
+    MissingReported = false;
     std::vector<std::string> errors;
     std::vector<TScreenDefinition> screens = ReadScreenDefinitions(file, *params, errors);
     Building = true;

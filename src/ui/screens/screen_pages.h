@@ -22,8 +22,8 @@ class TScreenPages : public QWidget {
 public:
     explicit TScreenPages(QWidget* parent = nullptr);
 
-    // Reads DATA/options.ini and creates the pages (a missing file or an unreadable list is reported in
-    // a box). Replaces the pages built before.
+    // Reads DATA/options.ini and creates the pages (a missing file, once until it is found again, or an
+    // unreadable list is reported in a box). Replaces the pages built before.
     void BuildScreens(const std::shared_ptr<const TListParams>& params, const TRowFonts& fonts);
     // Frees the pages and their views.
     void Clear();
@@ -45,6 +45,7 @@ private:
     QTabWidget* pgScreens = nullptr;
     int RememberedIndex = 0; // the page shown last, chosen again after a rebuild
     bool Building = false;
+    bool MissingReported = false; // the missing options.ini was reported since it was last found
 };
 
 } // namespace velmora

@@ -23,8 +23,8 @@ public:
 
     // The view of `number` redraws; when there is none, the combined view whose third part it is.
     void UpdateParam(int number) override;
-    // Greys the views whose parameter is read slowly (poll level below its interval / 1024 s, or polling
-    // paused) and restores the others; only views whose state changed are touched.
+    // Greys the views whose value was not refreshed within the period it is read in (plus a grace of a
+    // few seconds) and restores the others; only views whose state changed are touched.
     void RefreshStale() override;
     // Empties every value and indicator and starts a first cycle.
     void ResetDisplay() override;

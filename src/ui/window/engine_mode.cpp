@@ -14,13 +14,15 @@ struct TModeRow {
     std::string_view Text;
 };
 
+// Written in Russian like every text of the program, so a Russian or German window shows no English
+// fragment; the English dictionary gives back the unit documentation's own names (Full Load, ...).
 constexpr TModeRow ModeRows[] = {
     {1, "Пуск"},
-    {3, "Full Load"},
-    {5, "Idle Problem"},
-    {7, "Post Start Enrichment"},
-    {8, "After Post Start Enrichment"},
-    {95, "Transmission shift point retard"},
+    {3, "Полная нагрузка"},
+    {5, "Проблема холостого хода"},
+    {7, "Обогащение после пуска"},
+    {8, "После обогащения после пуска"},
+    {95, "Задержка точки переключения передачи"},
     {98, "ПХХ/Отсечка"},
     {99, "Ожидание пуска"},
     {106, "Наблюдение плавности работы на ХХ"},

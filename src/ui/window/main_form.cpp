@@ -33,6 +33,7 @@
 #include "ui/screens/screen_params.h"
 #include "ui/smoothness/smooth_tab.h"
 #include "ui/trip/trip_tab.h"
+#include "ui/window/log_tools.h"
 #include "ui/window/qt_host.h"
 
 namespace velmora {
@@ -43,6 +44,7 @@ constexpr int FormWidth = 820, FormHeight = 625;
 constexpr int PortCheckBaud = 9600;
 // Wake-up break (ms) the "Подключение к LH" box sets when the user checks or clears it.
 constexpr int LhBreakMs = 130, OtherBreakMs = 160;
+const QColor ColorOfflineBanner(0xFF, 0xE0, 0x82); // amber: look, but these values are not live
 
 template <typename T> T* Named(T* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -60,8 +62,15 @@ TMainForm::TMainForm(TConnectionControl& connection, std::string firstRunPort, Q
     BuildMenus();
     qApp->installEventFilter(this); // key preview: the form sees every key first
     FormCreate(firstRunPort);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    // Centred on the screen and never larger than it: at 2× scale a 1280 × 900 screen has room for
+    // 640 × 450 of the window's own pixels, less than its usual size.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect available = screen->availableGeometry();
+        resize(size().boundedTo(available.size()));
+        QRect frame(QPoint(), size());
+        frame.moveCenter(available.center());
+        move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
+    }
 }
 
 TMainForm::~TMainForm() {
@@ -75,6 +84,11 @@ void TMainForm::BuildLayout() {
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(BuildTopPanel());
+    labOffline = Named(new QLabel, "labOffline");
+    labOffline->setWordWrap(true);
+    SetBackground(labOffline, ColorOfflineBanner);
+    labOffline->hide();
+    layout->addWidget(labOffline);
 
     pg = Named(new QTabWidget(central), "pg");
     pg->setTabPosition(QTabWidget::West);
@@ -134,6 +148,7 @@ QWidget* TMainForm::BuildTopPanel() {
     connect(btnClient, &QPushButton::clicked, this, [this] { btnClientClick(); });
     row->addWidget(btnClient);
     labClient = Named(new QLabel, "labClient");
+    MarkAsDataField(labClient);
     row->addWidget(labClient);
 
     pnlPortWarning = Named(new QFrame, "pnlPortWarning");
@@ -141,18 +156,29 @@ QWidget* TMainForm::BuildTopPanel() {
     auto* portLayout = new QHBoxLayout(pnlPortWarning);
     portLayout->setContentsMargins(3, 3, 3, 3);
     btnPort = Named(new QPushButton(NoPortName), "btnPort");
+    MarkAsDataField(btnPort);
     connect(btnPort, &QPushButton::clicked, this, [this] { btnPortClick(); });
     portLayout->addWidget(btnPort);
     row->addWidget(pnlPortWarning);
 
     labLogFile = Named(new QLabel, "labLogFile");
+    MarkAsDataField(labLogFile);
+    // The log's name gives way first when the bar is short of room (2× scale): the mode text and the
+    // rate beside it stay whole instead of being drawn over it.
+    labLogFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(labLogFile, 1);
     labReaction = Named(new QLabel("0"), "labReaction");
+    MarkAsDataField(labReaction);
     labReaction->setMinimumWidth(60);
     labReaction->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labReaction->installEventFilter(this);
     pnlStatus->installEventFilter(this);
     row->addWidget(labReaction);
+    labRate = Named(new QLabel, "labRate");
+    MarkAsDataField(labRate);
+    labRate->setMinimumWidth(labRate->fontMetrics().horizontalAdvance("0000 req/s"));
+    labRate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row->addWidget(labRate);
     labIndicator = Named(new QLabel("*"), "labIndicator");
     row->addWidget(labIndicator);
     btnScreenShot = Named(new QToolButton, "btnScreenShot");
@@ -204,7 +230,11 @@ QWidget* TMainForm::BuildMemoPage() {
     LineFunctions = new TLineFunctions(
         {[this] { return PortName(); }, [this] { return Options.Adapter; },
          [this] { return Connection.IsAlive(); }, [this](bool on) { btnConnect->setEnabled(on); },
-         [this](bool on) { btnPort->setEnabled(on); }, [this] { PanelLogClick(true); }},
+         [this](bool on) { btnPort->setEnabled(on); }, [this] { PanelLogClick(true); },
+         [this] {
+             pnlEGas->HidePanel();
+             pnlSRS->HidePanel();
+         }},
         this);
     LineFunctions->AddToMemoPage(layout, sideLayout);
     return page;
@@ -221,6 +251,9 @@ QWidget* TMainForm::BuildErrorPage() {
 
 void TMainForm::BuildMenus() {
     // Only the functions this build has are offered; the others come with the engine connection.
+    QMenu* file = menuBar()->addMenu("Файл");
+    file->setObjectName("mnuFile");
+    LogTools = new TLogTools(this, file);
     QMenu* view = menuBar()->addMenu("Вид");
     view->setObjectName("mnuView");
     QAction* settings = view->addAction("Настройки");
@@ -252,7 +285,7 @@ void TMainForm::BuildMenus() {
     connect(mnu_ver, &QAction::triggered, this, [this] { mnu_verClick(); });
     // The line functions make the menu "Функции"; the module dialogues join it.
     LineFunctions->AddMenus(menuBar(), hfm->menuAction(), mnu_ver);
-    AddModuleMenus(menuBar(), pnlEGas, pnlSRS);
+    AddModuleMenus(menuBar(), pnlEGas, pnlSRS, [this] { LineFunctions->ShowAnalogPanel(false); });
 }
 
 void TMainForm::FormCreate(const std::string& firstRunPort) {
@@ -263,7 +296,8 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     pg->setCurrentIndex(PageMemo);
 
     bool firstRun = !std::filesystem::exists(SettingsFile());
-    Options = ReadProgramSettings(TIniFile(SettingsFile()));
+    TIniFile settingsFile(SettingsFile());
+    Options = ReadProgramSettings(settingsFile);
     if (firstRun && Options.Port.empty())
         Options.Port = firstRunPort;
     SetDefaultFontSize(Options.FontSize);
@@ -283,7 +317,9 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     btnClient->setVisible(clientsExist);
     labClient->setText(QString::fromStdString(ClientName));
 
-    if (Options.Language == 'R' && !SystemLocaleIsRussian())
+    // Russian is the default only on a Russian system; a language the user chose in the settings dialog
+    // is kept on any system (the program is UTF-8 throughout, so no code page stands in the way).
+    if (!settingsFile.KeyExists("OPTIONS", "LANGUAGE") && !SystemLocaleIsRussian())
         Options.Language = 'E';
     SetLanguage(Options.Language);
 
@@ -309,6 +345,12 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     }
     AddMemo(TranslateFormat("Версия %s", ProgramVersion));
     ShowAdapterNotice();
+    if (firstRun && PortNameToNumber(Options.Port) == SimPortNumber) {
+        AddMemo(Translate("Порт SIM - автомобиль, смоделированный программой: на нём можно опробовать все "
+                          "функции без машины."));
+        AddMemo(
+            Translate("Для работы с автомобилем нажмите кнопку порта и выберите тип адаптера и его порт."));
+    }
     SetConnectionState(0);
     // The first run writes the settings file at once, so that Connect does not take the missing file
     // for a program started from an archive.
@@ -352,7 +394,9 @@ void TMainForm::ShowAdapterNotice() {
 
 void TMainForm::PlaceTopRight() {
     // The screenshot button sits in the top-right corner, the rate label and the blink mark left of it.
-    btnScreenShot->setFixedHeight(std::max(Panel1->sizeHint().height() - 2, 16));
+    // It takes the height of the status panel beside it: the top panel's own hint holds this button, so
+    // sizing it from that hint would grow the bar on every call.
+    btnScreenShot->setFixedHeight(std::max(pnlStatus->sizeHint().height(), 16));
 }
 
 void TMainForm::SetPortWarning(bool red) {
@@ -371,6 +415,8 @@ void TMainForm::SetConnectionState(int state) {
     static const QColor colours[] = {ColorRed, ColorMaroon, ColorDarkGreen};
     state = std::clamp(state, 0, 2);
     btnConnect->setEnabled(state == 0);
+    // The port belongs to the connection until it ends.
+    btnPort->setEnabled(state == 0);
     cbUseAsStandartKKL->setEnabled(state == 0);
     SetBackground(pnlStatus, colours[state]);
     pnlStatus->repaint();

@@ -26,6 +26,8 @@ class QToolButton;
 
 namespace velmora {
 
+class TLogTools;
+
 class TActivationPanel;
 class TFaultTab;
 class TGraphTab;
@@ -123,6 +125,7 @@ private:
     void FreeScreens();
     TConnectOptions ConnectOptions() const;
     void OnAnswerTick(uint32_t tick);
+    void ShowDisconnected();
     void OnEngineMode(int event, int modeCode);
     void OnShowMessage(int which);
     void AddMemo(const std::string& line);
@@ -140,6 +143,7 @@ private:
     bool WordCorrection = false;
     int KLineBreakMs = 165; // wake-up break; only a click on cbLH changes it (130 checked, 160 cleared)
     int LogNumber = 0;
+    std::string LogFolder; // where LogNumber was picked
     std::string LastLogFile;
     TEngineModeState EngineMode;
     TAnswerRate AnswerRate;
@@ -157,6 +161,9 @@ private:
     int ComLastNum = 20; // the tag of btnPort
     QLabel* labLogFile = nullptr;
     QLabel* labReaction = nullptr;
+    QLabel* labRate = nullptr;    // answers per second, shown steadily while polling
+    QLabel* labOffline = nullptr; // over the pages: the values shown are the last ones of a connection
+    QString LastAnswerTime;       // wall-clock time of the last answer, for labOffline
     QLabel* labIndicator = nullptr;
     QToolButton* btnScreenShot = nullptr;
     QTabWidget* pg = nullptr;
@@ -173,6 +180,7 @@ private:
     TModulePanel* pnlEGas = nullptr; // the module panels on "Данные" (ui/panels/module_panel.h)
     TModulePanel* pnlSRS = nullptr;
     QAction* mnu_ver = nullptr;
+    TLogTools* LogTools = nullptr;   // "Файл": log conversion and CSV recording
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
     TGraphTab* Graph = nullptr;

@@ -15,17 +15,20 @@
 #include <fstream>
 
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "links/port_factory.h"
 #include "params/list_prm.h"
 #include "platform/clock.h"
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
+#include "ui/common/saved_notice.h"
 #include "ui/dialogs/clients_form.h"
 #include "ui/dialogs/select_port_form.h"
 #include "ui/dialogs/tune_form.h"
 #include "ui/faults/fault_tab.h"
 #include "ui/panels/line_functions.h"
+#include "ui/screens/screen_pages.h"
 #include "ui/window/main_form.h"
 #include "ui/window/screenshot.h"
 
@@ -46,6 +49,28 @@ bool LooksLikeArchive(std::string path) {
             return true;
     }
     return false;
+}
+
+// The command keys by their place on the keyboard: on the Russian layout the keys S, C, W and P give
+// the letters Ы, С, Ц and З (Qt reports their upper-case code points), and a mechanic pressing S to stop
+// an actuator test must not have to switch the layout first.
+struct TLayoutKey {
+    int Cyrillic;
+    int Latin;
+};
+constexpr TLayoutKey RussianLayoutKeys[] = {
+    {0x042B, Qt::Key_S}, // Ы
+    {0x0421, Qt::Key_C}, // С
+    {0x0426, Qt::Key_W}, // Ц
+    {0x0417, Qt::Key_P}, // З
+};
+
+int PhysicalKey(int key) {
+    for (const TLayoutKey& row : RussianLayoutKeys) {
+        if (row.Cyrillic == key)
+            return row.Latin;
+    }
+    return key;
 }
 
 } // namespace
@@ -80,6 +105,8 @@ void TMainForm::btnConnectClick() {
         return;
     }
     FreeScreens();
+    labOffline->hide();
+    LastAnswerTime.clear();
     AbortRequested = false;
     Connection.Start(PortName(), Options.Adapter, ConnectOptions());
 }
@@ -91,7 +118,7 @@ void TMainForm::StopClick() {
 }
 
 bool TMainForm::HandleKey(int key) {
-    switch (key) {
+    switch (PhysicalKey(key)) {
     case Qt::Key_S:
         StopClick();
         return true;
@@ -131,9 +158,18 @@ void TMainForm::pgChange() {
     InPageChange = true;
     AbortRequested = true;
     bool alive = Connection.IsAlive();
+    int page = pg->currentIndex();
+    // Without a connection the screens and the graph still show the last values (marked as such);
+    // every other tab returns to the log.
+    bool lastValues = (page == PageScreens && Screens->Built()) || (page == PageGraph && Graph);
+    if (!alive && lastValues) {
+        CurrentList = nullptr;
+        InPageChange = false;
+        return;
+    }
     if (!alive)
         pg->setCurrentIndex(PageMemo);
-    int page = pg->currentIndex();
+    page = pg->currentIndex();
     if (alive) {
         Connection.RequestPolling();
         Connection.SetBackgroundReading(page == PageScreens || page == PageGraph ? 0 : 1);
@@ -160,6 +196,12 @@ void TMainForm::PanelLogClick(bool save) {
         return;
     }
     std::string folder = BuildPath("", "LOGS", ClientName, true);
+    // The number belongs to the folder it was picked in: another client's folder has its own logs, and
+    // the number kept from the last one would overwrite one of them.
+    if (folder != LogFolder) {
+        LogFolder = folder;
+        LogNumber = 0;
+    }
     auto fileOf = [&](int n) {
         char name[32];
         std::snprintf(name, sizeof name, "/log%.3d.txt", n);
@@ -179,6 +221,7 @@ void TMainForm::PanelLogClick(bool save) {
         return;
     }
     QApplication::beep();
+    ShowNotice(this, Translate("Журнал сохранен в файл") + " " + LastLogFile);
 }
 
 void TMainForm::SaveSettings(bool closing) {
@@ -190,6 +233,8 @@ void TMainForm::SaveSettings(bool closing) {
 }
 
 void TMainForm::btnPortClick() {
+    if (Connection.InConnection())
+        return; // the port in use stays until Stop
     std::string name = PortName();
     char adapter = Options.Adapter;
     if (!SelectPort(name, adapter, AllAdapterKinds, this))
@@ -237,15 +282,20 @@ void TMainForm::WordCorrectionClick() {
 }
 
 void TMainForm::mnu_verClick() {
+    // Only what is true of this build: no web or mail address stands behind the program.
     Host().MessageBox(Translate("Программа диагностики систем впрыска HFM/PMS автомобилей Мерседес") +
-                          "\n\r\n\rhttps://velmora.example.org\n\r\n\rsupport@velmora.example.org",
+                          "\n\r\n\r" + TranslateFormat("Версия %s", ProgramVersion) + "\n\r\n\r" +
+                          Translate("Описание программы: файл README.md и папка docs её исходных текстов."),
                       TMsgKind::Information, TMsgButtons::Ok);
 }
 
 void TMainForm::btnScreenShotClick() {
     std::string error;
-    if (!SaveScreenshot(*this, error))
+    std::filesystem::path file;
+    if (!SaveScreenshot(*this, error, &file))
         Host().MessageBox(error, TMsgKind::Error, TMsgButtons::Ok);
+    else
+        ShowNotice(this, Translate("Снимок экрана сохранен в файл") + " " + file.string());
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -12,6 +12,7 @@
 #include "params/param_list.h"
 #include "platform/host.h"
 #include "ui/dialogs/input_box.h"
+#include "ui/panels/activation_panel.h"
 #include "ui/screens/screen_page.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/window/main_form.h"
@@ -36,14 +37,20 @@ bool ShowsAll(const TScreenParams& screen, const std::array<TECUparam*, 3>& part
 } // namespace
 
 void TMainForm::ActivationClick() {
-    if (!mnuActivation->isChecked())
+    if (!mnuActivation->isChecked()) {
+        // The user no longer wants the tests: the panel goes at once, not at the next connection.
+        pnlActivation->Clear();
         return;
+    }
     for (const char* line : {"Внимание!", "Выключите зажигание и подождите не менее 5 секунд.",
                              "Включите зажигание и нажмите [connect]!"})
         AddMemo(Translate(line));
 }
 
 void TMainForm::AdaptResetClick() {
+    if (Host().MessageBox(Translate("Сбросить адаптацию блока? Выученные поправки будут стерты."),
+                          TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes)
+        return;
     Connection.Actuators().AdaptMode = AdaptResetPhase1;
     Host().MessageBox(Translate(IgnitionCycleText), TMsgKind::Information, TMsgButtons::Ok);
 }
@@ -84,6 +91,10 @@ void TMainForm::CodingClick() {
     std::optional<uint32_t> coding = ParseCodingText(*answer);
     if (!coding)
         return error(Translate("Кодировка: три числа от 0 до 255 через пробел, например") + " " + current);
+    if (Host().MessageBox(
+            TranslateFormat("Записать в блок кодировку %s вместо %s?", answer->c_str(), current),
+            TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes)
+        return;
     TActuatorState& state = Connection.Actuators();
     state.CodingLoc = CodingLocOf(*parts[0], *parts[1], *parts[2]);
     state.CodingPending = *coding;

@@ -2,8 +2,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTime>
 
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "params/list_prm.h"
 #include "platform/host.h"
 #include "ui/faults/fault_tab.h"
@@ -14,6 +16,7 @@
 #include "ui/screens/screen_params.h"
 #include "ui/smoothness/smooth_tab.h"
 #include "ui/trip/trip_tab.h"
+#include "ui/window/log_tools.h"
 #include "ui/window/main_form.h"
 
 namespace velmora {
@@ -41,6 +44,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
     switch (msg) {
     case WM_LINK_STATE:
         SetConnectionState(wParam != 0 && lParam != 0 ? 2 : 1);
+        labOffline->hide();
         break;
     case WM_ECU_READY:
         OnEcuReady();
@@ -49,6 +53,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
         SetConnectionState(0);
         pnlActivation->Clear();
         Faults->StopWaiting();
+        ShowDisconnected();
         break;
     case WM_ANSWER_TICK:
         OnAnswerTick(uint32_t(wParam));
@@ -56,6 +61,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
     case WM_PARAM_UPDATED:
         if (CurrentList)
             CurrentList->UpdateParam(int(wParam));
+        LogTools->ValueUpdated(CurrentList.get(), int(wParam));
         if (CurrentList && CurrentIsGraph)
             RedrawGraph();
         if (!CurrentList && pg->currentIndex() == PageComputer)
@@ -117,8 +123,24 @@ void TMainForm::OnEcuReady() {
     SetConnectionState(2);
 }
 
+void TMainForm::ShowDisconnected() {
+    labRate->clear();
+    // The screens and the graph keep the connection's last values for reading; the banner says so.
+    if (!Screens->Built() && !Graph)
+        return;
+    labOffline->setText(QString::fromStdString(
+        LastAnswerTime.isEmpty()
+            ? Translate("Нет связи с блоком. Значений от блока не было.")
+            : TranslateFormat("Нет связи с блоком. Показаны последние значения, прочитанные в %s.",
+                              LastAnswerTime.toStdString().c_str())));
+    labOffline->show();
+}
+
 void TMainForm::OnAnswerTick(uint32_t tick) {
+    LastAnswerTime = QTime::currentTime().toString("HH:mm:ss");
     if (std::optional<int> rate = AnswerRate.OnAnswer(tick)) {
+        // The rate stands in its own label, steadily, whatever the mode label shows.
+        labRate->setText(QString::fromStdString(TranslateFormat("%d запр./с", *rate)));
         if (RateShown && EngineMode.RateVisible())
             labReaction->setText(QString::number(*rate));
         // At most every 300 ms: grey the values of the shown screen that are read slowly.

@@ -1,10 +1,12 @@
 #include "ui/window/screenshot.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
 #include <QPixmap>
 #include <QScreen>
+#include <QToolTip>
 #include <QWidget>
 #include <cstdio>
 
@@ -52,10 +54,13 @@ bool SaveJpeg(const QImage& picture, const std::filesystem::path& file, std::str
     return true;
 }
 
-bool SaveScreenshot(QWidget& window, std::string& error) {
+bool SaveScreenshot(QWidget& window, std::string& error, std::filesystem::path* saved) {
     std::filesystem::path file = NextScreenshotPath(QDate::currentDate(), error);
     if (file.empty())
         return false;
+    // The button's own tooltip would be captured with the window.
+    QToolTip::hideText();
+    QCoreApplication::processEvents();
     QRect frame = window.frameGeometry();
     QPixmap shot;
     if (QScreen* screen = window.screen())
@@ -63,7 +68,11 @@ bool SaveScreenshot(QWidget& window, std::string& error) {
     // Platforms that cannot read the screen (Wayland, offscreen) give nothing: the window paints itself.
     if (shot.isNull())
         shot = window.grab();
-    return SaveJpeg(shot.toImage(), file, error);
+    if (!SaveJpeg(shot.toImage(), file, error))
+        return false;
+    if (saved)
+        *saved = file;
+    return true;
 }
 
 } // namespace velmora

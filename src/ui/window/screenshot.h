@@ -16,7 +16,8 @@ namespace velmora {
 std::filesystem::path NextScreenshotPath(const QDate& day, std::string& error);
 // Writes `picture` as a JPEG of quality 100; false with `error` (also when this Qt has no JPEG writer).
 bool SaveJpeg(const QImage& picture, const std::filesystem::path& file, std::string& error);
-// Captures the screen area the window covers (frame included) and saves it under today's next name.
-bool SaveScreenshot(QWidget& window, std::string& error);
+// Captures the screen area the window covers (frame included) and saves it under today's next name,
+// given back in `saved` when asked for. A tooltip that is showing is put away first.
+bool SaveScreenshot(QWidget& window, std::string& error, std::filesystem::path* saved = nullptr);
 
 } // namespace velmora

@@ -63,5 +63,20 @@ TEST_F(BlindLineTest, TrustsVisibleParityOverThePosition) {
     EXPECT_EQ(Exchange(0xF0, t += 20, none), (Bytes{0xF0, 0x0F}));
 }
 
+// A strict line guesses nothing about the ninth bit: a parameter byte without space parity, which the
+// lenient line would take for one after the complement, gets its echo and no answer.
+TEST_F(BlindLineTest, AStrictLineTakesTheNinthBitOnlyFromTheSettings) {
+    using Bytes = std::vector<uint8_t>;
+    Line = std::make_unique<TBlindLine>(*Cable, 9600, true);
+    const TSeenLine none{9600}, space{9600, true, false};
+    double t = 1000;
+    Line->Output(t - 1);
+    EXPECT_EQ(Exchange(0xAA, t, space), (Bytes{0x00, 0xAA, 0x55}));
+    EXPECT_EQ(Exchange(0xF0, t += 200, none), (Bytes{0xF0, 0x0F}));
+    EXPECT_EQ(Exchange(0x00, t += 20, none), (Bytes{0x00}));
+    EXPECT_EQ(Exchange(0xF0, t += 20, none), (Bytes{0xF0, 0x0F}));
+    EXPECT_EQ(Exchange(0x00, t += 20, space), (Bytes{0x00, 0x27}));
+}
+
 } // namespace
 } // namespace velmora

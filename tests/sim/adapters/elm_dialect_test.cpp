@@ -44,6 +44,40 @@ TEST_F(ElmDialectTest, SetsUpWakesAndReads) {
     EXPECT_EQ(State.FailureCount, 0);
 }
 
+// The command loop wakes when the adapter's bytes arrive, not on a polling step: in virtual time a
+// command ends the moment the prompt's stop bit does. Each command costs its characters and CR at
+// 38400 baud, the adapter's delay, the K-line pairs (command 10 bits, parameter 11 bits, each answered
+// 10 bits after the unit's 2.5 ms) and the answer line with its CR, the empty line and the prompt.
+TEST_F(ElmDialectTest, ACommandEndsWhenItsPromptArrives) {
+    ASSERT_TRUE(ElmInit(*Elm));
+    ASSERT_TRUE(ElmConnectEngine(*Elm));
+    const double charMs = 10 * 1000.0 / 38400;
+    const double pairMs = 41 * 1000.0 / 9600 + 2 * 2.5;
+    struct TCase {
+        const char* Command;
+        const char* AnswerStart; // the value digits follow
+        size_t AnswerLength;
+        int Pairs;
+    };
+    const TCase cases[] = {
+        {"HFMDATA5505", "R5505", 7, 1},
+        {"9505", "9505", 6, 1},
+        {"9501", "9501", 8, 2},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Command);
+        std::string answer;
+        const double start = Manual.PerfMs();
+        ASSERT_TRUE(ElmCommand(*Elm, c.Command, answer, 3000));
+        const double tookMs = Manual.PerfMs() - start;
+        EXPECT_TRUE(answer.starts_with(c.AnswerStart)) << answer;
+        EXPECT_EQ(answer.size(), c.AnswerLength) << answer;
+        const double limitMs = double(std::string(c.Command).size() + 1) * charMs + 1 + c.Pairs * pairMs +
+                               double(c.AnswerLength + 3) * charMs;
+        EXPECT_NEAR(tookMs, limitMs, 0.002);
+    }
+}
+
 // "USBKKL" leaves command mode without a prompt; the adapter then echoes K-line bytes like a cable.
 TEST_F(ElmDialectTest, SwitchesToPlainKLineMode) {
     ASSERT_TRUE(ElmToKkl(*Elm));

@@ -27,12 +27,13 @@ Bytes Read(TBasePort& port, int count) {
     return data;
 }
 
-// The engine link's wake-up and one request pair, through TComPort on the server's pseudo-terminal.
+// The engine link's wake-up and one request pair, through TComPort on the server's pseudo-terminal in
+// strict mode: every ninth bit comes from the line settings.
 TEST(SimServer, WakesAndAnswersThroughAPseudoTerminal) {
     testing::THostRecorder host;
     TSimServer server;
     std::string error;
-    ASSERT_TRUE(server.Start({.Unit = "hfm"}, error)) << error;
+    ASSERT_TRUE(server.Start({.Unit = "hfm", .Strict = true}, error)) << error;
     std::thread serving([&] { server.Run(); });
 
     ASSERT_TRUE(CreatePort(9600, server.Where())) << server.Where();
@@ -61,6 +62,13 @@ TEST(SimServer, WakesAndAnswersThroughAPseudoTerminal) {
     Bytes lone = Read(port, 2);
     ASSERT_EQ(lone.size(), 2u);
     EXPECT_NE(lone[1], 0xFF - 0x41);
+    // A parameter byte sent without space parity is no parameter byte on a strict line (the lenient
+    // default would take it for one after the complement): its echo, no answer.
+    port.SetParity(ParityNone);
+    ASSERT_TRUE(port.WriteByte(0xF0));
+    EXPECT_EQ(Read(port, 2), (Bytes{0xF0, 0x0F}));
+    ASSERT_TRUE(port.WriteByte(0x00));
+    EXPECT_EQ(Read(port, 2), (Bytes{0x00}));
     EXPECT_EQ(host.Boxes(), std::vector<std::string>{});
 
     FreePort();

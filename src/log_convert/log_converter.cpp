@@ -1,0 +1,319 @@
+#include "log_convert/log_converter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "lang/dictionary.h"
+#include "log_convert/log_scanner.h"
+#include "log_convert/log_text_writer.h"
+#include "log_convert/request_index.h"
+#include "log_convert/value_csv.h"
+#include "params/param_list.h"
+#include "platform/host.h"
+#include "platform/program_folders.h"
+
+namespace velmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The parameter sets one log is read with. A fixed set (ECU.ini, the OBD descriptions) serves the
+// whole log; otherwise the set follows the identification blocks of the log.
+class TLogParams {
+public:
+    explicit TLogParams(TListParams* fixed) {
+        if (fixed) {
+            Indexes.push_back(std::make_unique<TRequestIndex>(*fixed));
+            return;
+        }
+        Follow = true;
+        auto set = std::make_unique<TListParams>();
+        set->LoadBuiltinSet(0, 0);
+        Indexes.push_back(std::make_unique<TRequestIndex>(*set));
+        Sets.push_back(std::move(set));
+    }
+
+    // The set a log starts with.
+    const TRequestIndex& Index() const { return *Indexes.front(); }
+
+    // The set of the identified unit, when the log is read by identification; nullptr otherwise.
+    const TRequestIndex* ForUnit(const TEcuIdent& ident) {
+        if (!Follow)
+            return nullptr;
+        const TUnitKey key{ident.UnitType, ident.Supplier, ident.DiagIndex, ident.VariantLetter};
+        for (size_t i = 0; i < Units.size(); ++i)
+            if (Units[i] == key)
+                return Indexes[i + 1].get();
+        Units.push_back(key);
+        auto set = std::make_unique<TListParams>();
+        set->LoadBuiltinSet(ident.UnitType, ident.VariantLetter);
+        set->LoadAddressSet(ident.UnitType, ident.Supplier, ident.DiagIndex);
+        // Earlier sets stay alive: the writer's texts were made from their records.
+        Indexes.push_back(std::make_unique<TRequestIndex>(*set));
+        Sets.push_back(std::move(set));
+        return Indexes.back().get();
+    }
+
+private:
+    // What decides the set of a unit; Units[i] has Indexes[i + 1] (Indexes[0] is the set before any
+    // identification).
+    struct TUnitKey {
+        uint8_t UnitType, Supplier, DiagIndex;
+        char VariantLetter;
+        bool operator==(const TUnitKey&) const = default;
+    };
+
+    bool Follow = false;
+    std::vector<TUnitKey> Units;
+    std::vector<std::unique_ptr<TListParams>> Sets;
+    std::vector<std::unique_ptr<TRequestIndex>> Indexes;
+};
+
+// Scanner and writer of one log, wired together.
+class TLogConversion {
+public:
+    explicit TLogConversion(TListParams* params)
+        : Params(params), Scanner(Params.Index()), Writer(Params.Index()) {
+        Writer.OnIdentified = [this](const TEcuIdent& ident) {
+            if (const TRequestIndex* index = Params.ForUnit(ident)) {
+                Scanner.SetIndex(*index);
+                Writer.SetIndex(*index);
+            }
+        };
+    }
+
+    size_t Scan(std::span<const uint8_t> bytes, bool final) {
+        const size_t used = Scanner.Scan(bytes, final, Writer);
+        if (final)
+            Writer.Finish();
+        return used;
+    }
+
+    TLogParams Params;
+    TLogScanner Scanner;
+    TLogTextWriter Writer;
+};
+
+bool HasExtension(const fs::path& file, std::string_view extension) {
+    std::string ext = file.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return ext == extension;
+}
+
+void LogFileProblem(std::string_view russian, const fs::path& file) {
+    AddLog(Translate(russian) + " " + file.string());
+}
+
+// The parameter set from an ini file; nullptr when it describes nothing. A description that does not
+// convert is reported; the ones before it are kept.
+std::unique_ptr<TListParams> LoadDescriptions(const fs::path& file) {
+    auto params = std::make_unique<TListParams>();
+    try {
+        params->LoadIni(file);
+    } catch (const std::exception& error) {
+        AddLog(file.string() + ": " + error.what());
+    }
+    if (params->Count() == 0)
+        return nullptr;
+    return params;
+}
+
+struct TJob {
+    std::vector<fs::path> Logs;
+    uint64_t TotalBytes = 0;
+};
+
+// The logs to convert: `path` itself, or the *.bin files of the folder (sorted by name).
+TJob FindLogs(const fs::path& path, bool onlyNew, bool& isFolder) {
+    TJob job;
+    std::error_code error;
+    isFolder = fs::is_directory(path, error);
+    std::vector<fs::path> candidates;
+    if (isFolder) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(path, error))
+            if (HasExtension(entry.path(), ".bin"))
+                candidates.push_back(entry.path());
+        std::sort(candidates.begin(), candidates.end());
+    } else {
+        candidates.push_back(path);
+    }
+    for (const fs::path& log : candidates) {
+        if (onlyNew && fs::exists(fs::path(log).replace_extension(".txt"), error))
+            continue;
+        job.Logs.push_back(log);
+        const uintmax_t size = fs::file_size(log, error);
+        job.TotalBytes += error ? 0 : uint64_t(size);
+    }
+    return job;
+}
+
+enum class TStreamEnd { Done, ReadFailed, Cancelled };
+
+// Reads `in` in blocks of `blockSize` bytes through the conversion, the unconsumed end of each block
+// carried over to the front of the next, and hands the text to `write`. `onBlock` gets the bytes used.
+TStreamEnd ConvertStream(std::istream& in, const std::function<void(const std::string&)>& write,
+                         TLogConversion& conversion, size_t blockSize,
+                         const std::function<void(size_t)>& onBlock, const std::atomic<bool>* cancel) {
+    std::vector<uint8_t> buffer(blockSize);
+    size_t held = 0;
+    for (;;) {
+        in.read(reinterpret_cast<char*>(buffer.data() + held), std::streamsize(buffer.size() - held));
+        held += size_t(in.gcount());
+        if (in.bad())
+            return TStreamEnd::ReadFailed;
+        const bool final = !in;
+        const size_t used = conversion.Scan({buffer.data(), held}, final);
+        write(conversion.Writer.Text());
+        conversion.Writer.ClearText();
+        if (onBlock)
+            onBlock(used);
+        if (final)
+            return TStreamEnd::Done;
+        if (cancel && cancel->load())
+            return TStreamEnd::Cancelled;
+        std::copy(buffer.begin() + std::ptrdiff_t(used), buffer.begin() + std::ptrdiff_t(held),
+                  buffer.begin());
+        held -= used;
+        // A block too small for the scanner's look-ahead (a text line) grows rather than stalls.
+        if (held == buffer.size())
+            buffer.resize(buffer.size() * 2);
+    }
+}
+
+// Whether the stream begins with the OBD mark; the stream is left after the mark, or at its start.
+bool SkipObdMark(std::istream& in) {
+    std::string head(ObdLogMark.size(), '\0');
+    in.read(head.data(), std::streamsize(head.size()));
+    if (in.gcount() == std::streamsize(head.size()) && head == ObdLogMark)
+        return true;
+    in.clear();
+    in.seekg(0);
+    return false;
+}
+
+} // namespace
+
+void ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params,
+                     const std::function<void(const std::string&)>& write, size_t blockSize) {
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    TLogConversion conversion(params);
+    conversion.Writer.HighByteFirst = SkipObdMark(in);
+    ConvertStream(in, write, conversion, blockSize, nullptr, nullptr);
+}
+
+std::string ConvertLogBytes(std::span<const uint8_t> bytes, TListParams* params, size_t blockSize) {
+    std::string text;
+    ConvertLogBytes(
+        bytes, params, [&text](const std::string& block) { text += block; }, blockSize);
+    return text;
+}
+
+TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options) {
+    TConvertResult result;
+    bool isFolder = false;
+    const TJob job = FindLogs(path, options.OnlyNew, isFolder);
+    if (isFolder) {
+        AddLog("");
+        AddLog(Translate("Запущено преобразование лог файлов в текст."));
+    }
+    if (job.Logs.empty()) {
+        AddLog(Translate("Файлы для преобразования не обнаружены."));
+        return result;
+    }
+
+    const fs::path obdFile = ProgramFolder() / "DATA" / "hfmobd.ini";
+    std::unique_ptr<TListParams> obd = LoadDescriptions(obdFile);
+    if (!obd)
+        LogFileProblem("Файл не найден:", obdFile);
+    const fs::path ecuIni = options.EcuIni.empty() ? ProgramFolder() / "ECU.ini" : options.EcuIni;
+    if (!options.EcuIni.empty() && !fs::exists(ecuIni))
+        LogFileProblem("Файл не найден:", ecuIni);
+    std::unique_ptr<TListParams> ecu = LoadDescriptions(ecuIni);
+
+    TConvertProgress progress{0, job.Logs.size(), 0, job.TotalBytes};
+    for (size_t n = 0; n < job.Logs.size(); ++n) {
+        const fs::path& log = job.Logs[n];
+        progress.FileIndex = n;
+        if (options.Cancel && options.Cancel->load()) {
+            result.Cancelled = true;
+            break;
+        }
+        const fs::path text = fs::path(log).replace_extension(".txt");
+        const fs::path csv = fs::path(log).replace_extension(".csv");
+        if (text == log || csv == log) {
+            LogFileProblem("Не является лог файлом:", log);
+            ++result.Failed;
+            continue;
+        }
+        std::ifstream in(log, std::ios::binary);
+        std::error_code error;
+        if (!in || fs::is_directory(log, error)) {
+            LogFileProblem("Не удалось открыть файл:", log);
+            ++result.Failed;
+            continue;
+        }
+        const bool obdLog = SkipObdMark(in);
+        if (obdLog && !obd) {
+            AddLog(log.filename().string() + "   " + Translate("пропущен"));
+            ++result.Skipped;
+            continue;
+        }
+        TLogConversion conversion(obdLog ? obd.get() : ecu.get());
+        conversion.Writer.HighByteFirst = obdLog;
+        TValueCsv values;
+        if (options.Csv) {
+            if (!values.Open(csv, TValueCsv::PairColumn))
+                LogFileProblem("Не удалось записать файл:", csv);
+            else
+                conversion.Writer.OnValue = [&values](uint64_t pair, const TECUparam& param) {
+                    values.Add(pair, param);
+                };
+        }
+        std::ofstream out(text, std::ios::binary | std::ios::trunc);
+        const TStreamEnd end = ConvertStream(
+            in, [&out](const std::string& block) { out.write(block.data(), std::streamsize(block.size())); },
+            conversion, ConvertBlockSize,
+            [&](size_t used) {
+                progress.BytesDone += used;
+                if (options.OnProgress)
+                    options.OnProgress(progress);
+            },
+            options.Cancel);
+        if (end != TStreamEnd::Done) {
+            // A text cut short must not pass for a conversion (--only-new would pass the log over).
+            out.close();
+            values.Close();
+            fs::remove(text, error);
+            fs::remove(csv, error);
+            if (end == TStreamEnd::Cancelled) {
+                result.Cancelled = true;
+                break;
+            }
+            LogFileProblem("Не удалось прочитать файл:", log);
+            ++result.Failed;
+            continue;
+        }
+        out.close();
+        const bool csvWritten = values.IsOpen() ? values.Close() : !options.Csv;
+        if (!out) {
+            LogFileProblem("Не удалось записать файл:", text);
+            ++result.Failed;
+            continue;
+        }
+        result.Written.push_back(text);
+        if (options.Csv && csvWritten)
+            result.Written.push_back(csv);
+        else if (options.Csv)
+            LogFileProblem("Не удалось записать файл:", csv);
+        AddLog(text.filename().string() + " OK");
+    }
+    AddLog(Translate("Преобразование выполнено."));
+    return result;
+}
+
+} // namespace velmora

@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# End to end: velmora-cli in the cases where it must not report success, each with the real reason on
+# stderr and a non-zero exit, and the language and dictionary cases that must never end a session.
+#   lossy       a line that drops every third answer: watch reads no value
+#   complement  every command answered with a wrong complement: the link's own failure, not a user stop
+#   killsim     velmora-sim on a pseudo-terminal killed during watch: the link's own failure
+#   nologs      LOGS cannot be written: watch fails naming the exchange log
+#   sigterm     SIGTERM during watch: the connection ends in order (stopped, log written), exit 1
+#   act         a command byte outside the actuator channels is refused before connecting
+#   erase-old   a unit without the erase command: the tool says so
+#   throttle    the Bosch throttle adaptation asked of a VDO unit is refused with the reason
+#   language    LANGUAGE=E in velmora.ini translates the session, --lang ru overrides it
+#   dictionary  a dictionary that is only a byte-order mark: the session runs, the file stays sound
+# usage: cli_failures_e2e.sh MODE VELMORA_SIM VELMORA_CLI
+set -euo pipefail
+mode=$1 sim=$2 cli=$3
+declare -A size
+work=$(mktemp -d)
+simPid=
+cliPid=
+cleanup() {
+    for pid in $cliPid $simPid; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- velmora-cli output:"; cat "$work/out" 2>/dev/null || true
+    echo "--- velmora-cli log:"; cat "$work/err" 2>/dev/null || true
+    exit 1
+}
+
+home="$work/home"
+mkdir -p "$home"
+profile() { # name, then the profile's lines
+    local file="$work/$1.ini"
+    shift
+    printf '%s\n' "$@" >"$file"
+    echo "SIM:$file"
+}
+# The last line of stderr: the tool's verdict.
+verdict() { tail -n 1 "$work/err"; }
+run() { # expected exit status, then the arguments
+    local want=$1 status=0
+    shift
+    timeout 150 "$cli" --home "$home" "$@" >"$work/out" 2>"$work/err" || status=$?
+    [[ $status == "$want" ]] || fail "exit status $status, wanted $want"
+}
+
+case $mode in
+lossy)
+    run 1 --port "$(profile lossy '[Unit]' 'Base=hfm' '[LineFaults]' 'DropAnswerEvery=3')" watch 0,1 --seconds 4
+    [[ ! -s $work/out ]] || fail "values printed"
+    verdict | grep -qE '^velmora-cli watch: (no value was read in 4 s|.*Попытки восстановить связь истекли!)' ||
+        fail "no reason: $(verdict)"
+    ;;
+complement)
+    run 1 --port "$(profile complement '[Unit]' 'Base=hfm' '[LineFaults]' 'WrongComplementEvery=1')" watch 0,1
+    verdict | grep -qF 'Попытки восстановить связь истекли!' || fail "not the link's failure: $(verdict)"
+    ! grep -qxF 'Обмен остановлен.' "$work/err" || fail "reported as a user stop"
+    ;;
+killsim)
+    "$sim" --unit hfm --pty >"$work/sim.out" 2>"$work/sim.err" &
+    simPid=$!
+    where=
+    for _ in $(seq 100); do
+        where=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
+        [[ -n $where ]] && break
+        sleep 0.1
+    done
+    [[ -n $where ]] || fail "velmora-sim printed no address"
+    "$cli" --home "$home" --port "$where" watch 0,1 --seconds 30 >"$work/out" 2>"$work/err" &
+    cliPid=$!
+    for _ in $(seq 300); do
+        [[ -s $work/out ]] && break
+        sleep 0.1
+    done
+    [[ -s $work/out ]] || fail "no value before the simulator was killed"
+    kill "$simPid"
+    wait "$simPid" 2>/dev/null || true
+    simPid=
+    status=0
+    wait "$cliPid" || status=$?
+    cliPid=
+    [[ $status == 1 ]] || fail "exit status $status, wanted 1"
+    verdict | grep -qE '^velmora-cli watch: the connection ended \(Связь прервана!!! .*StopOnError' ||
+        fail "not the link's failure: $(verdict)"
+    ! grep -qxF 'Обмен остановлен.' "$work/err" || fail "reported as a user stop"
+    ;;
+nologs)
+    echo "a file where the folder should be" >"$home/LOGS"
+    run 1 --port SIM:hfm watch 0 --seconds 1
+    [[ -s $work/out ]] || fail "no values"
+    verdict | grep -qF 'could not be written completely' || fail "no word of the lost log: $(verdict)"
+    [[ $(grep -c 'Не могу записать файл' "$work/err") == 1 ]] || fail "the failure not reported exactly once"
+    ;;
+sigterm)
+    # The same watch ended by SIGKILL and by SIGTERM once 30 values are out: only what was written at
+    # the naming survives the first; the second writes out the values' pairs too.
+    for signal in KILL TERM; do
+        rm -rf "$home/LOGS"
+        "$cli" --home "$home" --port SIM:hfm watch 0,1 --seconds 60 >"$work/out" 2>"$work/err" &
+        cliPid=$!
+        for _ in $(seq 300); do
+            (($(wc -l <"$work/out") >= 30)) && break
+            sleep 0.1
+        done
+        (($(wc -l <"$work/out") >= 30)) || fail "too few values before the signal"
+        kill -"$signal" "$cliPid"
+        status=0
+        wait "$cliPid" 2>/dev/null || status=$?
+        cliPid=
+        size[$signal]=$(stat -c %s "$(ls "$home"/LOGS/B52*.bin | head -n 1)")
+    done
+    [[ $status == 1 ]] || fail "exit status $status, wanted 1"
+    grep -qxF 'Обмен остановлен.' "$work/err" || fail "the connection did not end in order"
+    verdict | grep -qF 'velmora-cli watch: interrupted' || fail "no reason: $(verdict)"
+    ((size[TERM] >= size[KILL] + 60)) || fail "log after SIGTERM ${size[TERM]} bytes, after SIGKILL ${size[KILL]}"
+    ;;
+act)
+    run 2 --port SIM:hfm act 0xF3 0xFF
+    grep -qF '0xD0-0xDC' "$work/err" || fail "no reason"
+    [[ ! -e $home/LOGS ]] || fail "connected all the same"
+    ;;
+erase-old)
+    run 1 --port "$(profile old '[Unit]' 'Base=hfm' '[Ident]' '1A=35')" erase
+    verdict | grep -qF 'velmora-cli erase: Этот блок не поддерживает стирание ошибок!' || fail "no reason: $(verdict)"
+    grep -qF ' Доступно: чтение ошибок (стирание этим блоком не поддерживается)' "$work/err" ||
+        fail "the start-up line promises an erase"
+    ;;
+throttle)
+    run 1 --port SIM:hfm-vdo adapt throttle
+    verdict | grep -qF 'Адаптация дросселя для ЭБУ Bosch недоступна для этого блока!' || fail "no reason: $(verdict)"
+    ! grep -qF 'Адаптация дросселя для ЭБУ Bosch: запуск!' "$work/err" || fail "the procedure was started"
+    ;;
+language)
+    printf '[OPTIONS]\r\nLANGUAGE=E\r\n' >"$home/velmora.ini"
+    run 0 --port SIM:hfm watch 0 --seconds 1
+    grep -qxF 'Exchange stopped.' "$work/err" || fail "LANGUAGE=E not honoured"
+    run 0 --lang ru --port SIM:hfm range 0xF0 0x02 0x03
+    grep -qxF 'Обмен остановлен.' "$work/err" || fail "--lang ru not honoured"
+    ;;
+dictionary)
+    printf '[OPTIONS]\r\nLANGUAGE=E\r\n' >"$home/velmora.ini"
+    mkdir -p "$home/DATA"
+    printf '\xEF\xBB\xBF' >"$home/DATA/english.txt"
+    run 0 --port SIM:hfm watch 0 --seconds 1
+    grep -qxF 'Обмен остановлен.' "$work/err" || fail "the stop line is missing"
+    # The texts collected since: pairs of a key and an empty line after the mark, no empty key line.
+    first=$(head -n 1 "$home/DATA/english.txt" | tr -d '\r')
+    [[ $first == $'\xEF\xBB\xBF'?* ]] || fail "the file starts with an empty key line"
+    ! grep -q 'строка с русским текстом пуста' "$work/err" || fail "the tool's own append broke the file"
+    ;;
+*) fail "unknown mode $mode" ;;
+esac
+echo "velmora-cli $mode: ok"

@@ -1,0 +1,110 @@
+// The main window's size keeps to what the user gave it: the top bar holds its height over connects
+// and resizes, and the activation panel scrolls its channels instead of widening the window.
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QToolButton>
+
+#include "fake_connection.h"
+#include "host_recorder.h"
+#include "sim/sim_port.h"
+#include "temp_folder.h"
+#include "ui/window/main_form.h"
+
+namespace velmora {
+namespace {
+
+using testing::Child;
+
+// The widest window a 1280-pixel screen can show.
+constexpr int ScreenWidth = 1280, ScreenHeight = 900;
+
+void Settle() {
+    for (int i = 0; i < 10; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+    }
+}
+
+class WindowLayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterSimPorts();
+        Form = std::make_unique<TMainForm>(Connection, "SIM");
+        Form->resize(ScreenWidth, ScreenHeight);
+        Form->show();
+        Settle();
+    }
+
+    testing::TTempFolder Folder;
+    testing::THostRecorder Host;
+    testing::TRecordingConnection Connection;
+    std::unique_ptr<TMainForm> Form;
+};
+
+// A screen smaller than the window's usual 820 × 625 (a 1280 × 900 screen at 2× scale has 640 × 450):
+// the window opens inside it, not larger and not off its edges.
+TEST(WindowOnScreen, OpensWithinTheScreen) {
+    testing::TTempFolder folder;
+    testing::THostRecorder host;
+    testing::TRecordingConnection connection;
+    TMainForm form(connection, "SIM");
+    QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(form.width(), available.width());
+    EXPECT_LE(form.height(), available.height());
+    EXPECT_TRUE(available.contains(form.geometry().topLeft())) << form.x() << "," << form.y();
+}
+
+TEST_F(WindowLayoutTest, TopBarKeepsItsHeightOverConnectsAndResizes) {
+    auto* bar = Child<QFrame>(Form.get(), "Panel1");
+    auto* shot = Child<QToolButton>(Form.get(), "btnScreenShot");
+    const int barHeight = bar->height();
+    const int shotHeight = shot->height();
+    ASSERT_GT(barHeight, 0);
+    const QSize sizes[] = {{900, 700}, {1280, 900}, {700, 500}, {1100, 640}};
+    for (int round = 0; round < 20; ++round) {
+        Form->btnConnectClick();
+        Form->HandleMessage(WM_USER + 1, 1, 1);
+        Form->HandleMessage(WM_USER + 3, 0, 0);
+        Form->resize(sizes[round % 4]);
+        Settle();
+        EXPECT_EQ(bar->height(), barHeight) << "round " << round;
+        EXPECT_EQ(shot->height(), shotHeight) << "round " << round;
+        EXPECT_LE(Form->width(), ScreenWidth) << "round " << round;
+    }
+    EXPECT_EQ(Connection.Starts, 20);
+}
+
+TEST_F(WindowLayoutTest, ActivationPanelScrollsInsteadOfWideningTheWindow) {
+    auto* activation = Child<QAction>(Form.get(), "mnuActivation");
+    Form->HandleMessage(WM_USER + 16, 0, 0);
+    activation->trigger(); // ticked
+    ASSERT_TRUE(activation->isChecked());
+    auto* panel = Child<QWidget>(Form.get(), "pnlActivation");
+    for (int narrow : {0, 1}) {
+        Form->resize(narrow ? 800 : ScreenWidth, ScreenHeight);
+        Form->HandleMessage(WM_USER + 11, 0, 0);
+        Settle();
+        ASSERT_TRUE(panel->isVisible());
+        EXPECT_EQ(Form->width(), narrow ? 800 : ScreenWidth);
+        EXPECT_LT(Form->minimumSizeHint().width(), 800);
+        // Every channel is there, reachable by scrolling inside the panel.
+        auto* groups = Child<QWidget>(Form.get(), "pnlActivationGroups");
+        EXPECT_GE(groups->findChildren<QCheckBox*>().size(), 24);
+        EXPECT_LE(panel->width(), Form->width());
+        // The values above keep most of the window's height.
+        EXPECT_LT(panel->height(), ScreenHeight / 3);
+    }
+    activation->trigger(); // unticked: the panel goes at once
+    Settle();
+    EXPECT_FALSE(panel->isVisible());
+    Form->HandleMessage(WM_USER + 3, 0, 0);
+    Settle();
+    EXPECT_LE(Form->width(), ScreenWidth);
+}
+
+} // namespace
+} // namespace velmora
