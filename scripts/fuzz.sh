@@ -36,6 +36,7 @@ data_seeds() {
     ecu_ini) ls data/DATA/ECU.ini data/DATA/hfmobd.ini 2>/dev/null || true ;;
     fault_texts) ls data/DATA/*/*.DAT ;;
     coding_access) echo data/DATA/coding_access.txt ;;
+    log_convert) ls tests/log_convert/logs/*.bin ;;
     esac
 }
 
