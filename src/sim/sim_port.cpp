@@ -170,7 +170,7 @@ bool TSimPort::WaitInput(uint32_t maxMs) {
     if (!Opened || maxMs == 0)
         return false;
     const double now = NowMs();
-    SleepUntil(now, std::min(SimAdapter->NextOutputMs(), now + maxMs));
+    SleepUntil(now, std::min(Bench->Adapter->NextOutputMs(), now + maxMs));
     return InQueue() > 0;
 }
 
