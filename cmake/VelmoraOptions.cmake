@@ -14,3 +14,8 @@ if(VELMORA_SANITIZE_THREAD)
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)
 endif()
+
+# Coverage feedback for libFuzzer in every library; the fuzz executables link the fuzzer itself.
+if(VELMORA_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

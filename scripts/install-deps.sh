@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
 # Quiet when everything is there; safe to run any number of times.
-# --packaging adds what scripts/package-deb.sh needs to build and check the .deb (not needed to build
-# or test, so ./test.sh stays as fast).
+# Optional groups, not needed to build or test (so ./test.sh stays as fast): --packaging adds what
+# scripts/package-deb.sh needs to build and check the .deb, --fuzz clang and its libFuzzer for scripts/fuzz.sh.
 set -euo pipefail
 
 packages=(
@@ -11,9 +11,10 @@ packages=(
     libftdi1-dev libserialport-dev libjpeg-dev nlohmann-json3-dev
     qt6-base-dev
 )
-if [ "${1:-}" = "--packaging" ]; then
-    packages+=(dpkg-dev fakeroot file desktop-file-utils appstream)
-fi
+case "${1:-}" in
+--packaging) packages+=(dpkg-dev fakeroot file desktop-file-utils appstream) ;;
+--fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -230,8 +230,10 @@ TOutcome Exchange(TElmContext& elm, std::string_view command, std::string& answe
     reply.EndOfAnswer();
 
     const std::string& joined = reply.Joined();
+    // Leaving command mode ends the answer as the prompt does; the expected text must still be in it, so
+    // that only the command asking for plain K-line mode takes that answer as its success.
     outcome.Success =
-        commandModeLeft || (prompt && (expected.empty() || joined.find(expected) != std::string::npos));
+        (commandModeLeft || prompt) && (expected.empty() || joined.find(expected) != std::string::npos);
     answer = joined.substr(0, size_t(std::max(maxLength, 0)));
     if (outcome.Success)
         return outcome;

@@ -92,7 +92,11 @@ bool TELM327myAdapter::Exchange(std::string_view request, std::string& answer, i
     if (!ElmCommand(elm, "ISOMSG" + std::string(request), reply, MessageTimeoutMs))
         return false;
     // Only the line with the frame counts; an echo or a stray line before it is not part of the answer.
+    // The command may pass without one: an adapter that dropped into plain K-line mode, or a frame line
+    // beyond the answer's length limit. No frame line, no answer.
     const size_t at = reply.find("R" + HexByte(KLineAddress));
+    if (at == std::string::npos)
+        return false;
     answer = reply.substr(at + 1, size_t(std::max(maxLength, 0)));
     if (const size_t blank = answer.find(' '); blank != std::string::npos)
         answer.resize(blank);

@@ -26,7 +26,9 @@ constexpr size_t SyncAndKeysChars = 8;
 // The module's first message after the wake-up, ms.
 constexpr int FirstMessageWaitMs = 1800;
 constexpr int FastAttempts = 3;
-constexpr int AnswerBufferChars = 255;
+// Room for the longest frame the header accepts (MaxPacketLength bytes as hex text): a short string of
+// 255 characters would cut a 128-byte frame and make it fail its length check.
+constexpr int AnswerBufferChars = 2 * TBaseAdapter::MaxPacketLength;
 
 std::string TimeOfDay() {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -261,8 +263,9 @@ bool TKLineAdapter::ReceivePacket(std::string& packet, int maxLength, int timeou
     } else {
         Log(packet + " ( " + std::to_string(elapsed) + " ms)");
     }
+    // Cut on a byte boundary, so that the text stays whole bytes.
     if (int(packet.size()) > maxLength)
-        packet.resize(size_t(std::max(maxLength, 0)));
+        packet.resize(size_t(std::max(maxLength, 0)) & ~size_t(1));
     return complete;
 }
 

@@ -186,7 +186,10 @@ std::string Translate(std::string_view text) {
     if (const TDictionaryEntry* entry = state.Table.Find(text))
         return answer(*entry);
     state.Table.Entries.push_back({std::string(text), ""});
-    AppendUnknown(file, text, state.AppendEncoding);
+    // A text with a line break cannot be a key of a file of line pairs: written, it would split into
+    // lines and shift every pair after it. It is remembered for the run, not written.
+    if (text.find_first_of("\r\n") == std::string_view::npos)
+        AppendUnknown(file, text, state.AppendEncoding);
     return std::string(text);
 }
 

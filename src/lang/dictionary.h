@@ -30,9 +30,9 @@ void ResetDictionary();
 
 // The translation of a Russian text ("DATA/english.txt", or "DATA/deutsch.txt" for 'D'), or the text
 // itself when the language is 'R', there is no dictionary, or the key has no translation yet. An unknown
-// text with a Cyrillic letter is appended to the file once per run (key line and empty line, CR LF, in
-// the file's encoding: Windows-1251 unless the file is UTF-8 already). Translations are cut to 255
-// characters. Loads the table on the first call; a bad line found then is logged once (never thrown:
+// text with a Cyrillic letter and no line break is appended to the file once per run (key line and empty
+// line, CR LF, in the file's encoding: Windows-1251 unless the file is UTF-8 already). Translations are cut
+// to 255 characters. Loads the table on the first call; a bad line found then is logged once (never thrown:
 // the worker translates its log lines, and a dictionary must not end a connection).
 std::string Translate(std::string_view text);
 

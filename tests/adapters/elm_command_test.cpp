@@ -71,6 +71,17 @@ TEST_F(ElmCommandTest, AnswersEndAtAPromptThatEndsAChunk) {
         {"stale prompt before the answer", {{30, ">OK\r"}, {60, "\r>"}}, "OK", true, "OK"},
         {"prompt followed by more bytes", {{30, "OK\r>NO DATA\r"}}, "", false, "OK NO DATA"},
         {"expected text missing", {{30, "?\r\r>"}}, "OK", false, "?"},
+        // Plain K-line mode ends the answer, but passes only a command that asked for it.
+        {"plain K-line mode instead of the expected text",
+         {{30, "EXEC_AS_KKL_MODE"}},
+         "OK",
+         false,
+         "EXEC_AS_KKL_MODE"},
+        {"plain K-line mode expected",
+         {{30, "EXEC_AS_KKL_MODE"}},
+         "EXEC_AS_KKL_MODE",
+         true,
+         "EXEC_AS_KKL_MODE"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);

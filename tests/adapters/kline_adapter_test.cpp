@@ -115,6 +115,35 @@ TEST_F(KLineAdapterTest, EchoThenAnswerYieldsOnlyTheAnswer) {
     EXPECT_TRUE(Logged("415006019800")); // the request, and its echo before the answer
 }
 
+TEST_F(KLineAdapterTest, LongestFrameTheHeaderAcceptsComesWhole) {
+    // Length byte 128: 128 bytes, 256 hex characters, one more than a 255-character buffer holds.
+    std::vector<uint8_t> frame = {0x41, 0xD0, 128};
+    frame.resize(126, 0x5A);
+    unsigned sum = 0;
+    for (uint8_t b : frame)
+        sum += b;
+    frame.push_back(uint8_t(sum));
+    frame.push_back(uint8_t(sum >> 8));
+    Adapter.Init(0x41, 'S', 9600, 0);
+    Adapter.SetTimings(0, 0, 500);
+    Port.OnWrite = [&](const std::vector<uint8_t>& request) {
+        Port.Arrive(1, request);
+        Port.Arrive(30, frame);
+    };
+    std::string answer;
+    EXPECT_TRUE(Adapter.Exchange("5001", answer, 256));
+    EXPECT_EQ(answer, HexText(frame));
+    std::string payload = "D0";
+    for (int i = 0; i < 123; ++i)
+        payload += "5A";
+    EXPECT_EQ(Adapter.ParsePacket(answer), payload);
+    // A shorter limit cuts on a byte boundary: the text stays whole bytes.
+    std::string packet;
+    Port.Arrive(1, frame);
+    EXPECT_TRUE(Adapter.ReceivePacket(packet, 255, 500, true));
+    EXPECT_EQ(packet.size(), 254u);
+}
+
 TEST_F(KLineAdapterTest, AnswerWithoutEchoIsNotTakenAndTheMissingEchoIsReported) {
     Adapter.Init(0x41, 'S', 9600, 0);
     Adapter.SetTimings(0, 0, 500);

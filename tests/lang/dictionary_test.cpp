@@ -111,6 +111,15 @@ TEST_F(DictionaryTest, AppendCompletesAFileThatEndsInsideAPair) {
     }
 }
 
+TEST_F(DictionaryTest, TextWithALineBreakIsNotAppended) {
+    // Written, its lines would become a pair of their own and shift every pair after them.
+    const std::string before = Cp1251Lines({"Да", "Yes"});
+    WriteDictionary(before);
+    for (const char* text : {"Первая\nвторая", "Первая\r\nвторая", "Строка\r"})
+        EXPECT_EQ(Translate(text), text);
+    EXPECT_EQ(Dictionary(), before);
+}
+
 TEST_F(DictionaryTest, RussianNeverOpensTheFile) {
     SetLanguage('R');
     // This file would throw on loading and would collect the unknown text.
