@@ -9,6 +9,8 @@
 #include <limits>
 #include <sstream>
 
+#include "sim/profile_values.h"
+
 namespace velmora {
 
 uint16_t TAccessFunction::Key(uint16_t seed) const {
@@ -20,53 +22,9 @@ uint16_t TAccessFunction::Key(uint16_t seed) const {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && std::isspace(uint8_t(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(uint8_t(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = char(std::tolower(uint8_t(c)));
-    return out;
-}
-
-bool ParseUnsigned(std::string_view text, uint32_t& value) {
-    text = Trim(text);
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        text.remove_prefix(2);
-        base = 16;
-    }
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    return ec == std::errc() && end == text.data() + text.size() && !text.empty();
-}
-
-bool ParseDouble(std::string_view text, double& value) {
-    std::string s(Trim(text));
-    char* end = nullptr;
-    value = std::strtod(s.c_str(), &end);
-    return !s.empty() && end == s.c_str() + s.size();
-}
-
-bool ParseBool(std::string_view text, bool& value) {
-    std::string s = Lower(Trim(text));
-    if (s == "1" || s == "yes" || s == "true" || s == "on")
-        value = true;
-    else if (s == "0" || s == "no" || s == "false" || s == "off")
-        value = false;
-    else
-        return false;
-    return true;
-}
-
 // Hex bytes separated by blanks ("27 42 0D"), or a text in double quotes ("HF2811B001").
 bool ParseBytes(std::string_view text, std::vector<uint8_t>& bytes) {
-    text = Trim(text);
+    text = TrimProfileText(text);
     bytes.clear();
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
         for (char c : text.substr(1, text.size() - 2))
@@ -93,7 +51,7 @@ bool ParseNumbers(std::string_view text, std::vector<int>& numbers) {
     numbers.clear();
     while (in >> word) {
         uint32_t v = 0;
-        if (!ParseUnsigned(word, v))
+        if (!ParseProfileUnsigned(word, v))
             return false;
         numbers.push_back(int(v));
     }
@@ -103,10 +61,10 @@ bool ParseNumbers(std::string_view text, std::vector<int>& numbers) {
 template <class T> std::function<bool(TSimProfile&, std::string_view)> Number(T TSimProfile::*field) {
     return [field](TSimProfile& p, std::string_view v) {
         if constexpr (std::is_same_v<T, double>) {
-            return ParseDouble(v, p.*field);
+            return ParseProfileDouble(v, p.*field);
         } else {
             uint32_t n = 0;
-            if (!ParseUnsigned(v, n) || n > uint32_t(std::numeric_limits<T>::max()))
+            if (!ParseProfileUnsigned(v, n) || n > uint32_t(std::numeric_limits<T>::max()))
                 return false;
             p.*field = T(n);
             return true;
@@ -119,12 +77,12 @@ template <class Field> std::function<bool(TSimProfile&, std::string_view)> Neste
         auto& target = field(p);
         using T = std::remove_reference_t<decltype(target)>;
         if constexpr (std::is_same_v<T, bool>) {
-            return ParseBool(v, target);
+            return ParseProfileBool(v, target);
         } else if constexpr (std::is_same_v<T, double>) {
-            return ParseDouble(v, target);
+            return ParseProfileDouble(v, target);
         } else {
             uint32_t n = 0;
-            if (!ParseUnsigned(v, n) || n > uint32_t(std::numeric_limits<T>::max()))
+            if (!ParseProfileUnsigned(v, n) || n > uint32_t(std::numeric_limits<T>::max()))
                 return false;
             target = T(n);
             return true;
@@ -136,7 +94,7 @@ template <class E, size_t N>
 std::function<bool(TSimProfile&, std::string_view)> Choice(E TSimProfile::*field,
                                                            const std::pair<const char*, E> (&names)[N]) {
     return [field, &names](TSimProfile& p, std::string_view v) {
-        std::string s = Lower(Trim(v));
+        std::string s = LowerProfileText(TrimProfileText(v));
         for (const auto& [name, value] : names)
             if (s == name) {
                 p.*field = value;
@@ -147,7 +105,7 @@ std::function<bool(TSimProfile&, std::string_view)> Choice(E TSimProfile::*field
 }
 
 std::function<bool(TSimProfile&, std::string_view)> Flag(bool TSimProfile::*field) {
-    return [field](TSimProfile& p, std::string_view v) { return ParseBool(v, p.*field); };
+    return [field](TSimProfile& p, std::string_view v) { return ParseProfileBool(v, p.*field); };
 }
 
 std::function<bool(TSimProfile&, std::string_view)> ThreeBytes(std::array<uint8_t, 3> TSimProfile::*field) {
@@ -186,8 +144,8 @@ bool ParseDriveCycle(TSimProfile& p, std::string_view text) {
     while (in >> word) {
         const size_t colon = word.find(':');
         TDriveLeg leg;
-        if (colon == std::string::npos || !ParseDouble(word.substr(0, colon), leg.Seconds) ||
-            !ParseDouble(word.substr(colon + 1), leg.SpeedKmh) ||
+        if (colon == std::string::npos || !ParseProfileDouble(word.substr(0, colon), leg.Seconds) ||
+            !ParseProfileDouble(word.substr(colon + 1), leg.SpeedKmh) ||
             !(leg.Seconds > 0 && leg.Seconds <= 86400) ||
             !(leg.SpeedKmh >= 0 && leg.SpeedKmh <= 250)) // written so that NaN fails too
             return false;
@@ -205,7 +163,8 @@ struct TKeyRow {
 
 const std::vector<TKeyRow>& KeyRows() {
     static const std::vector<TKeyRow> rows = {
-        {"unit", "name", [](TSimProfile& p, std::string_view v) { return p.Name = Trim(v), true; }},
+        {"unit", "name",
+         [](TSimProfile& p, std::string_view v) { return p.Name = TrimProfileText(v), true; }},
         {"unit", "family", Choice(&TSimProfile::Family, FamilyNames)},
         {"unit", "supplier", Choice(&TSimProfile::Supplier, SupplierNames)},
         {"unit", "livemap", Choice(&TSimProfile::LiveMap, MapNames)},
@@ -240,9 +199,9 @@ const std::vector<TKeyRow>& KeyRows() {
              while (in >> word) {
                  size_t colon = word.find(':');
                  uint32_t slot = 0, count = 1;
-                 if (!ParseUnsigned(word.substr(0, colon), slot) || slot < 1 || slot > 30 ||
+                 if (!ParseProfileUnsigned(word.substr(0, colon), slot) || slot < 1 || slot > 30 ||
                      (colon != std::string::npos &&
-                      (!ParseUnsigned(word.substr(colon + 1), count) || count > 255)))
+                      (!ParseProfileUnsigned(word.substr(colon + 1), count) || count > 255)))
                      return false;
                  p.LhSlots[slot] = uint8_t(count ? count : 1);
              }
@@ -306,7 +265,7 @@ const std::vector<TKeyRow>& KeyRows() {
 bool ApplyIdent(TSimProfile& p, std::string_view key, std::string_view value) {
     uint32_t addr = 0;
     std::vector<uint8_t> bytes;
-    if (!ParseUnsigned("0x" + std::string(key), addr) || !ParseBytes(value, bytes) ||
+    if (!ParseProfileUnsigned("0x" + std::string(key), addr) || !ParseBytes(value, bytes) ||
         addr + bytes.size() > p.Ident.size())
         return false;
     std::copy(bytes.begin(), bytes.end(), p.Ident.begin() + addr);
@@ -318,8 +277,9 @@ bool ApplyMemory(TSimProfile& p, std::string_view key, std::string_view value) {
     size_t at = key.find('@');
     uint32_t word = 0, bank = 0;
     std::vector<uint8_t> bytes;
-    if (key.substr(0, at).size() != 4 || !ParseUnsigned("0x" + std::string(key.substr(0, at)), word) ||
-        (at != std::string_view::npos && !ParseUnsigned("0x" + std::string(key.substr(at + 1)), bank)) ||
+    if (key.substr(0, at).size() != 4 || !ParseProfileUnsigned("0x" + std::string(key.substr(0, at)), word) ||
+        (at != std::string_view::npos &&
+         !ParseProfileUnsigned("0x" + std::string(key.substr(at + 1)), bank)) ||
         bank > 0xFF || !ParseBytes(value, bytes) || bytes.empty() || (word & 0xFF) + bytes.size() > 0x100)
         return false;
     for (size_t i = 0; i < bytes.size(); ++i)
@@ -383,7 +343,7 @@ bool ParseSimProfile(std::string_view text, TSimProfile& profile, std::string& e
         size_t end = text.find('\n', pos);
         if (end == std::string_view::npos)
             end = text.size();
-        std::string_view line = Trim(text.substr(pos, end - pos));
+        std::string_view line = TrimProfileText(text.substr(pos, end - pos));
         pos = end + 1;
         ++lineNo;
         if (lineNo == 1 && line.substr(0, 3) == "\xEF\xBB\xBF")
@@ -397,20 +357,20 @@ bool ParseSimProfile(std::string_view text, TSimProfile& profile, std::string& e
         if (line.front() == '[') {
             if (line.back() != ']')
                 return fail("section without ]");
-            section = Lower(Trim(line.substr(1, line.size() - 2)));
+            section = LowerProfileText(TrimProfileText(line.substr(1, line.size() - 2)));
             continue;
         }
         size_t eq = line.find('=');
         if (eq == std::string_view::npos)
             return fail("no '='");
-        std::string_view key = Trim(line.substr(0, eq));
-        std::string_view value = Trim(line.substr(eq + 1));
+        std::string_view key = TrimProfileText(line.substr(0, eq));
+        std::string_view value = TrimProfileText(line.substr(eq + 1));
         // A comment may follow the value after " ;".
         if (size_t c = value.find(" ;"); c != std::string_view::npos && value.front() != '"')
-            value = Trim(value.substr(0, c));
-        std::string lowerKey = Lower(key);
+            value = TrimProfileText(value.substr(0, c));
+        std::string lowerKey = LowerProfileText(key);
         if (section == "unit" && lowerKey == "base") {
-            std::string_view base = BuiltinSimProfileText(Lower(value));
+            std::string_view base = BuiltinSimProfileText(LowerProfileText(value));
             if (base.empty())
                 return fail("unknown built-in unit");
             std::string baseError;
@@ -449,16 +409,16 @@ bool ParseSimProfile(std::string_view text, TSimProfile& profile, std::string& e
 }
 
 bool LoadSimProfile(std::string_view spec, TSimProfile& profile, std::string& error) {
-    std::string name = Lower(Trim(spec));
+    std::string name = LowerProfileText(TrimProfileText(spec));
     if (name.empty())
         name = "hfm";
     std::string_view builtin = BuiltinSimProfileText(name);
     if (!builtin.empty())
         return ParseSimProfile(builtin, profile, error);
-    std::filesystem::path file{std::string(Trim(spec))};
+    std::filesystem::path file{std::string(TrimProfileText(spec))};
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        error = "no built-in unit or profile file \"" + std::string(Trim(spec)) + "\"";
+        error = "no built-in unit or profile file \"" + std::string(TrimProfileText(spec)) + "\"";
         return false;
     }
     std::ifstream in(file, std::ios::binary);

@@ -7,52 +7,18 @@
 #include <sstream>
 #include <string>
 
+#include "sim/profile_values.h"
+
 namespace velmora {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && std::isspace(uint8_t(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(uint8_t(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = char(std::tolower(uint8_t(c)));
-    return out;
-}
-
 bool ParseUnsigned(std::string_view text, uint32_t& value, uint32_t max) {
-    text = Trim(text);
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        text.remove_prefix(2);
-        base = 16;
-    }
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    return !text.empty() && ec == std::errc() && end == text.data() + text.size() && value <= max;
-}
-
-bool ParseFlag(std::string_view text, bool& value) {
-    const std::string s = Lower(Trim(text));
-    if (s == "1" || s == "yes" || s == "true" || s == "on")
-        value = true;
-    else if (s == "0" || s == "no" || s == "false" || s == "off")
-        value = false;
-    else
-        return false;
-    return true;
+    return ParseProfileUnsigned(text, value) && value <= max;
 }
 
 bool ParseMs(std::string_view text, double& value) {
-    const std::string s(Trim(text));
-    char* end = nullptr;
-    value = std::strtod(s.c_str(), &end);
-    return !s.empty() && end == s.c_str() + s.size() && value >= 0;
+    return ParseProfileDouble(text, value) && value >= 0; // written so that NaN fails too
 }
 
 // Hexadecimal bytes separated by blanks: "01 8A".
@@ -121,7 +87,7 @@ TApply Ms(double TSimModuleProfile::*field) {
 }
 
 TApply Flag(bool TSimModuleProfile::*field) {
-    return [field](TSimModuleProfile& m, std::string_view v) { return ParseFlag(v, m.*field); };
+    return [field](TSimModuleProfile& m, std::string_view v) { return ParseProfileBool(v, m.*field); };
 }
 
 template <size_t N> TApply Bytes(std::array<uint8_t, N> TSimModuleProfile::*field) {
@@ -218,10 +184,11 @@ TModuleKeyResult ApplySimModuleKey(TSimModules& modules, std::string_view sectio
                                                    : nullptr;
     if (!module)
         return TModuleKeyResult::NotModuleKey;
-    const std::string lower = Lower(Trim(key));
+    const std::string lower = LowerProfileText(TrimProfileText(key));
     for (const TModuleKey& row : ModuleKeys())
         if (lower == row.Key)
-            return row.Apply(*module, Trim(value)) ? TModuleKeyResult::Applied : TModuleKeyResult::BadValue;
+            return row.Apply(*module, TrimProfileText(value)) ? TModuleKeyResult::Applied
+                                                              : TModuleKeyResult::BadValue;
     return TModuleKeyResult::NotModuleKey;
 }
 
