@@ -6,15 +6,7 @@
 # usage: cli_json_e2e.sh faults|stored|ident|watch|trip|module|adapter|version|docs VELMORA_CLI VERSION README
 set -euo pipefail
 mode=$1 cli=$2 version=$3 readme=$4
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- stdout:"; cat "$work/out" 2>/dev/null || true
-    echo "--- stderr:"; cat "$work/err" 2>/dev/null || true
-    exit 1
-}
+source "$(dirname "$0")/../support/cli_e2e_common.sh"
 
 run() {
     local status=0

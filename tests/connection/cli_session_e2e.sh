@@ -6,15 +6,7 @@
 # usage: cli_session_e2e.sh faults|erase|report|watch|range|act|adapt VELMORA_CLI
 set -euo pipefail
 mode=$1 cli=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- velmora-cli output:"; cat "$work/out" 2>/dev/null || true
-    echo "--- velmora-cli log:"; cat "$work/err" 2>/dev/null || true
-    exit 1
-}
+source "$(dirname "$0")/../support/cli_e2e_common.sh"
 
 home="$work/home"
 mkdir -p "$home"

@@ -6,24 +6,7 @@
 # usage: cli_ident_e2e.sh pty|silent|wifi|wifi-settings|elm-as-kkl VELMORA_SIM VELMORA_CLI
 set -euo pipefail
 mode=$1 sim=$2 cli=$3
-work=$(mktemp -d)
-simPid=
-cleanup() {
-    if [[ -n $simPid ]]; then
-        kill "$simPid" 2>/dev/null || true
-        wait "$simPid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- velmora-cli output:"; cat "$work/out" 2>/dev/null || true
-    echo "--- velmora-cli errors:"; cat "$work/err" 2>/dev/null || true
-    echo "--- velmora-sim errors:"; cat "$work/sim.err" 2>/dev/null || true
-    exit 1
-}
+source "$(dirname "$0")/../support/cli_e2e_common.sh"
 
 case $mode in
 pty) "$sim" --unit hfm --pty --strict >"$work/sim.out" 2>"$work/sim.err" & ;;

@@ -5,15 +5,7 @@
 # usage: cli_line_e2e.sh sound|broken|carsoft|impulse|refused|slowcodes VELMORA_CLI
 set -euo pipefail
 mode=$1 cli=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- velmora-cli output:"; cat "$work/out" 2>/dev/null || true
-    echo "--- velmora-cli errors:"; cat "$work/err" 2>/dev/null || true
-    exit 1
-}
+source "$(dirname "$0")/../support/cli_e2e_common.sh"
 
 case $mode in
 sound) args=(--port SIM:cable adapter-test) want=0 line="Адаптер исправен!" ;;

@@ -5,23 +5,7 @@
 # usage: cli_module_e2e.sh egas-erase|srs-elm|srs-wifi|silent|carsoft VELMORA_SIM VELMORA_CLI
 set -euo pipefail
 mode=$1 sim=$2 cli=$3
-work=$(mktemp -d)
-simPid=
-cleanup() {
-    if [[ -n $simPid ]]; then
-        kill "$simPid" 2>/dev/null || true
-        wait "$simPid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- velmora-cli output:"; cat "$work/out" 2>/dev/null || true
-    echo "--- velmora-cli errors:"; cat "$work/err" 2>/dev/null || true
-    exit 1
-}
+source "$(dirname "$0")/../support/cli_e2e_common.sh"
 
 home="$work/home"
 mkdir -p "$home"
