@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -5,6 +6,7 @@
 #include <unistd.h>
 
 #include "fuzz_target.h"
+
 #include "platform/program_folders.h"
 
 namespace velmora::fuzz {
@@ -74,6 +76,17 @@ uint8_t TFuzzInput::Byte() {
     const auto value = static_cast<uint8_t>(Rest.front());
     Rest.remove_prefix(1);
     return value;
+}
+
+std::deque<std::string> TFuzzInput::Chunks() {
+    std::deque<std::string> chunks;
+    while (!Empty()) {
+        const size_t length = Byte();
+        const size_t taken = std::min(length, Rest.size());
+        chunks.emplace_back(Rest.substr(0, taken));
+        Rest.remove_prefix(taken);
+    }
+    return chunks;
 }
 
 } // namespace velmora::fuzz

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -36,6 +37,8 @@ public:
     std::string_view Field();
     // One byte (0 when nothing is left).
     uint8_t Byte();
+    // The rest as chunks, each a length byte and then up to that many bytes: how the line hands them over.
+    std::deque<std::string> Chunks();
     std::string_view Remaining() const { return Rest; }
     bool Empty() const { return Rest.empty(); }
 

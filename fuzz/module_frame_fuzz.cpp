@@ -29,14 +29,7 @@ VELMORA_FUZZ_TARGET(module_frame) {
     const uint8_t flags = input.Byte();
     const uint8_t address = Addresses[(flags >> 1) & 3];
     const std::string_view requestBytes = input.Field();
-    std::deque<std::string> chunks;
-    while (!input.Empty()) {
-        const size_t length = input.Byte();
-        std::string chunk;
-        for (size_t i = 0; i < length && !input.Empty(); ++i)
-            chunk += char(input.Byte());
-        chunks.push_back(chunk);
-    }
+    std::deque<std::string> chunks = input.Chunks();
 
     // Building and parsing one frame.
     const std::string request = velmora::HexText(

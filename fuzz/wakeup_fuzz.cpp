@@ -39,14 +39,7 @@ VELMORA_FUZZ_TARGET(wakeup) {
     RegisterLinePort();
     velmora::fuzz::TFuzzInput input(data, size);
     const uint8_t flags = input.Byte();
-    std::deque<std::string> chunks;
-    while (!input.Empty()) {
-        const size_t length = input.Byte();
-        std::string chunk;
-        for (size_t i = 0; i < length && !input.Empty(); ++i)
-            chunk += char(input.Byte());
-        chunks.push_back(chunk);
-    }
+    std::deque<std::string> chunks = input.Chunks();
 
     velmora::TManualClock clock;
     velmora::TScopedClock useClock(clock);
