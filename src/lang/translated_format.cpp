@@ -30,6 +30,17 @@ std::vector<std::string_view> Conversions(std::string_view pattern) {
 
 } // namespace
 
+std::string UnescapePercent(const std::string& pattern) {
+    std::string text;
+    text.reserve(pattern.size());
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        text += pattern[i];
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == '%')
+            ++i;
+    }
+    return text;
+}
+
 std::string TranslatePattern(std::string_view pattern) {
     std::string translated = Translate(pattern);
     if (Conversions(translated) != Conversions(pattern))

@@ -16,7 +16,13 @@ namespace velmora {
 std::string TranslatePattern(std::string_view pattern);
 
 // printf-style formatting into a string; `args` are plain numbers and C strings.
+// A pattern without arguments holds no conversion but may hold "%%": it is unescaped here rather than
+// handed to snprintf as a format that is not a literal.
+std::string UnescapePercent(const std::string& pattern);
+
 template <typename... Args> std::string FormatText(const std::string& pattern, Args... args) {
+    if constexpr (sizeof...(Args) == 0)
+        return UnescapePercent(pattern);
     int size = std::snprintf(nullptr, 0, pattern.c_str(), args...);
     if (size <= 0)
         return {};

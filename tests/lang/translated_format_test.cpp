@@ -39,5 +39,12 @@ TEST_F(LogTextTest, UsesATranslationOnlyWithTheSameConversions) {
     EXPECT_EQ(Host.Logs(), std::vector<std::string>{"Link failure 4"});
 }
 
+TEST_F(LogTextTest, APatternWithoutArgumentsIsNeverReadAsAFormat) {
+    Folder.WriteFile("DATA/english.txt", Utf8ToCp1251("Заряд 100%%\r\nCharge 100%% full\r\n"));
+    EXPECT_EQ(TranslateFormat("Заряд 100%%"), "Charge 100% full");
+    // A stray conversion in a text without arguments is shown as written, not filled from the stack.
+    EXPECT_EQ(FormatText("%s and %d%%"), "%s and %d%");
+}
+
 } // namespace
 } // namespace velmora
