@@ -15,7 +15,7 @@ target=${1:-all}
 seconds=${2:-300}
 build=build/fuzz
 [ "${VELMORA_FUZZ_SKIP_BUILD:-0}" = 1 ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DCMAKE_CXX_COMPILER=clang++-14 \
     -DVELMORA_FUZZ=ON -DVELMORA_SANITIZE=ON -DVELMORA_GUI=OFF -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF >/dev/null
 
 targets=$(sed -n '/^set(VELMORA_FUZZ_TARGETS/,/)/p' fuzz/CMakeLists.txt | tr -d '()' | sed 's/set//; s/VELMORA_FUZZ_TARGETS//' | xargs)
