@@ -262,6 +262,7 @@ void TMainForm::BuildMenus() {
 
     QMenu* hfm = menuBar()->addMenu("HFM");
     hfm->setObjectName("mnuHFM");
+    mnuHFM = hfm;
     // The unit functions wait for a connection that has loaded the unit's parameters (WM_USER+16).
     mnuActivation = hfm->addAction("Activation - управление исполнительными элементами");
     mnuActivation->setObjectName("mnuActivation");

@@ -71,7 +71,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
         Faults->HandleFaultMessage(wParam);
         break;
     case WM_ACTIVATION_READY:
-        pnlActivation->Build();
+        pnlActivation->Build(Connection.Ident().IsNewestGeneration());
         break;
     case WM_ACTUATOR_VALUE:
         pnlActivation->ShowValue(uint8_t(wParam >> 8), uint8_t(wParam));
@@ -80,8 +80,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
         mnuCoding->setVisible(true);
         break;
     case WM_PARAMS_LOADED:
-        for (QAction* action : {mnuAdaptReset, mnuCoding, mnuActivation})
-            action->setEnabled(true);
+        ShowUnitFunctions();
         break;
     case WM_ENGINE_MODE:
         OnEngineMode(int(wParam), int(lParam));
