@@ -6,8 +6,7 @@
 #include <QPointer>
 #include <algorithm>
 
-#include "lang/dictionary.h"
-#include "params/param_ids.h"
+#include "params/display_unit.h"
 #include "ui/common/flow_layout.h"
 #include "ui/common/widget_colors.h"
 
@@ -72,33 +71,12 @@ private:
     uint32_t Colour = 0xFFFFFF;
 };
 
-// Units of the values whose descriptions carry none (their IZM is empty), by meaning; written in Russian
-// and translated like every text. A description with its own IZM or MASK keeps it.
-struct TDisplayUnit {
-    uint8_t Id;
-    const char* Unit;
-};
-constexpr TDisplayUnit DisplayUnits[] = {
-    {ParamId::EngineSpeed, "об/мин"},
-    {ParamId::InjectionTime, "мс"},
-    {ParamId::Battery, "В"},
-    {ParamId::RoadSpeed, "км/ч"},
-};
-
-std::string DisplayUnit(const TECUparam& param) {
-    if (!param.Izm.empty() || !param.Mask.empty())
-        return {};
-    for (const TDisplayUnit& row : DisplayUnits) {
-        if (param.HasId(row.Id))
-            return Translate(row.Unit);
-    }
-    return {};
-}
-
-int UnitColumnWidth(const QFontMetrics& metrics) {
-    int widest = 0;
-    for (const TDisplayUnit& row : DisplayUnits)
-        widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(Translate(row.Unit))));
+// Wide enough for every unit a value may get by its meaning and for this row's own, so that the names
+// of a page line up whether a row has a unit or not.
+int UnitColumnWidth(const QFontMetrics& metrics, const std::string& own) {
+    int widest = metrics.horizontalAdvance(QString::fromStdString(own));
+    for (const std::string& unit : MeaningUnits())
+        widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(unit)));
     return widest + metrics.averageCharWidth();
 }
 
@@ -166,7 +144,7 @@ TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, QWidget* parent
         Unit = new QLabel(QString::fromStdString(unit), this);
         Unit->setObjectName("unit");
         Unit->setFont(valueFont);
-        Unit->setFixedWidth(UnitColumnWidth(QFontMetrics(valueFont)));
+        Unit->setFixedWidth(UnitColumnWidth(QFontMetrics(valueFont), unit));
         layout->addWidget(Unit);
         layout->addWidget(Name, 1);
         int valueHeight = QFontMetrics(valueFont).height() * 5 / 3;
