@@ -1,6 +1,7 @@
 // The parameter names of every built-in unit family as the window shows them, with the shipped
 // dictionaries, in each language: finished text (no unit written into the name, no English left in a
 // Russian or German window, no Russian in an English or German one) and the unit beside the value.
+#include <QLabel>
 #include <QRegularExpression>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,9 @@
 #include "params/param_list.h"
 #include "params/unit_codes.h"
 #include "temp_folder.h"
+#include "ui/screens/param_row.h"
+#include "ui/screens/screen_definition.h"
+#include "ui/screens/screen_page.h"
 #include "ui_test_support.h"
 
 namespace velmora {
@@ -113,6 +117,26 @@ TEST_P(ShippedNamesTest, UnitsStandBesideTheValue) {
             expected = "1/min";
         EXPECT_EQ(DisplayUnit(*param), expected) << row.UnitType << " " << row.Number;
         EXPECT_EQ(param->FormatValue().find(expected), std::string::npos) << "the value text stays bare";
+    }
+}
+
+// The combined code lines of a screen are named in the window's language too.
+TEST_P(ShippedNamesTest, CombinedCodeLinesAreNamedInTheWindowsLanguage) {
+    TListParams set;
+    set.LoadBuiltinSet(UnitHfm, 'A');
+    TScreenPage page(ParseScreenItems("Блок 255,254", 0, false), testing::Borrow(set), {});
+    struct TRow {
+        char Language;
+        const char* Code;
+        const char* Coding;
+    } rows[] = {{'R', "Кодовый номер", "Кодировка блока"},
+                {'E', "Code number", "Unit coding"},
+                {'D', "Codenummer", "Steuergerätecodierung"}};
+    for (const TRow& row : rows) {
+        if (row.Language != GetParam())
+            continue;
+        EXPECT_EQ(page.Row(0)->NameLabel()->text().toStdString(), row.Code);
+        EXPECT_EQ(page.Row(1)->NameLabel()->text().toStdString(), row.Coding);
     }
 }
 

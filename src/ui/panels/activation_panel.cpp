@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "actuators/actuator_channels.h"
 #include "actuators/actuator_state.h"
@@ -45,7 +46,7 @@ TActivationPanel::TActivationPanel(std::function<TActuatorState*()> state, QWidg
     Scroll->setWidgetResizable(true);
     Scroll->setFrameShape(QFrame::NoFrame);
     Scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    Scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Groups = new QWidget;
     Groups->setObjectName("pnlActivationGroups");
     Row = new QHBoxLayout(Groups);
@@ -86,8 +87,13 @@ void TActivationPanel::Build(bool newestGeneration) {
     for (const auto& [command, controls] : Controls)
         ShowReadBack(controls);
     Reset->setText(QString::fromStdString(Translate("Сброс")));
-    // As high as the tallest group plus the sideways scroll bar; as wide as the window lets it be.
-    Scroll->setFixedHeight(Groups->sizeHint().height() + Scroll->horizontalScrollBar()->sizeHint().height());
+    // As high as the tallest group plus the sideways scroll bar when the window has room; on a short
+    // screen (2x scale) down to one line, the rest scrolled, so the window keeps its height and the
+    // values above keep theirs.
+    const int sideways = Scroll->horizontalScrollBar()->sizeHint().height();
+    const int full = Groups->sizeHint().height() + sideways;
+    Scroll->setMaximumHeight(full);
+    Scroll->setMinimumHeight(std::min(full, Reset->sizeHint().height() + sideways));
     show();
 }
 

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <algorithm>
 
+#include "lang/dictionary.h"
 #include "params/display_unit.h"
 #include "ui/common/flow_layout.h"
 #include "ui/common/widget_colors.h"
@@ -71,6 +72,22 @@ private:
     uint32_t Colour = 0xFFFFFF;
 };
 
+// The combined code lines keep their protocol captions in the views (exchange logs, CSV files); the
+// window names them in the user's language.
+struct TCombinedCaption {
+    uint8_t ParamNo;
+    const char* Caption;
+};
+constexpr TCombinedCaption CombinedCaptions[] = {{254, "Кодировка блока"}, {255, "Кодовый номер"}};
+
+QString ShownCaption(const TVisualParam& view) {
+    for (const TCombinedCaption& row : CombinedCaptions) {
+        if (row.ParamNo == view.ParamNo && view.ParamNo != view.Param.Number)
+            return QString::fromStdString(Translate(row.Caption));
+    }
+    return QString::fromStdString(view.Caption);
+}
+
 // Wide enough for every unit a value may get by its meaning and for this row's own, so that the names
 // of a page line up whether a row has a unit or not.
 int UnitColumnWidth(const QFontMetrics& metrics, const std::string& own) {
@@ -125,7 +142,7 @@ TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, QWidget* parent
     valueFont.setPointSize(fonts.ValueFontSize);
     Value->setFont(valueFont);
     Value->setFixedWidth(fonts.ValueFontSize * view.ValueWidth / 12);
-    Name = new QLabel(QString::fromStdString(view.Caption), this);
+    Name = new QLabel(ShownCaption(view), this);
     Name->setObjectName("name");
     // A long name is cut at the page's edge (the whole of it in the tip) rather than widening the window.
     Name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
