@@ -32,10 +32,25 @@ std::string DisplayUnit(const TECUparam& param) {
     return {};
 }
 
-std::vector<std::string> MeaningUnits() {
+std::string ValueUnit(const TECUparam& param) {
+    if (!param.Mask.empty())
+        return {};
+    return param.Izm.empty() ? param.Unit : param.Izm;
+}
+
+std::string UnitSuffix(const TECUparam& param) {
+    if (!param.Mask.empty() || !param.Izm.empty() || param.Unit.empty())
+        return {};
+    return " " + param.Unit;
+}
+
+std::vector<std::string> ColumnUnits() {
     std::vector<std::string> units;
     for (const TMeaningUnit& row : MeaningUnitRows)
         units.push_back(Translate(row.Unit));
+    // The UNIT lines of the built-in sets beyond those.
+    for (const char* unit : {"мбар", "мВ", "Нм", "с"})
+        units.push_back(Translate(unit));
     return units;
 }
 

@@ -12,7 +12,13 @@ class TECUparam;
 
 // In the window's language; empty when the value text says it already or the value has no unit.
 std::string DisplayUnit(const TECUparam& param);
-// The units DisplayUnit gives by meaning, translated: a column sized for the widest lines up every row.
-std::vector<std::string> MeaningUnits();
+// The unit of the value text for a unit column (CSV, JSON): IZM, else UNIT; empty with a MASK.
+std::string ValueUnit(const TECUparam& param);
+// " " + UNIT when the value text carries no unit of its own (no IZM, no MASK), else empty: appended to
+// the value in texts that print a name and its value (exchange-log conversion, velmora-cli watch).
+std::string UnitSuffix(const TECUparam& param);
+// Every unit DisplayUnit gives for the built-in sets, translated: a column sized for the widest lines
+// up the names of every row.
+std::vector<std::string> ColumnUnits();
 
 } // namespace velmora

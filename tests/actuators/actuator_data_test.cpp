@@ -79,7 +79,7 @@ TEST(ActuatorChannels, PanelHasEveryControlledChannelWithItsCaptionsAndStart) {
     EXPECT_EQ(throttle.EntryPosition, 0) << "64: no change";
     EXPECT_EQ(panel[4].Control, TControlKind::TrackBar);
     EXPECT_EQ(panel[5].Step, 5) << "mixture";
-    EXPECT_EQ(panel[9].Controls[1].Caption, "RPM Limiter OFF");
+    EXPECT_EQ(panel[9].Controls[1].Caption, "Ограничитель оборотов выкл.");
 }
 
 TEST(Coding, UserEntryBecomesThePendingCoding) {

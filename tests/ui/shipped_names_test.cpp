@@ -120,6 +120,16 @@ TEST_P(ShippedNamesTest, UnitsStandBesideTheValue) {
     }
 }
 
+// The unit column is as wide in every row, whichever unit is the widest in the language, so the names
+// line up.
+TEST_P(ShippedNamesTest, UnitColumnLinesUpTheNames) {
+    TListParams set;
+    set.LoadBuiltinSet(UnitHfm, 'A');
+    TScreenPage page(ParseScreenItems("S 1,16,7,165,88,0", 0, false), testing::Borrow(set), {});
+    for (size_t row = 1; row < 6; ++row)
+        EXPECT_EQ(page.Row(row)->UnitLabel()->width(), page.Row(0)->UnitLabel()->width()) << row;
+}
+
 // The combined code lines of a screen are named in the window's language too.
 TEST_P(ShippedNamesTest, CombinedCodeLinesAreNamedInTheWindowsLanguage) {
     TListParams set;

@@ -88,11 +88,11 @@ QString ShownCaption(const TVisualParam& view) {
     return QString::fromStdString(view.Caption);
 }
 
-// Wide enough for every unit a value may get by its meaning and for this row's own, so that the names
+// Wide enough for every unit of the built-in sets and for this row's own, so that the names
 // of a page line up whether a row has a unit or not.
 int UnitColumnWidth(const QFontMetrics& metrics, const std::string& own) {
     int widest = metrics.horizontalAdvance(QString::fromStdString(own));
-    for (const std::string& unit : MeaningUnits())
+    for (const std::string& unit : ColumnUnits())
         widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(unit)));
     return widest + metrics.averageCharWidth();
 }
