@@ -121,6 +121,19 @@ TEST_F(WindowLayoutTest, LongModeTextGivesWayInANarrowTopBar) {
     EXPECT_GE(mode->width(), mode->minimumSizeHint().width());
 }
 
+// A rate of three digits and more stays whole in a narrow top bar, in the window's own words.
+TEST_F(WindowLayoutTest, RateKeepsAllItsDigits) {
+    Form->resize(640, 450);
+    Form->HandleMessage(WM_USER + 14, 4, 7); // a long mode text beside it
+    for (uint32_t tick = 1000; tick <= 1310; tick += 3)
+        Form->HandleMessage(WM_USER + 4, tick, 0); // about 330 answers per second
+    Settle();
+    auto* rate = Child<QLabel>(Form.get(), "labRate");
+    ASSERT_TRUE(rate->text().startsWith("3")) << rate->text().toStdString();
+    EXPECT_GE(rate->width(), rate->fontMetrics().horizontalAdvance(rate->text()));
+    EXPECT_LE(Form->width(), 640);
+}
+
 // A 1280 × 900 screen at 2× scale leaves 640 × 450: the activation panel scrolls its check boxes
 // rather than making the window taller than that, and the values above keep at least half the height.
 TEST_F(WindowLayoutTest, ActivationPanelKeepsTheWindowWithinAShortScreen) {
