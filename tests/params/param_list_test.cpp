@@ -94,7 +94,7 @@ TEST_F(EcuIni, ReadsPlainAndUnitSectionsInOrder) {
     Folder.WriteFile("ECU.ini",
                      "[HFM]\nTYPE=HFM 2142\n"
                      "[U220]\nCMD=10 20\n"
-                     "[P5]\nCMD=0817\n"
+                     "[P5]\nCMD=0817\nUNIT=кг/ч\n"
                      "[P0]\nNAME=0\nCMD=55 00\n"
                      "[P1]\nname=1\ncmd=0001\nCALC=/4\n"
                      "[P23]\nNAME=23\nCMD=0017\nTYPE=X\n"
@@ -117,6 +117,8 @@ TEST_F(EcuIni, ReadsPlainAndUnitSectionsInOrder) {
     EXPECT_EQ(p5.CmdLo, 0x17);
     EXPECT_EQ(p5.PointCount, 0);
     EXPECT_EQ(p5.FontSize, DefaultFontSize());
+    EXPECT_EQ(p5.Unit, "кг/ч");
+    EXPECT_EQ(p5.Izm, "");
 
     // Numbers 0, 1 and 23 named only by their number get built-in descriptions; the names mix Latin
     // and Cyrillic letters and must stay byte for byte.
