@@ -6,6 +6,7 @@
 #include "adapters/module_info.h"
 #include "faults/fault_display.h"
 #include "lang/translated_format.h"
+#include "params/display_unit.h"
 #include "params/unit_codes.h"
 
 namespace velmora {
@@ -97,9 +98,12 @@ TJson WatchJson(uint32_t ms, const TECUparam& param) {
         text = error.what();
     }
     return {
-        {"ms", ms},           {"number", param.Number},
-        {"name", param.Name}, {"value", param.IsFloat() ? TJson(param.AsSingle()) : TJson(param.AsInteger())},
-        {"unit", param.Izm},  {"text", text},
+        {"ms", ms},
+        {"number", param.Number},
+        {"name", param.Name},
+        {"value", param.IsFloat() ? TJson(param.AsSingle()) : TJson(param.AsInteger())},
+        {"unit", ValueUnit(param)},
+        {"text", text},
     };
 }
 

@@ -22,56 +22,61 @@ constexpr int MixtureSpan = 128;
 constexpr int MixtureRange = 50;
 
 // Unnamed bits and channels carry the command in decimal and the bit's letter, as the unit's
-// documentation numbers them.
+// documentation numbers them. A check box names what ticking it changes against the unit's standard
+// state (the entry value); names are Russian and pass the dictionary.
 constexpr TActuatorChannel Channels[] = {
     {0xD0,
+     "Фазовращатели, обогрев ДК, насос, EGR",
      K::CheckBoxes,
      S::BitMask,
-     {"Фазовращатель1", "Фазовращатель2", "O2 heater", "Насос", "208 E", "208 F", "PSV",
-      "AG shift point retard"},
+     {"Фазовращатель 1", "Фазовращатель 2", "Обогрев ДК", "Насос", "EGR", "208 F", "PSV",
+      "Задержка переключения АКПП"},
      0,
      255,
      1,
      0x0F,
      0x08},
     {0xD1,
+     "Воздушный насос, ХХ, дроссель",
      K::CheckBoxes,
      S::BitMask,
-     {"Air Pump valve", "209 B", "209 C", "209 D", "209 E", "209 F", "Throttle reset ?!",
-      "OFF Idle control?"},
+     {"Клапан воздушного насоса", "209 B", "209 C", "209 D", "209 E", "209 F", "Сброс дросселя",
+      "Регулятор ХХ выкл."},
      0,
      255,
      1,
      0x00,
      0x80},
     {0xD2,
+     "Форсунки",
      K::CheckBoxes,
      S::BitMask,
-     {"OFF ALL ", "OFF inj 1", "OFF inj 2", "OFF inj 3", "OFF inj 4", "OFF inj 5", "OFF inj 6",
-      "Air Pump motor"},
+     {"Все форсунки выкл.", "Форсунка 1 выкл.", "Форсунка 2 выкл.", "Форсунка 3 выкл.", "Форсунка 4 выкл.",
+      "Форсунка 5 выкл.", "Форсунка 6 выкл.", "Мотор воздушного насоса"},
      0,
      255,
      1,
      0x00,
      0x80},
-    {0xD3, K::UpDown, S::Throttle, {"Throttle motor, %"}, -100, 100, 10, 0x40, 0x40},
-    {0xD4, K::TrackBar, S::Percent, {"EVAP, %"}, 0, 100, 1, 0x00, 0x00},
-    {0xD5, K::None, S::Percent, {}, 0, 0, 0, 0x00, 0x00},
-    {0xD6, K::UpDown, S::Mixture, {"Mixture, %"}, -50, 50, 5, 0x80, 0x80},
-    {0xD7, K::None, S::Percent, {}, 0, 0, 0, 0x80, 0x80},
-    {0xD8, K::UpDown, S::Percent, {"216, %"}, 0, 100, 10, 0x00, 0x00},
-    {0xD9, K::UpDown, S::Percent, {"217, %"}, 0, 100, 10, 0x00, 0x00},
-    {0xDA, K::UpDown, S::Percent, {"218, %"}, 0, 100, 10, 0x00, 0x00},
+    {0xD3, "Мотор дросселя", K::UpDown, S::Throttle, {"Изменение, %"}, -100, 100, 10, 0x40, 0x40},
+    {0xD4, "Регенерация (EVAP)", K::TrackBar, S::Percent, {"Скважность, %"}, 0, 100, 1, 0x00, 0x00},
+    {0xD5, "", K::None, S::Percent, {}, 0, 0, 0, 0x00, 0x00},
+    {0xD6, "Состав смеси", K::UpDown, S::Mixture, {"Изменение, %"}, -50, 50, 5, 0x80, 0x80},
+    {0xD7, "", K::None, S::Percent, {}, 0, 0, 0, 0x80, 0x80},
+    {0xD8, "Канал 216", K::UpDown, S::Percent, {"Значение, %"}, 0, 100, 10, 0x00, 0x00},
+    {0xD9, "Канал 217", K::UpDown, S::Percent, {"Значение, %"}, 0, 100, 10, 0x00, 0x00},
+    {0xDA, "Канал 218", K::UpDown, S::Percent, {"Значение, %"}, 0, 100, 10, 0x00, 0x00},
     {0xDB,
+     "Ограничитель оборотов",
      K::CheckBoxes,
      S::BitMask,
-     {"219 A", "RPM Limiter OFF", "219 C", "219 D", "219 E", "219 F", "219 G", "219 H"},
+     {"219 A", "Ограничитель оборотов выкл.", "219 C", "219 D", "219 E", "219 F", "219 G", "219 H"},
      0,
      255,
      1,
      0x00,
      0x00},
-    {0xDC, K::UpDown, S::Percent, {"Cooler, %"}, 0, 100, 10, 0x80, 0x80},
+    {0xDC, "Вентилятор", K::UpDown, S::Percent, {"Мощность, %"}, 0, 100, 10, 0x80, 0x80},
 };
 
 uint8_t ToByte(double value) {
@@ -143,6 +148,7 @@ std::vector<TPanelChannel> BuildActivationPanel(bool newestGeneration) {
             continue;
         TPanelChannel item;
         item.Command = channel.Command;
+        item.Name = Translate(channel.Name);
         item.Control = channel.Control;
         item.Min = channel.Min;
         item.Max = channel.Max;

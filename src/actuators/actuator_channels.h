@@ -29,6 +29,7 @@ enum class TValueScale : uint8_t {
 
 struct TActuatorChannel {
     uint8_t Command;
+    const char* Name; // what the channel drives, as the panel's group caption; empty without a control
     TControlKind Control;
     TValueScale Scale;
     // Check boxes: the caption of bit 0x01 << i; other controls: Captions[0]. Empty where unused.
@@ -59,10 +60,13 @@ struct TPanelControl {
 
 struct TPanelChannel {
     uint8_t Command = 0;
+    std::string Name;
     TControlKind Control = TControlKind::None;
     std::vector<TPanelControl> Controls; // one per check box, else one
     int Min = 0, Max = 0, Step = 0;
-    int EntryPosition = 0; // where the control starts: the entry value's position
+    // The unit's standard state as a control position (the entry value's): where an up-down or a track
+    // bar starts, and for check boxes the bit mask that no ticked box changes.
+    int EntryPosition = 0;
 };
 
 // The channels that have a control, in command order.

@@ -7,6 +7,7 @@
 #include "log_convert/event_texts.h"
 #include "log_convert/known_requests.h"
 #include "log_convert/request_index.h"
+#include "params/display_unit.h"
 #include "params/ecu_param.h"
 #include "params/unit_codes.h"
 
@@ -251,7 +252,7 @@ void TLogTextWriter::CompleteParam(TECUparam& param, std::array<uint8_t, 4> byte
         line = texts.Label + " =";
         try {
             // Bit names come each after a blank already.
-            line += param.ParamType == 'X' ? param.BitText() : " " + param.FormatValue();
+            line += param.ParamType == 'X' ? param.BitText() : " " + param.FormatValue() + UnitSuffix(param);
         } catch (const std::exception& error) {
             line += error.what();
         }

@@ -1,5 +1,6 @@
 #include "log_convert/value_csv.h"
 
+#include "params/display_unit.h"
 #include "params/ecu_param.h"
 
 namespace velmora {
@@ -48,8 +49,7 @@ bool TValueCsv::Add(uint64_t when, const TECUparam& param) {
     if (!Stream.is_open())
         return false;
     Stream << when << ',' << param.Number << ',' << CsvField(param.Name) << ','
-           << CsvField(CsvValueText(param)) << ',' << CsvField(param.Mask.empty() ? param.Izm : std::string())
-           << "\r\n";
+           << CsvField(CsvValueText(param)) << ',' << CsvField(ValueUnit(param)) << "\r\n";
     return bool(Stream);
 }
 

@@ -98,6 +98,7 @@ void TECUparam::Assign(const TECUparam& source) {
     CmdLo = source.CmdLo;
     Mask = source.Mask;
     Izm = source.Izm;
+    Unit = source.Unit;
     ParamType = source.ParamType;
     Decimals = source.Decimals;
     PointCount = source.PointCount;

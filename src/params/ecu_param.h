@@ -60,7 +60,7 @@ public:
     void ParseBitNames();
     // Raw bytes read for the type: 2 for I and W, 4 for L, else 1.
     int DataLength() const;
-    // Applies one "KEY=value" description line (NAME, IZM, TYPE, CALC, MASK, CMD, FONT_SIZE).
+    // Applies one "KEY=value" description line (NAME, IZM, UNIT, TYPE, CALC, MASK, CMD, FONT_SIZE).
     void ParseLine(std::string_view line);
     // Reads one description from an ini section.
     void LoadFromIni(const TIniFile& ini, std::string_view section);
@@ -126,7 +126,10 @@ public:
     uint8_t Decimals = 0;
     char FontStyle = 0;
     uint8_t FontSize;
-    std::string Izm;  // at most 4 characters
+    std::string Izm; // at most 4 characters
+    // The unit a view shows beside the value when Izm is empty (UNIT, translated like NAME); the value
+    // text itself stays bare, as the exchange-log conversion and CSV files expect it.
+    std::string Unit;
     std::string Name; // at most 255 characters
     std::string Mask; // at most 32 characters
     std::array<int32_t, BitCount> BitControls{};

@@ -13,6 +13,7 @@ namespace {
 
 constexpr size_t MaxNameChars = 255;
 constexpr size_t MaxIzmChars = 4;
+constexpr size_t MaxUnitChars = 16;
 constexpr size_t MaxMaskChars = 32;
 constexpr size_t MaxLineValueChars = 200;
 
@@ -50,6 +51,7 @@ struct TLineKey {
 constexpr TLineKey LineKeys[] = {
     {"NAME", [](TECUparam& p, std::string_view v) { p.Name = Utf8Prefix(Translate(v), MaxNameChars); }},
     {"IZM", [](TECUparam& p, std::string_view v) { p.Izm = Utf8Prefix(v, MaxIzmChars); }},
+    {"UNIT", [](TECUparam& p, std::string_view v) { p.Unit = Utf8Prefix(Translate(v), MaxUnitChars); }},
     {"TYPE",
      [](TECUparam& p, std::string_view v) {
          p.SetType(v.empty() ? 0 : v.front());
@@ -101,6 +103,7 @@ void TECUparam::LoadFromIni(const TIniFile& ini, std::string_view section) {
     std::string name = ini.ReadString(section, "NAME", section);
     Name = Utf8Prefix(name, MaxNameChars);
     Izm = Utf8Prefix(ini.ReadString(section, "IZM", ""), MaxIzmChars);
+    Unit = Utf8Prefix(Translate(ini.ReadString(section, "UNIT", "")), MaxUnitChars);
     ApplyFontSize(*this, ini.ReadString(section, "FONT_SIZE", std::to_string(DefaultFontSize())));
     std::string calc = ini.ReadString(section, "CALC", "");
     if (name == std::to_string(Number)) {

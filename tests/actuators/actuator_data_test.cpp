@@ -61,11 +61,12 @@ TEST(ActuatorChannels, PanelHasEveryControlledChannelWithItsCaptionsAndStart) {
     }
     const TPanelChannel& injectors = panel[2];
     ASSERT_EQ(injectors.Command, 0xD2);
-    EXPECT_EQ(injectors.Controls[0].Caption, "OFF ALL ");
-    EXPECT_EQ(injectors.Controls[3].Caption, "OFF inj 3");
+    EXPECT_EQ(injectors.Name, "Форсунки");
+    EXPECT_EQ(injectors.Controls[0].Caption, "Все форсунки выкл.");
+    EXPECT_EQ(injectors.Controls[3].Caption, "Форсунка 3 выкл.");
     EXPECT_EQ(injectors.Controls[3].Bit, 0x08);
-    EXPECT_EQ(injectors.Controls[7].Caption, "Air Pump motor");
-    EXPECT_EQ(panel[0].Controls[0].Caption, "Фазовращатель1");
+    EXPECT_EQ(injectors.Controls[7].Caption, "Мотор воздушного насоса");
+    EXPECT_EQ(panel[0].Controls[0].Caption, "Фазовращатель 1");
     EXPECT_EQ(panel[0].EntryPosition, 0x0F);
     EXPECT_EQ(BuildActivationPanel(true)[0].EntryPosition, 0x08) << "newest generation";
 
@@ -78,7 +79,7 @@ TEST(ActuatorChannels, PanelHasEveryControlledChannelWithItsCaptionsAndStart) {
     EXPECT_EQ(throttle.EntryPosition, 0) << "64: no change";
     EXPECT_EQ(panel[4].Control, TControlKind::TrackBar);
     EXPECT_EQ(panel[5].Step, 5) << "mixture";
-    EXPECT_EQ(panel[9].Controls[1].Caption, "RPM Limiter OFF");
+    EXPECT_EQ(panel[9].Controls[1].Caption, "Ограничитель оборотов выкл.");
 }
 
 TEST(Coding, UserEntryBecomesThePendingCoding) {

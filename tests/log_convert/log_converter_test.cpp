@@ -178,7 +178,8 @@ TEST(ConvertLogs, CsvHoldsOneRowPerValue) {
     const std::string csv = folder.ReadFile("LOGS/B52001.csv");
     ASSERT_TRUE(csv.starts_with("\xEF\xBB\xBFpair,number,name,value,unit\r\n"));
     // The first value of the log: pair 79 is coolant 0x7E, pair 81 completes the engine speed.
-    EXPECT_NE(csv.find("\r\n79,0,Температура ОЖ,86,°\r\n81,1,Обороты,720,\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\n79,0,Температура ОЖ,86,°\r\n81,1,Обороты,720,об/мин\r\n"), std::string::npos)
+        << csv;
     // One row for every value line of the text.
     const std::string text = folder.ReadFile("LOGS/B52001.txt");
     size_t rows = 0, values = 0;

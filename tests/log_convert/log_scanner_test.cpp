@@ -142,10 +142,10 @@ TEST(LogText, LinesOfEachKindOfRecord) {
          "00000000  55 00 7E  #0 Температура ОЖ = 86°\r\n00000004  77 01 02 - ???\r\n"},
         {"the second byte of a value whose first byte is missing",
          {0x55, 0xAA, 0x59, 0x0B},
-         "00000000  55 59 0B  #88 Время работы мотора, сек. (2/2) - ???\r\n"},
+         "00000000  55 59 0B  #88 Время работы мотора (2/2) - ???\r\n"},
         {"a bit-field value",
          {0x55, 0xAA, 0x19, 0x03},
-         "00000000  55 19 03  #25 bits = Activation Post-start enrichment\r\n"},
+         "00000000  55 19 03  #25 bits = Активация Обогащение после пуска\r\n"},
         {"the wake-up, then garbage that is shown as it is",
          {0xAA, 0x55, 0xF0, 0x0F, 0x13, 0x37},
          "\r\n00000000  AA 55     wake-up\r\n00000002  F0 13 37  ecu info\r\n"

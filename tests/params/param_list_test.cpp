@@ -94,7 +94,7 @@ TEST_F(EcuIni, ReadsPlainAndUnitSectionsInOrder) {
     Folder.WriteFile("ECU.ini",
                      "[HFM]\nTYPE=HFM 2142\n"
                      "[U220]\nCMD=10 20\n"
-                     "[P5]\nCMD=0817\n"
+                     "[P5]\nCMD=0817\nUNIT=кг/ч\n"
                      "[P0]\nNAME=0\nCMD=55 00\n"
                      "[P1]\nname=1\ncmd=0001\nCALC=/4\n"
                      "[P23]\nNAME=23\nCMD=0017\nTYPE=X\n"
@@ -117,6 +117,8 @@ TEST_F(EcuIni, ReadsPlainAndUnitSectionsInOrder) {
     EXPECT_EQ(p5.CmdLo, 0x17);
     EXPECT_EQ(p5.PointCount, 0);
     EXPECT_EQ(p5.FontSize, DefaultFontSize());
+    EXPECT_EQ(p5.Unit, "кг/ч");
+    EXPECT_EQ(p5.Izm, "");
 
     // Numbers 0, 1 and 23 named only by their number get built-in descriptions; the names mix Latin
     // and Cyrillic letters and must stay byte for byte.
@@ -202,19 +204,19 @@ TEST(BuiltinSets, SampleRowsConvertAsDescribed) {
         {UnitHfm, 0, 1, 0x55, 1, "Обороты", {0x40, 0x0C}, "784"},
         {UnitHfm, 0, 3, 0x55, 3, "Время впрыска", {0xE2, 0x04}, "10.00"},
         {UnitHfm, 0, 20, 0x55, 20, "CODE NUMBER 20", {7, 0}, "007"},
-        {UnitHfm, 0, 28, 0x55, 28, "FRONT LEFT VEHICLE SPEED SIGNAL", {255, 0}, "306"},
+        {UnitHfm, 0, 28, 0x55, 28, "Скорость переднего левого колеса", {255, 0}, "306"},
         {UnitHfm, 0, 39, 0x55, 39, "CODING UNIT NUMBER, LOW", {0xAB, 0}, "ab"},
         {UnitHfm, 0, 141, 0x55, 141, "Uакб", {0xFF, 0x03}, "20.00"},
-        {UnitHfm, 0, 173, 0x55, 173, "Max. indicated engine torque, Nm", {100, 0}, "300"},
+        {UnitHfm, 0, 173, 0x55, 173, "Макс. индикаторный момент мотора", {100, 0}, "300"},
         {UnitLh, 'w', 1, 0x00, 0x89, "Обороты", {255, 0}, "6000"},
         {UnitLh, 'h', 1, 0x00, 0x89, "Обороты", {255, 0}, "9759"},
         {UnitLh, 0, 0, 0x10, 0x40, "Температура ОЖ 1", {16, 0}, "147°"},
         {UnitLh, 0, 5, 0x10, 0x4E, "Угол ДЗ", {255, 0}, "89.2°"},
-        {UnitLh, 0, 44, 0x00, 0x3D, "LMM signal [V]", {0, 0x20}, "22.40"},
-        {UnitLh, 0, 129, 0x00, 0xAA, "поддержка коннекта?!", {1, 0}, "1"},
+        {UnitLh, 0, 44, 0x00, 0x3D, "Сигнал расходомера воздуха", {0, 0x20}, "22.40"},
+        {UnitLh, 0, 129, 0x00, 0xAA, "Поддержание связи", {1, 0}, "1"},
         {UnitEz, 0, 201, 0xFF, 0x26, "P201", {9, 0}, "9"},
         {UnitEz, 0, 1, 0xFF, 0x41, "Обороты", {100, 0}, "3000"},
-        {UnitEz, 0, 252, 0x10, 0x00, "поддержка коннекта?!", {0, 0}, "0"},
+        {UnitEz, 0, 252, 0x10, 0x00, "Поддержание связи", {0, 0}, "0"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.UnitType) + " " + std::to_string(c.Number));
@@ -237,7 +239,7 @@ TEST(BuiltinSets, BitRowsParseTheirNames) {
     EXPECT_EQ(airPump.ParamType, 'X');
     EXPECT_EQ(airPump.BitFieldCount(), 8);
     airPump.SetRaw(0xE0, 0, 0, 0);
-    EXPECT_EQ(airPump.BitText(), " AIR PUMP ON\\OFF ? AE_007");
+    EXPECT_EQ(airPump.BitText(), " Воздушный насос вкл/выкл ? AE_007");
 }
 
 TEST(AddressSets, FitTheUnitBySupplierAndDiagnosisIndex) {

@@ -24,6 +24,7 @@ public:
     bool InConnection() const override { return Alive; }
     bool EcuConnected() const override { return Ecu; }
     std::shared_ptr<const TListParams> Params() const override { return Borrow(Set); }
+    TEcuIdent Ident() const override { return Unit; }
     std::string LogFileName() const override { return "LOGS/HFM_001.bin"; }
     void SetWordCorrection(bool) override {}
     void RequestPolling() override {}
@@ -41,6 +42,7 @@ public:
     int Starts = 0, Stops = 0, Erases = 0;
     bool Alive = false, Ecu = false;
     TListParams Set;
+    TEcuIdent Unit;
 };
 
 } // namespace velmora::testing

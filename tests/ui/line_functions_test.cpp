@@ -101,9 +101,10 @@ TEST_F(LineFunctionsTest, MenusOfferTheFunctionsInOrder) {
     QStringList entries;
     for (QAction* action : Child<QMenu>(&Window, "mnuFunctions")->actions())
         entries << action->text();
-    EXPECT_EQ(entries, (QStringList{"Тестирование адаптера", "Down k-line for 4 sec", "Down k-line for 6 sec",
-                                    "Down k-line for 8 sec", "Перевести ELM327 в режим K-Line",
-                                    "Аналоговое чтение памяти неисправностей"}));
+    EXPECT_EQ(entries,
+              (QStringList{"Тестирование адаптера", "Прижать K-линию к массе на 4 с",
+                           "Прижать K-линию к массе на 6 с", "Прижать K-линию к массе на 8 с",
+                           "Перевести ELM327 в режим K-Line", "Аналоговое чтение памяти неисправностей"}));
     // The cable functions are not offered for an ELM327.
     auto* menu = Child<QMenu>(&Window, "mnuFunctions");
     Adapter = 'E';

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -79,6 +80,22 @@ TEST_F(MainFormFixesTest, AnotherClientsSavedLogIsNeverOverwritten) {
     form.btnClientClick();
     form.PanelLogClick(true);
     EXPECT_EQ(std::filesystem::path(form.LogSaveFile()), Folder.Path() / "LOGS/Alpha/log002.txt");
+}
+
+// A narrow window (a 1280-pixel screen at 2x scale) opens its log memo at the left edge of its lines,
+// however long the last line written before it was shown.
+TEST_F(MainFormFixesTest, LogMemoOpensAtTheLeftEdge) {
+    TMainForm form(Connection, "SIM");
+    form.LogMemo()->appendPlainText(QString(300, QChar(0x78))); // far wider than the memo, written last
+    form.resize(640, 450);
+    form.show();
+    QCoreApplication::processEvents();
+    QScrollBar* sideways = form.LogMemo()->horizontalScrollBar();
+    ASSERT_GT(sideways->maximum(), 0) << "the line must not fit for the check to mean anything";
+    EXPECT_EQ(sideways->value(), 0);
+    form.LogMemo()->appendPlainText("one more line");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sideways->value(), 0);
 }
 
 // The keys S, C, W and P by their place: on the Russian layout Qt reports Ы, С, Ц and З.

@@ -509,11 +509,11 @@ TEST_F(MainFormTest, ActivationPanelFollowsTheUnit) {
     EXPECT_TRUE(panel->isVisibleTo(form.get()));
     auto* pump = Child<QCheckBox>(form.get(), "cbActd0_8");
     auto* egr = Child<QCheckBox>(form.get(), "cbActd0_16");
-    EXPECT_TRUE(pump->isChecked());
+    EXPECT_FALSE(pump->isChecked()); // the unit's standard 0x0F is no request of the user's
     EXPECT_FALSE(egr->isChecked());
     EXPECT_EQ(Connection.Acts.PendingAct, 0); // showing the unit's values queues nothing
 
-    egr->click(); // the channel's bits together: 0x0F + 0x10
+    egr->click(); // EGR away from the standard state, the other bits kept: 0x0F + 0x10
     EXPECT_EQ(Connection.Acts.PendingAct, 0xD01F);
     Connection.Acts.PendingAct = 0;               // sent
     form->HandleMessage(WM_USER + 13, 0xD31E, 0); // the throttle took 30 (about -53 %)

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <filesystem>
 #include <fstream>
@@ -46,9 +47,25 @@ std::string Shipped(const char* file) {
 // Texts of the program's own that stay as they are in every language: protocol words and names the
 // program keeps in English on purpose (the connection buttons, unit families, adapters, version).
 bool KeptEverywhere(const QString& text) {
-    static const std::set<QString> kept = {"Connect", "Stop", "HFM", "Coding HFM", "SIM",
-                                           "*",       "+",    "-",   "<",          ">",
-                                           "IDLE",    "P/N",  "A/C", "SS23_64",    "SS23_128"};
+    static const std::set<QString> kept = {"Connect",
+                                           "Stop",
+                                           "HFM",
+                                           "Coding HFM",
+                                           "SIM",
+                                           "*",
+                                           "+",
+                                           "-",
+                                           "<",
+                                           ">",
+                                           "IDLE",
+                                           "P/N",
+                                           "A/C",
+                                           "SS23_64",
+                                           "SS23_128",
+                                           "Velmora",
+                                           "CarSoft 7.4",
+                                           "ELM327 Velmora",
+                                           "USB KKL, VAG COM 409.1, K-Line"};
     return kept.contains(text) || text.startsWith("Version ");
 }
 
@@ -70,6 +87,11 @@ public:
         std::string utf8 = trimmed.toStdString();
         bool cyrillic = HasCyrillic(utf8);
         bool english = !cyrillic && EnglishTexts.contains(utf8) && !OwnTexts.contains(utf8);
+        // A Russian window keeps Latin letters only for codes and abbreviations (IDLE, A/C, SS23_64): a
+        // text of lower-case Latin words without a Russian letter is English, known to the dictionary
+        // or not.
+        if (Language == 'R' && !cyrillic && trimmed.contains(QRegularExpression("[a-z]{2}")))
+            english = true;
         if ((Language != 'R' && cyrillic) || (Language != 'E' && english))
             Found.insert(where.toStdString() + ": " + utf8);
     }

@@ -4,8 +4,10 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QToolButton>
 
 #include "fake_connection.h"
@@ -104,6 +106,48 @@ TEST_F(WindowLayoutTest, ActivationPanelScrollsInsteadOfWideningTheWindow) {
     Form->HandleMessage(WM_USER + 3, 0, 0);
     Settle();
     EXPECT_LE(Form->width(), ScreenWidth);
+}
+
+// At 2× scale the top bar cannot hold a long mode text whole: the text ends in "…" (it keeps its first
+// letters) and the window does not grow for it.
+TEST_F(WindowLayoutTest, LongModeTextGivesWayInANarrowTopBar) {
+    Form->resize(640, 450);
+    Form->HandleMessage(WM_USER + 14, 4, 106); // "Наблюдение плавности работы на ХХ", 12 pt bold
+    Settle();
+    auto* mode = Child<QLabel>(Form.get(), "labReaction");
+    ASSERT_GT(mode->fontMetrics().horizontalAdvance(mode->text()), 0);
+    EXPECT_LE(Form->width(), 640);
+    EXPECT_LE(Form->minimumSizeHint().width(), 640);
+    EXPECT_GE(mode->width(), mode->minimumSizeHint().width());
+}
+
+// A rate of three digits and more stays whole in a narrow top bar, in the window's own words.
+TEST_F(WindowLayoutTest, RateKeepsAllItsDigits) {
+    Form->resize(640, 450);
+    Form->HandleMessage(WM_USER + 14, 4, 7); // a long mode text beside it
+    for (uint32_t tick = 1000; tick <= 1310; tick += 3)
+        Form->HandleMessage(WM_USER + 4, tick, 0); // about 330 answers per second
+    Settle();
+    auto* rate = Child<QLabel>(Form.get(), "labRate");
+    ASSERT_TRUE(rate->text().startsWith("3")) << rate->text().toStdString();
+    EXPECT_GE(rate->width(), rate->fontMetrics().horizontalAdvance(rate->text()));
+    EXPECT_LE(Form->width(), 640);
+}
+
+// A 1280 × 900 screen at 2× scale leaves 640 × 450: the activation panel scrolls its check boxes
+// rather than making the window taller than that, and the values above keep at least half the height.
+TEST_F(WindowLayoutTest, ActivationPanelKeepsTheWindowWithinAShortScreen) {
+    const int shortHeight = 450;
+    Form->resize(640, shortHeight);
+    Form->statusBar()->showMessage("Журнал сохранен в файл LOGS/log001.txt"); // as after a Stop
+    Settle();
+    Form->HandleMessage(WM_USER + 11, 0, 0);
+    Settle();
+    auto* panel = Child<QWidget>(Form.get(), "pnlActivation");
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_LE(Form->height(), shortHeight);
+    EXPECT_LE(Form->minimumSizeHint().height(), shortHeight);
+    EXPECT_GE(Child<QWidget>(Form.get(), "pg")->height(), panel->height());
 }
 
 } // namespace

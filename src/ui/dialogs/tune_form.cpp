@@ -60,11 +60,14 @@ TFormTun::TFormTun(const TProgramSettings& settings, QWidget* parent) : QDialog(
 
     auto* rgLang = Named(new QGroupBox("Язык"), "rgLang");
     auto* langs = new QHBoxLayout(rgLang);
-    rbRus = Named(new QRadioButton("Russian"), "rbRus");
+    // Each language is offered in its own name, in every window.
+    rbRus = Named(new QRadioButton("Русский"), "rbRus");
     rbEng = Named(new QRadioButton("English"), "rbEng");
     rbDe = Named(new QRadioButton("Deutsch"), "rbDe");
-    for (QRadioButton* rb : {rbRus, rbEng, rbDe})
+    for (QRadioButton* rb : {rbRus, rbEng, rbDe}) {
+        MarkAsDataField(rb);
         langs->addWidget(rb);
+    }
     layout->addWidget(rgLang);
 
     auto* PanelHead = Named(new QFrame, "PanelHead");

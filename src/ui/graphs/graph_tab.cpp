@@ -12,6 +12,7 @@
 
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
+#include "params/display_unit.h"
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
@@ -248,7 +249,8 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height) const {
     if (row >= 0 && size_t(row) < GraphList->Count()) {
         const TGraphParam& view = GraphList->View(size_t(row));
         const QColor colour = FromBgr(view.Color);
-        const QString unit = QString::fromStdString(view.Param.Izm);
+        const std::string ownUnit = DisplayUnit(view.Param);
+        const QString unit = QString::fromStdString(ownUnit.empty() ? view.Param.Izm : " " + ownUnit);
         for (int i = 0; i <= ScaleSteps; ++i) {
             float value = view.RangeLo + (view.RangeHi - view.RangeLo) * float(i) / ScaleSteps;
             int y = height - 1 - (height - 1) * i / ScaleSteps;

@@ -11,11 +11,13 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "actuators/actuator_channels.h"
 #include "actuators/actuator_state.h"
 #include "actuators/actuator_tests.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 
 namespace velmora {
 
@@ -24,6 +26,10 @@ namespace {
 constexpr uint8_t DiscardCommand = 0xFF; // with value 0xFF: drop what waits
 // Bit channels show their eight check boxes in two columns, so the panel stays low.
 constexpr int BitColumns = 2;
+
+QString CommandHex(uint8_t command) {
+    return QString("%1").arg(command, 2, 16, QChar('0'));
+}
 
 } // namespace
 
@@ -40,7 +46,7 @@ TActivationPanel::TActivationPanel(std::function<TActuatorState*()> state, QWidg
     Scroll->setWidgetResizable(true);
     Scroll->setFrameShape(QFrame::NoFrame);
     Scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    Scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Groups = new QWidget;
     Groups->setObjectName("pnlActivationGroups");
     Row = new QHBoxLayout(Groups);
@@ -69,36 +75,44 @@ void TActivationPanel::RemoveControls() {
     hide();
 }
 
-void TActivationPanel::Build() {
+void TActivationPanel::Build(bool newestGeneration) {
     RemoveControls();
+    NewestGeneration = newestGeneration;
     int column = 0;
-    // The entry positions only matter for a channel whose value did not come.
-    for (const TPanelChannel& panel : BuildActivationPanel(false)) {
+    for (const TPanelChannel& panel : BuildActivationPanel(newestGeneration)) {
         if (const TActuatorChannel* channel = FindActuatorChannel(panel.Command))
             AddChannel(*channel, panel, column++);
     }
     Row->addStretch(1);
-    for (auto [command, value] : std::map<uint8_t, uint8_t>(Values))
-        ShowValue(command, value);
+    for (const auto& [command, controls] : Controls)
+        ShowReadBack(controls);
     Reset->setText(QString::fromStdString(Translate("Сброс")));
-    // As high as the tallest group plus the sideways scroll bar; as wide as the window lets it be.
-    Scroll->setFixedHeight(Groups->sizeHint().height() + Scroll->horizontalScrollBar()->sizeHint().height());
+    // As high as the tallest group plus the sideways scroll bar when the window has room; on a short
+    // screen (2x scale) down to one line, the rest scrolled, so the window keeps its height and the
+    // values above keep theirs.
+    const int sideways = Scroll->horizontalScrollBar()->sizeHint().height();
+    const int full = Groups->sizeHint().height() + sideways;
+    Scroll->setMaximumHeight(full);
+    Scroll->setMinimumHeight(std::min(full, Reset->sizeHint().height() + sideways));
     show();
 }
 
 void TActivationPanel::AddChannel(const TActuatorChannel& channel, const TPanelChannel& panel, int column) {
-    auto* group = new QGroupBox(QString("%1").arg(channel.Command, 2, 16, QChar('0')).toUpper());
-    group->setObjectName(QString("gbAct%1").arg(channel.Command, 2, 16, QChar('0')).toUpper());
-    auto* box = new QGridLayout(group);
-    TChannelControls& controls = Controls[channel.Command];
-    controls.Channel = &channel;
     const uint8_t command = channel.Command;
+    auto* group = new QGroupBox(QString::fromStdString(panel.Name));
+    group->setObjectName("gbAct" + CommandHex(command).toUpper());
+    group->setToolTip(QString::fromStdString(TranslateFormat(
+        "Команда %.2X; отметка меняет выход против штатного состояния блока", unsigned(command))));
+    auto* box = new QGridLayout(group);
+    TChannelControls& controls = Controls[command];
+    controls.Channel = &channel;
+    controls.Panel = panel;
     for (const TPanelControl& control : panel.Controls) {
         QString caption = QString::fromStdString(control.Caption);
         if (panel.Control == TControlKind::CheckBoxes) {
+            // Unticked at first whatever the unit's standard state: a tick is the user's request only.
             auto* check = new QCheckBox(caption);
-            check->setObjectName(QString("cbAct%1_%2").arg(command, 2, 16, QChar('0')).arg(control.Bit));
-            check->setChecked(panel.EntryPosition & control.Bit);
+            check->setObjectName(QString("cbAct%1_%2").arg(CommandHex(command)).arg(control.Bit));
             connect(check, &QCheckBox::toggled, this, [this, command] { Changed(command); });
             const int index = int(controls.Bits.size());
             controls.Bits.emplace_back(check, control.Bit);
@@ -108,7 +122,7 @@ void TActivationPanel::AddChannel(const TActuatorChannel& channel, const TPanelC
         box->addWidget(new QLabel(caption), 0, 0);
         if (panel.Control == TControlKind::UpDown) {
             auto* upDown = new QSpinBox;
-            upDown->setObjectName(QString("udAct%1").arg(command, 2, 16, QChar('0')));
+            upDown->setObjectName(QString("udAct%1").arg(CommandHex(command)));
             upDown->setRange(panel.Min, panel.Max);
             upDown->setSingleStep(panel.Step);
             upDown->setValue(panel.EntryPosition);
@@ -117,7 +131,7 @@ void TActivationPanel::AddChannel(const TActuatorChannel& channel, const TPanelC
             box->addWidget(upDown, 1, 0);
         } else {
             auto* trackBar = new QSlider(Qt::Horizontal);
-            trackBar->setObjectName(QString("tbAct%1").arg(command, 2, 16, QChar('0')));
+            trackBar->setObjectName(QString("tbAct%1").arg(CommandHex(command)));
             trackBar->setRange(panel.Min, panel.Max);
             trackBar->setSingleStep(panel.Step);
             trackBar->setValue(panel.EntryPosition);
@@ -128,6 +142,11 @@ void TActivationPanel::AddChannel(const TActuatorChannel& channel, const TPanelC
             box->addWidget(trackBar, 1, 0);
         }
     }
+    // What the unit took, apart from the controls: below them, across the group.
+    controls.ReadBack = new QLabel;
+    controls.ReadBack->setObjectName("labAct" + CommandHex(command).toUpper());
+    controls.ReadBack->setWordWrap(true);
+    box->addWidget(controls.ReadBack, box->rowCount(), 0, 1, BitColumns);
     box->setRowStretch(box->rowCount(), 1);
     Row->insertWidget(column, group);
 }
@@ -135,12 +154,18 @@ void TActivationPanel::AddChannel(const TActuatorChannel& channel, const TPanelC
 void TActivationPanel::Changed(uint8_t command) {
     TActuatorState* state = State();
     auto found = Controls.find(command);
-    if (Showing || !state || found == Controls.end())
+    if (!state || found == Controls.end())
         return;
     const TChannelControls& controls = found->second;
     int position = 0;
-    for (auto [check, bit] : controls.Bits)
-        position += check->isChecked() ? bit : 0;
+    if (!controls.Bits.empty()) {
+        // Each tick turns its bit away from the standard state; the other bits keep it, so ticking
+        // EGR never switches the pump off.
+        int ticked = 0;
+        for (auto [check, bit] : controls.Bits)
+            ticked |= check->isChecked() ? bit : 0;
+        position = controls.Panel.EntryPosition ^ ticked;
+    }
     if (controls.UpDown)
         position = controls.UpDown->value();
     if (controls.TrackBar)
@@ -151,18 +176,29 @@ void TActivationPanel::Changed(uint8_t command) {
 void TActivationPanel::ShowValue(uint8_t command, uint8_t value) {
     Values[command] = value;
     auto found = Controls.find(command);
-    if (found == Controls.end())
-        return;
-    const TChannelControls& controls = found->second;
-    int position = ChannelPosition(*controls.Channel, value);
-    Showing = true;
-    for (auto [check, bit] : controls.Bits)
-        check->setChecked(position & bit);
-    if (controls.UpDown)
-        controls.UpDown->setValue(position);
-    if (controls.TrackBar)
-        controls.TrackBar->setValue(position);
-    Showing = false;
+    if (found != Controls.end())
+        ShowReadBack(found->second);
+}
+
+void TActivationPanel::ShowReadBack(const TChannelControls& controls) const {
+    auto value = Values.find(controls.Channel->Command);
+    std::string text;
+    if (value == Values.end()) {
+        text = Translate("Блок: нет данных");
+    } else if (EntryValue(*controls.Channel, NewestGeneration) == value->second) {
+        text = Translate("Блок: штатное состояние");
+    } else if (!controls.Bits.empty()) {
+        // The outputs the unit has away from its standard state, named as their check boxes.
+        std::string changed;
+        for (const TPanelControl& control : controls.Panel.Controls) {
+            if ((value->second ^ controls.Panel.EntryPosition) & control.Bit)
+                changed += (changed.empty() ? "" : ", ") + control.Caption;
+        }
+        text = TranslateFormat("Блок: изменено: %s", changed.c_str());
+    } else {
+        text = TranslateFormat("Блок: %d %%", ChannelPosition(*controls.Channel, value->second));
+    }
+    controls.ReadBack->setText(QString::fromStdString(text));
 }
 
 void TActivationPanel::btnActResetClick() {

@@ -46,7 +46,7 @@ void TLineFunctions::AddMenus(QMenuBar* menuBar, QAction* functionsBefore, QActi
     const char* const impulseNames[] = {"mnuDownKLine4", "mnuDownKLine6", "mnuDownKLine8"};
     for (size_t i = 0; i < std::size(ImpulseMenuMs); ++i) {
         const uint32_t ms = ImpulseMenuMs[i];
-        const std::string caption = "Down k-line for " + std::to_string(ms / 1000) + " sec";
+        const std::string caption = "Прижать K-линию к массе на " + std::to_string(ms / 1000) + " с";
         add(caption.c_str(), impulseNames[i], [this, ms] { ImpulseClick(ms); });
     }
     // The cable functions are not offered for an ELM327 (the adapter kind may change between two looks).

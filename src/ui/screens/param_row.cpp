@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "lang/dictionary.h"
-#include "params/param_ids.h"
+#include "params/display_unit.h"
 #include "ui/common/flow_layout.h"
 #include "ui/common/widget_colors.h"
 
@@ -72,33 +72,28 @@ private:
     uint32_t Colour = 0xFFFFFF;
 };
 
-// Units of the values whose descriptions carry none (their IZM is empty), by meaning; written in Russian
-// and translated like every text. A description with its own IZM or MASK keeps it.
-struct TDisplayUnit {
-    uint8_t Id;
-    const char* Unit;
+// The combined code lines keep their protocol captions in the views (exchange logs, CSV files); the
+// window names them in the user's language.
+struct TCombinedCaption {
+    uint8_t ParamNo;
+    const char* Caption;
 };
-constexpr TDisplayUnit DisplayUnits[] = {
-    {ParamId::EngineSpeed, "об/мин"},
-    {ParamId::InjectionTime, "мс"},
-    {ParamId::Battery, "В"},
-    {ParamId::RoadSpeed, "км/ч"},
-};
+constexpr TCombinedCaption CombinedCaptions[] = {{254, "Кодировка блока"}, {255, "Кодовый номер"}};
 
-std::string DisplayUnit(const TECUparam& param) {
-    if (!param.Izm.empty() || !param.Mask.empty())
-        return {};
-    for (const TDisplayUnit& row : DisplayUnits) {
-        if (param.HasId(row.Id))
-            return Translate(row.Unit);
+QString ShownCaption(const TVisualParam& view) {
+    for (const TCombinedCaption& row : CombinedCaptions) {
+        if (row.ParamNo == view.ParamNo && view.ParamNo != view.Param.Number)
+            return QString::fromStdString(Translate(row.Caption));
     }
-    return {};
+    return QString::fromStdString(view.Caption);
 }
 
-int UnitColumnWidth(const QFontMetrics& metrics) {
-    int widest = 0;
-    for (const TDisplayUnit& row : DisplayUnits)
-        widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(Translate(row.Unit))));
+// Wide enough for every unit of the built-in sets and for this row's own, so that the names
+// of a page line up whether a row has a unit or not.
+int UnitColumnWidth(const QFontMetrics& metrics, const std::string& own) {
+    int widest = metrics.horizontalAdvance(QString::fromStdString(own));
+    for (const std::string& unit : ColumnUnits())
+        widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(unit)));
     return widest + metrics.averageCharWidth();
 }
 
@@ -147,7 +142,7 @@ TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, QWidget* parent
     valueFont.setPointSize(fonts.ValueFontSize);
     Value->setFont(valueFont);
     Value->setFixedWidth(fonts.ValueFontSize * view.ValueWidth / 12);
-    Name = new QLabel(QString::fromStdString(view.Caption), this);
+    Name = new QLabel(ShownCaption(view), this);
     Name->setObjectName("name");
     // A long name is cut at the page's edge (the whole of it in the tip) rather than widening the window.
     Name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -166,7 +161,7 @@ TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, QWidget* parent
         Unit = new QLabel(QString::fromStdString(unit), this);
         Unit->setObjectName("unit");
         Unit->setFont(valueFont);
-        Unit->setFixedWidth(UnitColumnWidth(QFontMetrics(valueFont)));
+        Unit->setFixedWidth(UnitColumnWidth(QFontMetrics(valueFont), unit));
         layout->addWidget(Unit);
         layout->addWidget(Name, 1);
         int valueHeight = QFontMetrics(valueFont).height() * 5 / 3;

@@ -53,6 +53,8 @@ public:
     // The parameter set of the connection, or nullptr before one is loaded. Screens and graphs keep it
     // alive while the worker may poll their views.
     virtual std::shared_ptr<const TListParams> Params() const = 0;
+    // The identification of the current (or last) connection's unit; empty before one answered.
+    virtual TEcuIdent Ident() const { return {}; }
     // The name of the exchange log the connection writes (CM_SHOW_MESSAGE 240).
     virtual std::string LogFileName() const = 0;
     // The word-correction switch of the menu, also while a connection runs.

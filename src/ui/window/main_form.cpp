@@ -23,6 +23,8 @@
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
+#include "ui/common/elided_label.h"
+#include "ui/common/log_memo.h"
 #include "ui/common/translate_widgets.h"
 #include "ui/common/widget_colors.h"
 #include "ui/faults/fault_tab.h"
@@ -161,13 +163,13 @@ QWidget* TMainForm::BuildTopPanel() {
     portLayout->addWidget(btnPort);
     row->addWidget(pnlPortWarning);
 
-    labLogFile = Named(new QLabel, "labLogFile");
+    labLogFile = Named(new TElidedLabel, "labLogFile");
     MarkAsDataField(labLogFile);
     // The log's name gives way first when the bar is short of room (2× scale): the mode text and the
     // rate beside it stay whole instead of being drawn over it.
     labLogFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(labLogFile, 1);
-    labReaction = Named(new QLabel("0"), "labReaction");
+    labReaction = Named(new TElidedLabel("0"), "labReaction");
     MarkAsDataField(labReaction);
     labReaction->setMinimumWidth(60);
     labReaction->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -193,7 +195,7 @@ QWidget* TMainForm::BuildTopPanel() {
 QWidget* TMainForm::BuildMemoPage() {
     auto* page = Named(new QWidget, "tsMemo");
     auto* layout = new QHBoxLayout(page);
-    Memo1 = Named(new QPlainTextEdit, "Memo1");
+    Memo1 = Named(new TLogMemo, "Memo1");
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont mono("Courier New");
@@ -262,6 +264,7 @@ void TMainForm::BuildMenus() {
 
     QMenu* hfm = menuBar()->addMenu("HFM");
     hfm->setObjectName("mnuHFM");
+    mnuHFM = hfm;
     // The unit functions wait for a connection that has loaded the unit's parameters (WM_USER+16).
     mnuActivation = hfm->addAction("Activation - управление исполнительными элементами");
     mnuActivation->setObjectName("mnuActivation");

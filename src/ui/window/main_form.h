@@ -102,6 +102,9 @@ public:
     void ActivationClick();
     void AdaptResetClick();
     void CodingClick();
+    // WM_USER+16: the menu carries the connected unit's family name and offers its functions only where
+    // the unit has them.
+    void ShowUnitFunctions();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -173,6 +176,7 @@ private:
     TFaultTab* Faults = nullptr;
     QCheckBox* cbErrRus = nullptr; // on the fault tab; kept in the settings
     QAction* mnuWordCorrection = nullptr;
+    QMenu* mnuHFM = nullptr; // titled after the connected unit's family
     QAction* mnuActivation = nullptr;
     QAction* mnuAdaptReset = nullptr;
     QAction* mnuCoding = nullptr;

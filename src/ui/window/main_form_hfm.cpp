@@ -1,6 +1,7 @@
 // The main window's "HFM" menu: the actuator tests, adaptation reset and coding. Each only sets the
 // worker's request fields; the worker runs the function at the next connection start.
 #include <QAction>
+#include <QMenu>
 #include <QTabWidget>
 #include <array>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "params/param_list.h"
+#include "params/unit_codes.h"
 #include "platform/host.h"
 #include "ui/dialogs/input_box.h"
 #include "ui/panels/activation_panel.h"
@@ -27,6 +29,13 @@ constexpr const char* IgnitionCycleText =
     "Выключите зажигание, подождите >10 секунд, включите зажигание и нажмите [Connect]";
 constexpr const char* CodingReadError = "Ошибка чтения кодировки. Обратитесь к разработчику!";
 
+// The menu's title and the coding entry name the family of the unit the functions act on.
+struct TFamilyName {
+    int UnitType;
+    const char* Name;
+};
+constexpr TFamilyName FamilyNames[] = {{UnitHfm, "HFM"}, {UnitPms, "PMS"}, {UnitLh, "LH"}, {UnitEz, "EZ"}};
+
 bool ShowsAll(const TScreenParams& screen, const std::array<TECUparam*, 3>& parts) {
     for (const TECUparam* part : parts)
         if (!screen.Shows(part->Number))
@@ -35,6 +44,25 @@ bool ShowsAll(const TScreenParams& screen, const std::array<TECUparam*, 3>& part
 }
 
 } // namespace
+
+void TMainForm::ShowUnitFunctions() {
+    const TEcuIdent ident = Connection.Ident();
+    for (const TFamilyName& family : FamilyNames) {
+        if (family.UnitType == ident.UnitType) {
+            mnuHFM->setTitle(family.Name);
+            mnuCoding->setText(QString("Coding ") + family.Name);
+        }
+    }
+    // A unit of another family or an older generation has no actuator tests, adaptation or coding: the
+    // worker would refuse them at the next connection. Before identification they stay offered.
+    const bool offered = ident.UnitType == UnitUnknown || ident.HasServiceFunctions();
+    for (QAction* action : {mnuAdaptReset, mnuCoding, mnuActivation})
+        action->setEnabled(offered);
+    if (!offered && mnuActivation->isChecked()) {
+        mnuActivation->setChecked(false);
+        pnlActivation->Clear();
+    }
+}
 
 void TMainForm::ActivationClick() {
     if (!mnuActivation->isChecked()) {

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTime>
+#include <algorithm>
 
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
@@ -71,7 +72,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
         Faults->HandleFaultMessage(wParam);
         break;
     case WM_ACTIVATION_READY:
-        pnlActivation->Build();
+        pnlActivation->Build(Connection.Ident().IsNewestGeneration());
         break;
     case WM_ACTUATOR_VALUE:
         pnlActivation->ShowValue(uint8_t(wParam >> 8), uint8_t(wParam));
@@ -80,8 +81,7 @@ void TMainForm::HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam) {
         mnuCoding->setVisible(true);
         break;
     case WM_PARAMS_LOADED:
-        for (QAction* action : {mnuAdaptReset, mnuCoding, mnuActivation})
-            action->setEnabled(true);
+        ShowUnitFunctions();
         break;
     case WM_ENGINE_MODE:
         OnEngineMode(int(wParam), int(lParam));
@@ -141,6 +141,9 @@ void TMainForm::OnAnswerTick(uint32_t tick) {
     if (std::optional<int> rate = AnswerRate.OnAnswer(tick)) {
         // The rate stands in its own label, steadily, whatever the mode label shows.
         labRate->setText(QString::fromStdString(TranslateFormat("%d запр./с", *rate)));
+        // Wide enough for the longest rate shown so far in the window's language: the figure never loses
+        // a digit, and the label does not shrink back and forth with it.
+        labRate->setMinimumWidth(std::max(labRate->minimumWidth(), labRate->sizeHint().width()));
         if (RateShown && EngineMode.RateVisible())
             labReaction->setText(QString::number(*rate));
         // At most every 300 ms: grey the values of the shown screen that are read slowly.

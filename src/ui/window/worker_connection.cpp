@@ -48,6 +48,10 @@ bool TWorkerConnection::InConnection() const {
     return Worker->InConnection();
 }
 
+TEcuIdent TWorkerConnection::Ident() const {
+    return Worker->Ident();
+}
+
 bool TWorkerConnection::EcuConnected() const {
     return Worker->IsAlive() && Worker->Ident().UnitType != UnitUnknown;
 }

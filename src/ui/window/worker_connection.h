@@ -26,6 +26,7 @@ public:
     bool InConnection() const override;
     bool EcuConnected() const override;
     std::shared_ptr<const TListParams> Params() const override;
+    TEcuIdent Ident() const override;
     std::string LogFileName() const override;
     // Kept for the menu's check mark only: the exchange does not change with it.
     void SetWordCorrection(bool on) override { WordCorrection = on; }
