@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "lang/translated_format.h"
 #include "links/com_low_level.h"
 #include "links/com_port.h"
 #include "links/device_paths.h"
@@ -138,6 +139,17 @@ bool CreatePort(int baud, std::string_view name) {
 std::string LastOpenProblem() {
     std::lock_guard guard(stateLock);
     return lastOpenProblem;
+}
+
+std::string OpenFailureText(std::string_view name) {
+    const std::string failure = TranslateFormat("Не могу открыть порт %s", std::string(name).c_str());
+    std::string cause = LastOpenProblem();
+    if (cause.empty())
+        return failure;
+    // The cause starts with the device it is about; when that is the port's own name, it is said once.
+    if (const std::string device = std::string(name) + ": "; cause.starts_with(device))
+        cause.erase(0, device.size());
+    return failure + ": " + cause;
 }
 
 void FreePort() {

@@ -33,6 +33,9 @@ void FreePort();
 // Why the last CreatePort made no port, for the user (a serial device or an FTDI cable: no permission,
 // held by another program, absent, with the fix); "" when it opened or the kind of port gives no reason.
 std::string LastOpenProblem();
+// "Не могу открыть порт <name>" (translated) and, where the port tells it, the cause and its fix from
+// LastOpenProblem, the device named once: what the user reads when CreatePort(name) has failed.
+std::string OpenFailureText(std::string_view name);
 int CurrentPortNumber();
 std::string CurrentPortName();
 
