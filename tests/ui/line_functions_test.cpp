@@ -20,6 +20,7 @@
 #include "links/port_factory.h"
 #include "platform/clock.h"
 #include "platform/program_folders.h"
+#include "platform/velmora_version.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
 #include "ui/panels/lh_code_banner_view.h"
@@ -253,7 +254,7 @@ TEST(MainFormLineFunctions, MenusPanelStopAndBannerInTheWindow) {
         menus << action->text();
     EXPECT_LT(menus.indexOf("Функции"), menus.indexOf("HFM"));
     EXPECT_LT(menus.indexOf("HFM"), menus.indexOf("Медленные коды"));
-    EXPECT_LT(menus.indexOf("Медленные коды"), menus.indexOf("Version 1.45"));
+    EXPECT_LT(menus.indexOf("Медленные коды"), menus.indexOf(QString("Version ") + PackageVersion));
 
     auto* connect = Child<QPushButton>(&form, "btnConnect");
     ASSERT_TRUE(connect->isEnabled());
