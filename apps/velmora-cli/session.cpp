@@ -228,8 +228,8 @@ int TCliSession::Fail(std::string_view why) {
     if (!stop.empty() && (failure.empty() || stop.find(failure) == std::string::npos))
         std::cerr << " (" << stop << ")";
     std::cerr << "\n";
-    if (const std::string failure = LogFailure(); !failure.empty())
-        std::cerr << "velmora-cli " << Command << ": " << failure << "\n";
+    if (const std::string logFailure = LogFailure(); !logFailure.empty())
+        std::cerr << "velmora-cli " << Command << ": " << logFailure << "\n";
     return ExitFailed;
 }
 
