@@ -33,6 +33,8 @@ std::string currentName;
 std::string lastOpenProblem;
 
 std::unique_ptr<TBasePort> port; // used by one thread at a time, like the port itself
+// The source of the port list's serial devices (window thread, like the list); empty: the machine's.
+std::function<std::vector<TSerialDevice>()> serialLister;
 
 constexpr const char* ParityLetters[] = {"N", "O", "E", "M", "S"};
 
@@ -177,7 +179,7 @@ std::vector<TPortInfo> EnumPortInfos(bool withUnusable) {
     // Serial devices before the FTDI probe: opening the FTDI device takes its serial device away for a
     // moment.
     std::string openDevice = ComDevice();
-    for (const TSerialDevice& device : ListSerialDevices()) {
+    for (const TSerialDevice& device : serialLister ? serialLister() : ListSerialDevices()) {
         bool ours = portOpen && (device.Path == openDevice || device.StableName == openDevice);
         std::string problem;
         TOpenFault fault = TOpenFault::Other;
@@ -215,6 +217,10 @@ std::vector<TPortInfo> EnumPortInfos(bool withUnusable) {
     for (const TPortKind& kind : kinds)
         infos.push_back({kind.Prefix, kind.Description, ""});
     return infos;
+}
+
+void SetSerialLister(std::function<std::vector<TSerialDevice>()> lister) {
+    serialLister = std::move(lister);
 }
 
 void EnumPorts(std::vector<std::string>& list) {

@@ -176,6 +176,27 @@ TEST_F(LineFunctionsTest, ReadRunReportsTheCodesAndAdapterTestRunsOffTheWindowTh
     EXPECT_FALSE(Connect->isEnabled()) << "the analog panel is still shown";
 }
 
+TEST_F(LineFunctionsTest, AJobWhosePortDoesNotOpenShowsTheCauseAndItsFix) {
+    PortName = "/dev/ttyUSB-velmora-unplugged";
+    const std::string cause = "Не могу открыть порт " + PortName +
+                              ": устройство не найдено; подключите адаптер или выберите другой порт";
+    const std::function<void()> starts[] = {
+        [&] { Action("mnuTestAdapter")->trigger(); },
+        [&] {
+            Action("mnuSlowCodes")->trigger();
+            Child<QCheckBox>(&Window, "cbLedEnabled")->setChecked(true);
+            Child<QPushButton>(&Window, "btnLedRead")->click();
+        },
+    };
+    for (const auto& start : starts) {
+        Host.Clear();
+        start();
+        ASSERT_TRUE(ServeUntil([&] { return !Functions->Busy(); }));
+        EXPECT_NE(Host.LogText().find(cause), std::string::npos) << Host.LogText();
+        EXPECT_EQ(Port(), nullptr);
+    }
+}
+
 TEST_F(LineFunctionsTest, AnalogPanelNeedsAKLineAdapter) {
     Adapter = 'E';
     Action("mnuSlowCodes")->trigger();
