@@ -103,6 +103,17 @@ assert d[\"function\"] == \"reset\" and \"reset2\" in d[\"then\"], d"
         run "$want" --port SIM:hfm $command --json
         check "${command%% *}" "$test"
     done
+    # The coding written once the tool knows the answer to the unit's check word: a unit whose access
+    # function is its word plus 0x0101, the word from the failed attempt's log.
+    printf '[Unit]\nBase=hfm\n[Coding]\nXorMask=0\nRotate=0\nAdd=0x0101\n' >"$work/coding.ini"
+    run 1 --port "SIM:$work/coding.ini" code 12 7 1 --json
+    word=$(grep -A1 "^224 255 return" "$work/err" | tail -n 1)
+    [[ $word =~ ^[0-9A-F]{4}$ ]] || fail "no check word in the log"
+    printf '%s %.4X\n' "$word" $(((0x$word + 0x0101) & 0xFFFF)) >>"$work/home/DATA/coding_access.txt"
+    run --port "SIM:$work/coding.ini" code 12 7 1 --json
+    check code '
+d = document()
+assert d["coding"] == [12, 7, 1], d'
     ;;
 smooth)
     # An engine whose cylinder 2 gets no fuel, six cylinders in firing order 1 5 3 6 2 4.
