@@ -14,6 +14,7 @@
 
 #include "actuators/actuator_tests.h"
 #include "actuators/adaptation.h"
+#include "adapters/elm_command.h"
 #include "connection/client_check.h"
 #include "connection/com_reader.h"
 #include "engine_link/link_shared.h"
@@ -243,6 +244,12 @@ TEST_F(ComReaderTest, EveryStopOnErrorNamesItsReasonInWords) {
         {"unit asleep", asleep, 'K', {}, AdaptNone, "ОШИБКА! ECU не отвечает!"},
         // The ELM327 chosen for a plain cable: no adapter answers its commands.
         {"no ELM327 on the port", "SIM:hfm", 'E', {}, AdaptNone, "Ошибка обмена с ELM327"},
+        {"unit behind the ELM327 asleep",
+         "SIMELM:" + asleep.substr(4),
+         'E',
+         {},
+         AdaptNone,
+         ElmConnectFailure},
         {"link failure", wrongComplement, 'K', {}, AdaptNone, "0x0C00 Попытки восстановить связь истекли!"},
         {"client of another car", "SIM:hfm", 'K', "Sidorov", AdaptNone,
          "ОШИБКА выбора клиента! Повторите выбор клиента или создайте нового!"},
