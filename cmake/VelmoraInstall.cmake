@@ -38,6 +38,7 @@ install(FILES ${packaging}/60-velmora-ftdi.rules DESTINATION lib/udev/rules.d)
 
 # The Debian package; its library dependencies are computed by dpkg-shlibdeps.
 set(CPACK_PACKAGE_NAME velmora)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}) # the one version: --version, the version box, the metainfo
 set(CPACK_PACKAGE_VENDOR "Velmora")
 set(CPACK_PACKAGE_CONTACT "Velmora developers <velmora@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "diagnostics for 1990s Mercedes-Benz engine electronics")

@@ -29,8 +29,16 @@ done
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 dpkg-deb -x "$deb" "$stage/root"
-"$stage/root/usr/bin/velmora-cli" --version
-"$stage/root/usr/bin/velmora-sim" --version
+# One version: the package's is what every installed executable and the metainfo say.
+version=$(dpkg-deb --field "$deb" Version)
+for program in velmora-cli velmora-sim velmora; do
+    [[ -x $stage/root/usr/bin/$program ]] || continue # a package made without the window
+    said=$(QT_QPA_PLATFORM=offscreen "$stage/root/usr/bin/$program" --version)
+    [[ $said == "$program $version" ]] || { echo "$program says \"$said\", the package $version"; exit 1; }
+done
+grep -qF "<release version=\"$version\"" "$stage/root/usr/share/metainfo/org.velmora.Velmora.metainfo.xml" ||
+    { echo "the metainfo's release is not $version"; exit 1; }
+echo "Version $version everywhere"
 home="$stage/home"
 HOME="$home" XDG_DATA_HOME= "$stage/root/usr/bin/velmora-cli" --port SIM faults --json >"$stage/faults.json" 2>/dev/null
 python3 -m json.tool "$stage/faults.json" >/dev/null

@@ -7,6 +7,7 @@
 #include "actuators/adaptation.h"
 #include "actuators/coding.h"
 #include "commands.h"
+#include "json_output.h"
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "params/param_list.h"
@@ -58,11 +59,12 @@ uint32_t HfmCodingLoc() {
 } // namespace
 
 int RunAct(std::span<char* const> args) {
-    constexpr std::string_view usage = "act CMD VALUE";
+    constexpr std::string_view usage = "act CMD VALUE [--json]";
     TConnectSettings settings;
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError("act", usage, problem);
+    const bool json = TakeJsonOption(rest);
     const std::optional<int> cmd = rest.size() == 2 ? ParseNumber(rest[0], 255) : std::nullopt;
     const std::optional<int> value = rest.size() == 2 ? ParseNumber(rest[1], 255) : std::nullopt;
     if (!cmd || !value)
@@ -80,24 +82,36 @@ int RunAct(std::span<char* const> args) {
         return session.Fail("the unit did not enter the actuator test mode");
     QueueAct(session.Reader.Actuators, uint8_t(*cmd), uint8_t(*value));
     const intptr_t word = *cmd * 256 + *value;
+    std::vector<std::string> words; // every command word the unit was sent meanwhile
     const bool sent = session.StepUntil(
         [&](const TSessionMessage& m) {
-            if (m.Msg == WM_USER + 13)
-                std::cout << FormatText("%.4X", unsigned(m.WParam)) << "\n";
+            if (m.Msg == WM_USER + 13) {
+                words.push_back(FormatText("%.4X", unsigned(m.WParam)));
+                if (!json)
+                    std::cout << words.back() << "\n";
+            }
             return m.Msg == WM_USER + 13 && m.WParam == word;
         },
         ActTimeoutMs);
     if (!sent)
         return session.Fail("the command was not sent");
+    if (json) {
+        TJson document = PortJson(settings.PortName, settings.Adapter);
+        document["command"] = *cmd;
+        document["value"] = *value;
+        document["sent"] = words;
+        PrintJsonDocument(std::cout, document);
+    }
     return session.Finish();
 }
 
 int RunAdapt(std::span<char* const> args) {
-    constexpr std::string_view usage = "adapt reset|reset2|throttle";
+    constexpr std::string_view usage = "adapt reset|reset2|throttle [--json]";
     TConnectSettings settings;
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError("adapt", usage, problem);
+    const bool json = TakeJsonOption(rest);
     const TAdaptRow* row = nullptr;
     for (const TAdaptRow& known : AdaptRows)
         row = rest.size() == 1 && known.Name == rest[0] ? &known : row;
@@ -111,17 +125,24 @@ int RunAdapt(std::span<char* const> args) {
         return session.Fail(Translate(BoschThrottleOnlyText));
     if (!session.Logged(row->DoneText))
         return session.Fail("the function was not carried out");
-    if (row->Then)
+    if (json) {
+        TJson document = PortJson(settings.PortName, settings.Adapter);
+        document["function"] = row->Name;
+        document["then"] = row->Then ? TJson(row->Then) : TJson(nullptr);
+        PrintJsonDocument(std::cout, document);
+    } else if (row->Then) {
         std::cout << row->Then << "\n";
+    }
     return session.Finish();
 }
 
 int RunCode(std::span<char* const> args) {
-    constexpr std::string_view usage = "code HHH MMM LLL";
+    constexpr std::string_view usage = "code HHH MMM LLL [--json]";
     TConnectSettings settings;
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError("code", usage, problem);
+    const bool json = TakeJsonOption(rest);
     std::string text;
     for (std::string_view part : rest)
         text += std::string(text.empty() ? "" : " ") + std::string(part);
@@ -140,6 +161,11 @@ int RunCode(std::span<char* const> args) {
     session.Connect(settings);
     if (!session.Logged("CODING COMPLEAT!"))
         return session.Fail("the coding was not written");
+    if (json) {
+        TJson document = PortJson(settings.PortName, settings.Adapter);
+        document["coding"] = {(*coding >> 16) & 0xFF, (*coding >> 8) & 0xFF, *coding & 0xFF};
+        PrintJsonDocument(std::cout, document);
+    }
     return session.Finish();
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "json_output.h"
 #include "params/ecu_param.h"
 #include "params/param_errors.h"
 
@@ -31,9 +32,9 @@ std::optional<uint8_t> ParseByteArgument(std::string_view text) {
 }
 
 int UsageError(std::string_view problem) {
-    std::cerr
-        << "velmora-cli calc: " << problem << "\n"
-        << "usage: velmora-cli calc --type T --calc TEXT [--name N] [--mask M] [--izm U] B0 [B1 B2 B3]\n";
+    std::cerr << "velmora-cli calc: " << problem << "\n"
+              << "usage: velmora-cli calc --type T --calc TEXT [--name N] [--mask M] [--izm U] [--json] B0 "
+                 "[B1 B2 B3]\n";
     return ExitUsage;
 }
 
@@ -43,8 +44,13 @@ int RunCalc(std::span<char* const> args) {
     std::optional<std::string> type, calc;
     std::string name, mask, izm;
     std::vector<uint8_t> bytes;
+    bool json = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
+        if (arg == "--json") {
+            json = true;
+            continue;
+        }
         std::string* value = arg == "--type"   ? &type.emplace()
                              : arg == "--calc" ? &calc.emplace()
                              : arg == "--name" ? &name
@@ -81,6 +87,11 @@ int RunCalc(std::span<char* const> args) {
         param.SetData(bytes[0], bytes[1], bytes[2], bytes[3]);
         std::string text = param.FormatValue();
         std::string logText = param.LogText();
+        if (json) {
+            PrintJsonDocument(std::cout,
+                              {{"text", text}, {"value", ValueJson(param)}, {"log_text", logText}});
+            return ExitOk;
+        }
         char full[64];
         if (param.IsFloat())
             std::snprintf(full, sizeof full, "%.9g", double(param.AsSingle()));

@@ -28,11 +28,7 @@ int UsageError(std::string_view command, std::string_view problem) {
     std::cerr << "velmora-cli " << command << ": " << problem << "\n"
               << "usage: velmora-cli [--home DIR] [--lang ru|en|de] [--port PORT] [--adapter K|C|E] "
                  "[--elm-as-kkl] [--wifi HOST:PORT] [--client NAME] "
-              << command
-              << (command == "erase"    ? ""
-                  : command == "faults" ? " [--stored-only] [--json]"
-                                        : " [--stored-only]")
-              << "\n";
+              << command << (command == "erase" ? " [--json]" : " [--stored-only] [--json]") << "\n";
     return ExitUsage;
 }
 
@@ -65,11 +61,10 @@ void PrintFaultLines(const TComReader& reader, bool storedOnly) {
         std::cout << line << "\n";
 }
 
-void PrintFaultsJson(const TComReader& reader, const TConnectSettings& settings, bool storedOnly) {
+TJson FaultListJson(const TComReader& reader, const TConnectSettings& settings, bool storedOnly) {
     const std::vector<TFault> faults =
         CollectFaults(reader.FaultBuffer(), reader.FaultContext(), MaxDisplayedFaults);
-    PrintJsonDocument(std::cout, FaultsJson(reader.Ident(), settings.PortName, settings.Adapter, faults,
-                                            Texts(reader), storedOnly));
+    return FaultsJson(reader.Ident(), settings.PortName, settings.Adapter, faults, Texts(reader), storedOnly);
 }
 
 // Faults and report: connect, read the memory, then `use` the reader.
@@ -81,8 +76,7 @@ int RunWithFaults(
     TFaultOptions options;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError(command, problem);
-    if (command == "faults")
-        options.Json = TakeJsonOption(rest);
+    options.Json = TakeJsonOption(rest);
     if (std::string problem = ParseFaultOptions(rest, options); !problem.empty())
         return UsageError(command, problem);
     TCliSession session(command);
@@ -106,7 +100,7 @@ int RunFaults(std::span<char* const> args) {
         "faults", args,
         [](TCliSession& session, const TConnectSettings& settings, const TFaultOptions& options) {
             if (options.Json)
-                PrintFaultsJson(session.Reader, settings, options.StoredOnly);
+                PrintJsonDocument(std::cout, FaultListJson(session.Reader, settings, options.StoredOnly));
             else
                 PrintFaultLines(session.Reader, options.StoredOnly);
             return session.Finish();
@@ -125,7 +119,14 @@ int RunReport(std::span<char* const> args) {
             const std::optional<std::filesystem::path> file = SaveFaultReport(lines, head.Client, head.When);
             if (!file)
                 return session.Fail("the report could not be written");
-            std::cout << file->string() << "\n";
+            if (!options.Json) {
+                std::cout << file->string() << "\n";
+                return session.Finish();
+            }
+            TJson document = UnitJson(reader.Ident(), settings.PortName, settings.Adapter);
+            document["stored_only"] = storedOnly;
+            document["report"] = file->string();
+            PrintJsonDocument(std::cout, document);
             return session.Finish();
         });
 }
@@ -135,6 +136,7 @@ int RunErase(std::span<char* const> args) {
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError("erase", problem);
+    const bool json = TakeJsonOption(rest);
     if (!rest.empty())
         return UsageError("erase", "cannot use " + std::string(rest.front()));
     TCliSession session("erase");
@@ -154,14 +156,24 @@ int RunErase(std::span<char* const> args) {
             return m.Msg == WM_USER + 10 && m.WParam == 0;
         },
         EraseTimeoutMs);
-    if (shown) {
-        PrintFaultLines(session.Reader, false);
-        return session.Finish();
-    }
-    if (!lhDone)
+    if (!shown && !lhDone)
         return session.Fail("the erase did not finish");
-    std::cout << Translate("Необходимо выключить зажигание и выждать >10 секунд!") << "\n"
-              << Translate("После включить зажигание и нажать кнопку [Connect]!") << "\n";
+    if (json) {
+        TJson document = shown ? FaultListJson(session.Reader, settings, false)
+                               : UnitJson(ident, settings.PortName, settings.Adapter);
+        if (!shown) {
+            document["stored_only"] = false;
+            document["texts_notice"] = nullptr;
+            document["faults"] = nullptr;
+        }
+        document["ignition_cycle"] = !shown;
+        PrintJsonDocument(std::cout, document);
+    } else if (shown) {
+        PrintFaultLines(session.Reader, false);
+    } else {
+        std::cout << Translate("Необходимо выключить зажигание и выждать >10 секунд!") << "\n"
+                  << Translate("После включить зажигание и нажать кнопку [Connect]!") << "\n";
+    }
     return session.Finish();
 }
 

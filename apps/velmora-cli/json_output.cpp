@@ -1,6 +1,7 @@
 #include "json_output.h"
 
 #include <algorithm>
+#include <charconv>
 #include <iostream>
 
 #include "adapters/module_info.h"
@@ -27,20 +28,36 @@ std::string Hex(std::span<const uint8_t> bytes) {
     return text;
 }
 
-// The identification's fields that every document of a connection carries.
-TJson UnitFields(const TEcuIdent& ident, std::string_view port, char adapter) {
+} // namespace
+
+TJson ValueJson(const TECUparam& param) {
+    if (!param.IsFloat())
+        return param.AsInteger();
+    // The float's shortest digits, read back as the double that prints the same.
+    char digits[32];
+    const float value = param.AsSingle();
+    double widened = value;
+    if (const auto written = std::to_chars(digits, digits + sizeof digits, value); written.ec == std::errc())
+        std::from_chars(digits, written.ptr, widened);
+    return widened;
+}
+
+TJson PortJson(std::string_view port, char adapter) {
     return {
         {"port", port},
         {"adapter", std::string(1, adapter == 'S' ? 'K' : adapter)},
-        {"unit", NameOf(UnitNames, ident.UnitType)},
-        {"unit_type", ident.UnitType},
-        {"supplier", NameOf(SupplierNames, ident.Supplier)},
-        {"supplier_code", ident.Supplier},
-        {"diagnosis_index", ident.DiagIndex},
     };
 }
 
-} // namespace
+TJson UnitJson(const TEcuIdent& ident, std::string_view port, char adapter) {
+    TJson document = PortJson(port, adapter);
+    document["unit"] = NameOf(UnitNames, ident.UnitType);
+    document["unit_type"] = ident.UnitType;
+    document["supplier"] = NameOf(SupplierNames, ident.Supplier);
+    document["supplier_code"] = ident.Supplier;
+    document["diagnosis_index"] = ident.DiagIndex;
+    return document;
+}
 
 bool TakeJsonOption(std::vector<std::string_view>& args) {
     const auto end = std::remove(args.begin(), args.end(), std::string_view("--json"));
@@ -50,7 +67,7 @@ bool TakeJsonOption(std::vector<std::string_view>& args) {
 }
 
 TJson IdentJson(const TEcuIdent& ident, std::string_view port, char adapter) {
-    TJson document = UnitFields(ident, port, adapter);
+    TJson document = UnitJson(ident, port, adapter);
     document["variant"] = ident.VariantLetter ? TJson(std::string(1, ident.VariantLetter)) : nullptr;
     document["ident"] = ident.IdentText;
     document["signature"] = FormatText("%.8X", unsigned(ident.Signature));
@@ -69,7 +86,7 @@ TJson IdentJson(const TEcuIdent& ident, std::string_view port, char adapter) {
 
 TJson FaultsJson(const TEcuIdent& ident, std::string_view port, char adapter,
                  const std::vector<TFault>& faults, const TFaultTexts& texts, bool storedOnly) {
-    TJson document = UnitFields(ident, port, adapter);
+    TJson document = UnitJson(ident, port, adapter);
     document["stored_only"] = storedOnly;
     const std::string notice = FaultTextsNotice(texts);
     document["texts_notice"] = notice.empty() ? TJson(nullptr) : TJson(notice);
@@ -101,7 +118,7 @@ TJson WatchJson(uint32_t ms, const TECUparam& param) {
         {"ms", ms},
         {"number", param.Number},
         {"name", param.Name},
-        {"value", param.IsFloat() ? TJson(param.AsSingle()) : TJson(param.AsInteger())},
+        {"value", ValueJson(param)},
         {"unit", ValueUnit(param)},
         {"text", text},
     };

@@ -1,5 +1,5 @@
-// The --json output of velmora-cli: the records of the core as JSON documents with the fields the man
-// page lists (JSON OUTPUT), built with nlohmann::json. Texts are UTF-8; bytes that are not are replaced
+// The --json output of velmora-cli: the records of the core as JSON documents with the fields of the
+// table in json_fields.cpp, built with nlohmann::json. Texts are UTF-8; bytes that are not are replaced
 // when printed. Main thread only.
 #pragma once
 
@@ -26,6 +26,13 @@ using TJson = nlohmann::ordered_json;
 // Removes every "--json" from `args`; true when there was one.
 bool TakeJsonOption(std::vector<std::string_view>& args);
 
+// A converted value as a JSON number: a float with the digits that tell it apart (0.1f prints 0.1, not
+// 0.100000001), an integer as it is.
+TJson ValueJson(const TECUparam& param);
+// port, adapter: what every document about a port starts with (adapter "K", "C" or "E").
+TJson PortJson(std::string_view port, char adapter);
+// port, adapter, unit, unit_type, supplier, supplier_code, diagnosis_index: a connection's documents.
+TJson UnitJson(const TEcuIdent& ident, std::string_view port, char adapter);
 // port, adapter, unit, unit_type, supplier, supplier_code, diagnosis_index, variant, ident, signature,
 // ident_bytes, vin, ms_per_request
 TJson IdentJson(const TEcuIdent& ident, std::string_view port, char adapter);

@@ -19,80 +19,84 @@ using velmora::TCommand;
 
 constexpr TCommand Commands[] = {
     {"calc",
-     "calc --type T --calc TEXT [--name N] [--mask M] [--izm U] B0 [B1 B2 B3]\n"
+     "calc --type T --calc TEXT [--name N] [--mask M] [--izm U] [--json] B0 [B1 B2 B3]\n"
      "    converts raw bytes (decimal or 0x-hex) as a parameter description would and prints the\n"
      "    display text, the value at full precision and the exchange-log text",
      velmora::RunCalc},
     {"ident",
-     "--port PORT [--adapter K|C|E] [--elm-as-kkl] [--wifi HOST:PORT] ident\n"
+     "--port PORT [--adapter K|C|E] [--elm-as-kkl] [--wifi HOST:PORT] ident [--json]\n"
      "    wakes the engine unit, identifies it and prints the log and the identification report;\n"
      "    PORT is COMn, a device path, FTDI, WIFI, SIM, SIM:<unit or profile>, SIMELM[:<unit>] ...;\n"
      "    port and adapter default to the settings file, the WiFi address to its WIFI_IP/WIFI_PORT",
      velmora::RunIdent},
     {"faults",
-     "[OPTIONS] faults [--stored-only] [--lang ru|en|de]\n"
+     "[OPTIONS] faults [--stored-only] [--lang ru|en|de] [--json]\n"
      "    connects, reads the fault memory and prints the fault list as the fault tab shows it",
      velmora::RunFaults},
     {"erase",
-     "[OPTIONS] erase\n"
+     "[OPTIONS] erase [--json]\n"
      "    erases the fault memory and prints what remains (an LH unit wants an ignition cycle first)",
      velmora::RunErase},
     {"report",
-     "[OPTIONS] report [--stored-only] [--lang ru|en|de]\n"
+     "[OPTIONS] report [--stored-only] [--lang ru|en|de] [--json]\n"
      "    writes the fault report into LOGS (the client's folder with --client) and prints its path",
      velmora::RunReport},
     {"watch",
-     "[OPTIONS] watch N[,N...] [--seconds S] [--csv FILE]\n"
+     "[OPTIONS] watch N[,N...] [--seconds S] [--csv FILE] [--json]\n"
      "    polls the listed parameters for S seconds (5) and prints each new value: ms, number, value;\n"
      "    --csv also writes them to FILE (time_ms,number,name,value,unit)",
      velmora::RunWatch},
     {"range",
-     "[OPTIONS] range CMD FROM TO\n"
+     "[OPTIONS] range CMD FROM TO [--json]\n"
      "    reads the request pairs (CMD, FROM) ... (CMD, TO) and prints the bytes in hexadecimal",
      velmora::RunRange},
     {"act",
-     "[OPTIONS] act CMD VALUE\n"
+     "[OPTIONS] act CMD VALUE [--json]\n"
      "    enters the actuator test mode and sends one actuator command (channel 0xD0-0xDC, value)",
      velmora::RunAct},
     {"adapt",
-     "[OPTIONS] adapt reset|reset2|throttle\n"
+     "[OPTIONS] adapt reset|reset2|throttle [--json]\n"
      "    adaptation reset (phase 1, and phase 2 after an ignition cycle) or throttle adaptation",
      velmora::RunAdapt},
     {"trip",
-     "[OPTIONS] trip --seconds S\n"
+     "[OPTIONS] trip --seconds S [--json]\n"
      "    runs the trip computer for S seconds: prints each trip log line as it is written\n"
      "    (LOGS/bc<yymmdd>.txt) and the nine figures at the end",
      velmora::RunTrip},
     {"smooth",
-     "[OPTIONS] smooth [--seconds S]\n"
+     "[OPTIONS] smooth [--seconds S] [--json]\n"
      "    runs the cylinder smoothness test for S seconds (10) at idle and prints a line per round: each\n"
      "    cylinder's deviation (%) from the one before it, in firing order, then the engine speed",
      velmora::RunSmooth},
     {"code",
-     "[OPTIONS] code HHH MMM LLL\n"
+     "[OPTIONS] code HHH MMM LLL [--json]\n"
      "    writes a new coding (three numbers 0-255) into a HFM unit of the late generation",
      velmora::RunCode},
     {"adapter-test",
-     "[--port PORT] [--adapter K|C|E] adapter-test [--carsoft]\n    echo test of a K-line cable (CarSoft 7.4 "
+     "[--port PORT] [--adapter K|C|E] adapter-test [--carsoft] [--json]\n    echo test of a K-line cable "
+     "(CarSoft 7.4 "
      "check with --carsoft); exits 1 when faulty",
      velmora::RunAdapterTest},
-    {"impulse", "[--port PORT] [--adapter K|C|E] impulse MS\n    holds the K-line low for MS milliseconds",
+    {"impulse",
+     "[--port PORT] [--adapter K|C|E] impulse MS [--json]\n    holds the K-line low for MS milliseconds",
      velmora::RunImpulse},
     {"elm-to-kkl",
-     "[--port FTDI] elm-to-kkl\n    switches an ELM327 into plain K-line mode until its power is cut",
+     "[--port FTDI] elm-to-kkl [--json]\n    switches an ELM327 into plain K-line mode until its power is "
+     "cut",
      velmora::RunElmToKkl},
     {"slow-codes",
-     "[--port PORT] [--adapter K|C] slow-codes [--erase] [--adapt] [--bosch93]\n    reads the blink codes of "
+     "[--port PORT] [--adapter K|C] slow-codes [--erase] [--adapt] [--bosch93] [--json]\n    reads the blink "
+     "codes of "
      "an older unit; --erase erases each, --adapt erases them and resets the\n    adaptation, --bosch93 for "
      "Bosch units built before 08/93; exits 1 when no code came",
      velmora::RunSlowCodes},
     {"module",
-     "[OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de]\n"
+     "[OPTIONS] module egas|srs|egs [--erase] [--lang ru|en|de] [--json]\n"
      "    wakes the E-GAS or SRS module, prints its identification and faults, erases them with --erase\n"
      "    and writes the protocol log into LOGS; exits 1 with the dialogue's text when it fails",
      velmora::RunModule},
     {"convert",
-     "convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE]\n"
+     "convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE] [--json]\n"
      "    converts exchange logs to text (.txt beside each .bin) and, with --csv, their values to CSV",
      velmora::RunConvert},
 };

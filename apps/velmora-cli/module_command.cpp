@@ -91,11 +91,8 @@ int RunModule(std::span<char* const> args) {
             text += (text.empty() ? "" : " ") + Translate(line);
         return Failed(text);
     }
-    if (!CreatePort(9600, settings.PortName) || !Port() || !Port()->IsOpen()) {
-        const std::string cause = LastOpenProblem(); // no permission, held by another program
-        return Failed(Translate("Не удалось открыть порт.") + " " + settings.PortName +
-                      (cause.empty() ? "" : ": " + cause));
-    }
+    if (!CreatePort(9600, settings.PortName) || !Port() || !Port()->IsOpen())
+        return Failed(OpenFailureText(settings.PortName)); // with the cause: no permission, held by another
     std::optional<TJsonLogHost> jsonLog;
     if (json)
         jsonLog.emplace();

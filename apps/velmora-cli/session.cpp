@@ -219,14 +219,17 @@ int TCliSession::Finish() {
 int TCliSession::Fail(std::string_view why) {
     EndConnection();
     std::cerr << "velmora-cli " << Command << ": " << (Interrupted() ? std::string_view("interrupted") : why);
-    // The wake-up's own verdict, when that is where the connection failed.
-    if (const std::string failure = Reader.FailureText(); !failure.empty())
+    // The start's own verdict (the port, the adapter, the unit), when that is where the connection failed;
+    // the stop text only when it adds to it.
+    const std::string failure = Reader.FailureText();
+    const std::string stop = Reader.StopText();
+    if (!failure.empty())
         std::cerr << ": " << failure;
-    if (const std::string stop = Reader.StopText(); !stop.empty())
+    if (!stop.empty() && (failure.empty() || stop.find(failure) == std::string::npos))
         std::cerr << " (" << stop << ")";
     std::cerr << "\n";
-    if (const std::string failure = LogFailure(); !failure.empty())
-        std::cerr << "velmora-cli " << Command << ": " << failure << "\n";
+    if (const std::string logFailure = LogFailure(); !logFailure.empty())
+        std::cerr << "velmora-cli " << Command << ": " << logFailure << "\n";
     return ExitFailed;
 }
 

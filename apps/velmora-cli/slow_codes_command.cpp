@@ -3,17 +3,31 @@
 // the window's button does), --bosch93 uses the hold times of Bosch units built before 08/93. The log
 // lines are printed; Ctrl+C stops the run with the line released. A refusal, no code on the line or a
 // stop exits 1.
+#include <iostream>
+#include <iterator>
+#include <optional>
+
 #include "commands.h"
+#include "json_output.h"
 #include "line_command.h"
 #include "slow_codes/slow_codes.h"
 
 namespace velmora {
 
+namespace {
+
+// TSlowCodeOutcome's values in order, as --json names them.
+constexpr const char* OutcomeNames[] = {"refused", "no_code", "read", "stopped", "port_failed"};
+static_assert(std::size(OutcomeNames) == size_t(TSlowCodeOutcome::PortFailed) + 1);
+
+} // namespace
+
 int RunSlowCodes(std::span<char* const> args) {
-    constexpr std::string_view usage = "slow-codes [--erase] [--adapt] [--bosch93]";
-    const std::optional<TLineArgs> parsed = ParseLineArgs(args, "slow-codes", usage);
+    constexpr std::string_view usage = "slow-codes [--erase] [--adapt] [--bosch93] [--json]";
+    std::optional<TLineArgs> parsed = ParseLineArgs(args, "slow-codes", usage);
     if (!parsed)
         return ExitUsage;
+    const bool json = TakeJsonOption(parsed->Rest);
     TSlowCodeOptions options;
     for (std::string_view arg : parsed->Rest) {
         bool* flag = arg == "--erase"     ? &options.Erase
@@ -26,8 +40,23 @@ int RunSlowCodes(std::span<char* const> args) {
     }
     options.Erase = options.Erase || options.Adaptation;
     TInterruptStop stop;
+    std::optional<TJsonLogHost> log;
+    if (json)
+        log.emplace();
     const TSlowCodeResult result = SlowCodes(parsed->Request, options, stop.Flag());
-    return result.Outcome == TSlowCodeOutcome::Read ? ExitOk : ExitFailed;
+    const int exitCode = result.Outcome == TSlowCodeOutcome::Read ? ExitOk : ExitFailed;
+    if (!json)
+        return exitCode;
+    const std::vector<std::string> lines = std::move(log->Lines);
+    log.reset();
+    TJson document = PortJson(parsed->Request.PortName, parsed->Request.Adapter);
+    document["outcome"] = OutcomeNames[size_t(result.Outcome)];
+    document["codes"] = result.Codes;
+    document["erase"] = options.Erase;
+    document["adaptation_reset"] = result.AdaptationReset;
+    document["log"] = lines;
+    PrintJsonDocument(std::cout, document);
+    return exitCode;
 }
 
 } // namespace velmora

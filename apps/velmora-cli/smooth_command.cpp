@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "json_output.h"
 #include "lang/translated_format.h"
 #include "params/param_list.h"
 #include "platform/clock.h"
@@ -16,7 +17,7 @@ namespace {
 
 constexpr int DefaultSmoothSeconds = 10;
 constexpr int MaxSmoothSeconds = 3600;
-constexpr const char* SmoothUsage = "smooth [--seconds S]";
+constexpr const char* SmoothUsage = "smooth [--seconds S] [--json]";
 
 int SmoothUsageError(std::string_view problem) {
     std::cerr << "velmora-cli smooth: " << problem << "\n"
@@ -33,6 +34,7 @@ int RunSmooth(std::span<char* const> args) {
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return SmoothUsageError(problem);
+    const bool json = TakeJsonOption(rest);
     int seconds = DefaultSmoothSeconds;
     for (size_t i = 0; i < rest.size(); ++i) {
         if (rest[i] == "--seconds" && i + 1 < rest.size()) {
@@ -59,10 +61,11 @@ int RunSmooth(std::span<char* const> args) {
     std::string header = "  ";
     for (uint8_t cylinder : SmoothColumns(cylinders))
         header += FormatText("%-6d", int(cylinder));
-    std::cout << header << "\n";
+    if (!json)
+        std::cout << header << "\n";
     TSmoothLines lines;
+    TJson results = TJson::array();
     uint16_t rpm = 0;
-    int results = 0;
     const uint32_t start = Clock().TickCount();
     const uint32_t duration = uint32_t(seconds) * 1000;
     session.StepUntil(
@@ -70,19 +73,34 @@ int RunSmooth(std::span<char* const> args) {
             if (m.Msg == WM_USER + 19) {
                 const uint32_t packed = uint32_t(m.WParam);
                 rpm = SmoothRpm(packed);
-                results += m.LParam != 0;
+                if (m.LParam != 0) // cylinder 0 only starts a round
+                    results.push_back({{"cylinder", int(m.LParam)},
+                                       {"deviation_pct", SmoothDeviation(packed) / 10.0},
+                                       {"rpm", rpm}});
                 for (const std::string& line :
                      lines.OnResult(int(m.LParam), SmoothDeviation(packed), rpm, cylinders, false).MemoLines)
-                    std::cout << line << "\n" << std::flush;
+                    if (!json)
+                        std::cout << line << "\n" << std::flush;
             }
             return false;
         },
         duration);
     if (TicksSince(start, Clock().TickCount()) < duration)
         return session.Fail("the connection ended");
-    if (results == 0)
+    if (results.empty())
         return session.Fail("no result: the engine must idle steadily below 1000 rpm");
-    std::cout << FormatText("%d rpm", int(rpm)) << "\n";
+    if (json) {
+        TJson document = PortJson(settings.PortName, settings.Adapter);
+        document["seconds"] = seconds;
+        document["cylinders"] = cylinders;
+        const std::span<const uint8_t> order = SmoothColumns(cylinders);
+        document["firing_order"] = std::vector<int>(order.begin(), order.end());
+        document["results"] = std::move(results);
+        document["rpm"] = rpm;
+        PrintJsonDocument(std::cout, document);
+    } else {
+        std::cout << FormatText("%d rpm", int(rpm)) << "\n";
+    }
     return session.Finish();
 }
 

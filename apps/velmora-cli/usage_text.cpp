@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "json_fields.h"
+
 namespace velmora {
 
 namespace {
@@ -21,9 +23,9 @@ constexpr TOptionHelp Options[] = {
     {"--client NAME", "files the exchange log and the reports in the client's folder"},
     {"--lang ru|en|de", "the language of texts and logs, for every command; default: the settings' LANGUAGE "
                         "(settings file velmora.ini in the program folder, shared with the window)"},
-    {"--json",
-     "ident, faults, trip, module and adapter-test print one JSON document on stdout instead of text, "
-     "watch one JSON object per line; log lines go to stderr"},
+    {"--json", "every command that prints a result prints it as one JSON document on stdout instead of text "
+               "(watch: one JSON object per line); log lines go to stderr; the fields are listed under JSON "
+               "fields (--help) and JSON OUTPUT (man page)"},
     {"--home DIR", "the program folder (settings, DATA, LOGS, CLIENTS); default: the environment variable "
                    "VELMORA_HOME, else beside the program, else (an installed copy) ~/.local/share/velmora"},
     {"--version", "prints the version and exits"},
@@ -83,6 +85,13 @@ void PrintHelp(std::ostream& out, std::span<const TCommand> commands) {
     out << "\noptions (before or after the command name):\n";
     for (const TOptionHelp& option : Options)
         out << "  " << option.Synopsis << "\n" << Wrapped(option.Text, "      ", 94);
+    out << "\nJSON fields (--json):\n";
+    for (const TJsonDocumentHelp& document : JsonDocuments()) {
+        std::string names;
+        for (const TJsonField& field : document.Fields())
+            names += (names.empty() ? "" : ", ") + std::string(field.Name);
+        out << "  " << document.Command << " (" << document.Shape << ")\n" << Wrapped(names, "      ", 94);
+    }
     out << "\nexit codes: 0 done; 1 the unit, the line or the input failed; 2 bad usage\n"
            "The session commands log to stderr and print their results to stdout.\n";
 }
@@ -100,6 +109,22 @@ void PrintManSections(std::ostream& out, std::span<const TCommand> commands) {
         out << ".\\\" option " << option.Synopsis.substr(0, option.Synopsis.find(' ')) << "\n.TP\n.B "
             << TroffText(option.Synopsis) << "\n"
             << TroffText(option.Text) << "\n";
+    out << ".SH JSON OUTPUT\n"
+           "With\n.BR \\-\\-json ,\n"
+           "a command prints its result as one JSON document on standard output (texts in UTF-8), and\n"
+           ".B watch\none JSON object per line (JSON Lines); the log lines go to standard error.\n"
+           "A session command that fails prints no document; the reason is the last line on standard "
+           "error.\n";
+    for (const TJsonDocumentHelp& document : JsonDocuments()) {
+        const std::vector<TJsonField> fields = document.Fields();
+        out << ".\\\" json " << document.Command;
+        for (const TJsonField& field : fields)
+            out << " " << field.Name;
+        out << "\n.TP\n.B " << TroffText(document.Command) << "\n" << TroffText(document.Shape) << ":\n.RS\n";
+        for (const TJsonField& field : fields)
+            out << ".TP\n.B " << TroffText(field.Name) << "\n" << TroffText(field.Text) << "\n";
+        out << ".RE\n";
+    }
 }
 
 std::string TroffText(std::string_view text) {

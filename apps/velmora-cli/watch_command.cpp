@@ -141,11 +141,12 @@ int RunWatch(std::span<char* const> args) {
 }
 
 int RunRange(std::span<char* const> args) {
-    constexpr std::string_view usage = "range CMD FROM TO";
+    constexpr std::string_view usage = "range CMD FROM TO [--json]";
     TConnectSettings settings;
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError("range", usage, problem);
+    const bool json = TakeJsonOption(rest);
     if (rest.size() != 3)
         return UsageError("range", usage, "wants the command byte and the first and last address");
     const std::optional<int> cmd = ParseNumber(rest[0], 255), from = ParseNumber(rest[1], 255),
@@ -165,6 +166,15 @@ int RunRange(std::span<char* const> args) {
             return session.Fail("the link is lost");
     } catch (const std::exception& error) {
         return session.Fail(running ? error.what() : "the connection ended");
+    }
+    if (json) {
+        TJson document = PortJson(settings.PortName, settings.Adapter);
+        document["command"] = *cmd;
+        document["from"] = *from;
+        document["to"] = *to;
+        document["bytes"] = std::vector<uint8_t>(bytes.begin() + *from, bytes.begin() + *to + 1);
+        PrintJsonDocument(std::cout, document);
+        return session.Finish();
     }
     for (int address = *from; address <= *to; ++address) {
         if ((address - *from) % BytesPerRangeLine == 0)

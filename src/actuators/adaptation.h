@@ -15,5 +15,7 @@ TFunctionEnd RunAdaptation(TActuatorContext& context, bool& done);
 
 inline constexpr const char* BoschThrottleOnlyText =
     "Адаптация дросселя для ЭБУ Bosch недоступна для этого блока!";
+// The stop reason when the unit refused the special mode the function needs (StopOnError).
+inline constexpr const char* SpecialModeRefusedReason = "ЭБУ не принял вход в режим адаптации";
 
 } // namespace velmora

@@ -6,6 +6,7 @@
 #include <charconv>
 
 #include "actuators/actuator_tests.h"
+#include "engine_link/link_shared.h"
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "links/port_factory.h"
@@ -385,7 +386,7 @@ bool TComReader::Step() {
             CurrentState = ReaderState::StoppedByUser;
         } else {
             CurrentState = ReaderState::StoppedOnError;
-            StopReason = FormatText("0x%.4X ", unsigned(ProgressMark())) + error.what();
+            StopReason = FailureReason(error);
         }
     }
     const uint8_t now = CurrentState;
@@ -443,9 +444,10 @@ void TComReader::EndConnection() {
     else
         text = TranslateFormat("Связь прервана!!! Время простоя %d мс",
                                int(TicksSince(Link.LastRxTick, Clock().TickCount())));
+    // The reason belongs to a stop on error; a function that went on past it (coding after a failed
+    // client check) ends as the user's stop.
     if (state == ReaderState::StoppedOnError)
-        text += ", StopOnError: ";
-    text += StopReason;
+        text += ", StopOnError: " + StopReason;
     AddLog(text);
     AddLog(" ");
     AddLog(" ");

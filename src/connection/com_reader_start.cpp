@@ -65,8 +65,11 @@ void TComReader::RunConnect() {
         // The wake-up has logged its own reason; one that the user ended is a user stop.
         std::lock_guard lock(SharedLock);
         LastFailureText = Link.FailureText;
-        CurrentState =
-            StopAsked || UserStop().load() ? ReaderState::StoppedByUser : ReaderState::StoppedOnError;
+        const bool userStop = StopAsked || UserStop().load();
+        CurrentState = userStop ? ReaderState::StoppedByUser : ReaderState::StoppedOnError;
+        // The stop text repeats why: the port, the adapter or the unit, in words.
+        if (!userStop)
+            StopReason = Link.FailureText;
         return;
     }
     StartConnection();
@@ -134,8 +137,10 @@ void TComReader::StartFunctions() {
         // function cut short by the link is not carried over to the next connection.
         bool done = true;
         try {
-            if (RunAdaptation(context, done) == TFunctionEnd::StopOnError)
+            if (RunAdaptation(context, done) == TFunctionEnd::StopOnError) {
                 after = ReaderState::StoppedOnError;
+                StopReason = Translate(SpecialModeRefusedReason);
+            }
         } catch (...) {
             Actuators.AdaptMode = AdaptNone;
             throw;
@@ -154,7 +159,8 @@ bool TComReader::ClientCheckPassed() {
     if (CheckClient(Settings.Client, ClientCheckLine(Link.Ident)) != TClientCheck::Differs)
         return true;
     AddLog(" ");
-    AddLog(Translate("ОШИБКА выбора клиента! Повторите выбор клиента или создайте нового!"));
+    StopReason = Translate("ОШИБКА выбора клиента! Повторите выбор клиента или создайте нового!");
+    AddLog(StopReason);
     AddLog(" ");
     NextState = ReaderState::StoppedOnError;
     Host().PostMessage(WM_USER + 14, StartUpEnds, 0);

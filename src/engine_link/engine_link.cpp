@@ -115,13 +115,9 @@ bool TEngineLink::OpenLinkPort() {
     // A WiFi adapter that stops taking bytes must not hold the worker past the user's Stop.
     SetWiFiSendAbort(&UserStop());
     if (!CreatePort(LinkBaud, PortName)) {
-        FailureText = TranslateFormat("Не могу открыть порт %s", PortName.c_str());
+        // With the cause and its fix (no permission, held by another program), where the port tells it.
+        FailureText = OpenFailureText(PortName);
         AddLog(FailureText);
-        // The cause and its fix (no permission, held by another program), where the port tells it.
-        if (const std::string cause = LastOpenProblem(); !cause.empty()) {
-            AddLog(cause);
-            FailureText += ": " + cause;
-        }
         return false;
     }
     TBasePort& port = LinkPort();

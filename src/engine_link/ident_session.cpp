@@ -2,6 +2,7 @@
 
 #include "engine_link/engine_link.h"
 #include "engine_link/exchange_log.h"
+#include "engine_link/link_shared.h"
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "links/port_factory.h"
@@ -44,7 +45,7 @@ TIdentOutcome RunIdentSession(TEngineLink& link, TExchangeLog& log, const TIdent
             }
         }
     } catch (const std::exception& error) {
-        outcome.Reason = FormatText("0x%.4X ", unsigned(ProgressMark())) + error.what();
+        outcome.Reason = FailureReason(error);
         AddLog(StopOnError(link, outcome.Reason));
     }
     try {

@@ -1,6 +1,10 @@
 #include "engine_link/link_shared.h"
 
 #include <ctime>
+#include <string_view>
+
+#include "lang/dictionary.h"
+#include "lang/translated_format.h"
 
 namespace velmora {
 
@@ -28,6 +32,12 @@ void SetProgressMark(uint16_t mark) {
 
 uint16_t ProgressMark() {
     return progressMark.load();
+}
+
+std::string FailureReason(const std::exception& failure) {
+    const std::string_view text = failure.what();
+    return FormatText("0x%.4X ", unsigned(ProgressMark())) +
+           (text.empty() ? Translate("ошибка без описания") : std::string(text));
 }
 
 std::string DateTimeText() {

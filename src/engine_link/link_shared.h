@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -45,6 +46,11 @@ enum : uint16_t {
 };
 void SetProgressMark(uint16_t mark);
 uint16_t ProgressMark();
+
+// The stop reason of a failure that ended the link: "0x" and the progress mark, then the failure's own
+// text, translated ("0x0C00 Попытки восстановить связь истекли!"); a failure without a text says so in
+// words, so that no stop ends in an empty reason.
+std::string FailureReason(const std::exception& failure);
 
 // The local date and time as the link's log lines show it: "dd.mm.yyyy hh:mm:ss".
 std::string DateTimeText();

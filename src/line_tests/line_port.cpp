@@ -10,7 +10,7 @@ TLinePort::TLinePort(std::string_view name, int baud) {
     if (CreatePort(baud, name) && Port() && Port()->IsOpen())
         Opened = Port();
     else
-        LogT("Не могу открыть порт %s", std::string(name).c_str());
+        AddLog(OpenFailureText(name)); // with the cause and its fix, where the port tells it
 }
 
 TLinePort::~TLinePort() {

@@ -22,7 +22,8 @@ constexpr const char* SessionRunningText = "Во время сеанса обм�
 constexpr const char* ElmRefusedText = "Функция недоступна для адаптера ELM327!";
 
 // The process port, created and opened for one line function and freed when this goes out of scope,
-// whatever the function did with it. A port that does not open is logged ("Не могу открыть порт %s").
+// whatever the function did with it. A port that does not open is logged with its cause and fix
+// (OpenFailureText).
 class TLinePort {
 public:
     TLinePort(std::string_view name, int baud);

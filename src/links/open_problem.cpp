@@ -113,12 +113,15 @@ std::string OpenProblemText(const TOpenProblem& problem) {
             return TranslateFormat("%s: порт занят другой программой", path) + "; " + BrlttyHint();
         return TranslateFormat("%s: порт занят другой программой; закройте её и попробуйте снова", path);
     }
-    case TOpenFault::Missing:
+    case TOpenFault::Missing: {
+        const std::string missing =
+            TranslateFormat("%s: устройство не найдено; подключите адаптер или выберите другой порт", path);
         if (problem.BrlttyRunning && problem.Path.find("USB") != std::string::npos)
-            return problem.Path + ": " + std::strerror(problem.Error) + "; " + BrlttyHint();
-        return problem.Path + ": " + std::strerror(problem.Error);
+            return missing + "; " + BrlttyHint();
+        return missing;
+    }
     case TOpenFault::NotSerial:
-        return problem.Path + ": not a serial device";
+        return TranslateFormat("%s: это не последовательный порт", path);
     case TOpenFault::Other:
         break;
     }

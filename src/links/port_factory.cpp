@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "lang/translated_format.h"
 #include "links/com_low_level.h"
 #include "links/com_port.h"
 #include "links/device_paths.h"
@@ -32,6 +33,8 @@ std::string currentName;
 std::string lastOpenProblem;
 
 std::unique_ptr<TBasePort> port; // used by one thread at a time, like the port itself
+// The source of the port list's serial devices (window thread, like the list); empty: the machine's.
+std::function<std::vector<TSerialDevice>()> serialLister;
 
 constexpr const char* ParityLetters[] = {"N", "O", "E", "M", "S"};
 
@@ -140,6 +143,17 @@ std::string LastOpenProblem() {
     return lastOpenProblem;
 }
 
+std::string OpenFailureText(std::string_view name) {
+    const std::string failure = TranslateFormat("Не могу открыть порт %s", std::string(name).c_str());
+    std::string cause = LastOpenProblem();
+    if (cause.empty())
+        return failure;
+    // The cause starts with the device it is about; when that is the port's own name, it is said once.
+    if (const std::string device = std::string(name) + ": "; cause.starts_with(device))
+        cause.erase(0, device.size());
+    return failure + ": " + cause;
+}
+
 void FreePort() {
     // Released first, so that the object goes even when Close throws.
     std::unique_ptr<TBasePort> freed = std::move(port);
@@ -165,7 +179,7 @@ std::vector<TPortInfo> EnumPortInfos(bool withUnusable) {
     // Serial devices before the FTDI probe: opening the FTDI device takes its serial device away for a
     // moment.
     std::string openDevice = ComDevice();
-    for (const TSerialDevice& device : ListSerialDevices()) {
+    for (const TSerialDevice& device : serialLister ? serialLister() : ListSerialDevices()) {
         bool ours = portOpen && (device.Path == openDevice || device.StableName == openDevice);
         std::string problem;
         TOpenFault fault = TOpenFault::Other;
@@ -203,6 +217,10 @@ std::vector<TPortInfo> EnumPortInfos(bool withUnusable) {
     for (const TPortKind& kind : kinds)
         infos.push_back({kind.Prefix, kind.Description, ""});
     return infos;
+}
+
+void SetSerialLister(std::function<std::vector<TSerialDevice>()> lister) {
+    serialLister = std::move(lister);
 }
 
 void EnumPorts(std::vector<std::string>& list) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "links/base_port.h"
+#include "links/serial_listing.h"
 
 namespace velmora {
 
@@ -33,6 +34,9 @@ void FreePort();
 // Why the last CreatePort made no port, for the user (a serial device or an FTDI cable: no permission,
 // held by another program, absent, with the fix); "" when it opened or the kind of port gives no reason.
 std::string LastOpenProblem();
+// "Не могу открыть порт <name>" (translated) and, where the port tells it, the cause and its fix from
+// LastOpenProblem, the device named once: what the user reads when CreatePort(name) has failed.
+std::string OpenFailureText(std::string_view name);
 int CurrentPortNumber();
 std::string CurrentPortName();
 
@@ -46,6 +50,9 @@ struct TPortInfo {
 // program holds them, each with its Problem, so that the user learns the cause and the fix.
 void EnumPorts(std::vector<std::string>& list);
 std::vector<TPortInfo> EnumPortInfos(bool withUnusable = false);
+// Where EnumPortInfos finds the serial devices: ListSerialDevices, unless a test lists devices of its own
+// (a pseudo-terminal standing for a USB adapter); an empty function restores the machine's listing.
+void SetSerialLister(std::function<std::vector<TSerialDevice>()> lister);
 
 // decimal baud, parity letter, stop-bit code: 10400N1, 9600S0
 std::string FormatPortSettings(int baud, int parity, int stopBits);

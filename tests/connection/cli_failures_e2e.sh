@@ -9,6 +9,8 @@
 #   act         a command byte outside the actuator channels is refused before connecting
 #   erase-old   a unit without the erase command: the tool says so
 #   throttle    the Bosch throttle adaptation asked of a VDO unit is refused with the reason
+#   noaccess    a device the user may not open: the session and a line function name the cause and the
+#               fix, the device once, and the stop gives its reason
 #   language    LANGUAGE=E in velmora.ini translates the session, --lang ru overrides it
 #   dictionary  a dictionary that is only a byte-order mark: the session runs, the file stays sound
 # usage: cli_failures_e2e.sh MODE VELMORA_SIM VELMORA_CLI
@@ -136,6 +138,44 @@ throttle)
     run 1 --port SIM:hfm-vdo adapt throttle
     verdict | grep -qF 'Адаптация дросселя для ЭБУ Bosch недоступна для этого блока!' || fail "no reason: $(verdict)"
     ! grep -qF 'Адаптация дросселя для ЭБУ Bosch: запуск!' "$work/err" || fail "the procedure was started"
+    ;;
+noaccess)
+    "$sim" --unit hfm --pty >"$work/sim.out" 2>"$work/sim.err" &
+    simPid=$!
+    where=
+    for _ in $(seq 100); do
+        where=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
+        [[ -n $where ]] && break
+        sleep 0.1
+    done
+    [[ -n $where ]] || fail "velmora-sim printed no address"
+    # Root opens anything: then the tool runs as nobody, with the device kept to its owner.
+    as=()
+    if [[ $(id -u) == 0 ]]; then
+        as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+        chmod 0600 "$where"
+        chmod 0777 "$work" "$home"
+    else
+        chmod 0 "$where"
+    fi
+    noRights() { # expected exit status, then the command
+        local want=$1 status=0
+        shift
+        timeout 60 "${as[@]}" "$cli" --home "$home" --port "$where" "$@" >"$work/out" 2>"$work/err" || status=$?
+        [[ $status == "$want" ]] || fail "$1: exit status $status, wanted $want"
+    }
+    # The session: the cause and the fix, the device named once, and the stop with its reason in words.
+    noRights 1 watch 0 --seconds 1
+    verdict | grep -qF "velmora-cli watch: no connection to the engine unit: Не могу открыть порт $where: нет прав" ||
+        fail "not the cause: $(verdict)"
+    verdict | grep -qE "usermod -aG|60-velmora-ftdi.rules" || fail "no fix: $(verdict)"
+    [[ $(verdict | grep -oF "$where" | wc -l) == 1 ]] || fail "the device named more than once: $(verdict)"
+    grep -qF "StopOnError: Не могу открыть порт $where: нет прав" "$work/err" || fail "the stop has no reason"
+    ! grep -qE 'StopOnError: *\)?$' "$work/err" || fail "an empty stop reason"
+    # A line function says the same.
+    noRights 1 slow-codes
+    grep -qF "Не могу открыть порт $where: нет прав на доступ к порту" "$work/out" "$work/err" ||
+        fail "slow-codes does not name the cause"
     ;;
 language)
     printf '[OPTIONS]\r\nLANGUAGE=E\r\n' >"$home/velmora.ini"

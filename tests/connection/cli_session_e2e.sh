@@ -72,9 +72,20 @@ adapt)
     ;;
 watch)
     # "elapsed ms, number, value": the coolant (86°) and the engine speed at idle (about 720 rpm), in
-    # turn, for two seconds.
+    # turn, for two seconds. How many come depends on the machine's load; what the link did does not:
+    # counted over the whole run in the exchange log, every value read is printed once, and the watch
+    # keeps the line busy with the two parameters (idle requests and fault reads in between are few).
     lines=$(wc -l <"$work/out")
-    ((lines >= 20)) || fail "only $lines values in two seconds"
+    ((lines >= 4)) || fail "only $lines values"
+    "$cli" --home "$home" convert "$(ls "$home"/LOGS/B52*.bin | head -n 1)" >/dev/null 2>&1 ||
+        fail "the exchange log does not convert"
+    text=$(ls "$home"/LOGS/B52*.txt | head -n 1)
+    read=$(grep -cE ' #[01] [^=]+ = ' "$text") || true
+    [[ $read == "$lines" ]] || fail "$read values read on the line, $lines printed"
+    # The pairs from the first watched value on: at least 9 in 10 serve the two parameters.
+    awk '/ #[01] / { on = 1 } on && /^[0-9A-F]+  / { pairs++; if (/ #[01] /) watched++ }
+         END { exit !(pairs > 0 && watched * 10 >= pairs * 9) }' "$text" ||
+        fail "the watch left the line to other requests: $(grep -c '^[0-9A-F]\{8\}  ' "$text") pairs"
     grep -qE '^ +[0-9]+ +0 86°$' "$work/out" || fail "no coolant value"
     grep -qE '^ +[0-9]+ +1 7[0-4][0-9]$' "$work/out" || fail "no idle speed value"
     ! grep -qvE '^ +[0-9]+ +[01] ' "$work/out" || fail "a parameter that was not watched"

@@ -14,8 +14,10 @@
 
 #include "actuators/actuator_tests.h"
 #include "actuators/adaptation.h"
+#include "adapters/elm_command.h"
 #include "connection/client_check.h"
 #include "connection/com_reader.h"
+#include "engine_link/link_shared.h"
 #include "faults/fault_display.h"
 #include "host_recorder.h"
 #include "links/port_factory.h"
@@ -217,13 +219,64 @@ TEST_F(ComReaderTest, SilentUnitEndsTheConnectionAndKeepsTheLog) {
     EXPECT_GT(fs::file_size(Folder.Path() / "LOGS" / "B52001.bin"), 500u);
 }
 
-TEST_F(ComReaderTest, FailedWakeUpStopsOnErrorWithItsOwnReason) {
-    EXPECT_FALSE(Connect(Profile("asleep", "[Unit]\nBase=hfm\nBreakMinMs=300\n")));
-    EXPECT_FALSE(Reader->FailureText().empty());
-    EXPECT_TRUE(Logged(Reader->FailureText()));
-    EXPECT_NE(Reader->StopText().find(", StopOnError: "), std::string::npos);
-    EXPECT_EQ(Port(), nullptr);
-    EXPECT_FALSE(WasPosted(2, 0));
+TEST_F(ComReaderTest, EveryStopOnErrorNamesItsReasonInWords) {
+    const std::string asleep = Profile("asleep", "[Unit]\nBase=hfm\nBreakMinMs=300\n");
+    const std::string wrongComplement =
+        Profile("wrong", "[Unit]\nBase=hfm\n[LineFaults]\nWrongComplementEvery=1\n");
+    const std::string noSpecialMode = Profile("nomode", "[Unit]\nBase=hfm\nSpecialMode=0\n");
+    fs::create_directories(Folder.Path() / "CLIENTS" / "Sidorov");
+    Folder.WriteFile(fs::path("CLIENTS") / "Sidorov" / ClientCheckFileName, "27 42 00\r\n");
+    struct TCase {
+        const char* Name;
+        std::string Port;
+        char Adapter;
+        std::string Client;
+        uint8_t AdaptMode;
+        std::string Reason; // what follows ", StopOnError: " (its start)
+    };
+    const TCase cases[] = {
+        {"no port",
+         "SIM:/nonexistent/unit.ini",
+         'K',
+         {},
+         AdaptNone,
+         "Не могу открыть порт SIM:/nonexistent/unit.ini"},
+        {"unit asleep", asleep, 'K', {}, AdaptNone, "ОШИБКА! ECU не отвечает!"},
+        // The ELM327 chosen for a plain cable: no adapter answers its commands.
+        {"no ELM327 on the port", "SIM:hfm", 'E', {}, AdaptNone, "Ошибка обмена с ELM327"},
+        {"unit behind the ELM327 asleep",
+         "SIMELM:" + asleep.substr(4),
+         'E',
+         {},
+         AdaptNone,
+         ElmConnectFailure},
+        {"link failure", wrongComplement, 'K', {}, AdaptNone, "0x0C00 Попытки восстановить связь истекли!"},
+        {"client of another car", "SIM:hfm", 'K', "Sidorov", AdaptNone,
+         "ОШИБКА выбора клиента! Повторите выбор клиента или создайте нового!"},
+        {"adaptation refused", noSpecialMode, 'K', {}, AdaptResetPhase1, SpecialModeRefusedReason},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Reader = std::make_unique<TComReader>();
+        FreePort();
+        Host.Clear();
+        Reader->Actuators.AdaptMode = c.AdaptMode;
+        Reader->PrepareConnect({c.Port, c.Adapter, false, false, c.Client});
+        if (Reader->Step())
+            StepFor(60000); // until the connection ends
+        const std::string stop = Reader->StopText();
+        EXPECT_TRUE(stop.starts_with("Связь прервана!!! Время простоя ")) << stop;
+        EXPECT_NE(stop.find(", StopOnError: " + c.Reason), std::string::npos) << stop;
+        EXPECT_TRUE(Logged(stop)) << Host.LogText();
+        EXPECT_EQ(Port(), nullptr);
+    }
+}
+
+TEST(LinkFailureReason, MarkAndTextInWords) {
+    SetProgressMark(MarkReadAnswer);
+    EXPECT_EQ(FailureReason(LinkException("Попытки восстановить связь истекли!")),
+              "0x0C00 Попытки восстановить связь истекли!");
+    EXPECT_EQ(FailureReason(LinkException("")), "0x0C00 ошибка без описания");
 }
 
 TEST_F(ComReaderTest, UnitsWithoutPollingStopAfterTheIdentification) {

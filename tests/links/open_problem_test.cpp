@@ -45,13 +45,15 @@ TEST(OpenProblem, TextNamesTheCauseAndTheFix) {
          {"занят другой программой; закройте её"},
          {"brltty"}},
         {{TOpenFault::Missing, "/dev/ttyS9", ENOENT, "", {}, false},
-         {"/dev/ttyS9: No such file or directory"},
+         {"/dev/ttyS9: устройство не найдено; подключите адаптер или выберите другой порт"},
          {}},
         // brltty is known to take a USB adapter's device away right after it is plugged in.
         {{TOpenFault::Missing, "/dev/ttyUSB0", ENOENT, "", {}, true},
-         {"No such file or directory", "brltty"},
+         {"устройство не найдено", "brltty"},
          {}},
-        {{TOpenFault::NotSerial, "/dev/null", ENOTTY, "", {}, false}, {"/dev/null: not a serial device"}, {}},
+        {{TOpenFault::NotSerial, "/dev/null", ENOTTY, "", {}, false},
+         {"/dev/null: это не последовательный порт"},
+         {}},
     };
     for (const TCase& c : cases) {
         const std::string text = OpenProblemText(c.Problem);

@@ -54,9 +54,10 @@ TEST(CreatePort, NamesThatOpenNothingLeaveNoPort) {
     const std::pair<std::string, std::string> cases[] = {
         {"COM0", "COM0: no such port"},
         {"garbage", "COM0: no such port"},
-        {"/dev/null", "/dev/null: not a serial device"},
-        {regularFile, regularFile + ": not a serial device"},
-        {"/dev/no_such_device", "/dev/no_such_device: No such file or directory"},
+        {"/dev/null", "/dev/null: это не последовательный порт"},
+        {regularFile, regularFile + ": это не последовательный порт"},
+        {"/dev/no_such_device",
+         "/dev/no_such_device: устройство не найдено; подключите адаптер или выберите другой порт"},
     };
     for (const auto& [name, error] : cases) {
         EXPECT_FALSE(CreatePort(9600, name)) << name;
@@ -74,8 +75,9 @@ TEST(CreatePort, APortThatDoesNotOpenLeavesItsCauseForTheUser) {
     ftdi.Problem = "/dev/bus/usb/001/004: no permission";
     const std::pair<std::string, std::string> cases[] = {
         {"FTDI", "/dev/bus/usb/001/004: no permission"},
-        {"/dev/null", "/dev/null: not a serial device"},
-        {"/dev/no_such_device", "/dev/no_such_device: No such file or directory"},
+        {"/dev/null", "/dev/null: это не последовательный порт"},
+        {"/dev/no_such_device",
+         "/dev/no_such_device: устройство не найдено; подключите адаптер или выберите другой порт"},
     };
     for (const auto& [name, cause] : cases) {
         EXPECT_FALSE(CreatePort(9600, name)) << name;
@@ -85,6 +87,24 @@ TEST(CreatePort, APortThatDoesNotOpenLeavesItsCauseForTheUser) {
     ASSERT_TRUE(CreatePort(9600, "FTDI"));
     EXPECT_EQ(LastOpenProblem(), "") << "an open port leaves no cause behind";
     FreePort();
+}
+
+TEST(CreatePort, FailureTextNamesThePortOnceWithItsCause) {
+    testing::THostRecorder host;
+    testing::TFakeFtdiDriver ftdi;
+    ftdi.Present = false;
+    ftdi.Problem = "/dev/bus/usb/001/004: no permission";
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/no_such_device", "Не могу открыть порт /dev/no_such_device: устройство не найдено; подключите "
+                                "адаптер или выберите другой порт"},
+        // The cause is about another device than the name the user chose: both stay.
+        {"FTDI", "Не могу открыть порт FTDI: /dev/bus/usb/001/004: no permission"},
+        {"COM0", "Не могу открыть порт COM0: no such port"},
+    };
+    for (const auto& [name, text] : cases) {
+        EXPECT_FALSE(CreatePort(9600, name)) << name;
+        EXPECT_EQ(OpenFailureText(name), text);
+    }
 }
 
 // A port of a registered kind, recording what happens to it.

@@ -5,10 +5,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "../links/fake_ftdi_driver.h"
 #include "host_recorder.h"
 #include "lang/dictionary.h"
+#include "links/port_factory.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
@@ -145,6 +149,76 @@ TEST(SelectPort, FtdiHintIsAskedOncePerRunWhenAnotherPortIsChosen) {
     second.btnOkClick();
     EXPECT_EQ(host.Boxes().size(), 1u);
     EXPECT_EQ(second.ChosenPort(), "SIM:hfm");
+}
+
+// A pseudo-terminal standing for a USB adapter this process may not open: its rights taken away, and,
+// when the tests run as root (who opens anything), the effective user dropped to nobody while this
+// lives, the device kept to its owner.
+class TDeviceWithoutRights {
+public:
+    TDeviceWithoutRights() {
+        Master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0)
+            return;
+        Path = ptsname(Master);
+        if (chmod(Path.c_str(), geteuid() == 0 ? 0600 : 0) != 0 || (geteuid() == 0 && seteuid(Nobody) != 0))
+            Path.clear();
+    }
+    ~TDeviceWithoutRights() {
+        if (geteuid() == Nobody && seteuid(0) != 0)
+            ADD_FAILURE() << "the test could not take its rights back";
+        if (Master >= 0)
+            close(Master);
+    }
+    TDeviceWithoutRights(const TDeviceWithoutRights&) = delete;
+    TDeviceWithoutRights& operator=(const TDeviceWithoutRights&) = delete;
+
+    std::string Path; // empty when it could not be made
+
+private:
+    static constexpr uid_t Nobody = 65534;
+    int Master = -1;
+};
+
+TEST(SelectPort, ADeviceTheUserMayNotOpenIsGreyedWithTheCauseAndCannotBeChosen) {
+    testing::TTempFolder folder;
+    testing::THostRecorder host;
+    testing::TFakeFtdiDriver ftdi;
+    ftdi.Present = false;
+    TFormSelectPort form;
+    form.Prepare("SIM", 'K', 7);
+    {
+        TDeviceWithoutRights device;
+        ASSERT_FALSE(device.Path.empty());
+        SetSerialLister([&] { return std::vector<TSerialDevice>{{device.Path, "Maker USB Cable", ""}}; });
+        form.RefreshPorts();
+        SetSerialLister({});
+        auto* list = Child<QListWidget>(&form, "ListBox");
+        QListWidgetItem* item = nullptr;
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->data(Qt::UserRole).toString().toStdString() == device.Path)
+                item = list->item(i);
+        ASSERT_NE(item, nullptr) << "a device that is there but locked away is listed";
+        // Greyed and annotated, with the cause and the fix at hand.
+        EXPECT_TRUE(item->text().contains("Maker USB Cable")) << item->text().toStdString();
+        EXPECT_TRUE(item->text().endsWith("[" + QString::fromStdString(Translate("недоступен")) + "]"))
+            << item->text().toStdString();
+        EXPECT_EQ(item->foreground().color(), QColor(Qt::gray));
+        const std::string tip = item->toolTip().toStdString();
+        EXPECT_NE(tip.find(device.Path + ": нет прав на доступ к порту"), std::string::npos) << tip;
+        EXPECT_TRUE(tip.find("usermod -aG") != std::string::npos ||
+                    tip.find("60-velmora-ftdi.rules") != std::string::npos)
+            << tip;
+
+        // Choosing it shows that text and keeps the dialog open with nothing chosen.
+        list->setCurrentItem(item);
+        form.setResult(QDialog::Rejected);
+        form.btnOkClick();
+        ASSERT_EQ(host.Boxes().size(), 1u);
+        EXPECT_EQ(host.Boxes()[0], tip);
+        EXPECT_EQ(form.result(), QDialog::Rejected);
+        EXPECT_EQ(form.ChosenPort(), "");
+    }
 }
 
 TEST(TuneForm, FontArrowsStepThroughTheSizeList) {

@@ -20,6 +20,7 @@
 #include "links/port_factory.h"
 #include "platform/clock.h"
 #include "platform/program_folders.h"
+#include "platform/velmora_version.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
 #include "ui/panels/lh_code_banner_view.h"
@@ -176,6 +177,27 @@ TEST_F(LineFunctionsTest, ReadRunReportsTheCodesAndAdapterTestRunsOffTheWindowTh
     EXPECT_FALSE(Connect->isEnabled()) << "the analog panel is still shown";
 }
 
+TEST_F(LineFunctionsTest, AJobWhosePortDoesNotOpenShowsTheCauseAndItsFix) {
+    PortName = "/dev/ttyUSB-velmora-unplugged";
+    const std::string cause = "Не могу открыть порт " + PortName +
+                              ": устройство не найдено; подключите адаптер или выберите другой порт";
+    const std::function<void()> starts[] = {
+        [&] { Action("mnuTestAdapter")->trigger(); },
+        [&] {
+            Action("mnuSlowCodes")->trigger();
+            Child<QCheckBox>(&Window, "cbLedEnabled")->setChecked(true);
+            Child<QPushButton>(&Window, "btnLedRead")->click();
+        },
+    };
+    for (const auto& start : starts) {
+        Host.Clear();
+        start();
+        ASSERT_TRUE(ServeUntil([&] { return !Functions->Busy(); }));
+        EXPECT_NE(Host.LogText().find(cause), std::string::npos) << Host.LogText();
+        EXPECT_EQ(Port(), nullptr);
+    }
+}
+
 TEST_F(LineFunctionsTest, AnalogPanelNeedsAKLineAdapter) {
     Adapter = 'E';
     Action("mnuSlowCodes")->trigger();
@@ -254,7 +276,7 @@ TEST(MainFormLineFunctions, MenusPanelStopAndBannerInTheWindow) {
         menus << action->text();
     EXPECT_LT(menus.indexOf("Функции"), menus.indexOf("HFM"));
     EXPECT_LT(menus.indexOf("HFM"), menus.indexOf("Медленные коды"));
-    EXPECT_LT(menus.indexOf("Медленные коды"), menus.indexOf("Version 1.45"));
+    EXPECT_LT(menus.indexOf("Медленные коды"), menus.indexOf(QString("Version ") + PackageVersion));
 
     auto* connect = Child<QPushButton>(&form, "btnConnect");
     ASSERT_TRUE(connect->isEnabled());

@@ -21,6 +21,7 @@
 #include "host_recorder.h"
 #include "lang/dictionary.h"
 #include "platform/program_folders.h"
+#include "platform/velmora_version.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
 #include "ui/dialogs/clients_form.h"
@@ -147,7 +148,7 @@ TEST_F(MainFormFixesTest, VersionBoxHoldsOnlyWhatIsTrue) {
     form.mnu_verClick();
     ASSERT_FALSE(Host.Boxes().empty());
     const std::string box = Host.Boxes().back();
-    EXPECT_NE(box.find("1.45"), std::string::npos);
+    EXPECT_NE(box.find(std::string("Версия ") + PackageVersion), std::string::npos) << box;
     EXPECT_NE(box.find("README.md"), std::string::npos);
     EXPECT_EQ(box.find("example"), std::string::npos);
     EXPECT_EQ(box.find('@'), std::string::npos);

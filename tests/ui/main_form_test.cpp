@@ -27,6 +27,7 @@
 #include "platform/clock.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
+#include "platform/velmora_version.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
 #include "ui/dialogs/input_box.h"
@@ -116,7 +117,7 @@ TEST_F(MainFormTest, SettingsWithoutKeysGiveTheDefaults) {
     EXPECT_FALSE(pg->isTabVisible(PageScreens));
     EXPECT_FALSE(pg->isTabVisible(PageGraph));
     QString memo = form->LogMemo()->toPlainText();
-    EXPECT_TRUE(memo.contains("Версия 1.45"));
+    EXPECT_TRUE(memo.contains(QString("Версия ") + PackageVersion));
     EXPECT_TRUE(memo.contains("Программа настроена для работы с обычным адаптером k-line"));
 }
 

@@ -145,7 +145,7 @@ bool TModulePanel::Start(bool erase) {
                 done = address == SrsAddress ? dialogue.DiagnoseSRS(erase)
                                              : dialogue.DiagnoseEGas(address, erase);
             } else {
-                AddLog(Translate("Не удалось открыть порт.") + " " + portName);
+                AddLog(OpenFailureText(portName)); // with the cause and its fix, where the port tells it
             }
         } catch (const std::exception& error) {
             AddLog(error.what()); // a port that failed under the dialogue; the dialogue is over

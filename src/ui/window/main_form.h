@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/velmora_version.h"
 #include "settings/program_settings.h"
 #include "ui/window/connection_control.h"
 #include "ui/window/engine_mode.h"
@@ -58,7 +59,8 @@ enum : uint32_t {
     WM_LH_CODE = WM_USER + 22,
 };
 
-inline constexpr const char* ProgramVersion = "1.45";
+// The one version of the build (the project version), shown in the menu, the memo and the version box.
+inline constexpr const char* ProgramVersion = PackageVersion;
 
 enum TPage { PageMemo, PageError, PageScreens, PageGraph, PageSmooth, PageComputer };
 
