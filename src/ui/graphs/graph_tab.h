@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "ui/common/frame_pacer.h"
 #include "ui/graphs/graph.h"
 
 class QLabel;
@@ -37,6 +38,10 @@ public:
     void btnClearMinMaxClick();
     // Shows the picture as drawn now.
     void Redraw();
+    // Shows the picture at the display's pace: at once when no frame was shown within the last frame
+    // interval, else once at its end, however many values were drawn in between.
+    void RequestRedraw() { Pacer.Request(); }
+    bool RedrawPending() const { return Pacer.Pending(); }
 
     // Called after "Refresh" reloaded the graph, so the worker takes the list over again.
     std::function<void()> OnReload;
@@ -62,6 +67,7 @@ private:
     QLabel* WaitPanel = nullptr;
     QPushButton* Button3 = nullptr;
     int ScreenSeconds = 10; // the tag of Button3
+    TFramePacer Pacer{[this] { Redraw(); }, this};
 };
 
 } // namespace velmora

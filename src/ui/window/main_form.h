@@ -29,6 +29,7 @@ namespace velmora {
 class TLogTools;
 
 class TActivationPanel;
+class TBlinkMark;
 class TFaultTab;
 class TGraphTab;
 class TLineFunctions;
@@ -147,7 +148,6 @@ private:
     std::string LastLogFile;
     TEngineModeState EngineMode;
     TAnswerRate AnswerRate;
-    bool IndicatorDark = false;
     bool InPageChange = false;
 
     QFrame* Panel1 = nullptr;
@@ -164,7 +164,7 @@ private:
     QLabel* labRate = nullptr;    // answers per second, shown steadily while polling
     QLabel* labOffline = nullptr; // over the pages: the values shown are the last ones of a connection
     QString LastAnswerTime;       // wall-clock time of the last answer, for labOffline
-    QLabel* labIndicator = nullptr;
+    TBlinkMark* labIndicator = nullptr;
     QToolButton* btnScreenShot = nullptr;
     QTabWidget* pg = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
