@@ -18,7 +18,11 @@ int64_t SteadyNanos() {
 
 } // namespace
 
-void TClock::SpinUntil(int64_t counter) {
+void TClock::WaitUntil(int64_t counter) {
+    const int64_t frequency = PerfFrequency();
+    const int64_t restUs = (counter - PerfCounter()) * 1000000 / frequency;
+    if (restUs > WaitSpinMarginUs)
+        SleepMicros(restUs - WaitSpinMarginUs);
     while (PerfCounter() < counter) {
     }
 }
@@ -53,7 +57,7 @@ void TRealClock::SleepMicros(int64_t us) {
         std::this_thread::sleep_for(std::chrono::microseconds(us));
 }
 
-void TManualClock::SpinUntil(int64_t counter) {
+void TManualClock::WaitUntil(int64_t counter) {
     int64_t now = Micros.load();
     while (now < counter && !Micros.compare_exchange_weak(now, counter)) {
     }
