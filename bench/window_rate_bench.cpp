@@ -3,7 +3,7 @@
 // thread that posts one value every 5 ms to the window thread, as the worker's value notices come. For
 // each case it prints the values drawn per second, the frames the window painted per second against the
 // display's refresh, the time one frame took (median and longest), and the CPU of the window thread and
-// of the whole process against the 5 % limit. The last case draws the graph's picture for every value,
+// of the whole process against the 5 % limit. The last case repaints the whole graph for every value,
 // as the window did before its repaints followed the display: the figure the pacing saves.
 //
 // Usage: velmora-window-rate-bench [SECONDS]   (default 10 per case; a Release build gives meaningful
@@ -217,7 +217,7 @@ int main(int argc, char** argv) {
     };
     for (const TCase& c :
          {TCase{"screen, 14 values", &screen, feedScreen}, TCase{"graph, 4 curves", &graph, feedGraph(true)},
-          TCase{"graph drawn per value (unpaced)", &graph, feedGraph(false)}}) {
+          TCase{"graph, whole picture per value", &graph, feedGraph(false)}}) {
         const TCaseResult r = RunCase(app, *c.Page, c.Update, seconds);
         std::printf("%-34s %9.1f %9.1f %9.3f %9.3f %9.2f%% %9.2f%% %6.1f%% %7.2f\n", c.Name,
                     r.UpdatesPerSecond, r.FramesPerSecond, r.MedianFrameMs, r.LongestFrameMs,
