@@ -19,8 +19,7 @@ int64_t SteadyNanos() {
 } // namespace
 
 void TClock::WaitUntil(int64_t counter) {
-    const int64_t frequency = PerfFrequency();
-    const int64_t restUs = (counter - PerfCounter()) * 1000000 / frequency;
+    const int64_t restUs = int64_t(double(counter - PerfCounter()) * 1e6 / double(PerfFrequency()));
     if (restUs > WaitSpinMarginUs)
         SleepMicros(restUs - WaitSpinMarginUs);
     while (PerfCounter() < counter) {

@@ -31,7 +31,7 @@ public:
 };
 
 // A frame long enough that the values fed one event-loop pass apart all fall within it, on any machine.
-constexpr int LongFrameMs = 1000;
+constexpr int LongFrameMs = 500;
 constexpr int Values = 50;
 
 // Waits for the end of the frame and paints what it drew.
@@ -59,13 +59,6 @@ TEST(FramePacer, ABurstWithinAFrameDrawsAtOnceAndOnceMoreAtItsEnd) {
         ASSERT_TRUE(FrameEnded(pacer));
         EXPECT_EQ(draws, c.DrawsAfterFrame) << c.Requests;
     }
-}
-
-TEST(FramePacer, FrameIntervalFollowsTheScreen) {
-    TFramePacer pacer([] {});
-    // 30..240 Hz: a frame of 4 to 33 ms.
-    EXPECT_GE(pacer.FrameMs(), 4);
-    EXPECT_LE(pacer.FrameMs(), 33);
 }
 
 TFramePacer& PacerOf(QWidget& widget) {
