@@ -29,6 +29,9 @@ namespace {
 
 using namespace velmora;
 
+// The most of a core the window and its link may take while polling (%).
+constexpr double PollingCpuLimitPercent = 2.0;
+
 // The window's host with every box answered OK and printed instead of shown.
 class TQuietHost : public TQtHost {
 public:
@@ -113,8 +116,8 @@ int main(int argc, char** argv) {
             status = 1;
         } else {
             std::printf("velmora window CPU, offscreen, %d s per case, unit hfm on a pseudo-terminal "
-                        "(simulator's thread not counted)\n\n%-40s %10s %14s\n",
-                        seconds, "case", "CPU %core", "window thread");
+                        "(simulator's thread not counted)\n\n%-40s %10s %14s %7s %7s\n",
+                        seconds, "case", "CPU %core", "window thread", "limit", "ratio");
             struct TCase {
                 const char* Name;
                 int Page;
@@ -131,8 +134,9 @@ int main(int argc, char** argv) {
                     (CpuMs(CLOCK_PROCESS_CPUTIME_ID) - process0) - (CpuMs(serverClock) - server0);
                 const double windowMs = CpuMs(CLOCK_THREAD_CPUTIME_ID) - window0;
                 const double spanMs = seconds * 1000.0;
-                std::printf("%-40s %10.2f %14.2f\n", c.Name, 100.0 * toolMs / spanMs,
-                            100.0 * windowMs / spanMs);
+                std::printf("%-40s %10.2f %14.2f %6.1f%% %7.2f\n", c.Name, 100.0 * toolMs / spanMs,
+                            100.0 * windowMs / spanMs, PollingCpuLimitPercent,
+                            100.0 * toolMs / spanMs / PollingCpuLimitPercent);
                 std::fflush(stdout);
             }
         }

@@ -31,6 +31,12 @@ constexpr uint32_t ProbeSpacingMs = 1000;
 constexpr int ProbeAttempts = 3;
 
 constexpr char Prompt = '>';
+// Every answer ends with a line end, an empty line and the prompt ("\r\r>"): the characters that still
+// come at the least after a chunk that ended inside a line, or after a single line end.
+constexpr int CharsAfterLineText = 3;
+constexpr int CharsAfterOneLineEnd = 2;
+// The commands whose answer lengths are remembered; past it the memory starts again.
+constexpr size_t RememberedCommands = 64;
 // The adapter's answer when it leaves command mode for plain K-line mode; no prompt follows.
 constexpr std::string_view KklModeAnswer = "EXEC_AS_KKL_MODE";
 
@@ -74,6 +80,7 @@ public:
     bool Scan(std::span<const uint8_t> chunk) {
         for (size_t i = 0; i < chunk.size(); ++i) {
             const char c = char(chunk[i]);
+            TrailingLineEnds = (c == '\r' || c == '\n') ? TrailingLineEnds + 1 : 0;
             if (c == '\r' || c == '\n') {
                 AddLine(Pending);
                 Pending.clear();
@@ -129,6 +136,13 @@ public:
 
     const std::string& Joined() const { return Text; }
 
+    // The characters that must still come before the prompt, judged from how the received text ends.
+    int CharsStillComing() const {
+        if (!Pending.empty())
+            return CharsAfterLineText;
+        return TrailingLineEnds == 1 ? CharsAfterOneLineEnd : 0;
+    }
+
 private:
     void Trace(const std::string& line) {
         if (Elm.Trace)
@@ -142,6 +156,7 @@ private:
     std::string Text;
     std::string Pending;
     std::string LastLine;
+    int TrailingLineEnds = 0;
 };
 
 // Bytes waiting before a command belong to nothing we asked for; left in place, a late prompt among
@@ -166,6 +181,18 @@ bool Pause(TElmContext& elm, uint32_t totalMs, uint32_t stepMs) {
         Clock().Sleep(stepMs);
     }
     return !elm.Abort.load();
+}
+
+// After a chunk of an answer: sleeps while `coming` more characters are on their way at the adapter's
+// baud rate, all but the last, so that the next read takes them as one chunk and the last one (the
+// prompt, when the count is right) ends the wait at the moment it arrives. At most `maxMs`.
+void AwaitChunk(TBasePort& port, int coming, uint32_t maxMs) {
+    if (coming < 2)
+        return;
+    const int baud = port.Baud > 0 ? port.Baud : ElmBaud;
+    constexpr int64_t BitsPerChar = 10;
+    const int64_t us = std::min<int64_t>((coming - 1) * BitsPerChar * 1000000 / baud, int64_t(maxMs) * 1000);
+    Clock().SleepMicros(us);
 }
 
 bool Send(TBasePort& port, std::string_view command) {
@@ -201,6 +228,9 @@ TOutcome Exchange(TElmContext& elm, std::string_view command, std::string& answe
     bool commandModeLeft = false;
     uint32_t deadlineMs = timeoutMs;
     std::array<uint8_t, 256> chunk;
+    int received = 0; // characters of this answer
+    const auto remembered = elm.State.AnswerChars.find(std::string(command));
+    const int expectedChars = remembered == elm.State.AnswerChars.end() ? 0 : remembered->second;
     while (!prompt && !commandModeLeft) {
         if (elm.Abort.load()) {
             outcome.Aborted = true;
@@ -212,6 +242,7 @@ TOutcome Exchange(TElmContext& elm, std::string_view command, std::string& answe
             count = elm.Port.ReadBuf(buffer);
         }
         if (count > 0) {
+            received += count;
             outcome.AnyByte = true;
             prompt = reply.Scan(std::span<const uint8_t>(chunk.data(), size_t(count)));
             commandModeLeft = reply.LeftCommandMode();
@@ -226,8 +257,16 @@ TOutcome Exchange(TElmContext& elm, std::string_view command, std::string& answe
             break;
         if (count <= 0)
             elm.Port.WaitInput(std::min(AbortCheckMs, deadlineMs - elapsedMs));
+        else
+            AwaitChunk(elm.Port, std::max(reply.CharsStillComing(), expectedChars - received),
+                       std::min(AbortCheckMs, deadlineMs - elapsedMs));
     }
     reply.EndOfAnswer();
+    if (prompt) {
+        if (elm.State.AnswerChars.size() >= RememberedCommands)
+            elm.State.AnswerChars.clear();
+        elm.State.AnswerChars[std::string(command)] = received;
+    }
 
     const std::string& joined = reply.Joined();
     // Leaving command mode ends the answer as the prompt does; the expected text must still be in it, so

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "links/base_port.h"
 
@@ -18,6 +19,9 @@ namespace velmora {
 struct TElmState {
     int FailureCount = 0;    // link failures so far, reported as "Сбой связи %d"
     bool Recovering = false; // a recovery is running: commands failing inside it start no other
+    // Characters of the last complete answer to each command: a polled command's answer has the same
+    // length every time, so its characters are awaited as one chunk instead of one wake-up each.
+    std::unordered_map<std::string, int> AnswerChars;
 };
 
 // What a command needs: the port, the sink of the exchange log's text lines (may be empty), the

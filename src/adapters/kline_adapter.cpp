@@ -175,7 +175,7 @@ void TKLineAdapter::SendPacket(std::string_view request, bool noDelay) {
     LastRequest = std::string(request);
     if (!noDelay)
         Clock().Sleep(uint32_t(std::max(RequestDelay, 0)));
-    Clock().SpinUntil(Clock().PerfCounter() + MsToCounts(InterByteTime));
+    Clock().WaitUntil(Clock().PerfCounter() + MsToCounts(InterByteTime));
 
     std::string gaps;
     if (InterByteTime <= 0) {
@@ -185,7 +185,7 @@ void TKLineAdapter::SendPacket(std::string_view request, bool noDelay) {
         const int64_t spacing = Clock().PerfFrequency() / (1000 / (InterByteTime + 1));
         int64_t previous = LastExchangeCounter;
         for (uint8_t b : frame) {
-            Clock().SpinUntil(previous + spacing);
+            Clock().WaitUntil(previous + spacing);
             const int64_t now = Clock().PerfCounter();
             gaps += "  " + std::to_string(now - previous);
             previous = now;

@@ -50,15 +50,19 @@ int ReadWithTimeouts(const TCommTimeouts& timeouts, uint8_t* data, int n, const 
     const TReadWait wait(timeouts, n, start);
     int got = 0;
     uint32_t lastByte = start;
+    // Waits first, then reads: after a byte is sent, its echo and the answer are still on the line, so a
+    // read before the wait could only come back empty (a system call per byte for nothing).
     while (got < n) {
-        if (const int now = line.TakeArrived(data + got, n - got); now > 0) {
+        const int64_t remaining = wait.Remaining(got, lastByte, Clock().TickCount());
+        if (remaining != 0 && !line.WaitForInput(remaining))
+            break;
+        const int now = line.TakeArrived(data + got, n - got);
+        if (now > 0) {
             got += now;
             lastByte = Clock().TickCount();
-            continue;
-        }
-        const int64_t remaining = wait.Remaining(got, lastByte, Clock().TickCount());
-        if (remaining == 0 || !line.WaitForInput(remaining))
+        } else if (remaining == 0) {
             break;
+        }
     }
     return got;
 }

@@ -18,7 +18,10 @@ int64_t SteadyNanos() {
 
 } // namespace
 
-void TClock::SpinUntil(int64_t counter) {
+void TClock::WaitUntil(int64_t counter) {
+    const int64_t restUs = int64_t(double(counter - PerfCounter()) * 1e6 / double(PerfFrequency()));
+    if (restUs > WaitSpinMarginUs)
+        SleepMicros(restUs - WaitSpinMarginUs);
     while (PerfCounter() < counter) {
     }
 }
@@ -53,7 +56,7 @@ void TRealClock::SleepMicros(int64_t us) {
         std::this_thread::sleep_for(std::chrono::microseconds(us));
 }
 
-void TManualClock::SpinUntil(int64_t counter) {
+void TManualClock::WaitUntil(int64_t counter) {
     int64_t now = Micros.load();
     while (now < counter && !Micros.compare_exchange_weak(now, counter)) {
     }

@@ -9,6 +9,10 @@
 
 namespace velmora {
 
+// The part of a wait on the counter that is spun rather than slept (µs): a sleeping thread wakes up to a
+// few hundred microseconds late on a busy machine.
+inline constexpr int64_t WaitSpinMarginUs = 500;
+
 class TClock {
 public:
     virtual ~TClock() = default;
@@ -18,8 +22,10 @@ public:
     virtual int64_t PerfCounter() = 0;
     virtual int64_t PerfFrequency() = 0;
     virtual void Sleep(uint32_t ms) = 0;
-    // Busy-waits until the high-resolution counter reaches `counter` (byte spacing finer than a sleep).
-    virtual void SpinUntil(int64_t counter);
+    // Waits until the high-resolution counter reaches `counter` (byte spacing finer than a millisecond):
+    // sleeps (SleepMicros) while the rest is longer than a wake-up may come late, and spins only the last
+    // WaitSpinMarginUs, so the moment is kept to the counter without a core spinning for milliseconds.
+    virtual void WaitUntil(int64_t counter);
     // Sleeps `us` microseconds, for waits that end between two milliseconds (a frame ends 1.04 ms after
     // it began at 9600 baud). The default rounds up to whole milliseconds.
     virtual void SleepMicros(int64_t us);
@@ -47,8 +53,8 @@ public:
     int64_t PerfCounter() override;
     int64_t PerfFrequency() override { return 1000000; }
     void Sleep(uint32_t ms) override { Advance(ms); }
-    // Nothing would move the counter while spinning: it jumps to `counter`.
-    void SpinUntil(int64_t counter) override;
+    // Nothing would move the counter while waiting: it jumps to `counter`.
+    void WaitUntil(int64_t counter) override;
     void SleepMicros(int64_t us) override { AdvanceMicros(std::max<int64_t>(us, 0)); }
 
     void Advance(uint32_t ms) { AdvanceMicros(int64_t(ms) * 1000); }

@@ -136,6 +136,44 @@ TEST_F(ElmCommandTest, BusInitAndDataErrorMoveTheDeadline) {
     }
 }
 
+// The characters of an answer come one after another at the adapter's baud rate. The wait takes them in
+// chunks, not one wake-up each, and still ends the moment the prompt arrives: a repeated command, whose
+// answer length is known from last time, in about three reads.
+TEST_F(ElmCommandTest, AnswerCharactersAreReadInChunksWithoutDelayingThePrompt) {
+    const std::string reply = "4100BE1F\r\r>"; // 11 characters: one wake-up each before
+    constexpr uint32_t FirstCharMs = 30;
+    struct TCase {
+        const char* Name;
+        std::string Reply;
+        int MaxReads;
+        uint32_t LateMs; // past the prompt's arrival
+    } cases[] = {
+        {"first time: chunks of what must still come", reply, 7, 0},
+        {"repeated: the whole answer but its prompt at once", reply, 3, 0},
+        {"a shorter answer than last time: late by its missing characters at most", "?\r\r>", 2, 6},
+    };
+    TFakeElmPort port;
+    port.Baud = 10000; // one character per millisecond
+    State.Recovering = true;
+    TElmContext elm{port, {}, Abort, State};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::vector<TFakeElmPort::TPart> parts;
+        for (size_t i = 0; i < c.Reply.size(); ++i)
+            parts.push_back({FirstCharMs + uint32_t(i), std::string(1, c.Reply[i])});
+        port.Reply("0100", parts);
+        port.Reads = 0;
+        const uint32_t start = ManualClock.TickCount();
+        std::string answer;
+        EXPECT_TRUE(ElmCommand(elm, "0100", answer, 3000));
+        EXPECT_EQ(answer, c.Reply.substr(0, c.Reply.find('\r')));
+        const uint32_t promptMs = FirstCharMs + uint32_t(c.Reply.size()) - 1;
+        EXPECT_GE(TicksSince(start, ManualClock.TickCount()), promptMs);
+        EXPECT_LE(TicksSince(start, ManualClock.TickCount()), promptMs + c.LateMs);
+        EXPECT_LE(port.Reads, c.MaxReads);
+    }
+}
+
 TEST_F(ElmCommandTest, TracesEmptyLinesAsBackslashR) {
     Port.Reply("ATZ", {{50, "\r\rELM327 v1.5\r\r>"}});
     std::string answer;

@@ -33,6 +33,7 @@ public:
     bool Opened = true;
     bool OpenSucceeds = true;
     uint32_t ReadCostMs = 0; // virtual time each read takes, as bytes go on arriving meanwhile
+    int Reads = 0;           // reads that returned bytes
 
     bool Open(bool, int baud) override {
         ++Opens;
@@ -63,6 +64,7 @@ public:
         buffer.Count = int32_t(std::min<size_t>(ready.size(), size_t(buffer.Size)));
         std::copy_n(ready.begin(), buffer.Count, buffer.Data);
         Consume(size_t(buffer.Count));
+        Reads += buffer.Count > 0;
         if (ReadCostMs > 0)
             Clock().Sleep(ReadCostMs);
         return buffer.Count;

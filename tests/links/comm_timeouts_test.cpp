@@ -64,6 +64,7 @@ public:
                     int taken = 0;
                     while (taken < n && Next < Arrivals.size() && Arrivals[Next] <= Time.TickCount())
                         data[taken++] = uint8_t(++Next);
+                    EmptyTakes += taken == 0;
                     return taken;
                 },
                 [this](int64_t ms) {
@@ -77,6 +78,8 @@ public:
                     return false;
                 }};
     }
+
+    int EmptyTakes = 0; // reads that found nothing: each a system call for nothing on a real port
 
 private:
     TManualClock& Time;
@@ -114,6 +117,17 @@ TEST(ReadWithTimeouts, GapsCountFromTheLastByteAndTheTotalFromTheStart) {
         EXPECT_EQ(clock.TickCount() - T0, c.EndsAtMs);
         for (int i = 0; i < c.Got; ++i)
             EXPECT_EQ(data[i], i + 1) << "bytes in order";
+        // A read only once the line said bytes are there.
+        EXPECT_EQ(line.EmptyTakes, 0);
+    }
+    // A read that may not wait still looks once, and takes what is there.
+    for (const std::vector<uint32_t>& arrivals : {std::vector<uint32_t>{}, std::vector<uint32_t>{T0}}) {
+        TManualClock clock(T0);
+        TScopedClock scoped(clock);
+        TScheduledLine line(clock, arrivals);
+        uint8_t data[4] = {};
+        EXPECT_EQ(ReadWithTimeouts({MAXDWORD, 0, 0}, data, 4, line.Line()), int(arrivals.size()));
+        EXPECT_EQ(clock.TickCount(), T0);
     }
 }
 

@@ -29,7 +29,7 @@ public:
             std::this_thread::yield();
         Inner.Sleep(ms);
     }
-    void SpinUntil(int64_t counter) override { Inner.SpinUntil(counter); }
+    void WaitUntil(int64_t counter) override { Inner.WaitUntil(counter); }
     std::atomic<bool> Open{true};
 
 private:

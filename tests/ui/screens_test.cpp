@@ -1,5 +1,6 @@
 #include <QLabel>
 #include <QTabWidget>
+#include <QTest>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -98,6 +99,11 @@ TEST(ScreenDefinition, ShippedScreensFitTheHfmSet) {
     }
 }
 
+// Values arriving within one frame are drawn at its end: waits for it.
+bool Drawn(const TScreenPage& page) {
+    return QTest::qWaitFor([&] { return !page.RepaintPending(); }, 5000);
+}
+
 class ScreenPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -139,6 +145,7 @@ TEST_F(ScreenPageTest, RowsZonesAndIndicators) {
     EXPECT_EQ(page.Row(0)->ValueLabel()->text(), "80");
     Params.FindByNumber(2)->SetRaw(0x01, 0, 0, 0);
     views.UpdateParam(2);
+    ASSERT_TRUE(Drawn(page));
     // A lit lamp (IDLE set) and an unlit one (A/C clear) differ at a glance, and each reads well: text
     // and background at least 4.5:1 apart in luminance, on a background of its own in any theme.
     auto contrast = [](QLabel* lamp) {
@@ -160,6 +167,7 @@ TEST_F(ScreenPageTest, RowsZonesAndIndicators) {
               indicators[2]->palette().color(QPalette::Window));
     Params.FindByNumber(2)->SetRaw(0x10, 0, 0, 0); // A/C on, IDLE off: the lamps swap
     views.UpdateParam(2);
+    ASSERT_TRUE(Drawn(page));
     EXPECT_EQ(indicators[2]->palette().color(QPalette::Window), QColor(0x1B, 0x6E, 0x2E));
     EXPECT_EQ(indicators[0]->palette().color(QPalette::Window), QColor(0xE4, 0xE4, 0xE4));
     // The third part of a combined view redraws the whole line.
@@ -167,11 +175,13 @@ TEST_F(ScreenPageTest, RowsZonesAndIndicators) {
     Params.FindByNumber(21)->SetRaw(2, 0, 0, 0);
     Params.FindByNumber(22)->SetRaw(3, 0, 0, 0);
     views.UpdateParam(22);
+    ASSERT_TRUE(Drawn(page));
     EXPECT_EQ(page.Row(3)->ValueLabel()->text(), "001 002 003");
     EXPECT_TRUE(views.IsPollEveryCycle(1));
     EXPECT_FALSE(views.IsPollEveryCycle(21)); // a part of a main-zone combined view
 
     views.ResetDisplay();
+    ASSERT_TRUE(Drawn(page));
     EXPECT_EQ(page.Row(0)->ValueLabel()->text(), "");
     // The code number is read once (poll level 255, then only every few minutes): showing the screen
     // again keeps it instead of leaving it blank that long.
@@ -183,6 +193,7 @@ TEST_F(ScreenPageTest, RowsZonesAndIndicators) {
     Params.FindByNumber(20)->SetData(1, 0, 0, 0);
     views.UpdateParam(22);
     views.ResetDisplay();
+    ASSERT_TRUE(Drawn(page));
     EXPECT_EQ(page.Row(3)->ValueLabel()->text(), "001 002 003");
     EXPECT_EQ(page.Row(0)->ValueLabel()->text(), "");
 }

@@ -313,14 +313,17 @@ void TGraph::UpdateParam(int number) {
     }
     value = std::clamp(value, std::min(view.RangeLo, view.RangeHi), std::max(view.RangeLo, view.RangeHi));
     UpdateMinMax(view, tick, value);
-    if (gridFrom >= 0)
+    if (gridFrom >= 0) {
         DrawGrid(gridFrom);
+        Changed = Picture.rect(); // a new picture, or the old one moved left
+    }
 
     int y = Y(view, value);
     if (view.HasLastPoint) {
         QPainter painter(&Picture);
         painter.setPen(QPen(FromBgr(view.Color), 1, Qt::SolidLine));
         painter.drawLine(view.LastX, view.LastY, int(x), y);
+        Changed |= QRect(QPoint(view.LastX, view.LastY), QPoint(int(x), y)).normalized();
     }
     view.LastX = int16_t(x);
     view.LastY = int16_t(y);
@@ -332,6 +335,7 @@ void TGraph::ResetGraph() {
     MinMaxStart = 0;
     CurrentSlot = NoSlot;
     Picture.fill(Qt::white);
+    Changed = Picture.rect();
     for (TGraphParam* view : GraphViews())
         view->ClearMinMax();
 }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "params/list_prm.h"
@@ -84,6 +85,9 @@ public:
     bool SavePicture(std::string& error);
 
     const QImage& Image() const { return Picture; }
+    // The part of the picture drawn since the last call (pixels): a new line's box, all of it after a
+    // scroll, a reset or a new size. Empty when nothing was drawn.
+    QRect TakeChanged() { return std::exchange(Changed, QRect()); }
     // The view at `index` among those not marked; index < Count().
     TGraphParam& View(size_t index) const;
     bool HasParams = false;
@@ -116,6 +120,7 @@ private:
 
     std::shared_ptr<const TListParams> Params;
     QImage Picture;
+    QRect Changed;
 };
 
 } // namespace velmora

@@ -53,8 +53,14 @@ QString ScreenCaption(int seconds) {
 TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
     : QWidget(parent), Params(std::move(params)) {
     setObjectName("GraphTab");
+    TIniFile ini(SettingsFile());
+    WriteDefaultGraph(ini, *Params);
+    GraphList = std::make_shared<TGraph>(PictureWidth, PictureHeight, Params, &ini);
     auto* layout = new QGridLayout(this);
-    Image = new QLabel;
+    // The graph is made below, from the settings; the view only paints it.
+    Image = new TGraphView(*GraphList, [this](QPainter& painter, int width, int height, const QRect& area) {
+        DrawScales(painter, width, height, area);
+    });
     Image->setObjectName("Image");
     Image->setMinimumSize(200, 100);
     Image->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
@@ -103,9 +109,6 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
         side->addWidget(w);
     layout->addLayout(side, 0, 1);
 
-    TIniFile ini(SettingsFile());
-    WriteDefaultGraph(ini, *Params);
-    GraphList = std::make_shared<TGraph>(PictureWidth, PictureHeight, Params, &ini);
     ScreenSeconds = int(GraphList->ScreenTimeMs / 1000);
     Button3->setText(ScreenCaption(ScreenSeconds));
     GraphList->OnMinMaxChange = [this] { ShowMinMax(); };
@@ -220,22 +223,21 @@ void TGraphTab::ShowMinMax() {
 
 void TGraphTab::Redraw() {
     // The picture has the screen's own pixels (twice as many at 2× scale), so its lines stay crisp; the
-    // scales are drawn over a copy and are not part of a saved picture.
-    QPixmap shown = QPixmap::fromImage(GraphList->Image());
-    QPainter painter(&shown);
-    DrawScales(painter, shown.width(), shown.height());
-    painter.end();
-    shown.setDevicePixelRatio(Image->devicePixelRatioF());
-    Image->setPixmap(shown);
+    // scales are painted over it on the screen only and are not part of a saved picture.
+    GraphList->TakeChanged();
+    Image->update();
 }
 
-void TGraphTab::DrawScales(QPainter& painter, int width, int height) const {
+void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect& area) const {
     const qreal ratio = Image->devicePixelRatioF();
     QFont font = painter.font();
     font.setPixelSize(int(ScaleFontPixels * ratio));
     painter.setFont(font);
     const int margin = int(2 * ratio);
     auto label = [&](const QRect& box, int flags, const QString& text, const QColor& colour) {
+        // Laying out text is the dear part of a frame: only labels in the painted part.
+        if (!area.intersects(box.adjusted(-1, -1, 1, 1)))
+            return;
         // A white edge keeps the text readable over the curves and the grid.
         painter.setPen(Qt::white);
         for (int dx : {-1, 1})

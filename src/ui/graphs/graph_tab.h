@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 
+#include "ui/common/frame_pacer.h"
 #include "ui/graphs/graph.h"
+#include "ui/graphs/graph_view.h"
 
 class QLabel;
 class QListWidget;
@@ -37,6 +39,10 @@ public:
     void btnClearMinMaxClick();
     // Shows the picture as drawn now.
     void Redraw();
+    // Shows what the graph drew since, at the display's pace: at once when no frame was shown within the
+    // last frame interval, else once at its end, however many values were drawn in between.
+    void RequestRedraw() { Pacer.Request(); }
+    bool RedrawPending() const { return Pacer.Pending(); }
 
     // Called after "Refresh" reloaded the graph, so the worker takes the list over again.
     std::function<void()> OnReload;
@@ -52,16 +58,18 @@ private:
     void ShowMinMax();
     // Over the shown copy of the picture (`width` × `height` device pixels): the selected curve's value
     // scale at the left edge and the time scale along the bottom.
-    void DrawScales(QPainter& painter, int width, int height) const;
+    // Labels outside `area` (device pixels) are skipped.
+    void DrawScales(QPainter& painter, int width, int height, const QRect& area) const;
 
     std::shared_ptr<const TListParams> Params;
     std::shared_ptr<TGraph> GraphList;
-    QLabel* Image = nullptr;
+    TGraphView* Image = nullptr;
     QListWidget* lbGraphs = nullptr;
     QLabel* lbMinMax = nullptr;
     QLabel* WaitPanel = nullptr;
     QPushButton* Button3 = nullptr;
     int ScreenSeconds = 10; // the tag of Button3
+    TFramePacer Pacer{[this] { Image->ShowChange(GraphList->TakeChanged()); }, this};
 };
 
 } // namespace velmora

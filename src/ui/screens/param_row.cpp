@@ -5,10 +5,12 @@
 #include <QLabel>
 #include <QPointer>
 #include <algorithm>
+#include <utility>
 
 #include "lang/dictionary.h"
 #include "params/display_unit.h"
 #include "ui/common/flow_layout.h"
+#include "ui/common/frame_pacer.h"
 #include "ui/common/widget_colors.h"
 
 namespace velmora {
@@ -41,33 +43,27 @@ public:
 
     void SetValueText(std::string_view text) override {
         if (Row)
-            Row->ValueLabel()->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+            Row->ShowValueText(QString::fromUtf8(text.data(), qsizetype(text.size())));
     }
     uint32_t ValueColor() const override { return Colour; }
     void SetValueColor(uint32_t colour) override {
         Colour = colour;
         if (Row)
-            SetBackground(Row->ValueLabel(), FromBgr(colour));
+            Row->ShowValueColour(FromBgr(colour));
     }
     void SetIndicatorColor(int position, uint32_t colour) override {
         // The view says black for a state shown, white for one not shown; the lamp draws both with
         // its own background, so it reads the same in every theme.
-        if (QLabel* indicator = At(position))
-            SetLamp(indicator, colour == LampShownColour);
+        if (Row)
+            Row->ShowLamp(position - FirstIndicatorPosition, colour == LampShownColour);
     }
     void SetIndicatorCaption(int position, std::string_view caption) override {
-        if (QLabel* indicator = At(position))
-            indicator->setText(" " + QString::fromUtf8(caption.data(), qsizetype(caption.size())) + " ");
+        if (Row)
+            Row->ShowCaption(position - FirstIndicatorPosition,
+                             " " + QString::fromUtf8(caption.data(), qsizetype(caption.size())) + " ");
     }
 
 private:
-    QLabel* At(int position) const {
-        int index = position - FirstIndicatorPosition;
-        if (!Row || index < 0 || index >= Row->Indicators().size())
-            return nullptr;
-        return Row->Indicators()[index];
-    }
-
     QPointer<TParamRow> Row;
     uint32_t Colour = 0xFFFFFF;
 };
@@ -192,11 +188,88 @@ void TParamRow::BuildIndicators(TVisualParam& view, const TRowFonts& fonts) {
             caption, RoundUp(metrics.horizontalAdvance(caption) + 4, IndicatorWidthStep), this);
         indicator->setObjectName(QString("bit%1").arg(bit));
         SetLamp(indicator, false);
+        LampLit.push_back(false);
         Flow->addWidget(indicator);
         param.BitControls[size_t(bit)] = FirstIndicatorPosition + int(IndicatorLabels.size());
         IndicatorLabels.append(indicator);
     }
     FitHeight();
+}
+
+void TParamRow::SetPacer(TFramePacer* pacer) {
+    Pacer = pacer;
+    PendingLit.assign(size_t(IndicatorLabels.size()), NoChange);
+    PendingCaption.assign(size_t(IndicatorLabels.size()), std::nullopt);
+}
+
+void TParamRow::ShowValueText(const QString& text) {
+    if (!Pacer) {
+        Value->setText(text);
+        return;
+    }
+    // A value that shows what the label shows already costs no frame.
+    if (!PendingText && text == Value->text())
+        return;
+    PendingText = text;
+    Pacer->Request();
+}
+
+void TParamRow::ShowValueColour(const QColor& colour) {
+    if (!Pacer) {
+        SetBackground(Value, colour);
+        return;
+    }
+    PendingColour = colour;
+    Pacer->Request();
+}
+
+void TParamRow::ShowLamp(int index, bool lit) {
+    if (index < 0 || index >= IndicatorLabels.size())
+        return;
+    if (!Pacer) {
+        ApplyLamp(index, lit);
+        return;
+    }
+    int8_t& pending = PendingLit[size_t(index)];
+    if (pending == NoChange && LampLit[size_t(index)] == lit)
+        return;
+    pending = lit ? 1 : 0;
+    Pacer->Request();
+}
+
+void TParamRow::ShowCaption(int index, const QString& caption) {
+    if (index < 0 || index >= IndicatorLabels.size())
+        return;
+    if (!Pacer) {
+        IndicatorLabels[index]->setText(caption);
+        return;
+    }
+    std::optional<QString>& pending = PendingCaption[size_t(index)];
+    if (!pending && IndicatorLabels[index]->text() == caption)
+        return;
+    pending = caption;
+    Pacer->Request();
+}
+
+void TParamRow::ApplyPending() {
+    if (PendingText)
+        Value->setText(*std::exchange(PendingText, std::nullopt));
+    if (PendingColour)
+        SetBackground(Value, *std::exchange(PendingColour, std::nullopt));
+    for (size_t i = 0; i < PendingLit.size(); ++i) {
+        if (PendingLit[i] != NoChange)
+            ApplyLamp(int(i), std::exchange(PendingLit[i], NoChange) == 1);
+        if (PendingCaption[i])
+            IndicatorLabels[int(i)]->setText(*std::exchange(PendingCaption[i], std::nullopt));
+    }
+}
+
+void TParamRow::ApplyLamp(int index, bool lit) {
+    // A palette change costs a style pass and a repaint: only a lamp that changes gets one.
+    if (LampLit[size_t(index)] == lit)
+        return;
+    LampLit[size_t(index)] = lit;
+    SetLamp(IndicatorLabels[index], lit);
 }
 
 int TParamRow::LineCount() const {

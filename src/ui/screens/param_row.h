@@ -4,7 +4,10 @@
 
 #include <QFrame>
 #include <QList>
+#include <QPointer>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "params/visual_param.h"
 
@@ -13,6 +16,7 @@ class QLabel;
 namespace velmora {
 
 class TFlowLayout;
+class TFramePacer;
 
 struct TRowFonts {
     int PrmFontSize = 12;
@@ -50,18 +54,38 @@ public:
     // Lines the indicators take at the row's present width (1 for a row of value and name).
     int LineCount() const;
 
+    // What the view shows. Without a pacer each change is drawn at once; with one, the changes wait
+    // for the pacer's frame (ApplyPending), and only the last of each counts.
+    void SetPacer(TFramePacer* pacer);
+    void ShowValueText(const QString& text);
+    void ShowValueColour(const QColor& colour);
+    // Indicator `index` (0 the first) lit or unlit, or its caption.
+    void ShowLamp(int index, bool lit);
+    void ShowCaption(int index, const QString& caption);
+    // Draws the changes that wait for the frame.
+    void ApplyPending();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void BuildIndicators(TVisualParam& view, const TRowFonts& fonts);
     void FitHeight();
+    void ApplyLamp(int index, bool lit);
 
     QLabel* Value = nullptr;
     QLabel* Name = nullptr;
     QLabel* Unit = nullptr;
     QList<QLabel*> IndicatorLabels;
     TFlowLayout* Flow = nullptr;
+
+    static constexpr int8_t NoChange = -1;
+    QPointer<TFramePacer> Pacer;
+    std::vector<bool> LampLit; // as drawn
+    std::optional<QString> PendingText;
+    std::optional<QColor> PendingColour;
+    std::vector<int8_t> PendingLit; // per indicator: NoChange, 0 unlit, 1 lit
+    std::vector<std::optional<QString>> PendingCaption;
 };
 
 } // namespace velmora

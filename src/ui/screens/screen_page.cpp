@@ -38,7 +38,13 @@ std::unique_ptr<TVisualParam> MakeView(int number, const TListParams& params) {
 
 TScreenPage::TScreenPage(const TScreenDefinition& definition, std::shared_ptr<const TListParams> params,
                          const TRowFonts& fonts, QWidget* parent)
-    : QWidget(parent), Screen(definition), ViewList(std::make_shared<TScreenParams>(params, this)) {
+    : QWidget(parent), Screen(definition), ViewList(std::make_shared<TScreenParams>(params, this)),
+      Pacer(
+          [this] {
+              for (TParamRow* row : Rows)
+                  row->ApplyPending();
+          },
+          this) {
     setObjectName(QString("screen%1").arg(definition.Index));
     // The zones scroll when their rows are taller than the page (large fonts), so the page never makes
     // the window grow; the rows follow the page's width.
@@ -115,6 +121,7 @@ QFrame* TScreenPage::MakeZone(const char* name) {
 void TScreenPage::AddView(std::unique_ptr<TVisualParam> view, TZone zone, const TRowFonts& fonts) {
     QFrame* parent = zone == TZone::Top ? Top : zone == TZone::Left ? Left : Main;
     auto* row = new TParamRow(*view, fonts, parent);
+    row->SetPacer(&Pacer);
     parent->layout()->addWidget(row);
     Rows.push_back(row);
     RowOf[view.get()] = row;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "ui/common/frame_pacer.h"
 #include "ui/screens/param_row.h"
 #include "ui/screens/screen_definition.h"
 #include "ui/screens/screen_params.h"
@@ -34,6 +35,9 @@ public:
     QFrame* TopZone() const { return Top; }
     QFrame* LeftZone() const { return Left; }
     QFrame* MainZone() const { return Main; }
+    // Values arrive faster than the display refreshes: the rows draw at most once per frame. True while
+    // changes wait for the end of the frame.
+    bool RepaintPending() const { return Pacer.Pending(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -45,6 +49,7 @@ private:
     TScreenDefinition Screen;
     std::shared_ptr<TScreenParams> ViewList;
     std::vector<TParamRow*> Rows;
+    TFramePacer Pacer; // draws the rows' waiting changes
     std::unordered_map<const TBaseParam*, TParamRow*> RowOf;
     QFrame* Top = nullptr;
     QFrame* Left = nullptr;

@@ -23,6 +23,7 @@
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
+#include "ui/common/blink_mark.h"
 #include "ui/common/elided_label.h"
 #include "ui/common/log_memo.h"
 #include "ui/common/translate_widgets.h"
@@ -181,7 +182,7 @@ QWidget* TMainForm::BuildTopPanel() {
     labRate->setMinimumWidth(labRate->fontMetrics().horizontalAdvance("0000 req/s"));
     labRate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row->addWidget(labRate);
-    labIndicator = Named(new QLabel("*"), "labIndicator");
+    labIndicator = Named(new TBlinkMark("*"), "labIndicator");
     row->addWidget(labIndicator);
     btnScreenShot = Named(new QToolButton, "btnScreenShot");
     btnScreenShot->setIcon(style()->standardIcon(QStyle::SP_DesktopIcon));

@@ -30,6 +30,7 @@ namespace velmora {
 class TLogTools;
 
 class TActivationPanel;
+class TBlinkMark;
 class TFaultTab;
 class TGraphTab;
 class TLineFunctions;
@@ -152,7 +153,6 @@ private:
     std::string LastLogFile;
     TEngineModeState EngineMode;
     TAnswerRate AnswerRate;
-    bool IndicatorDark = false;
     bool InPageChange = false;
 
     QFrame* Panel1 = nullptr;
@@ -169,7 +169,7 @@ private:
     QLabel* labRate = nullptr;    // answers per second, shown steadily while polling
     QLabel* labOffline = nullptr; // over the pages: the values shown are the last ones of a connection
     QString LastAnswerTime;       // wall-clock time of the last answer, for labOffline
-    QLabel* labIndicator = nullptr;
+    TBlinkMark* labIndicator = nullptr;
     QToolButton* btnScreenShot = nullptr;
     QTabWidget* pg = nullptr;
     QPlainTextEdit* Memo1 = nullptr;

@@ -9,6 +9,7 @@
 #include "lang/translated_format.h"
 #include "params/list_prm.h"
 #include "platform/host.h"
+#include "ui/common/blink_mark.h"
 #include "ui/faults/fault_tab.h"
 #include "ui/graphs/graph_tab.h"
 #include "ui/panels/activation_panel.h"
@@ -150,11 +151,7 @@ void TMainForm::OnAnswerTick(uint32_t tick) {
         if (pg->currentIndex() == PageScreens && Screens->CurrentViews())
             Screens->CurrentViews()->RefreshStale();
     }
-    IndicatorDark = !IndicatorDark;
-    QPalette palette = labIndicator->palette();
-    palette.setColor(QPalette::WindowText,
-                     IndicatorDark ? QColor(Qt::black) : this->palette().color(QPalette::Dark));
-    labIndicator->setPalette(palette);
+    labIndicator->Toggle();
 }
 
 void TMainForm::OnEngineMode(int event, int modeCode) {

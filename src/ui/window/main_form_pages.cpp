@@ -49,7 +49,7 @@ std::shared_ptr<TListPrm> TMainForm::ShowGraph() {
 
 void TMainForm::RedrawGraph() {
     if (Graph)
-        Graph->Redraw();
+        Graph->RequestRedraw();
 }
 
 void TMainForm::FreeScreens() {
