@@ -21,15 +21,17 @@ std::string TranslatePattern(std::string_view pattern);
 std::string UnescapePercent(const std::string& pattern);
 
 template <typename... Args> std::string FormatText(const std::string& pattern, Args... args) {
-    if constexpr (sizeof...(Args) == 0)
+    if constexpr (sizeof...(Args) == 0) {
         return UnescapePercent(pattern);
-    int size = std::snprintf(nullptr, 0, pattern.c_str(), args...);
-    if (size <= 0)
-        return {};
-    std::string text(size_t(size) + 1, '\0');
-    std::snprintf(text.data(), text.size(), pattern.c_str(), args...);
-    text.resize(size_t(size));
-    return text;
+    } else {
+        int size = std::snprintf(nullptr, 0, pattern.c_str(), args...);
+        if (size <= 0)
+            return {};
+        std::string text(size_t(size) + 1, '\0');
+        std::snprintf(text.data(), text.size(), pattern.c_str(), args...);
+        text.resize(size_t(size));
+        return text;
+    }
 }
 
 // The translated pattern filled with `args`.
