@@ -233,7 +233,9 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
     QFont font = painter.font();
     font.setPixelSize(int(ScaleFontPixels * ratio));
     painter.setFont(font);
-    const int margin = int(2 * ratio);
+    const int tick = int(4 * ratio);
+    // Labels start clear of their tick, which would otherwise read as a minus sign before the value.
+    const int margin = tick + int(3 * ratio);
     auto label = [&](const QRect& box, int flags, const QString& text, const QColor& colour) {
         // Laying out text is the dear part of a frame: only labels in the painted part.
         if (!area.intersects(box.adjusted(-1, -1, 1, 1)))
@@ -266,7 +268,7 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
                                         : y - int(10 * ratio),
                       int(120 * ratio), int(20 * ratio));
             painter.setPen(colour);
-            painter.drawLine(0, y, int(4 * ratio), y);
+            painter.drawLine(0, y, tick, y);
             label(box, flags, text, colour);
         }
     }
@@ -277,7 +279,7 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
         QString ago = QString::number(-seconds * (ScaleSteps - i) / ScaleSteps, 'g', 4);
         QString text = QString::fromStdString(TranslateFormat("%s с", ago.toStdString().c_str()));
         painter.setPen(Qt::darkGray);
-        painter.drawLine(x, height - 1, x, height - 1 - int(4 * ratio));
+        painter.drawLine(x, height - 1, x, height - 1 - tick);
         label(QRect(x - int(40 * ratio), height - int(22 * ratio), int(80 * ratio), int(16 * ratio)),
               Qt::AlignHCenter | Qt::AlignBottom, text, Qt::darkGray);
     }
