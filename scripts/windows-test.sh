@@ -60,14 +60,17 @@ if [ ! -x "$linuxSim" ]; then
     cmake --build "$root/build/windows-linux-sim" --target velmora-sim >/dev/null
 fi
 
-# Starts a server in the background and sets $where to the first line it prints.
+# Starts a server in the background and sets $where to the first line it prints (20 s at most).
 serve() {
     "$@" >"$work/sim.out" 2>"$work/sim.err" &
     simPid=$!
     where=
     for _ in $(seq 200); do
-        where=$(head -n 1 "$work/sim.out" 2>/dev/null | tr -d '\r' || true)
-        [ -n "$where" ] && return 0
+        # A whole line only: the server may be caught half way through printing it.
+        if [ "$(wc -l <"$work/sim.out")" -ge 1 ]; then
+            where=$(head -n 1 "$work/sim.out" | tr -d '\r')
+            return 0
+        fi
         kill -0 "$simPid" 2>/dev/null || break
         sleep 0.1
     done
