@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Quiet when everything is there; safe to run any number of times.
 # Optional groups, not needed to build or test (so ./test.sh stays as fast): --packaging adds what
-# scripts/package-deb.sh needs to build and check the .deb, --fuzz clang and its libFuzzer for scripts/fuzz.sh.
+# scripts/package-deb.sh needs to build and check the .deb, --fuzz clang and its libFuzzer for scripts/fuzz.sh,
+# --windows the MinGW-w64 cross compiler and Wine for scripts/windows-build.sh and scripts/windows-test.sh.
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,7 @@ packages=(
 case "${1:-}" in
 --packaging) packages+=(dpkg-dev fakeroot file desktop-file-utils appstream) ;;
 --fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
+--windows) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 ccache) ;;
 esac
 
 missing=()

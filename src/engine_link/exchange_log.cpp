@@ -9,7 +9,9 @@
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "params/unit_codes.h"
+#include "platform/file_replace.h"
 #include "platform/host.h"
+#include "platform/text_encoding.h"
 
 namespace velmora {
 
@@ -171,11 +173,12 @@ bool TExchangeLog::SaveEcuBin() {
     std::vector<fs::path> targets = {BuildPath(EcuBinName, LogsFolder, Client, false)};
     if (!Client.empty())
         targets.push_back(BuildPath(EcuBinName, ClientsFolder, Client, false));
+    // Replaced whole, through a copy renamed over it: std::filesystem::copy_file cannot overwrite on
+    // Windows (the C runtime gives every file inode 0, so the target looks like the source itself).
+    const std::optional<std::string> bytes = ReadFileBytes(source);
     bool allCopied = true;
     for (const fs::path& target : targets) {
-        std::error_code error;
-        fs::copy_file(source, target, fs::copy_options::overwrite_existing, error);
-        if (error) {
+        if (!bytes || !ReplaceFileContents(target, *bytes)) {
             LogT("Не могу записать файл %s", target.string().c_str());
             allCopied = false;
         }

@@ -50,7 +50,7 @@ int OpenReportFile(const fs::path& folder, const std::tm& day, fs::path& chosen)
         chosen = folder / FaultReportFileName(day, letter);
         const bool last = letter == LastLetter;
         const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (last ? O_APPEND : O_EXCL);
-        const int file = ::open(chosen.c_str(), flags, 0644);
+        const int file = ::open(chosen.string().c_str(), flags, 0644);
         if (file >= 0 || errno != EEXIST)
             return file;
     }

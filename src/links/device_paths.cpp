@@ -33,12 +33,4 @@ std::string DevicePathOfNumber(int number) {
     return paths[index];
 }
 
-std::string ComDevicePath(int number) {
-    if (number >= FirstDevicePathNumber)
-        return DevicePathOfNumber(number);
-    if (number >= 1)
-        return "/dev/ttyS" + std::to_string(number - 1);
-    return {};
-}
-
 } // namespace velmora

@@ -17,8 +17,8 @@ bool IsDevicePathName(std::string_view name);
 int DevicePathNumber(std::string_view path);
 // The path behind a number from DevicePathNumber, or "".
 std::string DevicePathOfNumber(int number);
-// The device that COM number `number` opens: COMn is /dev/ttyS(n-1), a device-path number its path;
-// "" for numbers that name no device (0 and below).
+// The device that COM number `number` opens: COMn is /dev/ttyS(n-1) on Linux and \\.\COMn on Windows,
+// a device-path number its path; "" for numbers that name no device (0 and below).
 std::string ComDevicePath(int number);
 
 } // namespace velmora

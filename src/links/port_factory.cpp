@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <mutex>
 
 #include "lang/translated_format.h"
@@ -11,8 +10,7 @@
 #include "links/device_paths.h"
 #include "links/ftdi_driver.h"
 #include "links/ftdi_port.h"
-#include "links/serial_device.h"
-#include "links/serial_listing.h"
+#include "links/serial_port_infos.h"
 #include "links/wifi_port.h"
 
 namespace velmora {
@@ -33,8 +31,6 @@ std::string currentName;
 std::string lastOpenProblem;
 
 std::unique_ptr<TBasePort> port; // used by one thread at a time, like the port itself
-// The source of the port list's serial devices (window thread, like the list); empty: the machine's.
-std::function<std::vector<TSerialDevice>()> serialLister;
 
 constexpr const char* ParityLetters[] = {"N", "O", "E", "M", "S"};
 
@@ -172,34 +168,12 @@ std::string CurrentPortName() {
 }
 
 std::vector<TPortInfo> EnumPortInfos(bool withUnusable) {
-    std::vector<TPortInfo> infos;
     bool portOpen = port && port->IsOpen();
     int number = CurrentPortNumber();
 
     // Serial devices before the FTDI probe: opening the FTDI device takes its serial device away for a
     // moment.
-    std::string openDevice = ComDevice();
-    for (const TSerialDevice& device : serialLister ? serialLister() : ListSerialDevices()) {
-        bool ours = portOpen && (device.Path == openDevice || device.StableName == openDevice);
-        std::string problem;
-        TOpenFault fault = TOpenFault::Other;
-        if (!ours && !ProbeSerialDevice(device.Path, &problem, &fault)) {
-            // Ports that are there but locked away are shown with the reason; absent ones are not.
-            if (!withUnusable || (fault != TOpenFault::NoPermission && fault != TOpenFault::Busy))
-                continue;
-        } else {
-            problem.clear();
-        }
-        int comNumber = 0;
-        if (std::sscanf(device.Path.c_str(), "/dev/ttyS%d", &comNumber) == 1 &&
-            device.Path == ComDevicePath(comNumber + 1) && comNumber + 1 <= 999)
-            infos.push_back(
-                {"COM" + std::to_string(comNumber + 1), device.Description + ", " + device.Path, problem});
-        else if (!device.StableName.empty())
-            infos.push_back({device.StableName, device.Description + ", " + device.Path, problem});
-        else
-            infos.push_back({device.Path, device.Description, problem});
-    }
+    std::vector<TPortInfo> infos = SerialPortInfos(withUnusable, portOpen);
 
     if (FtdiDriver().Available()) {
         bool present = portOpen && number == FtdiPortNumber;
@@ -217,10 +191,6 @@ std::vector<TPortInfo> EnumPortInfos(bool withUnusable) {
     for (const TPortKind& kind : kinds)
         infos.push_back({kind.Prefix, kind.Description, ""});
     return infos;
-}
-
-void SetSerialLister(std::function<std::vector<TSerialDevice>()> lister) {
-    serialLister = std::move(lister);
 }
 
 void EnumPorts(std::vector<std::string>& list) {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "links/base_port.h"
-#include "links/serial_listing.h"
 
 namespace velmora {
 
@@ -50,9 +49,6 @@ struct TPortInfo {
 // program holds them, each with its Problem, so that the user learns the cause and the fix.
 void EnumPorts(std::vector<std::string>& list);
 std::vector<TPortInfo> EnumPortInfos(bool withUnusable = false);
-// Where EnumPortInfos finds the serial devices: ListSerialDevices, unless a test lists devices of its own
-// (a pseudo-terminal standing for a USB adapter); an empty function restores the machine's listing.
-void SetSerialLister(std::function<std::vector<TSerialDevice>()> lister);
 
 // decimal baud, parity letter, stop-bit code: 10400N1, 9600S0
 std::string FormatPortSettings(int baud, int parity, int stopBits);

@@ -3,6 +3,7 @@
 // it may take a moment (sysfs, USB strings).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,5 +22,9 @@ std::vector<std::pair<std::string, std::string>> StableNames(const std::string& 
 
 // Sorted by path; built-in ports (/dev/ttyS*) by their number.
 std::vector<TSerialDevice> ListSerialDevices();
+
+// Where the port list finds the serial devices: ListSerialDevices, unless a test lists devices of its own
+// (a pseudo-terminal standing for a USB adapter); an empty function restores the machine's listing.
+void SetSerialLister(std::function<std::vector<TSerialDevice>()> lister);
 
 } // namespace velmora

@@ -58,7 +58,7 @@ private:
     [[noreturn]] void ThrowLost() const;
     void SendAll(const uint8_t* data, int length, const char* errorText);
 
-    std::atomic<int> Socket{-1};
+    std::atomic<intptr_t> Socket{-1}; // a descriptor on Linux, a SOCKET on Windows
     std::atomic<bool> Connected{false};
     std::string Peer; // "address:port" of the connection
 };

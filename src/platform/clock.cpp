@@ -1,20 +1,11 @@
 #include "platform/clock.h"
 
-#include <chrono>
-#include <thread>
-
 namespace velmora {
 
 namespace {
 
 TRealClock realClock;
 std::atomic<TClock*> currentClock{&realClock};
-
-int64_t SteadyNanos() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 } // namespace
 
@@ -33,27 +24,6 @@ void TClock::SleepMicros(int64_t us) {
 
 double TClock::PerfMs() {
     return double(PerfCounter()) * 1000.0 / double(PerfFrequency());
-}
-
-uint32_t TRealClock::TickCount() {
-    return uint32_t(SteadyNanos() / 1000000);
-}
-
-int64_t TRealClock::PerfCounter() {
-    return SteadyNanos();
-}
-
-int64_t TRealClock::PerfFrequency() {
-    return 1000000000;
-}
-
-void TRealClock::Sleep(uint32_t ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-void TRealClock::SleepMicros(int64_t us) {
-    if (us > 0)
-        std::this_thread::sleep_for(std::chrono::microseconds(us));
 }
 
 void TManualClock::WaitUntil(int64_t counter) {

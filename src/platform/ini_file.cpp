@@ -1,16 +1,11 @@
 #include "platform/ini_file.h"
 
-#include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fcntl.h>
 #include <mutex>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/file_replace.h"
 #include "platform/ini_text.h"
 
 namespace velmora {
@@ -49,67 +44,12 @@ bool ParseLeadingInt(std::string_view value, int& result) {
     return true;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(size_t(written));
-    }
-    return true;
-}
-
-// The temporary copies beside `target` are named ".<name>.<pid>.<counter>.tmp".
-std::string TempPrefix(const fs::path& target) {
-    return "." + target.filename().string() + ".";
-}
-
-// Removes the temporary copies that saves of processes no longer running left behind (a save cut short
-// between writing the copy and renaming it). Copies of running processes may be in use and stay.
-void RemoveStaleTemps(const fs::path& target) {
-    const std::string prefix = TempPrefix(target);
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(target.parent_path(), error)) {
-        const std::string name = entry.path().filename().string();
-        if (!name.starts_with(prefix) || !name.ends_with(".tmp"))
-            continue;
-        long pid = 0;
-        const char* digits = name.data() + prefix.size();
-        const auto [end, parsed] = std::from_chars(digits, name.data() + name.size(), pid);
-        if (parsed != std::errc() || *end != '.' || pid <= 0 || pid == long(getpid()))
-            continue;
-        if (kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-            unlink(entry.path().c_str());
-    }
-}
-
-// Opens a new file beside `target` that no one else uses; -1 on failure.
-int CreateTempBeside(const fs::path& target, fs::path& temp) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = target;
-        temp.replace_filename(TempPrefix(target) + std::to_string(getpid()) + "." +
-                              std::to_string(counter++) + ".tmp");
-        int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
 } // namespace
 
 TIniFile::TIniFile(fs::path file) : File(std::move(file)) {}
 
 std::shared_ptr<const TIniText> TIniFile::Load() const {
-    TStamp stamp;
-    struct stat info;
-    if (stat(File.c_str(), &info) == 0) {
-        stamp = {true, uint64_t(info.st_dev), uint64_t(info.st_ino), uint64_t(info.st_size),
-                 int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-    }
+    const TFileStamp stamp = FileStamp(File);
     if (Cached && stamp == CachedStamp)
         return Cached;
     std::shared_ptr<const TIniText> text;
@@ -137,20 +77,9 @@ bool TIniFile::Save(const TIniText& text) {
     }
     if (target.has_parent_path())
         fs::create_directories(target.parent_path(), error);
-    RemoveStaleTemps(target.has_parent_path() ? target : fs::current_path(error) / target);
-
-    fs::path temp;
-    int fd = CreateTempBeside(target, temp);
-    if (fd < 0)
+    if (!ReplaceFileContents(target.has_parent_path() ? target : fs::current_path(error) / target,
+                             text.Bytes()))
         return false;
-    struct stat info;
-    bool written = (stat(target.c_str(), &info) != 0 || fchmod(fd, info.st_mode & 07777) == 0) &&
-                   WriteAll(fd, text.Bytes()) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (!written || rename(temp.c_str(), target.c_str()) != 0) {
-        unlink(temp.c_str());
-        return false;
-    }
     Cached.reset(); // the next read takes the new stamp and the text from the file
     return true;
 }

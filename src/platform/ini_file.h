@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_replace.h"
+
 namespace velmora {
 
 class TIniText;
@@ -64,20 +66,13 @@ public:
     bool DeleteKey(std::string_view section, std::string_view key);
 
 private:
-    // The identity of the file's last state seen, so that reads parse the file again only after a change.
-    struct TStamp {
-        bool Exists = false;
-        uint64_t Device = 0, Inode = 0, Size = 0;
-        int64_t ModifiedNs = 0;
-        bool operator==(const TStamp&) const = default;
-    };
-
     std::shared_ptr<const TIniText> Load() const;
     bool Save(const TIniText& text);
 
     std::filesystem::path File;
     mutable std::shared_ptr<const TIniText> Cached;
-    mutable TStamp CachedStamp;
+    // The identity of the file's last state seen, so that reads parse the file again only after a change.
+    mutable TFileStamp CachedStamp;
 };
 
 } // namespace velmora

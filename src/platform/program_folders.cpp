@@ -3,7 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <unistd.h>
+
+#include "platform/system_folders.h"
 
 namespace velmora {
 
@@ -13,25 +14,6 @@ namespace {
 
 std::mutex folderLock;
 fs::path programFolder;
-
-fs::path ExecutablePath() {
-    std::error_code error;
-    fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path() : self;
-}
-
-bool IsWritableFolder(const fs::path& folder) {
-    return !folder.empty() && access(folder.c_str(), W_OK | X_OK) == 0;
-}
-
-// $XDG_DATA_HOME/velmora, or ~/.local/share/velmora.
-fs::path UserDataFolder() {
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-        return fs::path(xdg) / "velmora";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return fs::path(home) / ".local" / "share" / "velmora";
-    return fs::temp_directory_path() / "velmora";
-}
 
 // Takes "--home DIR" or "--home=DIR" out of argv; returns DIR or "".
 std::string TakeHomeOption(int& argc, char** argv) {

@@ -1,5 +1,5 @@
 // Text encodings at the edges of the program: everything inside is UTF-8; files from the field may be
-// Windows-1251. Conversions go through iconv. Any thread.
+// Windows-1251. Conversions go through iconv on Linux and our own table on Windows. Any thread.
 #pragma once
 
 #include <filesystem>

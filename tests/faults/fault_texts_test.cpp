@@ -116,7 +116,6 @@ TEST_F(FaultTextsTest, NoticeNamesTheFileAndWhereItBelongs) {
     Folder.WriteFile("DATA/ru/LH.txt", Lines({"012 Lambda"}));
     Folder.WriteFile("DATA/en/LH.txt", Lines({"only a title"}));
     const std::string ru = (Folder.Path() / "DATA" / "ru").string();
-    const std::string en = (Folder.Path() / "DATA" / "en").string();
     struct TCase {
         uint8_t UnitType;
         char Language;
@@ -127,10 +126,12 @@ TEST_F(FaultTextsTest, NoticeNamesTheFileAndWhereItBelongs) {
         {UnitHfm, 'R', TFaultTextFile::Missing,
          "Нет файла текстов ошибок HFM.DAT: коды показаны без текстов. Положите файл в папку " + ru},
         {UnitPms, 'R', TFaultTextFile::NoEntries,
-         "В файле текстов ошибок " + ru + "/PMS.DAT нет текстов: коды показаны без текстов."},
+         "В файле текстов ошибок " + (Folder.Path() / "DATA" / "ru" / "PMS.DAT").string() +
+             " нет текстов: коды показаны без текстов."},
         {UnitLh, 'R', TFaultTextFile::Read, ""},
         {UnitLh, 'E', TFaultTextFile::NoEntries,
-         "В файле текстов ошибок " + en + "/LH.txt нет текстов: коды показаны без текстов."},
+         "В файле текстов ошибок " + (Folder.Path() / "DATA" / "en" / "LH.txt").string() +
+             " нет текстов: коды показаны без текстов."},
         {UnitEz, 'R', TFaultTextFile::NotExpected, ""},
     };
     for (const TCase& c : cases) {

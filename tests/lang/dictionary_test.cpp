@@ -240,23 +240,31 @@ TEST_F(DictionaryTest, ConcurrentLookupsWhileUnknownTextsAreAppended) {
 TEST(DictionaryNames, BuildPathJoinsTheGivenParts) {
     testing::TTempFolder folder;
     const std::string root = folder.Path().string();
+    // The expected names are spelled out in UTF-8 with the system's separator, not built with
+    // std::filesystem, so that a conversion that garbles Cyrillic on the way shows.
+    const auto joined = [&](std::initializer_list<std::string_view> parts) {
+        std::string path = root;
+        for (std::string_view part : parts)
+            (path += char(std::filesystem::path::preferred_separator)) += part;
+        return path;
+    };
     struct TCase {
         std::string File, Folder, Client, Expected;
     };
     const TCase cases[] = {
-        {"english.txt", "DATA", "", root + "/DATA/english.txt"},
-        {"log.bin", "LOGS", "Иванов", root + "/LOGS/Иванов/log.bin"},
-        {"", "LOGS", "", root + "/LOGS"},
+        {"english.txt", "DATA", "", joined({"DATA", "english.txt"})},
+        {"log.bin", "LOGS", "Иванов", joined({"LOGS", "Иванов", "log.bin"})},
+        {"", "LOGS", "", joined({"LOGS"})},
         {"", "", "", root},
-        {"a.txt", "CLIENTS", "../../etc", root + "/CLIENTS/.._.._etc/a.txt"},
-        {"a.txt", "CLIENTS", "..", root + "/CLIENTS/__/a.txt"},
+        {"a.txt", "CLIENTS", "../../etc", joined({"CLIENTS", ".._.._etc", "a.txt"})},
+        {"a.txt", "CLIENTS", "..", joined({"CLIENTS", "__", "a.txt"})},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(BuildPath(c.File, c.Folder, c.Client, false), c.Expected) << c.Client;
     EXPECT_FALSE(DirectoryExists(root + "/LOGS"));
 
     // Creating the client folder creates LOGS on the way; the file itself is not created.
-    EXPECT_EQ(BuildPath("trip.txt", "LOGS", "Петров", true), root + "/LOGS/Петров/trip.txt");
+    EXPECT_EQ(BuildPath("trip.txt", "LOGS", "Петров", true), joined({"LOGS", "Петров", "trip.txt"}));
     EXPECT_TRUE(DirectoryExists(root + "/LOGS/Петров"));
     EXPECT_FALSE(std::filesystem::exists(root + "/LOGS/Петров/trip.txt"));
     folder.WriteFile("plain", "x");

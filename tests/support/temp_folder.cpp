@@ -1,19 +1,26 @@
 #include "temp_folder.h"
 
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <stdlib.h>
 
 #include "platform/program_folders.h"
 
 namespace velmora::testing {
 
 TTempFolder::TTempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
+    // A name no one else has: create_directory fails on one that exists.
+    std::random_device random;
+    std::error_code error;
+    for (int attempt = 0; attempt < 100 && Root.empty(); ++attempt) {
+        std::filesystem::path candidate =
+            std::filesystem::temp_directory_path() / ("velmora-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate, error))
+            Root = candidate;
+    }
+    if (Root.empty())
         throw std::runtime_error("cannot create a temporary folder");
-    Root = pattern;
     PreviousProgramFolder = ProgramFolder();
     SetProgramFolder(Root);
 }

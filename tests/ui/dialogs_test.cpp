@@ -13,6 +13,7 @@
 #include "host_recorder.h"
 #include "lang/dictionary.h"
 #include "links/port_factory.h"
+#include "links/serial_listing.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"

@@ -38,7 +38,7 @@ TSimServer::TSimServer() = default;
 TSimServer::~TSimServer() {
     ClosePty(Pty);
     if (Listener >= 0)
-        close(Listener);
+        close(int(Listener));
 }
 
 double TSimServer::NowMs() const {
@@ -74,14 +74,14 @@ bool TSimServer::Start(const TSimServerOptions& options, std::string& error) {
     }
     Listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int yes = 1;
-    if (Listener < 0 || setsockopt(Listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
-        bind(Listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(Listener, 1) != 0) {
+    if (Listener < 0 || setsockopt(int(Listener), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+        bind(int(Listener), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(int(Listener), 1) != 0) {
         error = SystemError("cannot listen on " + Options.Address + ":" + std::to_string(Options.TcpPort));
         return false;
     }
     socklen_t length = sizeof address;
-    getsockname(Listener, reinterpret_cast<sockaddr*>(&address), &length);
+    getsockname(int(Listener), reinterpret_cast<sockaddr*>(&address), &length);
     BoundPort = ntohs(address.sin_port);
     return true;
 }
@@ -96,10 +96,10 @@ void TSimServer::Run() {
         return;
     }
     while (!Stopping) {
-        pollfd p{Listener, POLLIN, 0};
+        pollfd p{int(Listener), POLLIN, 0};
         if (poll(&p, 1, StopCheckMs) <= 0)
             continue;
-        int client = accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
+        int client = accept4(int(Listener), nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)
             continue;
         SetNonBlocking(client);
@@ -114,7 +114,7 @@ void TSimServer::Run() {
     }
 }
 
-bool TSimServer::Serve(int fd, bool pty) {
+bool TSimServer::Serve(intptr_t fd, bool pty) {
     // The kernel may otherwise delay each wake-up by its default slack of 50 us, a twentieth of a frame.
     prctl(PR_SET_TIMERSLACK, 1UL);
     uint8_t buffer[256];
@@ -123,7 +123,7 @@ bool TSimServer::Serve(int fd, bool pty) {
         std::vector<uint8_t> out;
         for (const TRxByte& b : Line->Output(NowMs()))
             out.push_back(b.Value);
-        if (!out.empty() && write(fd, out.data(), out.size()) < 0 && errno != EAGAIN && !pty)
+        if (!out.empty() && write(int(fd), out.data(), out.size()) < 0 && errno != EAGAIN && !pty)
             return false;
 
         // Woken to the microsecond when the next byte is due, so that the PC sees each byte when its stop
@@ -134,17 +134,17 @@ bool TSimServer::Serve(int fd, bool pty) {
             waitMs = std::clamp(next - NowMs(), 0.0, double(StopCheckMs));
         const int64_t waitNs = int64_t(std::ceil(waitMs * 1e6));
         const timespec wait{time_t(waitNs / 1000000000), long(waitNs % 1000000000)};
-        pollfd p{fd, POLLIN, 0};
+        pollfd p{int(fd), POLLIN, 0};
         if (ppoll(&p, 1, &wait, nullptr) <= 0)
             continue;
-        ssize_t got = read(fd, buffer, sizeof buffer);
+        ssize_t got = read(int(fd), buffer, sizeof buffer);
         if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
             if (!pty)
                 return false;
             continue;
         }
         for (ssize_t i = 0; i < got; ++i)
-            Line->HostByte(buffer[i], NowMs(), pty ? ReadPtyLine(fd) : TSeenLine{});
+            Line->HostByte(buffer[i], NowMs(), pty ? ReadPtyLine(int(fd)) : TSeenLine{});
     }
     return true;
 }

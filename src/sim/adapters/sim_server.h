@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -39,7 +40,7 @@ public:
 
 private:
     // Serves one byte stream until it ends (false) or Stop (true).
-    bool Serve(int fd, bool pty);
+    bool Serve(intptr_t fd, bool pty);
     double NowMs() const;
 
     std::unique_ptr<TSimCar> Car;
@@ -47,7 +48,7 @@ private:
     std::unique_ptr<TBlindLine> Line;
     TSimServerOptions Options;
     TPty Pty;
-    int Listener = -1;
+    intptr_t Listener = -1; // a descriptor on Linux, a SOCKET on Windows
     int BoundPort = 0;
     double OriginMs = 0;
     std::atomic<bool> Stopping{false};
