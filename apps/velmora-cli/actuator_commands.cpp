@@ -146,24 +146,25 @@ int RunCode(std::span<char* const> args) {
     std::string text;
     for (std::string_view part : rest)
         text += std::string(text.empty() ? "" : " ") + std::string(part);
-    const std::optional<uint32_t> coding = rest.size() == 3 ? ParseCodingText(text) : std::nullopt;
-    const uint32_t location = HfmCodingLoc();
-    if (!coding)
+    const std::optional<uint32_t> parsed = rest.size() == 3 ? ParseCodingText(text) : std::nullopt;
+    if (!parsed)
         return UsageError("code", usage, "wants three numbers 0-255, not all 0");
+    const uint32_t coding = *parsed;
+    const uint32_t location = HfmCodingLoc();
     if (location == 0) {
         std::cerr << "velmora-cli code: the parameter set names no coding parameters\n";
         return ExitFailed;
     }
     TCliSession session("code");
     session.Reader.Actuators.CodingLoc = location;
-    session.Reader.Actuators.CodingPending = *coding;
+    session.Reader.Actuators.CodingPending = coding;
     // The coding run happens in the start-up and ends the connection.
     session.Connect(settings);
     if (!session.Logged("CODING COMPLEAT!"))
         return session.Fail("the coding was not written");
     if (json) {
         TJson document = PortJson(settings.PortName, settings.Adapter);
-        document["coding"] = {(*coding >> 16) & 0xFF, (*coding >> 8) & 0xFF, *coding & 0xFF};
+        document["coding"] = {(coding >> 16) & 0xFF, (coding >> 8) & 0xFF, coding & 0xFF};
         PrintJsonDocument(std::cout, document);
     }
     return session.Finish();
