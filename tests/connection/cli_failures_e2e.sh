@@ -17,24 +17,7 @@
 set -euo pipefail
 mode=$1 sim=$2 cli=$3
 declare -A size
-work=$(mktemp -d)
-simPid=
-cliPid=
-cleanup() {
-    for pid in $cliPid $simPid; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- velmora-cli output:"; cat "$work/out" 2>/dev/null || true
-    echo "--- velmora-cli log:"; cat "$work/err" 2>/dev/null || true
-    exit 1
-}
+source "$(dirname "$0")/../support/cli_e2e_common.sh"
 
 home="$work/home"
 mkdir -p "$home"
@@ -66,15 +49,7 @@ complement)
     ! grep -qxF 'Обмен остановлен.' "$work/err" || fail "reported as a user stop"
     ;;
 killsim)
-    "$sim" --unit hfm --pty >"$work/sim.out" 2>"$work/sim.err" &
-    simPid=$!
-    where=
-    for _ in $(seq 100); do
-        where=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
-        [[ -n $where ]] && break
-        sleep 0.1
-    done
-    [[ -n $where ]] || fail "velmora-sim printed no address"
+    start_sim --unit hfm --pty
     "$cli" --home "$home" --port "$where" watch 0,1 --seconds 30 >"$work/out" 2>"$work/err" &
     cliPid=$!
     for _ in $(seq 300); do
@@ -140,15 +115,7 @@ throttle)
     ! grep -qF 'Адаптация дросселя для ЭБУ Bosch: запуск!' "$work/err" || fail "the procedure was started"
     ;;
 noaccess)
-    "$sim" --unit hfm --pty >"$work/sim.out" 2>"$work/sim.err" &
-    simPid=$!
-    where=
-    for _ in $(seq 100); do
-        where=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
-        [[ -n $where ]] && break
-        sleep 0.1
-    done
-    [[ -n $where ]] || fail "velmora-sim printed no address"
+    start_sim --unit hfm --pty
     # Root opens anything: then the tool runs as nobody, with the device kept to its owner.
     as=()
     if [[ $(id -u) == 0 ]]; then

@@ -8,29 +8,17 @@ set -euo pipefail
 mode=$1 sim=$2 cli=$3
 source "$(dirname "$0")/../support/cli_e2e_common.sh"
 
+where=
 case $mode in
-pty) "$sim" --unit hfm --pty --strict >"$work/sim.out" 2>"$work/sim.err" & ;;
+pty) start_sim --unit hfm --pty --strict ;;
 silent)
     printf '[Unit]\nBase=hfm\nBreakMinMs=300\n' >"$work/silent.ini"
-    "$sim" --unit "$work/silent.ini" --pty --strict >"$work/sim.out" 2>"$work/sim.err" &
+    start_sim --unit "$work/silent.ini" --pty --strict
     ;;
-wifi | wifi-settings) "$sim" --unit pms-bosch --elm --tcp 127.0.0.1:0 >"$work/sim.out" 2>"$work/sim.err" & ;;
+wifi | wifi-settings) start_sim --unit pms-bosch --elm --tcp 127.0.0.1:0 ;;
 elm-as-kkl) ;;
 *) fail "unknown mode $mode" ;;
 esac
-
-where=
-if [[ $mode != elm-as-kkl ]]; then
-    simPid=$!
-    # The server's first line says where it listens (10 s at most).
-    for _ in $(seq 100); do
-        where=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
-        [[ -n $where ]] && break
-        kill -0 "$simPid" 2>/dev/null || fail "velmora-sim ended before it listened"
-        sleep 0.1
-    done
-    [[ -n $where ]] || fail "velmora-sim printed no address"
-fi
 
 home="$work/home"
 mkdir -p "$home"

@@ -36,16 +36,7 @@ srs-elm)
     grep -qF "ISOSET41SN1FAC8" "$home/LOGS/ISO41001.txt" || fail "no protocol setup in the protocol log"
     ;;
 srs-wifi)
-    "$sim" --unit hfm --elm --tcp 127.0.0.1:0 >"$work/sim.out" 2>"$work/sim.err" &
-    simPid=$!
-    where=
-    for _ in $(seq 100); do
-        where=$(head -n 1 "$work/sim.out" 2>/dev/null || true)
-        [[ -n $where ]] && break
-        kill -0 "$simPid" 2>/dev/null || fail "velmora-sim ended before it listened"
-        sleep 0.1
-    done
-    [[ -n $where ]] || fail "velmora-sim printed no address"
+    start_sim --unit hfm --elm --tcp 127.0.0.1:0
     run --port WIFI --adapter E --wifi "$where" module srs --erase
     [[ $status == 0 ]] || fail "exit status $status"
     expect "          Module: SRS"
