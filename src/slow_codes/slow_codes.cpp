@@ -75,16 +75,23 @@ int ReadBlinkCode(TBasePort& port, const std::atomic<bool>& stop, const TSlowCod
         DropWaiting(port);
     }
     Report(progress, TSlowCodePhase::Counting, reading, 0);
+    // The unit pulses on its own clock, so a poll may fall between the bytes of one pulse: a burst is a run
+    // of polls that found bytes, and counts once.
     int count = 0;
+    bool inBurst = false;
     uint32_t lastBurst = Clock().TickCount();
     while (TicksSince(lastBurst, Clock().TickCount()) < T::CodeEndSilenceMs) {
         if (!WaitUnlessStopped(T::PollStepMs, stop))
             return -1;
-        if (DropWaiting(port)) {
-            ++count;
+        const bool bytes = DropWaiting(port);
+        if (bytes) {
+            if (!inBurst) {
+                ++count;
+                Report(progress, TSlowCodePhase::Counting, reading, count);
+            }
             lastBurst = Clock().TickCount();
-            Report(progress, TSlowCodePhase::Counting, reading, count);
         }
+        inBurst = bytes;
     }
     return count;
 }

@@ -16,10 +16,12 @@
 
 namespace velmora::testing {
 
-// Forwards to a port that lives elsewhere; a break fails as a broken driver would while `failBreak` is set.
+// Forwards to a port that lives elsewhere; a break fails as a broken driver would while `failBreak` is set,
+// and releasing the line takes `releaseLagUs` of the clock, as a slow driver call would.
 class TForwardPort : public TBasePort {
 public:
-    TForwardPort(TBasePort& target, const bool& failBreak) : Target(target), FailBreak(failBreak) {}
+    TForwardPort(TBasePort& target, const bool& failBreak, const int64_t& releaseLagUs, TManualClock& clock)
+        : Target(target), FailBreak(failBreak), ReleaseLagUs(releaseLagUs), ManualClock(clock) {}
     bool Open(bool showErrors, int baud) override { return Target.Open(showErrors, baud); }
     bool IsOpen() override { return Target.IsOpen(); }
     int InQueue() override { return Target.InQueue(); }
@@ -40,12 +42,17 @@ public:
             throw PortException("Порт LINERIG: сбой драйвера");
         Target.SetCommBreak();
     }
-    void ClearCommBreak() override { Target.ClearCommBreak(); }
+    void ClearCommBreak() override {
+        Target.ClearCommBreak();
+        ManualClock.AdvanceMicros(ReleaseLagUs);
+    }
     void SetTimeouts(int a, int b, int c, int d, int e) override { Target.SetTimeouts(a, b, c, d, e); }
 
 private:
     TBasePort& Target;
     const bool& FailBreak;
+    const int64_t& ReleaseLagUs;
+    TManualClock& ManualClock;
 };
 
 class TLineRig {
@@ -63,7 +70,9 @@ public:
         Current() = this;
         static const bool registered = [] {
             RegisterPortKind(PortName, 80, "line function rig", [](std::string_view) {
-                return std::make_unique<TForwardPort>(*Current()->Sim, Current()->FailBreak);
+                TLineRig& rig = *Current();
+                return std::make_unique<TForwardPort>(*rig.Sim, rig.FailBreak, rig.ReleaseLagUs,
+                                                      rig.ManualClock);
             });
             return true;
         }();
@@ -95,6 +104,7 @@ public:
     THostRecorder Host;
     std::unique_ptr<TSimPort> Sim;
     bool FailBreak = false;
+    int64_t ReleaseLagUs = 0;
 
 private:
     static TLineRig*& Current() {

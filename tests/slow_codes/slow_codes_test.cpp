@@ -38,6 +38,17 @@ TEST(SlowCodes, ASingleStoredCodeEndsOnTheThirdReading) {
     EXPECT_TRUE(rig.Logged("Чтение завершено."));
 }
 
+TEST(SlowCodes, APulseWhoseBytesStraddleAPollCountsOnce) {
+    // The unit's pulses follow its own clock: a slow release shifts the reader's polls so that they fall
+    // between the bytes of one pulse.
+    for (const int64_t lagUs : {0, 1500, 2500, 51500}) {
+        SCOPED_TRACE(lagUs);
+        TLineRig rig("SIM:hfm-blink"); // codes 4, 7, 14
+        rig.ReleaseLagUs = lagUs;
+        EXPECT_EQ(RunSlowCodes(rig, {}).Codes, (std::vector<int>{4, 7, 14}));
+    }
+}
+
 TEST(SlowCodes, EmptyMemoryAndSilentLine) {
     testing::TTempFolder folder;
     const auto profile = folder.WriteFile("empty.ini", "[Unit]\nBase=hfm40\n[Faults]\nStored=\n");
