@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "json_output.h"
 #include "log_convert/log_converter.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -39,7 +40,7 @@ int RunConvert(std::span<char* const> args) {
         } else if (arg == "--ecu-ini") {
             if (i + 1 >= args.size())
                 return ConvertUsageError("--ecu-ini wants a file");
-            options.EcuIni = args[++i];
+            options.EcuIni = Utf8Path(args[++i]);
         } else if (path.empty() && !arg.starts_with("--")) {
             path = arg;
         } else {
@@ -51,7 +52,7 @@ int RunConvert(std::span<char* const> args) {
     std::optional<TJsonLogHost> log;
     if (json)
         log.emplace();
-    const TConvertResult result = ConvertLogs(path, options);
+    const TConvertResult result = ConvertLogs(Utf8Path(path), options);
     const int exitCode = result.Failed > 0 ? ExitFailed : ExitOk;
     if (!json) {
         for (const std::filesystem::path& written : result.Written)

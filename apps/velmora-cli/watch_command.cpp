@@ -11,6 +11,7 @@
 #include "params/param_errors.h"
 #include "params/param_list.h"
 #include "platform/clock.h"
+#include "platform/utf8_path.h"
 #include "session.h"
 
 namespace velmora {
@@ -76,7 +77,7 @@ int RunWatch(std::span<char* const> args) {
         if (rest[i] == "--csv") {
             if (i + 1 >= rest.size())
                 return UsageError("watch", usage, "--csv wants a file name");
-            if (!csv.Open(std::string(rest[++i]), TValueCsv::TimeColumn)) {
+            if (!csv.Open(Utf8Path(rest[++i]), TValueCsv::TimeColumn)) {
                 std::cerr << "velmora-cli watch: cannot write " << rest[i] << "\n";
                 return ExitFailed;
             }

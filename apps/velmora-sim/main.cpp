@@ -9,6 +9,7 @@
 
 #include "platform/host.h"
 #include "platform/program_folders.h"
+#include "platform/utf8_path.h"
 #include "platform/velmora_version.h"
 #include "sim/adapters/sim_server.h"
 #include "sim/sim_profile.h"
@@ -123,9 +124,10 @@ int main(int argc, char** argv) {
     // A WiFi adapter is an ELM327.
     if (options.Tcp && !adapterGiven)
         options.Adapter = TSimAdapterKind::Elm;
-    std::filesystem::path inHome = ProgramFolder() / options.Unit;
+    std::filesystem::path inHome = ProgramFolder() / Utf8Path(options.Unit);
     std::error_code ignored;
-    if (!std::filesystem::exists(options.Unit, ignored) && std::filesystem::is_regular_file(inHome, ignored))
+    if (!std::filesystem::exists(Utf8Path(options.Unit), ignored) &&
+        std::filesystem::is_regular_file(inHome, ignored))
         options.Unit = inHome.string();
 
     TSimServer server;

@@ -8,6 +8,7 @@
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "platform/program_folders.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -85,7 +86,7 @@ TCodingAccess LoadCodingAccess(const std::filesystem::path& path) {
 }
 
 uint16_t CodingAnswer(uint16_t checkWord) {
-    const TCodingAccess access = LoadCodingAccess(BuildPath(CodingAccessFile, "DATA", "", false));
+    const TCodingAccess access = LoadCodingAccess(Utf8Path(BuildPath(CodingAccessFile, "DATA", "", false)));
     for (const std::string& error : access.Errors)
         AddLog(error);
     auto it = access.Answers.find(checkWord);

@@ -8,6 +8,7 @@
 #include "lang/translated_format.h"
 #include "params/unit_codes.h"
 #include "platform/host.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -45,7 +46,7 @@ TClientCheck CheckClient(std::string_view client, const std::string& line) {
     const std::string folder = BuildPath("", ClientsFolder, client, false);
     if (!DirectoryExists(folder))
         return TClientCheck::NoClient;
-    const std::filesystem::path file = std::filesystem::path(folder) / ClientCheckFileName;
+    const std::filesystem::path file = Utf8Path(folder) / ClientCheckFileName;
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         std::ofstream out(file, std::ios::binary);

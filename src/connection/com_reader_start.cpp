@@ -16,6 +16,7 @@
 #include "params/poll_levels.h"
 #include "params/unit_codes.h"
 #include "platform/host.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -175,8 +176,7 @@ void TComReader::LoadParams() {
     set->AssignColorRules(ident.UnitType, ident.Supplier, ident.DiagIndex);
     AssignPollLevels(*set, ident.UnitType, false);
     AddPeriodParams(*set);
-    std::shared_ptr<TListParams> addresses =
-        LoadAddressSet(ident, std::filesystem::path(Log.LogPath()).parent_path());
+    std::shared_ptr<TListParams> addresses = LoadAddressSet(ident, Utf8Path(Log.LogPath()).parent_path());
     {
         std::lock_guard lock(SharedLock);
         Set = set;

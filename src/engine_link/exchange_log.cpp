@@ -12,6 +12,7 @@
 #include "platform/file_replace.h"
 #include "platform/host.h"
 #include "platform/text_encoding.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -49,7 +50,7 @@ const char* LogPrefix(uint8_t unitType, uint8_t supplier) {
 
 bool FileExists(const std::string& path) {
     std::error_code ignored;
-    return fs::exists(fs::path(path), ignored);
+    return fs::exists(Utf8Path(path), ignored);
 }
 
 // Creates `path` only when it does not exist yet: the name is then this log's alone.
@@ -165,14 +166,14 @@ bool TExchangeLog::FlushLog() {
 bool TExchangeLog::SaveEcuBin() {
     std::lock_guard guard(Lock);
     FlushLocked();
-    const fs::path source = LogPathLocked(Name, false);
+    const fs::path source = Utf8Path(LogPathLocked(Name, false));
     if (!FileExists(source.string())) {
         AddLog(Translate("Файл не найден:") + " " + source.string());
         return false;
     }
-    std::vector<fs::path> targets = {BuildPath(EcuBinName, LogsFolder, Client, false)};
+    std::vector<fs::path> targets = {Utf8Path(BuildPath(EcuBinName, LogsFolder, Client, false))};
     if (!Client.empty())
-        targets.push_back(BuildPath(EcuBinName, ClientsFolder, Client, false));
+        targets.push_back(Utf8Path(BuildPath(EcuBinName, ClientsFolder, Client, false)));
     // Replaced whole, through a copy renamed over it: std::filesystem::copy_file cannot overwrite on
     // Windows (the C runtime gives every file inode 0, so the target looks like the source itself).
     const std::optional<std::string> bytes = ReadFileBytes(source);

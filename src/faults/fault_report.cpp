@@ -11,6 +11,7 @@
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "platform/host.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -47,7 +48,7 @@ bool WriteAll(int file, const std::string& bytes) {
 // The last letter is opened for appending when every name is taken.
 int OpenReportFile(const fs::path& folder, const std::tm& day, fs::path& chosen) {
     for (char letter = FirstLetter; letter <= LastLetter; ++letter) {
-        chosen = folder / FaultReportFileName(day, letter);
+        chosen = folder / Utf8Path(FaultReportFileName(day, letter));
         const bool last = letter == LastLetter;
         const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (last ? O_APPEND : O_EXCL);
         const int file = ::open(chosen.string().c_str(), flags, 0644);
@@ -107,7 +108,7 @@ std::string FaultReportFileName(const std::tm& day, char letter) {
 
 std::optional<fs::path> SaveFaultReport(const std::vector<std::string>& lines, std::string_view client,
                                         const std::tm& when) {
-    const fs::path folder = BuildPath("", LogsFolder, client, true);
+    const fs::path folder = Utf8Path(BuildPath("", LogsFolder, client, true));
     std::string text;
     for (const std::string& line : lines)
         text += line + "\n";

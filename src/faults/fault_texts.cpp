@@ -11,6 +11,7 @@
 #include "platform/host.h"
 #include "platform/program_folders.h"
 #include "platform/text_encoding.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -201,7 +202,7 @@ fs::path FaultTextPath(uint8_t unitType, char languageLetter) {
         if (row.Letter == languageLetter)
             language = row.Folder;
     }
-    return ProgramFolder() / "DATA" / language / (std::string(family) + ".DAT");
+    return ProgramFolder() / "DATA" / Utf8Path(language) / Utf8Path(std::string(family) + ".DAT");
 }
 
 TFaultTexts LoadFaultTexts(uint8_t unitType, bool russian, char languageLetter) {

@@ -13,6 +13,7 @@
 #include "lang/dictionary_table.h"
 #include "platform/host.h"
 #include "platform/text_encoding.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -56,7 +57,7 @@ bool HasNonAscii(std::string_view bytes) {
 std::optional<std::string> LoadLocked(TDictionaryState& state, const std::string& file) {
     state.File = file;
     state.Table = {};
-    std::optional<std::string> bytes = ReadFileBytes(file);
+    std::optional<std::string> bytes = ReadFileBytes(Utf8Path(file));
     if (!bytes) {
         // No dictionary: Russian texts for the rest of the run, and no message.
         state.Status = TDictionaryState::TStatus::Off;
@@ -101,7 +102,7 @@ void EnsureLoaded(TDictionaryState& state, const std::string& file, bool throwOn
 // line) is completed first, so the new pair starts on a key line. Fails quietly: the file may be
 // read-only or gone.
 void AppendUnknown(const std::string& file, std::string_view text, TTextEncoding encoding) {
-    std::optional<std::string> current = ReadFileBytes(file);
+    std::optional<std::string> current = ReadFileBytes(Utf8Path(file));
     if (!current)
         return;
     // A byte-order mark alone is no line; a lone CR at the end is a line end that lacks its LF (adding

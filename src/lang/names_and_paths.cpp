@@ -2,6 +2,7 @@
 
 #include "lang/dictionary.h"
 #include "platform/program_folders.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -41,9 +42,9 @@ std::string BuildPath(std::string_view fileName, std::string_view folder, std::s
                       bool create) {
     fs::path path = ProgramFolder();
     if (!folder.empty())
-        path /= folder;
+        path /= Utf8Path(folder);
     if (!client.empty())
-        path /= ClientFolderName(client);
+        path /= Utf8Path(ClientFolderName(client));
     if (create && (!folder.empty() || !client.empty()) && !DirectoryExists(path.string())) {
         // Missing parents too (LOGS before its first client folder); a failure shows when the file is
         // written.
@@ -51,13 +52,13 @@ std::string BuildPath(std::string_view fileName, std::string_view folder, std::s
         fs::create_directories(path, ignored);
     }
     if (!fileName.empty())
-        path /= fileName;
+        path /= Utf8Path(fileName);
     return path.string();
 }
 
 bool DirectoryExists(std::string_view path) {
     std::error_code ignored;
-    return fs::is_directory(fs::path(path), ignored);
+    return fs::is_directory(Utf8Path(path), ignored);
 }
 
 std::string AdapterDisplayName(char adapterKind) {

@@ -11,6 +11,7 @@
 
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -130,7 +131,7 @@ std::string OpenProblemText(const TOpenProblem& problem) {
 
 std::vector<std::string> ProgramsHolding(const std::string& path) {
     std::error_code error;
-    const fs::path device = fs::canonical(path, error);
+    const fs::path device = fs::canonical(Utf8Path(path), error);
     if (error)
         return {};
     std::vector<std::string> names;

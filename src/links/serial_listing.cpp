@@ -1,4 +1,5 @@
 #include "links/serial_listing.h"
+#include "platform/utf8_path.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -52,7 +53,7 @@ bool PathOrder(const TSerialDevice& a, const TSerialDevice& b) {
 std::vector<std::pair<std::string, std::string>> StableNames(const std::string& byIdFolder) {
     std::vector<std::pair<std::string, std::string>> names;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(byIdFolder, error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(Utf8Path(byIdFolder), error)) {
         std::error_code linkError;
         const std::filesystem::path device = std::filesystem::canonical(entry.path(), linkError);
         if (!linkError)

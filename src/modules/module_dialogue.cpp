@@ -9,6 +9,7 @@
 #include "modules/module_fault_texts.h"
 #include "platform/clock.h"
 #include "platform/host.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -265,14 +266,14 @@ std::string TModuleDialogue::SaveProtocolLog(uint8_t address) {
         const std::string name = "ISO" + HexByte(address) + FormatText("%.3d.txt", n);
         const std::string candidate = BuildPath(name, "LOGS", Client, false);
         std::error_code ignored;
-        if (!std::filesystem::exists(candidate, ignored)) {
+        if (!std::filesystem::exists(Utf8Path(candidate), ignored)) {
             path = candidate;
             break;
         }
     }
     std::ofstream out;
     if (!path.empty())
-        out.open(path, std::ios::binary | std::ios::trunc);
+        out.open(Utf8Path(path), std::ios::binary | std::ios::trunc);
     for (const std::string& line : Protocol.Items())
         out << line << "\r\n";
     out.flush();

@@ -5,6 +5,7 @@
 
 #include "platform/program_folders.h"
 #include "platform/text_encoding.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -32,7 +33,7 @@ std::filesystem::path ModuleFaultFilePath(std::string_view fileName, char langua
     std::filesystem::path path = ProgramFolder() / "DATA";
     if (languageLetter != 'R')
         path /= "EN";
-    return path / std::string(fileName);
+    return path / Utf8Path(fileName);
 }
 
 const std::string* TModuleFaultTexts::Text(int code) const {

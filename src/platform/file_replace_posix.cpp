@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "platform/file_replace.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -45,8 +46,8 @@ int CreateTempBeside(const fs::path& target, fs::path& temp) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = target;
-        temp.replace_filename(TempCopyPrefix(target) + std::to_string(getpid()) + "." +
-                              std::to_string(counter++) + ".tmp");
+        temp.replace_filename(Utf8Path(TempCopyPrefix(target) + std::to_string(getpid()) + "." +
+                                       std::to_string(counter++) + ".tmp"));
         int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "platform/file_replace.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -38,8 +39,8 @@ HANDLE CreateTempBeside(const fs::path& target, fs::path& temp) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = target;
-        temp.replace_filename(TempCopyPrefix(target) + std::to_string(GetCurrentProcessId()) + "." +
-                              std::to_string(counter++) + ".tmp");
+        temp.replace_filename(Utf8Path(TempCopyPrefix(target) + std::to_string(GetCurrentProcessId()) + "." +
+                                       std::to_string(counter++) + ".tmp"));
         HANDLE handle =
             CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/system_folders.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -72,10 +73,10 @@ bool CopyMissingFiles(const fs::path& from, const fs::path& to) {
 }
 
 void InitProgramFolder(int& argc, char** argv) {
-    fs::path folder = TakeHomeOption(argc, argv);
+    fs::path folder = Utf8Path(TakeHomeOption(argc, argv));
     if (folder.empty()) {
         if (const char* env = std::getenv("VELMORA_HOME"); env && *env)
-            folder = env;
+            folder = Utf8Path(env);
     }
     if (folder.empty())
         folder = DefaultFolder();

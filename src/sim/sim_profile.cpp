@@ -9,6 +9,7 @@
 #include <limits>
 #include <sstream>
 
+#include "platform/utf8_path.h"
 #include "sim/profile_values.h"
 
 namespace velmora {
@@ -415,7 +416,7 @@ bool LoadSimProfile(std::string_view spec, TSimProfile& profile, std::string& er
     std::string_view builtin = BuiltinSimProfileText(name);
     if (!builtin.empty())
         return ParseSimProfile(builtin, profile, error);
-    std::filesystem::path file{std::string(TrimProfileText(spec))};
+    const std::filesystem::path file = Utf8Path(TrimProfileText(spec));
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         error = "no built-in unit or profile file \"" + std::string(TrimProfileText(spec)) + "\"";

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "lang/translated_format.h"
+#include "platform/utf8_path.h"
 #include "smoothness/smooth_cylinders.h"
 
 namespace velmora {
@@ -58,7 +59,7 @@ TSmoothUpdate TSmoothLines::OnResult(int cylinder, int deviation, uint16_t rpm, 
 }
 
 std::filesystem::path SmoothSaveFile(const std::filesystem::path& folder, int& fileNo) {
-    auto nameOf = [&](int n) { return folder / FormatText("smooth%.3d.txt", n); };
+    auto nameOf = [&](int n) { return folder / Utf8Path(FormatText("smooth%.3d.txt", n)); };
     if (fileNo == 0) {
         fileNo = 1;
         std::error_code error;

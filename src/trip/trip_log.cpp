@@ -6,6 +6,7 @@
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "platform/host.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -62,12 +63,12 @@ std::optional<std::string> TTripLog::AfterDisplay(uint32_t tripSeconds, const TT
         Pending.erase(Pending.begin());
     Pending.push_back({FileName(now), TimeText(now, "%d.%m.%Y %H:%M:%S"), line});
     const std::string folder = BuildPath("", "LOGS", client, true);
-    if (WritePending(folder)) {
+    if (WritePending(Utf8Path(folder))) {
         FailureTold = false;
     } else if (!FailureTold) {
         FailureTold = true;
         AddLog(TranslateFormat("Журнал маршрутника не записан (%s), строки сохранятся при следующей записи",
-                               (fs::path(folder) / Pending.front().File).string().c_str()));
+                               (Utf8Path(folder) / Utf8Path(Pending.front().File)).string().c_str()));
     }
     return line;
 }
@@ -75,7 +76,7 @@ std::optional<std::string> TTripLog::AfterDisplay(uint32_t tripSeconds, const TT
 bool TTripLog::WritePending(const fs::path& folder) {
     while (!Pending.empty()) {
         const TPendingLine& first = Pending.front();
-        const fs::path file = folder / first.File;
+        const fs::path file = folder / Utf8Path(first.File);
         std::error_code error;
         const bool isNew = !fs::exists(file, error);
         std::ofstream out(file, std::ios::binary | std::ios::app);

@@ -4,6 +4,7 @@
 
 #include "faults/fault_report.h"
 #include "host_recorder.h"
+#include "platform/utf8_path.h"
 #include "temp_folder.h"
 
 namespace velmora {
@@ -117,9 +118,9 @@ TEST_F(FaultReportTest, SavedReportCarriesClientIdentificationAndTexts) {
         SaveFaultReport(FaultReport(buffer, HfmBosch, LoadFaultTexts(UnitHfm, false, 'E'), false, head),
                         head.Client, head.When);
     ASSERT_TRUE(saved);
-    EXPECT_EQ(*saved, Folder.Path() / "LOGS" / "Иванов W124" / "ERR20261210A.txt");
+    EXPECT_EQ(*saved, Folder.Path() / "LOGS" / Utf8Path("Иванов W124") / "ERR20261210A.txt");
     const std::string rule(61, '_');
-    EXPECT_EQ(Folder.ReadFile("LOGS/Иванов W124/ERR20261210A.txt"),
+    EXPECT_EQ(Folder.ReadFile(Utf8Path("LOGS/Иванов W124/ERR20261210A.txt")),
               "10.12.2026 17:04:59\n"
               "Клиент: Иванов W124\n"
               "System: HFM\n"
@@ -177,8 +178,8 @@ TEST_F(FaultReportTest, ReportsOfOneDayTakeTheNextLetter) {
 TEST_F(FaultReportTest, ClientReportGoesToItsSubfolder) {
     const auto saved = SaveFaultReport({"Иванов"}, "Иванов W124", Day(2026, 3, 4));
     ASSERT_TRUE(saved);
-    EXPECT_EQ(*saved, Folder.Path() / "LOGS" / "Иванов W124" / "ERR20260304A.txt");
-    EXPECT_EQ(Folder.ReadFile("LOGS/Иванов W124/ERR20260304A.txt"), "Иванов\n"); // UTF-8
+    EXPECT_EQ(*saved, Folder.Path() / "LOGS" / Utf8Path("Иванов W124") / "ERR20260304A.txt");
+    EXPECT_EQ(Folder.ReadFile(Utf8Path("LOGS/Иванов W124/ERR20260304A.txt")), "Иванов\n"); // UTF-8
 }
 
 TEST_F(FaultReportTest, AfterZTheReportIsAppendedToZ) {

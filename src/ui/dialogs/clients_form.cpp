@@ -11,6 +11,7 @@
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "platform/host.h"
+#include "platform/utf8_path.h"
 #include "ui/common/translate_widgets.h"
 #include "ui/dialogs/input_box.h"
 
@@ -22,7 +23,7 @@ constexpr int FormWidth = 359, FormHeight = 442;
 constexpr int ListFontPixels = 21;
 
 std::filesystem::path ClientsFolder() {
-    return BuildPath("", "CLIENTS", "", false);
+    return Utf8Path(BuildPath("", "CLIENTS", "", false));
 }
 
 // Client names as the user typed them: no path separators, not "." or "..".
@@ -109,8 +110,9 @@ void TFrmClients::btnNewClick() {
         return;
     }
     std::error_code error;
-    if (!std::filesystem::create_directory(ClientsFolder() / name, error)) {
-        Host().MessageBox(Translate("Не удалось создать папку") + " " + (ClientsFolder() / name).string(),
+    if (!std::filesystem::create_directory(ClientsFolder() / Utf8Path(name), error)) {
+        Host().MessageBox(Translate("Не удалось создать папку") + " " +
+                              (ClientsFolder() / Utf8Path(name)).string(),
                           TMsgKind::Error, TMsgButtons::Ok);
         return;
     }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "lang/dictionary.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -73,14 +74,14 @@ TConvertLogForm::TConvertLogForm(const std::filesystem::path& path, QWidget* par
 }
 
 std::filesystem::path TConvertLogForm::Path() const {
-    return edPath->text().trimmed().toStdString();
+    return Utf8Path(edPath->text().trimmed().toStdString());
 }
 
 TConvertOptions TConvertLogForm::Options() const {
     TConvertOptions options;
     options.OnlyNew = cbOnlyNew->isChecked();
     options.Csv = cbCsv->isChecked();
-    options.EcuIni = edEcuIni->text().trimmed().toStdString();
+    options.EcuIni = Utf8Path(edEcuIni->text().trimmed().toStdString());
     return options;
 }
 

@@ -13,6 +13,7 @@
 #include "params/param_list.h"
 #include "platform/host.h"
 #include "platform/ini_file.h"
+#include "platform/utf8_path.h"
 #include "ui/common/widget_colors.h"
 
 namespace velmora {
@@ -380,10 +381,10 @@ void TGraph::RequestSave() {
 bool TGraph::SavePicture(std::string& error) {
     SavePending = false;
     std::filesystem::path folder =
-        PictureFolder ? PictureFolder() : std::filesystem::path(BuildPath("", "LOGS", "", true));
+        PictureFolder ? PictureFolder() : Utf8Path(BuildPath("", "LOGS", "", true));
     std::filesystem::path file;
     do {
-        file = folder / (std::to_string(pictureCounter++) + ".bmp");
+        file = folder / Utf8Path(std::to_string(pictureCounter++) + ".bmp");
     } while (std::filesystem::exists(file));
     bool ok = Picture.save(QString::fromStdString(file.string()), "BMP");
     if (ok)

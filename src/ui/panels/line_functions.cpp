@@ -15,6 +15,7 @@
 #include "platform/host.h"
 #include "platform/program_folders.h"
 #include "platform/text_encoding.h"
+#include "platform/utf8_path.h"
 #include "slow_codes/slow_codes.h"
 #include "ui/panels/analog_panel.h"
 #include "ui/panels/line_job.h"
@@ -191,7 +192,7 @@ void TLineFunctions::BtnPlanClick() {
         MemoPlan->hide();
         return;
     }
-    const auto file = ProgramFolder() / "DATA" / LanguageCode() / PlanFileName;
+    const auto file = ProgramFolder() / "DATA" / Utf8Path(LanguageCode()) / PlanFileName;
     if (std::optional<std::string> text = ReadTextFile(file))
         MemoPlan->setPlainText(QString::fromStdString(*text));
     else

@@ -7,6 +7,7 @@
 
 #include "lang/dictionary.h"
 #include "platform/host.h"
+#include "platform/utf8_path.h"
 #include "ui/screens/screen_page.h"
 
 namespace velmora {
@@ -25,8 +26,8 @@ TScreenPages::TScreenPages(QWidget* parent) : QWidget(parent) {
 
 void TScreenPages::BuildScreens(const std::shared_ptr<const TListParams>& params, const TRowFonts& fonts) {
     Clear();
-    std::string file = BuildPath("options.ini", "DATA", "", false);
-    if (!std::filesystem::exists(file)) {
+    const std::string file = BuildPath("options.ini", "DATA", "", false);
+    if (!std::filesystem::exists(Utf8Path(file))) {
         // Said once: every visit to the tab tries again, but the user knows after the first box.
         if (!MissingReported)
             Host().MessageBox(Translate("Файл не найден:") + " " + file, TMsgKind::Error, TMsgButtons::Ok);
@@ -35,7 +36,7 @@ void TScreenPages::BuildScreens(const std::shared_ptr<const TListParams>& params
     }
     MissingReported = false;
     std::vector<std::string> errors;
-    std::vector<TScreenDefinition> screens = ReadScreenDefinitions(file, *params, errors);
+    std::vector<TScreenDefinition> screens = ReadScreenDefinitions(Utf8Path(file), *params, errors);
     Building = true;
     for (const TScreenDefinition& screen : screens)
         pgScreens->addTab(new TScreenPage(screen, params, fonts), QString::fromStdString(screen.Caption));

@@ -12,6 +12,7 @@
 #include "engine_link/link_shared.h"
 #include "lang/dictionary.h"
 #include "platform/host.h"
+#include "platform/utf8_path.h"
 #include "smoothness/smooth_cylinders.h"
 
 namespace velmora {
@@ -136,7 +137,8 @@ void TSmoothTab::SmoothButtonClick(bool save) {
         SmoothFileNo = 0;
         return;
     }
-    const std::filesystem::path folder = BuildPath("", "LOGS", Client ? Client() : std::string(), true);
+    const std::filesystem::path folder =
+        Utf8Path(BuildPath("", "LOGS", Client ? Client() : std::string(), true));
     const std::filesystem::path file = SmoothSaveFile(folder, SmoothFileNo);
     AddDateLine();
     const QStringList memo = MemoSm->toPlainText().split('\n');

@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/host.h"
 #include "platform/program_folders.h"
+#include "platform/utf8_path.h"
 #include "ui/dialogs/convert_log_form.h"
 
 namespace velmora {
@@ -56,7 +57,7 @@ TLogTools::~TLogTools() {
 }
 
 void TLogTools::ConvertClick() {
-    TConvertLogForm form(BuildPath("", "LOGS", "", false), Window);
+    TConvertLogForm form(Utf8Path(BuildPath("", "LOGS", "", false)), Window);
     if (form.exec() != QDialog::Accepted || form.Path().empty())
         return;
     StartConversion(form.Path(), form.Options());
@@ -135,7 +136,7 @@ void TLogTools::CsvClick() {
         StopCsv();
         return;
     }
-    const fs::path folder = BuildPath("", "LOGS", "", true);
+    const fs::path folder = Utf8Path(BuildPath("", "LOGS", "", true));
     const QString suggested = QString::fromStdString((folder / "values.csv").string());
     const QString file =
         QFileDialog::getSaveFileName(Window, Tr("Запись значений в CSV"), suggested, "*.csv");
@@ -143,7 +144,7 @@ void TLogTools::CsvClick() {
         mnuCsvRecord->setChecked(false);
         return;
     }
-    StartCsv(file.toStdString());
+    StartCsv(Utf8Path(file.toStdString()));
 }
 
 void TLogTools::ValueUpdated(const TListPrm* list, int number) {

@@ -22,6 +22,7 @@
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
+#include "platform/utf8_path.h"
 #include "ui/common/saved_notice.h"
 #include "ui/dialogs/clients_form.h"
 #include "ui/dialogs/select_port_form.h"
@@ -209,11 +210,11 @@ void TMainForm::PanelLogClick(bool save) {
     };
     if (LogNumber == 0) {
         LogNumber = 1;
-        while (std::filesystem::exists(fileOf(LogNumber)))
+        while (std::filesystem::exists(Utf8Path(fileOf(LogNumber))))
             ++LogNumber;
     }
     LastLogFile = fileOf(LogNumber);
-    std::ofstream out(LastLogFile, std::ios::binary | std::ios::trunc);
+    std::ofstream out(Utf8Path(LastLogFile), std::ios::binary | std::ios::trunc);
     out << Memo1->toPlainText().toStdString() << '\n';
     if (!out) {
         Host().MessageBox(Translate("Не удалось записать файл") + " " + LastLogFile, TMsgKind::Error,

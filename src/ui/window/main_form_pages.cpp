@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "lang/dictionary.h"
+#include "platform/utf8_path.h"
 #include "ui/graphs/graph_tab.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/screens/screen_params.h"
@@ -34,9 +35,7 @@ std::shared_ptr<TListPrm> TMainForm::ShowGraph() {
         Graph = new TGraphTab(params, tsGraph);
         tsGraph->layout()->addWidget(Graph);
         // Pictures go where the connection's logs go: LOGS, or the client's folder inside it.
-        Graph->Graph().PictureFolder = [this] {
-            return std::filesystem::path(BuildPath("", "LOGS", ClientName, true));
-        };
+        Graph->Graph().PictureFolder = [this] { return Utf8Path(BuildPath("", "LOGS", ClientName, true)); };
         // The reloaded list starts a new polling cycle in the worker.
         Graph->OnReload = [this] {
             if (Connection.IsAlive() && pg->currentIndex() == PageGraph)

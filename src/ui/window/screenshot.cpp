@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "lang/dictionary.h"
+#include "platform/utf8_path.h"
 
 namespace velmora {
 
@@ -24,7 +25,7 @@ constexpr int MaxNumber = 999;
 std::filesystem::path NextScreenshotPath(const QDate& day, std::string& error) {
     char dayName[16];
     std::snprintf(dayName, sizeof dayName, "%.2d%.2d%.2d", day.year() % 100, day.month(), day.day());
-    std::filesystem::path folder = BuildPath("", "IMAGES", dayName, true);
+    std::filesystem::path folder = Utf8Path(BuildPath("", "IMAGES", dayName, true));
     if (!DirectoryExists(folder.string())) {
         error = Translate("Не удалось создать папку") + " " + folder.string();
         return {};
