@@ -44,16 +44,14 @@ bool TWiFiPort::Open(bool, int) {
     const std::optional<TIPv4Address> address = ParseIPv4Address(wifi.WiFiAddress);
     Host().AddLog("WIFI connect to " + Peer);
     Host().ProcessMessages();
-    std::string failure;
+    const bool validPeer = address && ValidPort(wifi.WiFiPortNumber);
     TSocketHandle connected = NoSocket;
-    if (!address || !ValidPort(wifi.WiFiPortNumber))
-        failure = "not an IPv4 address and TCP port";
-    else if (const int error =
-                 TcpConnect(*address, uint16_t(wifi.WiFiPortNumber), wifi.ConnectTimeout, connected))
-        failure = SocketErrorText(error);
-    if (!failure.empty()) {
+    const int error =
+        validPeer ? TcpConnect(*address, uint16_t(wifi.WiFiPortNumber), wifi.ConnectTimeout, connected) : 0;
+    if (!validPeer || error != 0) {
         Host().AddLog("connect error");
-        Host().AddLog("WIFI " + Peer + ": " + failure);
+        Host().AddLog("WIFI " + Peer + ": " +
+                      (validPeer ? SocketErrorText(error) : std::string("not an IPv4 address and TCP port")));
         return false;
     }
     // The socket is non-blocking: reads never wait, and sends wait in SendAll with a deadline.
