@@ -1,20 +1,9 @@
 #include "links/wifi_port.h"
 
-#include <algorithm>
-#include <arpa/inet.h>
-#include <cerrno>
-#include <climits>
-#include <cstring>
 #include <mutex>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include "platform/clock.h"
 #include "platform/host.h"
+#include "platform/tcp_socket.h"
 
 namespace velmora {
 
@@ -24,38 +13,8 @@ std::mutex settingsLock;
 TWiFiSettings settings;
 std::atomic<const std::atomic<bool>*> sendAbort{nullptr};
 
-// A send that finds the adapter's window full looks again after this (ms).
-constexpr uint32_t SendWaitStepMs = 10;
-
-// Connects `fd` (non-blocking) within `timeoutMs`. Result 0 or errno.
-int ConnectWithin(int fd, const sockaddr_in& address, int timeoutMs) {
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-        return 0;
-    if (errno != EINPROGRESS)
-        return errno;
-    pollfd p{fd, POLLOUT, 0};
-    int ready;
-    do
-        ready = poll(&p, 1, timeoutMs);
-    while (ready < 0 && errno == EINTR);
-    if (ready == 0)
-        return ETIMEDOUT;
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (ready < 0 || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
-        return errno;
-    return error;
-}
-
-// Result 0 or errno; `address` filled from the settings.
-int MakeAddress(const TWiFiSettings& wifi, sockaddr_in& address) {
-    address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(wifi.WiFiPortNumber));
-    if (wifi.WiFiPortNumber <= 0 || wifi.WiFiPortNumber > 65535 ||
-        inet_pton(AF_INET, wifi.WiFiAddress.c_str(), &address.sin_addr) != 1)
-        return EINVAL;
-    return 0;
+bool ValidPort(int port) {
+    return port > 0 && port <= 65535;
 }
 
 } // namespace
@@ -82,26 +41,21 @@ bool TWiFiPort::Open(bool, int) {
     Close();
     TWiFiSettings wifi = WiFiSettings();
     Peer = wifi.WiFiAddress + ":" + std::to_string(wifi.WiFiPortNumber);
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    sockaddr_in address;
-    int failed = fd < 0 ? errno : MakeAddress(wifi, address);
+    const std::optional<TIPv4Address> address = ParseIPv4Address(wifi.WiFiAddress);
     Host().AddLog("WIFI connect to " + Peer);
     Host().ProcessMessages();
-    if (!failed)
-        failed = ConnectWithin(fd, address, wifi.ConnectTimeout);
-    if (failed) {
+    const bool validPeer = address && ValidPort(wifi.WiFiPortNumber);
+    TSocketHandle connected = NoSocket;
+    const int error =
+        validPeer ? TcpConnect(*address, uint16_t(wifi.WiFiPortNumber), wifi.ConnectTimeout, connected) : 0;
+    if (!validPeer || error != 0) {
         Host().AddLog("connect error");
-        Host().AddLog(
-            "WIFI " + Peer + ": " +
-            (failed == EINVAL ? std::string("not an IPv4 address and TCP port") : std::strerror(failed)));
-        if (fd >= 0)
-            close(fd);
+        Host().AddLog("WIFI " + Peer + ": " +
+                      (validPeer ? SocketErrorText(error) : std::string("not an IPv4 address and TCP port")));
         return false;
     }
-    // The socket stays non-blocking: reads never wait, and sends wait in SendAll with a deadline.
-    int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one); // commands are a few bytes each
-    Socket = fd;
+    // The socket is non-blocking: reads never wait, and sends wait in SendAll with a deadline.
+    Socket = connected;
     Connected = true;
     Host().AddLog("connected");
     return true;
@@ -112,29 +66,21 @@ bool TWiFiPort::IsOpen() {
 }
 
 int TWiFiPort::InQueue() {
-    int fd = Socket;
-    if (fd < 0)
+    const TSocketHandle socket = Socket;
+    if (socket == NoSocket)
         return 0;
-    int waiting = 0;
-    if (ioctl(fd, FIONREAD, &waiting) != 0)
-        throw PortException("TWiFiPort.IOCtlSocket() error. Return " + std::to_string(errno));
-    if (waiting == 0) {
-        // Readable with nothing to read: the adapter closed the connection or reset it.
-        pollfd p{fd, POLLIN, 0};
-        uint8_t probe;
-        if (poll(&p, 1, 0) > 0) {
-            ssize_t peeked = recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-            if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK))
-                ThrowLost();
-        }
-    }
+    int error = 0;
+    const int waiting = SocketAvailable(socket, error);
+    if (waiting < 0)
+        throw PortException("TWiFiPort.IOCtlSocket() error. Return " + std::to_string(error));
+    if (waiting == 0 && SocketPeerGone(socket))
+        ThrowLost();
     return waiting;
 }
 
 void TWiFiPort::Close() {
     Connected = false;
-    if (int fd = Socket.exchange(-1); fd >= 0)
-        close(fd);
+    SocketClose(Socket.exchange(NoSocket));
 }
 
 void TWiFiPort::SetParams(int, uint8_t, uint8_t) {}
@@ -144,22 +90,15 @@ void TWiFiPort::SetRTS(bool) {}
 void TWiFiPort::SetParity(uint8_t) {}
 
 bool TWiFiPort::WaitInput(uint32_t maxMs) {
-    int fd = Socket;
-    if (fd < 0)
-        return false;
-    pollfd p{fd, POLLIN, 0};
-    int ready = 0;
-    do
-        ready = poll(&p, 1, int(std::min<uint32_t>(maxMs, INT_MAX)));
-    while (ready < 0 && errno == EINTR);
-    return ready > 0;
+    const TSocketHandle socket = Socket;
+    return socket != NoSocket && SocketWaitReadable(socket, maxMs);
 }
 
 bool TWiFiPort::ReadByte(uint8_t& Value) {
     if (InQueue() < 1)
         return false;
-    ssize_t got = recv(Socket, &Value, 1, MSG_DONTWAIT);
-    if (got == 0)
+    const int got = SocketReceive(Socket, &Value, 1);
+    if (got == ReceivedEnd)
         ThrowLost();
     return got == 1;
 }
@@ -168,14 +107,15 @@ int TWiFiPort::ReadBuf(TPortBuffer& Buffer) {
     Buffer.Count = 0;
     if (!Buffer.Data || Buffer.Size <= 0 || InQueue() <= 0)
         return 0;
-    ssize_t got = recv(Socket, Buffer.Data, size_t(Buffer.Size), MSG_DONTWAIT);
-    if (got == 0)
+    const int got = SocketReceive(Socket, Buffer.Data, Buffer.Size);
+    if (got == ReceivedEnd)
         ThrowLost();
     if (got < 0) {
-        Host().AddLog("TWiFiPort.ReadBuf recv return " + std::to_string(got));
+        // The value the system's receive call returns on any failure.
+        Host().AddLog("TWiFiPort.ReadBuf recv return -1");
         return 0;
     }
-    Buffer.Count = int(got);
+    Buffer.Count = got;
     return Buffer.Count;
 }
 
@@ -215,27 +155,20 @@ void TWiFiPort::SendAll(const uint8_t* data, int length, const char* errorText) 
     if (length < 0 || (length > 0 && !data))
         throw PortException(errorText);
     const int timeoutMs = WiFiSettings().SendTimeout;
-    uint32_t lastProgress = Clock().TickCount();
-    int sent = 0;
-    while (sent < length) {
-        // MSG_NOSIGNAL: a closed connection is an error here, not SIGPIPE for the whole program.
-        const ssize_t now = send(Socket, data + sent, size_t(length - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (now > 0) {
-            sent += int(now);
-            lastProgress = Clock().TickCount();
-            continue;
-        }
-        if (now < 0 && errno == EINTR)
-            continue;
-        if (now == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
-            throw PortException(errorText);
-        // The adapter takes no bytes: wait for it, but not past the deadline or the user's Stop.
-        if (const std::atomic<bool>* abort = sendAbort.load(); abort && abort->load())
-            throw PortException(std::string(errorText) + ": stopped while WIFI " + Peer + " took no data");
-        if (TicksSince(lastProgress, Clock().TickCount()) >= uint32_t(std::max(timeoutMs, 0)))
-            throw PortException(std::string(errorText) + ": WIFI " + Peer + " took no data for " +
-                                std::to_string(timeoutMs) + " ms");
-        Clock().Sleep(SendWaitStepMs);
+    const auto stopped = [] {
+        const std::atomic<bool>* abort = sendAbort.load();
+        return abort && abort->load();
+    };
+    switch (SocketSendAll(Socket, data, length, timeoutMs, stopped)) {
+    case TSendEnd::Sent:
+        return;
+    case TSendEnd::Failed:
+        throw PortException(errorText);
+    case TSendEnd::Stopped:
+        throw PortException(std::string(errorText) + ": stopped while WIFI " + Peer + " took no data");
+    case TSendEnd::TimedOut:
+        throw PortException(std::string(errorText) + ": WIFI " + Peer + " took no data for " +
+                            std::to_string(timeoutMs) + " ms");
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "links/base_port.h"
+#include "platform/tcp_socket.h"
 
 namespace velmora {
 
@@ -58,7 +59,7 @@ private:
     [[noreturn]] void ThrowLost() const;
     void SendAll(const uint8_t* data, int length, const char* errorText);
 
-    std::atomic<intptr_t> Socket{-1}; // a descriptor on Linux, a SOCKET on Windows
+    std::atomic<TSocketHandle> Socket{NoSocket};
     std::atomic<bool> Connected{false};
     std::string Peer; // "address:port" of the connection
 };

@@ -7,12 +7,15 @@
 #include <memory>
 #include <string>
 
+#include "platform/tcp_socket.h"
 #include "sim/adapters/adapter_kind.h"
 #include "sim/adapters/blind_line.h"
 #include "sim/adapters/pty_line.h"
 #include "sim/sim_car.h"
 
 namespace velmora {
+
+class TServedStream;
 
 struct TSimServerOptions {
     std::string Unit = "hfm"; // a built-in unit or a profile file
@@ -39,8 +42,14 @@ public:
     void Stop() { Stopping = true; }
 
 private:
+    // The pseudo-terminal side, which only the Linux build has (sim_server_pty*.cpp).
+    static bool CanServePty(std::string& error);
+    bool OpenPtyLine(std::string& error);
+    void ServePty();
+    void ClosePtyLine();
+
     // Serves one byte stream until it ends (false) or Stop (true).
-    bool Serve(intptr_t fd, bool pty);
+    bool Serve(TServedStream& stream);
     double NowMs() const;
 
     std::unique_ptr<TSimCar> Car;
@@ -48,7 +57,7 @@ private:
     std::unique_ptr<TBlindLine> Line;
     TSimServerOptions Options;
     TPty Pty;
-    intptr_t Listener = -1; // a descriptor on Linux, a SOCKET on Windows
+    TSocketHandle Listener = NoSocket;
     int BoundPort = 0;
     double OriginMs = 0;
     std::atomic<bool> Stopping{false};

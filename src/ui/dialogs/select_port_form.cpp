@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-#include <arpa/inet.h>
 
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
@@ -18,6 +17,7 @@
 #include "platform/host.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
+#include "platform/tcp_socket.h"
 #include "settings/program_settings.h"
 #include "sim/sim_profile.h"
 #include "ui/common/translate_widgets.h"
@@ -206,8 +206,7 @@ bool TFormSelectPort::AcceptWiFi() {
     std::string address = edIP->text().trimmed().toStdString();
     bool portOk = false;
     int port = edPort->text().trimmed().toInt(&portOk);
-    in_addr parsed{};
-    if (inet_pton(AF_INET, address.c_str(), &parsed) != 1 || !portOk || port < 1 || port > 65535) {
+    if (!IsIPv4Address(address) || !portOk || port < 1 || port > 65535) {
         Host().MessageBox(Translate("Неверный адрес или порт WiFi адаптера"), TMsgKind::Error,
                           TMsgButtons::Ok);
         return false;
