@@ -52,12 +52,16 @@ fi
 
 cli="$build/apps/velmora-cli/velmora-cli.exe"
 simExe="$build/apps/velmora-sim/velmora-sim.exe"
-# The Linux simulator for the serial and WiFi checks: a small build of its own.
-linuxSim="$root/build/windows-linux-sim/apps/velmora-sim/velmora-sim"
-if [ ! -x "$linuxSim" ]; then
-    cmake -S "$root" -B "$root/build/windows-linux-sim" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_GUI=OFF \
-        -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF >/dev/null
-    cmake --build "$root/build/windows-linux-sim" --target velmora-sim >/dev/null
+# The Linux simulator for the serial and WiFi checks: a small build of its own, brought up to date on
+# every run (its output shown only when it fails).
+linuxBuild="$root/build/windows-linux-sim"
+linuxSim="$linuxBuild/apps/velmora-sim/velmora-sim"
+if ! { cmake -S "$root" -B "$linuxBuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_GUI=OFF \
+    -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF && cmake --build "$linuxBuild" --target velmora-sim; } \
+    >"$work/linux-sim-build.log" 2>&1; then
+    cat "$work/linux-sim-build.log" >&2
+    echo "windows-test: the Linux simulator did not build" >&2
+    exit 1
 fi
 
 # Starts a server in the background and sets $where to the first line it prints (20 s at most).
