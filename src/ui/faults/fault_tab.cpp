@@ -128,8 +128,9 @@ void TFaultTab::ShowRows(std::vector<TFaultRow> rows) {
         const TFaultRow& row = Rows[size_t(r)];
         if (row.Notice) {
             lbPostErr->setItem(r, ColumnCode, new QTableWidgetItem(QString::fromStdString(row.Text)));
-            lbPostErr->setItem(r, ColumnState, nullptr);
-            lbPostErr->setItem(r, ColumnText, nullptr);
+            // The cells under the span keep nothing from an earlier fault row.
+            delete lbPostErr->takeItem(r, ColumnState);
+            delete lbPostErr->takeItem(r, ColumnText);
             lbPostErr->setSpan(r, 0, 1, ColumnCount);
             continue;
         }
