@@ -1,5 +1,6 @@
-// The lines of the fault list, the same for the window and the command-line tool: one line per state of
-// each fault ("%.3d" code, ",  ", "Сохраненный" or "АКТУАЛЬНЫЙ", the text), or the "no faults" line.
+// The fault list, the same for the window and the command-line tool: one row per state of each fault
+// (code, "Сохраненный" or "АКТУАЛЬНЫЙ", the short text and the details of its entry), or the "no faults"
+// line; as text lines ("%.3d" code, ",  ", state, ",  ", text) for the tool and the plain list.
 // The program's own texts pass through Translate; fault texts come from the language's file as they are.
 // Any thread.
 #pragma once
@@ -20,6 +21,23 @@ std::string FaultLineHead(int code, bool current);
 // "? ячейка 9 КОД ошибки по классификации мерседес неизвестен!" (translated): the text of a bit whose
 // code is unknown.
 std::string UnknownFaultText(int cell);
+
+// One row of the list: a fault in one of its states, or a line of its own (the notice on a missing text
+// file, "ОШИБОК НЕТ!"), which has only Text.
+struct TFaultRow {
+    bool Notice = false;
+    int Code = 0;         // the maker's code, or the bit number of an unknown one
+    bool Current = false; // the "АКТУАЛЬНЫЙ" row of the fault, else its "Сохраненный" row
+    bool Unknown = false; // a bit without code in the maker's classification
+    std::string State;    // "Сохраненный" or "АКТУАЛЬНЫЙ", translated
+    std::string Text;     // the short text ("" when the file has none for the code)
+    // The entry's lines after the short text: what it means, what to check, the component.
+    std::vector<std::string> Details;
+};
+
+// The rows of the list, as FaultDisplayLines describes it.
+std::vector<TFaultRow> FaultDisplayRows(const TFaultBuf& buffer, const TFaultContext& context,
+                                        const TFaultTexts& texts, bool storedOnly);
 
 // The list: for each of the first 100 faults a line for its stored state and one for its current
 // state ("Сохраненный" lines only with `storedOnly`), each followed by ",  " and the code's text (the

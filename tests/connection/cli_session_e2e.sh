@@ -26,17 +26,17 @@ grep -qxF "Обмен остановлен." "$work/err" || fail "the connection
 case $mode in
 faults)
     # Stored faults 5 and 12 (codes 7 and 14), fault 12 also current, with the shipped Russian texts the
-    # home received: 7 is a known sensor fault, the meaning of 14 is not known.
+    # home received: 7 is an air temperature sensor fault, 14 a throttle potentiometer fault.
     expected=$'007,  Сохраненный,  Датчик температуры всасываемого воздуха B17: обрыв цепи\n'
-    expected+=$'014,  Сохраненный,  Значение кода неизвестно; см. документацию по ремонту блока\n'
-    expected+=$'014,  АКТУАЛЬНЫЙ,  Значение кода неизвестно; см. документацию по ремонту блока'
+    expected+=$'014,  Сохраненный,  Потенциометр дроссельной заслонки: значение слишком велико\n'
+    expected+=$'014,  АКТУАЛЬНЫЙ,  Потенциометр дроссельной заслонки: значение слишком велико'
     [[ $(cat "$work/out") == "$expected" ]] || fail "not the fault list of the unit"
     ;;
 erase)
     # What remains after the erase: stored fault 7 is gone; 14 is still current, so the unit stores it
     # again at once.
-    expected=$'014,  Сохраненный,  Значение кода неизвестно; см. документацию по ремонту блока\n'
-    expected+=$'014,  АКТУАЛЬНЫЙ,  Значение кода неизвестно; см. документацию по ремонту блока'
+    expected=$'014,  Сохраненный,  Потенциометр дроссельной заслонки: значение слишком велико\n'
+    expected+=$'014,  АКТУАЛЬНЫЙ,  Потенциометр дроссельной заслонки: значение слишком велико'
     [[ $(cat "$work/out") == "$expected" ]] || fail "not what remains after the erase"
     ;;
 report)
@@ -50,7 +50,7 @@ report)
     for line in "System: HFM" "ECU Nr: 026 120 43 21" "VIN: WDB124 09 21F123" \
         "Датчик температуры всасываемого воздуха B17: обрыв цепи" \
         "Проверить: датчик, разъём и проводку до N3/4 на обрыв." \
-        "Значение кода неизвестно; см. документацию по ремонту блока"; do
+        "Компонент: потенциометр дроссельной заслонки."; do
         grep -qxF "$line" "$report" || fail "no line '$line' in the report: $(cat "$report")"
     done
     ;;

@@ -1,11 +1,15 @@
 // The fault text files shipped in data/DATA: every code the decoding can produce has an entry in every
-// language, the languages cover the same codes and agree on which meanings are known, and the Russian
-// entries of the English and German files say what the Russian files say.
+// language, the languages cover the same codes and agree on which meanings are known, the codes with a
+// published meaning have it (and only they), and the Russian entries of the English and German files say
+// what the Russian files say.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "faults/fault_codes.h"
 #include "faults/fault_texts.h"
@@ -18,13 +22,18 @@ namespace {
 struct TLanguage {
     const char* Folder;
     char Letter;
-    const char* Unknown; // the short text of a code whose meaning is not known
+    const char* Unknown;    // the short text of a code whose meaning is not known
+    const char* OneListing; // in the details of a meaning that only one listing gives
+    const char* MayDiffer;  // in the details of an LH code that should not be a fault at all
 };
 
 constexpr TLanguage Languages[] = {
-    {"en", 'E', "Meaning not known; see the unit's workshop documentation"},
-    {"de", 'D', "Bedeutung unbekannt; siehe Werkstattunterlagen des Steuergeräts"},
-    {"ru", 'R', "Значение кода неизвестно; см. документацию по ремонту блока"},
+    {"en", 'E', "Meaning not known; see the unit's workshop documentation", "from one listing only",
+     "numbering may differ"},
+    {"de", 'D', "Bedeutung unbekannt; siehe Werkstattunterlagen des Steuergeräts", "aus nur einer Liste",
+     "Nummerierung kann"},
+    {"ru", 'R', "Значение кода неизвестно; см. документацию по ремонту блока", "только из одного перечня",
+     "нумерация по K-line может отличаться"},
 };
 
 struct TFamily {
@@ -122,12 +131,68 @@ TEST_F(ShippedFaultTextsTest, LanguagesKnowTheSameMeanings) {
         EXPECT_EQ(unknownByLanguage["en"], unknownByLanguage["ru"]);
         EXPECT_EQ(unknownByLanguage["de"], unknownByLanguage["ru"]);
     }
-    // What the facts name: the HFM sensor codes are known, the unnamed ones are not.
-    const TFaultTexts hfm = Load(Families[0], Languages[0]);
-    EXPECT_EQ(hfm.Text(7), "Intake air temperature sensor B17: open circuit");
-    EXPECT_EQ(hfm.Text(14), Languages[0].Unknown);
-    EXPECT_EQ(hfm.Text(36), Languages[0].Unknown);
     EXPECT_EQ(Load(Families[0], Languages[1]).Text(2), "Kühlmitteltemperaturfühler B11/3: Kurzschluss");
+}
+
+// Which codes have a published meaning: exactly these say what is wrong, every other decoded code says
+// that its meaning is not known. A range is [first, last].
+struct TKnownCodes {
+    uint8_t UnitType;
+    std::vector<std::pair<int, int>> Known;
+    std::set<int> OneListing; // meanings from a single listing: the details say so
+    std::set<int> MayDiffer;  // "no fault" or "not used" numbers: the details warn about the numbering
+};
+
+std::set<int> Expand(const std::vector<std::pair<int, int>>& ranges) {
+    std::set<int> codes;
+    for (const auto& [first, last] : ranges) {
+        for (int code = first; code <= last; ++code)
+            codes.insert(code);
+    }
+    return codes;
+}
+
+TEST_F(ShippedFaultTextsTest, PublishedMeaningsAreThereAndNothingElseIsClaimed) {
+    const TKnownCodes table[] = {
+        {UnitHfm, {{2, 74}, {76, 117}}, {113, 116}, {}},
+        {UnitPms, {{2, 74}}, {}, {}},
+        {UnitLh, {{1, 29}}, {26, 28}, {1, 5, 6, 14, 15}},
+    };
+    for (const TKnownCodes& row : table) {
+        const TFamily& family = *std::find_if(std::begin(Families), std::end(Families),
+                                              [&](const TFamily& f) { return f.UnitType == row.UnitType; });
+        const std::set<int> known = Expand(row.Known);
+        for (const TLanguage& language : Languages) {
+            SCOPED_TRACE(std::string(language.Folder) + "/" + family.File);
+            const TFaultTexts texts = Load(family, language);
+            for (int code : DecodedCodes(row.UnitType)) {
+                const bool unknown = texts.Text(code) == language.Unknown;
+                EXPECT_NE(unknown, known.count(code) > 0) << code << ": " << texts.Text(code);
+                std::string details;
+                for (const std::string& line : texts.Description(code))
+                    details += line + "\n";
+                EXPECT_EQ(details.find(language.OneListing) != std::string::npos,
+                          row.OneListing.count(code) > 0)
+                    << code << ": " << details;
+                EXPECT_EQ(details.find(language.MayDiffer) != std::string::npos,
+                          row.MayDiffer.count(code) > 0)
+                    << code << ": " << details;
+            }
+        }
+    }
+}
+
+// PMS numbers its codes on its own: no PMS code may carry the HFM text of the same number.
+TEST_F(ShippedFaultTextsTest, PmsCodesDoNotBorrowHfmTexts) {
+    for (const TLanguage& language : Languages) {
+        const TFaultTexts hfm = Load(Families[0], language);
+        const TFaultTexts pms = Load(Families[1], language);
+        for (int code : DecodedCodes(UnitPms)) {
+            if (pms.Text(code) != language.Unknown) {
+                EXPECT_NE(pms.Text(code), hfm.Text(code)) << language.Folder << " " << code;
+            }
+        }
+    }
 }
 
 TEST_F(ShippedFaultTextsTest, RussianEntriesOfOtherLanguagesMatchTheRussianFile) {

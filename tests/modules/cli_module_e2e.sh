@@ -22,7 +22,7 @@ egas-erase)
     [[ $status == 0 ]] || fail "exit status $status"
     expect "          Module: E-GAS"
     expect "        Supplier: VDO"
-    expect "    2 - Предположительно: общая неисправность входов"
+    expect "    2 - Общая неисправность (собирательный код)."
     expect "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"
     expect "Protocol log: $home/LOGS/ISO18001.txt"
     grep -qF "181806003600" "$home/LOGS/ISO18001.txt" || fail "no erase request 18 00 in the protocol log"

@@ -276,5 +276,35 @@ TEST(ModuleFaultTexts, ShippedFilesParseCleanlyInBothLanguages) {
         EXPECT_NE(srs.Text(code), nullptr) << code;
 }
 
+// The E-GAS numbers 2-15 of module N4/1, each naming its part where the listing gives one, in both
+// languages.
+TEST(ModuleFaultTexts, EGasCodesNameTheirParts) {
+    const std::filesystem::path data = VELMORA_DATA_DIR;
+    const TModuleFaultTexts ru = LoadModuleFaultTexts(data / "EGAS_ASR.txt");
+    const TModuleFaultTexts en = LoadModuleFaultTexts(data / "EN" / "EGAS_ASR.txt");
+    const struct {
+        int Code;
+        const char *Ru, *En;
+    } table[] = {
+        {3, "Привод дроссельной заслонки M16/1", "Throttle actuator M16/1"},
+        {4, "Выключатель круиз-контроля S40", "Cruise control switch S40"},
+        {5, "Выключатель стоп-сигнала S9/1", "Stop-lamp switch S9/1"},
+        {6, "Выключатель блокировки стартера / фонарей заднего хода",
+         "Starter lock-out / backup-lamp switch"},
+        {13, "Левый привод дроссельной заслонки M16/4", "Left throttle actuator M16/4"},
+    };
+    const auto starts = [](const std::string* text, std::string_view head) {
+        return text != nullptr && text->starts_with(head);
+    };
+    for (const auto& row : table) {
+        EXPECT_TRUE(starts(ru.Text(row.Code), row.Ru)) << row.Code;
+        EXPECT_TRUE(starts(en.Text(row.Code), row.En)) << row.Code;
+    }
+    for (int code = 2; code <= 15; ++code) {
+        EXPECT_NE(ru.Text(code), nullptr) << code;
+        EXPECT_NE(en.Text(code), nullptr) << code;
+    }
+}
+
 } // namespace
 } // namespace velmora

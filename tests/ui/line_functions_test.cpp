@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -68,7 +69,8 @@ protected:
                                         [this](bool on) { Connect->setEnabled(on); },
                                         [this](bool on) { PortButtonEnabled = on; },
                                         [this] { ++LogSaves; },
-                                        {}},
+                                        {},
+                                        [this] { return LastUnit; }},
                                        &Window);
         Functions->AddToMemoPage(row, side);
         Functions->AddMenus(Menus, Before, Before);
@@ -92,6 +94,7 @@ protected:
     bool SessionRunning = false;
     int LogSaves = 0;
     bool PortButtonEnabled = true;
+    uint8_t LastUnit = 0; // the family of the last connection
 };
 
 TEST_F(LineFunctionsTest, MenusOfferTheFunctionsInOrder) {
@@ -158,13 +161,18 @@ TEST_F(LineFunctionsTest, WindowStaysResponsiveDuringASlowCodeRunAndStopEndsIt) 
 TEST_F(LineFunctionsTest, ReadRunReportsTheCodesAndAdapterTestRunsOffTheWindowThread) {
     TManualClock clock;
     TScopedClock scoped(clock);
+    LastUnit = 1; // the last connection was an HFM unit: its blink codes are explained
     Action("mnuAnalogRead")->trigger();
+    EXPECT_EQ(Child<QComboBox>(&Window, "cbLedUnit")->currentText(), "HFM");
     Child<QCheckBox>(&Window, "cbLedEnabled")->setChecked(true);
     Child<QPushButton>(&Window, "btnLedErase")->click();
     ASSERT_TRUE(ServeUntil([&] { return !Functions->Busy(); }));
     const std::string log = Host.LogText();
     for (const char* line :
-         {"Чтение и удаление кодов неисправностей: запуск", " 4", " 7", " 14", "Завершено!"})
+         {"Чтение и удаление кодов неисправностей: запуск", " 4", " 7", " 14", "Завершено!",
+          "Значения кодов (HFM):", " 4 - Датчик массового расхода воздуха B2/5 (коды 009-010)",
+          " 7 - Потенциометр привода дроссельной заслонки, европейские блоки (коды 017-019)",
+          " 14 - Форсунка цилиндра 1"})
         EXPECT_NE(log.find(line), std::string::npos) << line << " in " << log;
     EXPECT_EQ(LogSaves, 1);
     EXPECT_TRUE(Child<QLabel>(&Window, "labLedProgress")->text().isEmpty());

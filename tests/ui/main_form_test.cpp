@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -373,13 +374,16 @@ TEST_F(MainFormTest, FaultTabListsReportsAndErases) {
                                         "$F2\nЛямбда\n$R2\nЛямбда-зонд\n");
     auto form = MakeForm("SIM");
     auto* pg = Child<QTabWidget>(form.get(), "pg");
-    auto* list = Child<QListWidget>(form.get(), "lbPostErr");
+    auto* list = Child<QTableWidget>(form.get(), "lbPostErr");
+    auto* details = Child<QPlainTextEdit>(form.get(), "memoFaultDetails");
+    auto lines = [&] { return testing::FaultTableLines(list); };
     Connection.Alive = true;
     pg->setCurrentIndex(PageError);
     EXPECT_EQ(Connection.FaultViews, 1);
-    ASSERT_EQ(list->count(), 1);             // the reading notice
+    ASSERT_EQ(list->rowCount(), 1);          // the reading notice
     form->HandleMessage(WM_USER + 10, 0, 0); // no fault memory yet: the notice stays
-    EXPECT_EQ(list->count(), 1);
+    EXPECT_EQ(list->rowCount(), 1);
+    EXPECT_TRUE(details->toPlainText().isEmpty());
     Child<QPushButton>(form.get(), "btnSaveReport")->click(); // nothing to report yet: said so
     EXPECT_NE(Host.LogText().find("память неисправностей еще не прочитана"), std::string::npos);
     EXPECT_EQ(form->findChild<QPlainTextEdit*>("memoReport"), nullptr);
@@ -390,21 +394,25 @@ TEST_F(MainFormTest, FaultTabListsReportsAndErases) {
     data.Buffer[0] = 0x01;  // bit 1 stored: code 2
     Connection.Faults = data;
     form->HandleMessage(WM_USER + 10, 0, 0);
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(0)->text(), "002,  Сохраненный,  Лямбда");
-    EXPECT_EQ(list->item(1)->text(), "118,  АКТУАЛЬНЫЙ,  Датчик дроссельной заслонки");
+    EXPECT_EQ(lines(),
+              QStringList({"002,  Сохраненный,  Лямбда", "118,  АКТУАЛЬНЫЙ,  Датчик дроссельной заслонки"}));
+    // The first fault is selected and its details stand under the table; another row shows its own.
+    EXPECT_EQ(details->toPlainText(), "002,  Сохраненный,  Лямбда");
+    list->setCurrentCell(1, 2);
+    EXPECT_EQ(details->toPlainText(), "118,  АКТУАЛЬНЫЙ,  Датчик дроссельной заслонки\nподробно: цепь");
 
     auto* russian = Child<QCheckBox>(form.get(), "cbErrRus");
     russian->click();
-    EXPECT_EQ(list->item(0)->text(), "002,  Сохраненный,  Лямбда-зонд");
+    EXPECT_EQ(lines().value(0), "002,  Сохраненный,  Лямбда-зонд");
+    EXPECT_TRUE(details->toPlainText().startsWith("118,  АКТУАЛЬНЫЙ")); // the redraw keeps the selection
     auto* storedOnly = Child<QCheckBox>(form.get(), "cbPostOnly");
     storedOnly->click();
-    ASSERT_EQ(list->count(), 1);
+    ASSERT_EQ(list->rowCount(), 1);
     EXPECT_TRUE(storedOnly->font().bold());
     EXPECT_EQ(storedOnly->palette().color(QPalette::WindowText), QColor(Qt::red));
     storedOnly->click();
     EXPECT_FALSE(storedOnly->font().bold());
-    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(list->rowCount(), 2);
 
     Child<QPushButton>(form.get(), "btnSaveReport")->click();
     auto* report = Child<QPlainTextEdit>(form.get(), "memoReport");
@@ -428,7 +436,8 @@ TEST_F(MainFormTest, FaultTabListsReportsAndErases) {
     Child<QPushButton>(form.get(), "btnEraseErr")->click();
     EXPECT_EQ(Connection.Erases, 1);
     form->HandleMessage(WM_USER + 10, 0xFFFF, 0);
-    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(list->rowCount(), 0);
+    EXPECT_TRUE(details->toPlainText().isEmpty());
 }
 
 TEST_F(MainFormTest, HfmMenuWaitsForTheParameterSet) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QTableWidget>
 #include <QWidget>
 #include <functional>
 #include <gtest/gtest.h>
@@ -46,6 +47,23 @@ inline bool ProcessUntil(const std::function<bool()>& done) {
     for (int i = 0; i < 5000 && !done(); ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
     return done();
+}
+
+// The fault table's rows as the plain list writes them: "code,  state,  text" for a fault, the text alone
+// for a line that spans the table.
+inline QStringList FaultTableLines(const QTableWidget* table) {
+    QStringList lines;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        if (table->columnSpan(r, 0) > 1) {
+            lines << table->item(r, 0)->text();
+            continue;
+        }
+        QString line = table->item(r, 0)->text() + ",  " + table->item(r, 1)->text();
+        if (const QString text = table->item(r, 2)->text(); !text.isEmpty())
+            line += ",  " + text;
+        lines << line;
+    }
+    return lines;
 }
 
 } // namespace velmora::testing

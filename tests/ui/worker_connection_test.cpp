@@ -4,15 +4,19 @@
 #include "ui/window/worker_connection.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "connection/com_reader.h"
+#include "lang/dictionary.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
@@ -87,8 +91,12 @@ TEST(WorkerConnectionTest, SessionWithTheSimulatedCar) {
 
     // The sim's unit keeps bit 5 stored (code 7) and bit 12 stored and current (code 14).
     pg->setCurrentIndex(PageError);
-    auto* faults = Child<QListWidget>(&form, "lbPostErr");
-    auto listed = [&](const char* head) { return !faults->findItems(head, Qt::MatchStartsWith).isEmpty(); };
+    auto* faults = Child<QTableWidget>(&form, "lbPostErr");
+    auto listed = [&](const char* head) {
+        return !testing::FaultTableLines(faults)
+                    .filter(QRegularExpression("^" + QRegularExpression::escape(head)))
+                    .isEmpty();
+    };
     EXPECT_TRUE(WaitFor([&] { return listed("014,  АКТУАЛЬНЫЙ"); }, 10));
     EXPECT_TRUE(listed("007,  Сохраненный"));
 
@@ -101,7 +109,7 @@ TEST(WorkerConnectionTest, SessionWithTheSimulatedCar) {
     EXPECT_TRUE(listed("014,  Сохраненный"));
     // This program folder has no fault texts: the list opens with the one line that says so.
     EXPECT_TRUE(listed("Нет файла текстов ошибок HFM.DAT"));
-    EXPECT_EQ(faults->count(), 3);
+    EXPECT_EQ(faults->rowCount(), 3);
 
     form.StopClick();
     EXPECT_TRUE(WaitFor([&] { return form.LogMemo()->toPlainText().contains("Обмен остановлен."); }, 5))
@@ -114,6 +122,92 @@ TEST(WorkerConnectionTest, SessionWithTheSimulatedCar) {
         EXPECT_TRUE(box.starts_with("Возможно вы запустили программу из архива?!") ||
                     box.starts_with("Стереть память неисправностей блока?"))
             << box;
+}
+
+// The stored faults of a PMS and an LH unit on the simulated car, in each language of the window: the
+// table gives each fault its code, state and meaning from the shipped text files, and the details under
+// it (the first fault is selected) say what to check and which part it is.
+TEST(WorkerConnectionTest, FaultTabExplainsPmsAndLhFaultsInEveryLanguage) {
+    struct TCase {
+        const char* Port;
+        const char* Family;
+        char Language;
+        const char* Folder;
+        QStringList Lines;
+        const char* Check; // the details of the first fault hold this
+    };
+    const TCase cases[] = {
+        {"SIM:pms",
+         "PMS",
+         'R',
+         "ru",
+         {"002,  Сохраненный,  Датчик температуры охлаждающей жидкости: короткое замыкание",
+          "028,  Сохраненный,  Лямбда-регулирование: смесь слишком бедная"},
+         "Проверить: "},
+        {"SIM:pms",
+         "PMS",
+         'E',
+         "en",
+         {"002,  Stored,  Coolant temperature sensor: short circuit",
+          "028,  Stored,  Lambda control: mixture too lean"},
+         "Check: "},
+        {"SIM:pms",
+         "PMS",
+         'D',
+         "de",
+         {"002,  Gespeichert,  Kühlmitteltemperaturfühler: Kurzschluss",
+          "028,  Gespeichert,  Lambdaregelung: Gemisch zu mager"},
+         "Prüfen: "},
+        {"SIM:lh",
+         "LH",
+         'R',
+         "ru",
+         {"003,  Сохраненный,  Датчик температуры охлаждающей жидкости, цепь 2: обрыв или замыкание",
+          "009,  Сохраненный,  Сигнал стартера (клемма 50): обрыв или замыкание"},
+         "Проверить: "},
+        {"SIM:lh",
+         "LH",
+         'E',
+         "en",
+         {"003,  Stored,  Coolant temperature sensor, circuit 2: open or short circuit",
+          "009,  Stored,  Starter signal (circuit 50): open or short circuit"},
+         "Check: "},
+        {"SIM:lh",
+         "LH",
+         'D',
+         "de",
+         {"003,  Gespeichert,  Kühlmitteltemperaturfühler, Kreis 2: Unterbrechung oder Kurzschluss",
+          "009,  Gespeichert,  Startsignal (Klemme 50): Unterbrechung oder Kurzschluss"},
+         "Prüfen: "},
+    };
+    RegisterSimPorts();
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.Port) + " " + c.Folder);
+        testing::TTempFolder folder;
+        TAnsweringHost host;
+        const std::filesystem::path data = VELMORA_DATA_DIR;
+        for (const std::filesystem::path& file :
+             {std::filesystem::path(c.Folder) / (std::string(c.Family) + ".DAT"),
+              std::filesystem::path("english.txt"), std::filesystem::path("deutsch.txt")}) {
+            std::ifstream in(data / file, std::ios::binary);
+            folder.WriteFile("DATA" / file, std::string(std::istreambuf_iterator<char>(in), {}));
+        }
+        folder.WriteFile(SettingsFile().filename(),
+                         std::string("[OPTIONS]\nPORT=") + c.Port + "\nLANGUAGE=" + c.Language + "\n");
+        TWorkerConnection connection;
+        TMainForm form(connection);
+        ASSERT_TRUE(ConnectTheWindow(form)) << form.LogMemo()->toPlainText().toStdString();
+        Child<QTabWidget>(&form, "pg")->setCurrentIndex(PageError);
+        auto* table = Child<QTableWidget>(&form, "lbPostErr");
+        EXPECT_TRUE(WaitFor([&] { return testing::FaultTableLines(table) == c.Lines; }, 10))
+            << testing::FaultTableLines(table).join(" | ").toStdString();
+        const QString details = Child<QPlainTextEdit>(&form, "memoFaultDetails")->toPlainText();
+        EXPECT_TRUE(details.startsWith(c.Lines.value(0))) << details.toStdString();
+        EXPECT_TRUE(details.contains(QString::fromUtf8(c.Check))) << details.toStdString();
+        form.StopClick();
+        EXPECT_TRUE(WaitFor([&] { return !connection.IsAlive(); }, 5));
+    }
+    SetLanguage('R'); // the language the other tests start from
 }
 
 TEST(WorkerConnectionTest, ClosingDuringALiveConnectionStopsTheWorkerAndKeepsLogAndSettings) {

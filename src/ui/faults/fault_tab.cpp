@@ -2,10 +2,12 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "connection/com_reader.h"
@@ -26,6 +28,9 @@ namespace {
 constexpr int ReportFontSize = 12;                   // points
 constexpr int ReportWidth = 640, ReportHeight = 560; // pixels
 constexpr int CommandSpacing = 6;                    // pixels between the commands under the list
+// The table's columns, and how the space splits between the table and the details under it.
+enum TFaultColumn { ColumnCode, ColumnState, ColumnText, ColumnCount };
+constexpr int TableStretch = 3, DetailsStretch = 1;
 
 template <typename T> T* Named(T* widget, const char* name) {
     widget->setObjectName(name);
@@ -45,8 +50,27 @@ TFaultTab::TFaultTab(TConnectionControl& connection, std::function<char()> langu
     setObjectName("FaultTab");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    lbPostErr = Named(new QListWidget, "lbPostErr");
-    layout->addWidget(lbPostErr, 1);
+    // A table a mechanic can scan (code, state, short text), and what the selected fault means and what
+    // to check under it.
+    lbPostErr = Named(new QTableWidget(0, ColumnCount), "lbPostErr");
+    lbPostErr->setHorizontalHeaderLabels({Tr("Код"), Tr("Состояние"), Tr("Неисправность")});
+    lbPostErr->verticalHeader()->hide();
+    lbPostErr->horizontalHeader()->setSectionResizeMode(ColumnCode, QHeaderView::ResizeToContents);
+    lbPostErr->horizontalHeader()->setSectionResizeMode(ColumnState, QHeaderView::ResizeToContents);
+    lbPostErr->horizontalHeader()->setStretchLastSection(true);
+    lbPostErr->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lbPostErr->setSelectionMode(QAbstractItemView::SingleSelection);
+    lbPostErr->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lbPostErr->setWordWrap(false);
+    connect(lbPostErr, &QTableWidget::itemSelectionChanged, this, [this] { ShowDetails(); });
+    memoFaultDetails = Named(new QPlainTextEdit, "memoFaultDetails");
+    memoFaultDetails->setReadOnly(true);
+    auto* split = new QSplitter(Qt::Vertical);
+    split->addWidget(lbPostErr);
+    split->addWidget(memoFaultDetails);
+    split->setStretchFactor(0, TableStretch);
+    split->setStretchFactor(1, DetailsStretch);
+    layout->addWidget(split, 1);
 
     auto* erase = Named(new QPushButton("Удаление ошибок"), "btnEraseErr");
     connect(erase, &QPushButton::clicked, this, [this] { btnEraseClick(); });
@@ -70,26 +94,81 @@ TFaultTab::TFaultTab(TConnectionControl& connection, std::function<char()> langu
 }
 
 void TFaultTab::StartView() {
-    lbPostErr->clear();
-    lbPostErr->addItem(Tr("Чтение памяти неисправностей. Ждите..."));
+    TFaultRow reading;
+    reading.Notice = true;
+    reading.Text = Translate("Чтение памяти неисправностей. Ждите...");
+    ShowRows({reading});
     SetWaiting(true);
     Connection.RequestFaultView();
 }
 
 void TFaultTab::HandleFaultMessage(intptr_t wParam) {
     if (wParam == ClearFaults) {
-        lbPostErr->clear();
+        ShowRows({});
         return;
     }
     std::optional<TFaultData> faults = Connection.FaultData();
     if (!faults)
         return;
     TFaultTexts texts = LoadFaultTexts(faults->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
-    lbPostErr->clear();
-    for (const std::string& line :
-         FaultDisplayLines(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked()))
-        lbPostErr->addItem(QString::fromStdString(line));
+    ShowRows(FaultDisplayRows(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked()));
     SetWaiting(false);
+}
+
+void TFaultTab::ShowRows(std::vector<TFaultRow> rows) {
+    // The selection is kept by position, so that a redraw (every read, every switch) stays where the user
+    // was looking.
+    const int selected = lbPostErr->currentRow();
+    Rows = std::move(rows);
+    const QSignalBlocker quiet(lbPostErr);
+    lbPostErr->clearSpans();
+    lbPostErr->setRowCount(int(Rows.size()));
+    int firstFault = -1;
+    for (int r = 0; r < int(Rows.size()); ++r) {
+        const TFaultRow& row = Rows[size_t(r)];
+        if (row.Notice) {
+            lbPostErr->setItem(r, ColumnCode, new QTableWidgetItem(QString::fromStdString(row.Text)));
+            // The cells under the span keep nothing from an earlier fault row.
+            delete lbPostErr->takeItem(r, ColumnState);
+            delete lbPostErr->takeItem(r, ColumnText);
+            lbPostErr->setSpan(r, 0, 1, ColumnCount);
+            continue;
+        }
+        if (firstFault < 0)
+            firstFault = r;
+        auto* code = new QTableWidgetItem(QString::asprintf("%.3d", row.Code));
+        auto* state = new QTableWidgetItem(QString::fromStdString(row.State));
+        // A current fault is there now: it stands out from the stored ones.
+        if (row.Current)
+            state->setForeground(ColorRed);
+        lbPostErr->setItem(r, ColumnCode, code);
+        lbPostErr->setItem(r, ColumnState, state);
+        lbPostErr->setItem(r, ColumnText, new QTableWidgetItem(QString::fromStdString(row.Text)));
+    }
+    const int select = selected >= 0 && selected < int(Rows.size()) && !Rows[size_t(selected)].Notice
+                           ? selected
+                           : firstFault;
+    if (select >= 0)
+        lbPostErr->setCurrentCell(select, ColumnCode);
+    else
+        lbPostErr->clearSelection();
+    ShowDetails();
+}
+
+void TFaultTab::ShowDetails() {
+    const int r = lbPostErr->currentRow();
+    const QList<QTableWidgetItem*> selected = lbPostErr->selectedItems();
+    if (selected.isEmpty() || r < 0 || r >= int(Rows.size()) || Rows[size_t(r)].Notice) {
+        memoFaultDetails->clear();
+        return;
+    }
+    const TFaultRow& row = Rows[size_t(r)];
+    QStringList text;
+    text << QString::asprintf("%.3d", row.Code) + ",  " + QString::fromStdString(row.State) +
+                (row.Text.empty() ? QString() : ",  " + QString::fromStdString(row.Text));
+    for (const std::string& line : row.Details)
+        text << QString::fromStdString(line);
+    memoFaultDetails->setPlainText(text.join('\n'));
 }
 
 void TFaultTab::btnEraseClick() {

@@ -1,17 +1,21 @@
-// The tab "Ошибки": the fault list of the engine unit, the switches for Russian texts and for stored
-// faults only, the erase command and the report (shown in a window and saved under LOGS). The list is
-// drawn from the fault memory the worker read (WM_USER+10). Window thread only.
+// The tab "Ошибки": the fault table of the engine unit (code, state, short text) with the details of the
+// selected fault under it (what it means, what to check, the component), the switches for Russian texts
+// and for stored faults only, the erase command and the report (shown in a window and saved under LOGS).
+// The table is drawn from the fault memory the worker read (WM_USER+10). Window thread only.
 #pragma once
 
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "faults/fault_display.h"
 
 class QCheckBox;
 class QLabel;
-class QListWidget;
 class QPlainTextEdit;
+class QTableWidget;
 
 namespace velmora {
 
@@ -49,11 +53,16 @@ public:
 private:
     void cbPostOnlyClick();
     void SetWaiting(bool waiting);
+    void ShowRows(std::vector<TFaultRow> rows);
+    // The details pane for the selected row (empty for none or for a line of its own).
+    void ShowDetails();
 
     TConnectionControl& Connection;
     std::function<char()> LanguageLetter;
     std::function<std::string()> Client;
-    QListWidget* lbPostErr = nullptr;
+    QTableWidget* lbPostErr = nullptr;
+    QPlainTextEdit* memoFaultDetails = nullptr;
+    std::vector<TFaultRow> Rows; // what the table shows, row by row
     QCheckBox* cbErrRus = nullptr;
     QCheckBox* cbPostOnly = nullptr;
     QLabel* pnlWait = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/panels/analog_panel.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -57,6 +58,11 @@ TAnalogPanel::TAnalogPanel(std::function<void(const TSlowCodeOptions&)> run, std
     btnLedAdaptErase = Named(new QPushButton("Сброс адаптации 111\\104"), "btnLedAdaptErase");
     cbLedEnabled = Named(new QCheckBox("Я понимаю, что я делаю"), "cbLedEnabled");
     cbBosch93 = Named(new QCheckBox("ЭБУ Bosch выпуска до 08/93"), "cbBosch93");
+    // Which unit's table explains the codes read; the order is that of TBlinkUnit.
+    cbLedUnit = Named(new QComboBox, "cbLedUnit");
+    cbLedUnit->addItem(QString::fromStdString(Translate("Блок не выбран")));
+    for (TBlinkUnit unit : {TBlinkUnit::Hfm, TBlinkUnit::Lh})
+        cbLedUnit->addItem(QString::fromLatin1(BlinkUnitName(unit)));
     labLedProgress = Named(new QLabel, "labLedProgress");
     labLedProgress->setWordWrap(true);
     // erase, adaptation per button; the Bosch switch is read when the button is pressed.
@@ -72,6 +78,7 @@ TAnalogPanel::TAnalogPanel(std::function<void(const TSlowCodeOptions&)> run, std
     }
     layout->addWidget(cbLedEnabled);
     layout->addWidget(cbBosch93);
+    layout->addWidget(cbLedUnit);
     layout->addWidget(labLedProgress);
     connect(cbLedEnabled, &QCheckBox::toggled, this, [this] { UpdateButtons(); });
     Reset();
@@ -91,6 +98,14 @@ void TAnalogPanel::SetRunning(bool running) {
 
 void TAnalogPanel::ShowProgress(const TSlowCodeProgress& progress) {
     labLedProgress->setText(QString::fromStdString(ProgressText(progress)));
+}
+
+TBlinkUnit TAnalogPanel::Unit() const {
+    return TBlinkUnit(cbLedUnit->currentIndex());
+}
+
+void TAnalogPanel::SetUnit(TBlinkUnit unit) {
+    cbLedUnit->setCurrentIndex(int(unit));
 }
 
 void TAnalogPanel::UpdateButtons() {

@@ -1,12 +1,15 @@
 // The analog-diagnosis side panel (PnlAnalogDiag): the three slow-code buttons, gated by "Я понимаю, что
-// я делаю", the Bosch 08/93 switch, a progress line for the run and the close button. It only shows and
-// asks; TLineFunctions runs the slow codes. Window thread only.
+// я делаю", the Bosch 08/93 switch, the unit whose blink-code meanings are shown, a progress line for the
+// run and the close button. It only shows and asks; TLineFunctions runs the slow codes. Window thread only.
 #pragma once
 
 #include <QFrame>
 #include <functional>
 
+#include "slow_codes/blink_code_meanings.h"
+
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 
@@ -27,6 +30,9 @@ public:
     // While a run goes on the buttons are disabled and the progress line follows it.
     void SetRunning(bool running);
     void ShowProgress(const TSlowCodeProgress& progress);
+    // The unit whose blink codes the run explains (the user's choice, or the last connection's family).
+    TBlinkUnit Unit() const;
+    void SetUnit(TBlinkUnit unit);
 
 private:
     void UpdateButtons();
@@ -37,6 +43,7 @@ private:
     QPushButton* btnLedAdaptErase = nullptr;
     QCheckBox* cbLedEnabled = nullptr;
     QCheckBox* cbBosch93 = nullptr;
+    QComboBox* cbLedUnit = nullptr;
     QLabel* labLedProgress = nullptr;
     bool Running = false;
 };

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <memory>
 
 #include "lang/dictionary.h"
 #include "line_tests/adapter_test.h"
@@ -16,6 +17,7 @@
 #include "platform/program_folders.h"
 #include "platform/text_encoding.h"
 #include "platform/utf8_path.h"
+#include "slow_codes/blink_code_meanings.h"
 #include "slow_codes/slow_codes.h"
 #include "ui/panels/analog_panel.h"
 #include "ui/panels/line_job.h"
@@ -25,6 +27,12 @@ namespace velmora {
 namespace {
 
 constexpr const char* PlanFileName = "Plan.txt";
+
+// The families with a blink-code table, by the identification's unit type.
+TBlinkUnit BlinkUnitOf(uint8_t unitType) {
+    constexpr uint8_t Hfm = 1, Lh = 3;
+    return unitType == Hfm ? TBlinkUnit::Hfm : unitType == Lh ? TBlinkUnit::Lh : TBlinkUnit::Unknown;
+}
 
 } // namespace
 
@@ -161,6 +169,10 @@ void TLineFunctions::ShowAnalogPanel(bool show) {
         Window.HideModulePanels();
     Panel->setVisible(show);
     Panel->Reset();
+    if (show && Window.LastUnitType) {
+        if (const TBlinkUnit unit = BlinkUnitOf(Window.LastUnitType()); unit != TBlinkUnit::Unknown)
+            Panel->SetUnit(unit);
+    }
     UpdateConnect();
 }
 
@@ -176,13 +188,18 @@ void TLineFunctions::RunSlowCodes(const TSlowCodeOptions& options) {
             },
             Qt::QueuedConnection);
     };
-    const bool started =
-        StartJob([request, options,
-                  progress](const std::atomic<bool>& stop) { SlowCodes(request, options, stop, progress); },
-                 [this] {
-                     Panel->SetRunning(false);
-                     Window.SaveLog();
-                 });
+    // The codes read come back to the window thread, which explains them in the log before it is saved.
+    auto result = std::make_shared<TSlowCodeResult>();
+    const bool started = StartJob(
+        [request, options, progress, result](const std::atomic<bool>& stop) {
+            *result = SlowCodes(request, options, stop, progress);
+        },
+        [this, result, unit = Panel->Unit()] {
+            Panel->SetRunning(false);
+            for (const std::string& line : BlinkCodeLines(unit, result->Codes))
+                AddLog(line);
+            Window.SaveLog();
+        });
     if (started)
         Panel->SetRunning(true);
 }

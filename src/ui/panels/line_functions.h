@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -32,6 +33,9 @@ struct TLineFunctionsWindow {
     std::function<void(bool)> SetPortEnabled;
     std::function<void()> SaveLog;          // as "Сохранить текст"
     std::function<void()> HideModulePanels; // showing the analog panel hides the E-GAS and SRS panels
+    // The family of the last connection's unit (0 before one answered): the analog panel explains the
+    // blink codes of that family unless the user chose another.
+    std::function<uint8_t()> LastUnitType;
 };
 
 class TLineFunctions : public QObject {

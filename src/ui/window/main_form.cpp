@@ -237,7 +237,8 @@ QWidget* TMainForm::BuildMemoPage() {
          [this] {
              pnlEGas->HidePanel();
              pnlSRS->HidePanel();
-         }},
+         },
+         [this] { return Connection.Ident().UnitType; }},
         this);
     LineFunctions->AddToMemoPage(layout, sideLayout);
     return page;
