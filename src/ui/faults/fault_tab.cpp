@@ -7,9 +7,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 #include "connection/com_reader.h"
 #include "faults/fault_display.h"
+#include "faults/fault_list.h"
 #include "faults/fault_report.h"
 #include "faults/fault_texts.h"
 #include "lang/dictionary.h"
@@ -90,6 +93,15 @@ void TFaultTab::HandleFaultMessage(intptr_t wParam) {
          FaultDisplayLines(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked()))
         lbPostErr->addItem(QString::fromStdString(line));
     SetWaiting(false);
+    // An erase clears the stored faults; one whose cause is still there is current again at once, and
+    // without a word the user would think the erase failed.
+    if (std::exchange(EraseAsked, false)) {
+        const std::vector<TFault> left = CollectFaults(faults->Buffer, faults->Context, MaxReportedFaults);
+        if (std::any_of(left.begin(), left.end(), [](const TFault& f) { return f.Current; }))
+            Host().MessageBox(Translate("Ошибка осталась после удаления: ее причина все еще есть. Устраните "
+                                        "неисправность, затем удалите ошибки снова."),
+                              TMsgKind::Information, TMsgButtons::Ok);
+    }
 }
 
 void TFaultTab::btnEraseClick() {
@@ -108,6 +120,7 @@ void TFaultTab::btnEraseClick() {
             TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes)
         return;
     SetWaiting(true);
+    EraseAsked = true;
     Connection.RequestErase();
 }
 

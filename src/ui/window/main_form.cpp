@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -26,6 +27,7 @@
 #include "ui/common/blink_mark.h"
 #include "ui/common/elided_label.h"
 #include "ui/common/log_memo.h"
+#include "ui/common/qt_translations.h"
 #include "ui/common/translate_widgets.h"
 #include "ui/common/widget_colors.h"
 #include "ui/faults/fault_tab.h"
@@ -44,6 +46,8 @@ namespace velmora {
 namespace {
 
 constexpr int FormWidth = 820, FormHeight = 625;
+// Below this width (logical pixels) the top bar keeps to what the user must read.
+constexpr int CompactWidth = 800;
 constexpr int PortCheckBaud = 9600;
 // Wake-up break (ms) the "Подключение к LH" box sets when the user checks or clears it.
 constexpr int LhBreakMs = 130, OtherBreakMs = 160;
@@ -95,6 +99,9 @@ void TMainForm::BuildLayout() {
 
     pg = Named(new QTabWidget(central), "pg");
     pg->setTabPosition(QTabWidget::West);
+    // A short window scrolls the side tabs rather than cutting their captions to a few letters.
+    pg->tabBar()->setElideMode(Qt::ElideNone);
+    pg->tabBar()->setUsesScrollButtons(true);
     pg->addTab(BuildMemoPage(), "Данные");
     pg->addTab(BuildErrorPage(), "Ошибки");
     auto* tsScreens = Named(new QWidget, "tsScreens");
@@ -186,7 +193,12 @@ QWidget* TMainForm::BuildTopPanel() {
     row->addWidget(labIndicator);
     btnScreenShot = Named(new QToolButton, "btnScreenShot");
     btnScreenShot->setIcon(style()->standardIcon(QStyle::SP_DesktopIcon));
-    btnScreenShot->setToolTip("Снимок экрана");
+    // A bare icon tells a newcomer nothing: the button says what it does, the hint where it goes.
+    btnScreenShot->setText("Снимок");
+    // Its caption never widens the window: the button may shrink to its icon.
+    btnScreenShot->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    btnScreenShot->setMinimumWidth(btnScreenShot->sizeHint().width());
+    btnScreenShot->setToolTip("Снимок экрана в папку IMAGES");
     btnScreenShot->setAutoRaise(true);
     connect(btnScreenShot, &QToolButton::clicked, this, [this] { btnScreenShotClick(); });
     row->addWidget(btnScreenShot);
@@ -237,6 +249,7 @@ QWidget* TMainForm::BuildMemoPage() {
          [this] {
              pnlEGas->HidePanel();
              pnlSRS->HidePanel();
+             ShowMemoPage();
          }},
         this);
     LineFunctions->AddToMemoPage(layout, sideLayout);
@@ -289,7 +302,10 @@ void TMainForm::BuildMenus() {
     connect(mnu_ver, &QAction::triggered, this, [this] { mnu_verClick(); });
     // The line functions make the menu "Функции"; the module dialogues join it.
     LineFunctions->AddMenus(menuBar(), hfm->menuAction(), mnu_ver);
-    AddModuleMenus(menuBar(), pnlEGas, pnlSRS, [this] { LineFunctions->ShowAnalogPanel(false); });
+    AddModuleMenus(menuBar(), pnlEGas, pnlSRS, [this] {
+        LineFunctions->ShowAnalogPanel(false);
+        ShowMemoPage();
+    });
 }
 
 void TMainForm::FormCreate(const std::string& firstRunPort) {
@@ -302,7 +318,9 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     bool firstRun = !std::filesystem::exists(SettingsFile());
     TIniFile settingsFile(SettingsFile());
     Options = ReadProgramSettings(settingsFile);
-    if (firstRun && Options.Port.empty())
+    // A settings file without a port (the first run, or one written by hand) starts on the simulated car
+    // rather than on "Port ?": Connect then shows what the program does.
+    if (Options.Port.empty())
         Options.Port = firstRunPort;
     SetDefaultFontSize(Options.FontSize);
     TWiFiSettings wifi = WiFiSettings();
@@ -314,11 +332,9 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     mnuWordCorrection->setChecked(WordCorrection);
     cbErrRus->setChecked(Options.RusTextErr);
 
-    bool clientsExist = DirectoryExists(BuildPath("", "CLIENTS", "", false));
-    if (!clientsExist ||
-        (!ClientName.empty() && !DirectoryExists(BuildPath("", "CLIENTS", ClientName, false))))
+    // The client dialog makes the CLIENTS folder with the first client, so the button is always there.
+    if (!ClientName.empty() && !DirectoryExists(BuildPath("", "CLIENTS", ClientName, false)))
         ClientName.clear();
-    btnClient->setVisible(clientsExist);
     labClient->setText(QString::fromStdString(ClientName));
 
     // Russian is the default only on a Russian system; a language the user chose in the settings dialog
@@ -326,6 +342,7 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     if (!settingsFile.KeyExists("OPTIONS", "LANGUAGE") && !SystemLocaleIsRussian())
         Options.Language = 'E';
     SetLanguage(Options.Language);
+    const bool qtTranslated = InstallQtTranslations(Options.Language);
 
     // The shared log routine writes to this memo from now on; posted messages reach this window.
     if (auto* qtHost = dynamic_cast<TQtHost*>(&Host())) {
@@ -336,9 +353,10 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     CheckPort();
     mnu_ver->setText(QString("Version ") + ProgramVersion);
 
+    // Russian fault texts are what a Russian window shows anyway: the box would change nothing there.
+    cbErrRus->setVisible(false);
     if (Options.Language != 'R') {
         cbErrRus->setChecked(false);
-        cbErrRus->setVisible(false);
         try {
             LoadDictionary();
         } catch (const DictionaryError& error) {
@@ -347,7 +365,13 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
         TranslateMenu(menuBar());
         TranslateControl(this);
     }
+    // The two marks are data fields (their text is never translated); their hints are.
+    labReaction->setToolTip(QString::fromStdString(
+        Translate("Ответов блока в секунду; во время связи здесь же режим работы двигателя")));
+    labIndicator->setToolTip(QString::fromStdString(Translate("Мигает при каждом ответе блока")));
     AddMemo(TranslateFormat("Версия %s", ProgramVersion));
+    if (!qtTranslated)
+        AddMemo(Translate("Переводы Qt не найдены: кнопки стандартных окон будут на английском."));
     ShowAdapterNotice();
     if (firstRun && PortNameToNumber(Options.Port) == SimPortNumber) {
         AddMemo(Translate("Порт SIM - автомобиль, смоделированный программой: на нём можно опробовать все "
@@ -400,6 +424,10 @@ void TMainForm::ShowAdapterNotice() {
 }
 
 void TMainForm::PlaceTopRight() {
+    // A narrow window (2× scale) keeps the room for the mode text: the screenshot button drops its
+    // caption there and keeps its hint.
+    btnScreenShot->setToolButtonStyle(width() >= CompactWidth ? Qt::ToolButtonTextBesideIcon
+                                                              : Qt::ToolButtonIconOnly);
     // The screenshot button sits in the top-right corner, the rate label and the blink mark left of it.
     // It takes the height of the status panel beside it: the top panel's own hint holds this button, so
     // sizing it from that hint would grow the bar on every call.
@@ -408,6 +436,11 @@ void TMainForm::PlaceTopRight() {
 
 void TMainForm::SetPortWarning(bool red) {
     SetBackground(pnlPortWarning, red ? ColorRed : palette().color(QPalette::Window));
+}
+
+void TMainForm::ShowMemoPage() {
+    if (pg->currentIndex() != PageMemo)
+        pg->setCurrentIndex(PageMemo);
 }
 
 void TMainForm::SetPageVisible(int page, bool visible) {

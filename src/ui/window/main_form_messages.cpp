@@ -1,4 +1,5 @@
 // The main window's handlers of the messages the engine connection posts (WM_USER+n).
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -169,7 +170,8 @@ void TMainForm::OnEngineMode(int event, int modeCode) {
     font.setBold(look->Bold);
     labReaction->setFont(font);
     QPalette palette = labReaction->palette();
-    palette.setColor(QPalette::WindowText, look->Red ? QColor(Qt::red) : QColor(Qt::black));
+    palette.setColor(QPalette::WindowText,
+                     look->Red ? QColor(Qt::red) : QApplication::palette().color(QPalette::WindowText));
     labReaction->setPalette(palette);
     labReaction->setText(QString::fromStdString(look->Text));
 }
