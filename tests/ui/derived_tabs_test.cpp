@@ -107,7 +107,7 @@ TEST(TripTab, ShowsTheFiguresAndWritesTheLog) {
     tab.ShowTrip(TTripSums{500000, 400000, 25000, 30, 600000, 120000, 100}, "Sidorov");
     const std::pair<const char*, const char*> shown[] = {
         {"labTime", "10:00 м:с"}, {"labTimeIdle", "02:00 м:с"}, {"LabDist", "5.0 км"},
-        {"LabFuel", "0.4 л"},     {"LabFuelIdle", "0.03 л"},    {"labSpeedAVG", "30 км/ч"},
+        {"LabFuel", "0.40 л"},    {"LabFuelIdle", "0.03 л"},    {"labSpeedAVG", "30 км/ч"},
         {"labCommon", "8.0"},     {"labLastFE", "1.1"},         {"labIdleFE", "0.75"},
     };
     for (const auto& [name, text] : shown)

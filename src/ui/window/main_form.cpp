@@ -188,6 +188,7 @@ QWidget* TMainForm::BuildTopPanel() {
     MarkAsDataField(labRate);
     labRate->setMinimumWidth(labRate->fontMetrics().horizontalAdvance("0000 req/s"));
     labRate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labRate->hide(); // shown with the first rate
     row->addWidget(labRate);
     labIndicator = Named(new TBlinkMark("*"), "labIndicator");
     row->addWidget(labIndicator);
@@ -379,6 +380,7 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
         AddMemo(
             Translate("Для работы с автомобилем нажмите кнопку порта и выберите тип адаптера и его порт."));
     }
+    FitTopBarButtons();
     SetConnectionState(0);
     // The first run writes the settings file at once, so that Connect does not take the missing file
     // for a program started from an archive.
@@ -436,6 +438,14 @@ void TMainForm::PlaceTopRight() {
 
 void TMainForm::SetPortWarning(bool red) {
     SetBackground(pnlPortWarning, red ? ColorRed : palette().color(QPalette::Window));
+}
+
+void TMainForm::FitTopBarButtons() {
+    // The style makes a button at least 80 pixels wide whatever its caption; in a narrow window (2×
+    // scale) the buttons give up that margin first, so the mode text beside them stays whole.
+    for (QPushButton* button : {btnConnect, Stop, btnClient})
+        button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) +
+                                2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin) + 4);
 }
 
 void TMainForm::ShowMemoPage() {
