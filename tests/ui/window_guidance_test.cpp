@@ -6,10 +6,14 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <tuple>
 
 #include "fake_connection.h"
 #include "host_recorder.h"
@@ -21,6 +25,7 @@
 #include "ui/common/qt_translations.h"
 #include "ui/dialogs/clients_form.h"
 #include "ui/dialogs/input_box.h"
+#include "ui/dialogs/select_port_form.h"
 #include "ui/window/main_form.h"
 
 namespace velmora {
@@ -164,6 +169,34 @@ TEST_F(WindowGuidanceTest, SettingsWithoutAPortStartOnTheSimulatedCar) {
     EXPECT_EQ(form.PortName(), "SIM");
     EXPECT_FALSE(Child<QCheckBox>(&form, "cbErrRus")->isVisibleTo(&form))
         << "Russian fault texts change nothing in a Russian window";
+}
+
+TEST_F(WindowGuidanceTest, PortListSpeaksTheWindowsLanguage) {
+    const std::tuple<char, const char*, const char*> rows[] = {
+        {'R', "SIM   Имитация автомобиля", "(HFM Bosch, форсунка цилиндра 2 неисправна (нет топлива))"},
+        {'E', "SIM   Simulated car", "(HFM Bosch, injector of cylinder 2 faulty (no fuel))"},
+        {'D', "SIM   Simuliertes Fahrzeug",
+         "(HFM Bosch, Einspritzventil von Zylinder 2 defekt (kein Kraftstoff))"}};
+    for (const auto& [language, sim, misfire] : rows) {
+        for (const char* file : {"english.txt", "deutsch.txt"}) {
+            std::ifstream in(std::filesystem::path(VELMORA_DATA_DIR) / file, std::ios::binary);
+            Folder.WriteFile(std::string("DATA/") + file,
+                             std::string(std::istreambuf_iterator<char>(in), {}));
+        }
+        ResetDictionary();
+        SetLanguage(language);
+        TFormSelectPort form;
+        form.Prepare("SIM", 'K', 7);
+        form.RefreshPorts();
+        auto* list = Child<QListWidget>(&form, "ListBox");
+        QStringList items;
+        for (int i = 0; i < list->count(); ++i)
+            items << list->item(i)->text();
+        EXPECT_TRUE(items.contains(sim)) << language << ": " << items.join(" | ").toStdString();
+        EXPECT_TRUE(items.join("\n").contains(misfire)) << language;
+    }
+    SetLanguage('R');
+    ResetDictionary();
 }
 
 TEST_F(WindowGuidanceTest, QtButtonsSpeakTheWindowsLanguage) {
