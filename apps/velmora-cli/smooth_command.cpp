@@ -3,6 +3,8 @@
 #include <iostream>
 
 #include "commands.h"
+#include "engine_link/ident_report.h"
+#include "engine_link/link_shared.h"
 #include "json_output.h"
 #include "lang/translated_format.h"
 #include "params/param_list.h"
@@ -57,12 +59,13 @@ int RunSmooth(std::span<char* const> args) {
     const int cylinders = SmoothCylinders(*params);
     if (!session.Reader.RequestSmoothness())
         return session.Fail("the link is lost");
-    // The cylinders over their columns.
-    std::string header = "  ";
-    for (uint8_t cylinder : SmoothColumns(cylinders))
-        header += FormatText("%-6d", int(cylinder));
-    if (!json)
-        std::cout << header << "\n";
+    // The run's heading as the tab writes it: date, car, unit and the cylinders over their columns.
+    if (!json) {
+        const TEcuIdent ident = session.Reader.Ident();
+        for (const std::string& line : TSmoothLines::RunHeading(
+                 {DateTimeText(), CarSummary(settings.Client, ident), UnitSummary(ident), cylinders}))
+            std::cout << line << "\n";
+    }
     TSmoothLines lines;
     TJson results = TJson::array();
     uint16_t rpm = 0;
@@ -89,6 +92,9 @@ int RunSmooth(std::span<char* const> args) {
         return session.Fail("the connection ended");
     if (results.empty())
         return session.Fail("no result: the engine must idle steadily below 1000 rpm");
+    // The last round ends with the run.
+    if (const std::optional<std::string> open = lines.OpenLine(); open && !json)
+        std::cout << *open << "\n";
     if (json) {
         TJson document = PortJson(settings.PortName, settings.Adapter);
         document["seconds"] = seconds;

@@ -131,7 +131,7 @@ bool TKLineAdapter::SlowConnect() {
         }
     }
     const uint32_t syncTick = Clock().TickCount();
-    Log(received.empty() ? "  ЭХО коннекта не получено" : "  Принято:" + received);
+    Log(received.empty() ? Translate("  ЭХО коннекта не получено") : Translate("  Принято:") + received);
     if (!synced)
         return false;
 
@@ -145,8 +145,8 @@ bool TKLineAdapter::SlowConnect() {
             Clock().Sleep(1);
     }
     LastExchangeTick = Clock().TickCount();
-    Log("Время ответа ЭБУ: " + std::to_string(TicksSince(lastByteTick, syncTick)) + " ms");
-    Log("  Принято: " + keys);
+    Log(TranslateFormat("Время ответа ЭБУ: %u ms", unsigned(TicksSince(lastByteTick, syncTick))));
+    Log(Translate("  Принято:") + " " + keys);
     ReadFirstMessage();
     return true;
 }
@@ -239,7 +239,7 @@ bool TKLineAdapter::ReceivePacket(std::string& packet, int maxLength, int timeou
             if (step.FrameStarted)
                 firstByteMs = Clock().PerfMs();
             if (!step.Garbage.empty())
-                Log("  Принят мусор: " + step.Garbage);
+                Log(Translate("  Принят мусор:") + " " + step.Garbage);
             if (!step.Flushed.empty())
                 Log(step.Flushed);
             if (step.Complete) {
@@ -256,10 +256,10 @@ bool TKLineAdapter::ReceivePacket(std::string& packet, int maxLength, int timeou
         const double sentMs = double(LastExchangeCounter) * 1000.0 / double(Clock().PerfFrequency());
         Stamp();
         if (showLog)
-            Log(packet + " (прием пакета " + std::to_string(std::lround(endMs - firstByteMs)) +
-                " ms, период обмена " + std::to_string(std::lround(endMs - sentMs)) + " ms)");
+            Log(packet + TranslateFormat(" (прием пакета %ld ms, период обмена %ld ms)",
+                                         std::lround(endMs - firstByteMs), std::lround(endMs - sentMs)));
     } else if (packet.empty()) {
-        Log("  НЕТ ответа (" + std::to_string(elapsed) + " ms)");
+        Log(TranslateFormat("  НЕТ ответа (%u ms)", unsigned(elapsed)));
     } else {
         Log(packet + " ( " + std::to_string(elapsed) + " ms)");
     }

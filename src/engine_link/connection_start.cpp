@@ -40,7 +40,10 @@ TStartResult StartIdentified(TEngineLink& link, TExchangeLog& log) {
     for (const std::string& line : PrintInfo(ident, link.CodingPending))
         AddLog(line);
     if (ident.UnitType == UnitEz)
-        return Stop(TStartResult::EzRead, "STOP!!! Блок EZK, первичное чтение выполнено!");
+        // A plain line: the identification is all an EZ unit gives, and nothing went wrong.
+        return Stop(
+            TStartResult::EzRead,
+            "Блок зажигания EZ прочитан: данные выше. Других функций у этого блока нет, связь завершена.");
     return TStartResult::Ready;
 }
 

@@ -1,6 +1,7 @@
 #include "engine_link/ident_report.h"
 
 #include <array>
+#include <iterator>
 #include <span>
 
 #include "lang/translated_format.h"
@@ -137,6 +138,19 @@ std::string LhFlags(uint8_t flags) {
     return text;
 }
 
+// Two BCD bytes as a year and a week ("94/12" made in week 12 of 1994) when they can be one; an LH
+// unit's pair that cannot (year 52, week 08) is a version code, shown as the status it is.
+std::string LhDateLine(const char* what, uint8_t first, uint8_t second) {
+    const auto bcd = [](uint8_t b) {
+        return (b >> 4) < 10 && (b & 0x0F) < 10 ? (b >> 4) * 10 + (b & 0x0F) : -1;
+    };
+    const int year = bcd(first), week = bcd(second);
+    const std::string pair = Hex2(first) + "/" + Hex2(second);
+    if (year >= 80 && week >= 1 && week <= 53)
+        return std::string(what) + " date: " + pair + FormatText(" (19%.2d, week %d)", year, week);
+    return std::string(what) + " status: " + pair;
+}
+
 std::vector<std::string> LhReport(const TEcuIdent& ident) {
     const auto& b = ident.IdentBuf;
     const std::string cylinders = Hex2(b[0x10]);
@@ -147,8 +161,8 @@ std::vector<std::string> LhReport(const TEcuIdent& ident) {
         "System: LH",
         "ECU Nr: " + PartNumber(Bytes(ident, 1, 5)),
         std::string("Supplier: ") + (b[8] == 3 ? "Bosch" : "?"),
-        "Hardware date: " + HexSlash(Bytes(ident, 9, 10)),
-        "Software date: " + HexSlash(Bytes(ident, 11, 12)),
+        LhDateLine("Hardware", b[9], b[10]),
+        LhDateLine("Software", b[11], b[12]),
         "Diagnosis index: " + Hex2(b[13]),
         "Displacement: " + displacement.substr(0, 1) + "." + displacement.substr(1) + " l",
         "Cylinders/Valves: " + cylinders.substr(0, 1) + "/" + cylinders.substr(1),
@@ -173,7 +187,7 @@ constexpr size_t EzMapFirst = 0x01, EzMapLast = 0x0A, EzBlockLast = 0x0C;
 
 std::vector<std::string> EzReport(const TEcuIdent& ident) {
     const auto& b = ident.IdentBuf;
-    std::string data = "data : ";
+    std::string data = "Identification bytes 00-0C: ";
     for (size_t i = 0; i <= EzBlockLast; ++i)
         data += (i == 0 ? "" : " ") + Hex2(b[i]);
     return {
@@ -182,11 +196,11 @@ std::vector<std::string> EzReport(const TEcuIdent& ident) {
         "MB number: " + PartNumber(Bytes(ident, 0x12, 0x16)),
         "Supplier: " + EzSupplier(b[0x17]),
         "Hardware status: " + HexSlash(Bytes(ident, 0x18, 0x19)),
-        "Sofware status: " + HexSlash(Bytes(ident, 0x1A, 0x1B)),
+        "Software status: " + HexSlash(Bytes(ident, 0x1A, 0x1B)),
         "Diagnosis ident: 0/" + Hex2(b[0x1C]),
         "  ",
         "Displacement: " + Characters(Bytes(ident, 2, 2), {}) + "." + Characters(Bytes(ident, 3, 3), {}),
-        "Bank: ?",
+        "Bank: not given by the unit",
         "Map No: " + Characters(Bytes(ident, EzMapFirst, EzMapLast), {3}),
         "",
         "   CAT/NO CAT",
@@ -233,6 +247,35 @@ std::vector<std::string> PrintInfo(const TEcuIdent& ident, bool codingPending) {
     default:
         return {};
     }
+}
+
+std::string UnitSummary(const TEcuIdent& ident) {
+    static constexpr const char* Families[] = {"", "HFM", "PMS", "LH", "EZ"};
+    static constexpr const char* Suppliers[] = {"", " Bosch", " VDO", " Siemens"};
+    if (ident.UnitType == UnitUnknown || ident.UnitType >= std::size(Families))
+        return {};
+    std::string text = Families[ident.UnitType];
+    if (ident.UnitType == UnitLh || ident.UnitType == UnitEz) {
+        const size_t first = ident.UnitType == UnitLh ? 1 : 0x12;
+        if (ident.UnitType == UnitLh && ident.IdentBuf[8] == 3)
+            text += " Bosch";
+        return text + ", MB " + PartNumber(Bytes(ident, first, first + 4));
+    }
+    if (ident.Supplier < std::size(Suppliers))
+        text += Suppliers[ident.Supplier];
+    std::string number = ident.IdentText;
+    number.erase(0, number.find_first_not_of(' '));
+    number.erase(number.find_last_not_of(' ') + 1);
+    if (!number.empty())
+        text += ", Ident " + number;
+    return text;
+}
+
+std::string CarSummary(const std::string& client, const TEcuIdent& ident) {
+    std::string vin;
+    if (ident.IsVinSupported() && ident.VinBuf[0] != 0x00 && ident.VinBuf[0] != 0xFF)
+        vin = "VIN " + Characters(std::span<const uint8_t>(ident.VinBuf).first(14), {});
+    return client.empty() ? vin : vin.empty() ? client : client + ", " + vin;
 }
 
 } // namespace velmora

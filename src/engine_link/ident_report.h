@@ -18,4 +18,10 @@ std::string IdentLine(const TEcuIdent& ident, int n);
 // nothing for an unidentified unit. Without `codingPending` the HFM/PMS report includes the VIN.
 std::vector<std::string> PrintInfo(const TEcuIdent& ident, bool codingPending);
 
+// The unit in one line for the headings of results: family, supplier and its number ("HFM Bosch,
+// Ident 12 34567 890"; "LH Bosch, MB 012 545 32 32"); empty for an unidentified unit.
+std::string UnitSummary(const TEcuIdent& ident);
+// The car of a result: the client's name and the VIN where the unit gave one; either may be missing.
+std::string CarSummary(const std::string& client, const TEcuIdent& ident);
+
 } // namespace velmora

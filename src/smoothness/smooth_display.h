@@ -1,8 +1,10 @@
-// What the smoothness tab makes of the worker's results: the memo line of a round with each cylinder's
-// deviation in its firing-order column, the texts of the edits, and the numbered save files
-// "smooth001.txt" ... in LOGS. GUI-free; the window thread (or the command-line tool) calls it.
+// What the smoothness tab makes of the worker's results: the heading of a run (date, car, unit and the
+// cylinders in firing order), the memo line of a round with each cylinder's deviation in its column and
+// a verdict at its end, the texts of the edits, and the numbered save files "smooth001.txt" ... in LOGS.
+// GUI-free; the window thread (or the command-line tool) calls it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -23,8 +25,18 @@ constexpr uint16_t SmoothRpm(uint32_t wParam) {
     return uint16_t(wParam >> 16);
 }
 
-// The deviation (1/10 %) as a percentage with one significant digit: 7 → "0.7", 14 → "1", 100 → "1E+01".
+// The deviation (1/10 %) as a signed percentage with one decimal: 7 → "+0.7%", -120 → "-12.0%",
+// 0 → "0.0%".
 std::string DeviationText(int deviation);
+
+// What a run's heading names: when it started, the car (the client's folder and the VIN where the unit
+// gave one) and the unit. Empty fields are said to be unknown.
+struct TSmoothRun {
+    std::string DateTime;
+    std::string Car;
+    std::string Unit;
+    int Cylinders = 4;
+};
 
 // What one result changes on the tab.
 struct TSmoothUpdate {
@@ -38,16 +50,36 @@ struct TSmoothUpdate {
 class TSmoothLines {
 public:
     static constexpr size_t MaxLine = 255;
-    // Deviations inside ±(threshold - 1) are left blank when only the larger ones are shown.
+    // Deviations inside ±(threshold - 1) (1/10 %) are left blank when only the larger ones are shown,
+    // and a round whose deviations all stay inside counts as even.
     static constexpr int Threshold = 7;
+    // Characters 1 and 2 of a line hold the round's mark; each column is this wide ("-100.0%" and a
+    // blank fit).
+    static constexpr size_t FirstColumnAt = 2, ColumnWidth = 9;
+
+    // The lines that open a run: a separator, date, car and unit, and the cylinders over their columns.
+    static std::vector<std::string> RunHeading(const TSmoothRun& run);
 
     // One result of the worker: cylinder 0 starts a round.
     TSmoothUpdate OnResult(int cylinder, int deviation, uint16_t rpm, int cylinders, bool onlyLarge);
+    // The line of the round still open (with its verdict once it shows a deviation), or nothing.
+    std::optional<std::string> OpenLine() const;
     const std::string& Line() const { return SmoothLine; }
 
 private:
+    // Ends the round: its line with the verdict when it shows a deviation.
+    void Flush(std::vector<std::string>& out);
+
     std::string SmoothLine;
+    int Cylinders = 4;
+    // The deviations the open line shows, by cylinder (index 1-6).
+    std::array<std::optional<int>, 7> Shown{};
 };
+
+// The verdict of one round's shown deviations (by cylinder, index 1-6): the cylinder whose working
+// period grew most beyond the threshold is the suspect; a round with only shortened periods beyond it
+// names the largest of those; a round inside the threshold is even.
+std::string SmoothVerdict(const std::array<std::optional<int>, 7>& shown);
 
 // The file the next save goes to: with `fileNo` 0 the first free "smooth<nnn>.txt" in `folder` (and
 // `fileNo` becomes its number), else the one numbered `fileNo`.

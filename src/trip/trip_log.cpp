@@ -83,7 +83,7 @@ bool TTripLog::WritePending(const fs::path& folder) {
         if (!out)
             return false;
         if (isNew)
-            out << first.DateTime << "\n" << Header << "\n";
+            out << first.DateTime << "\n" << Translate(Header) << "\n";
         // The lines for this file go together.
         size_t taken = 0;
         while (taken < Pending.size() && Pending[taken].File == first.File)

@@ -15,6 +15,7 @@ namespace {
 constexpr uint32_t LargeAmount = 5000000;
 constexpr uint16_t MaxTripConsumption = 4000; // 40.0 l/100 km
 constexpr uint32_t MinTripDistance = 1000;    // 1/100 m: 10 m
+constexpr std::string_view NoFigure = "—";    // no average yet
 constexpr uint32_t FuelScaleNumerator = 0x60000000;
 constexpr uint16_t PlainSpeedFrom = 200; // 1/10 km/h: 20 km/h and faster print without decimals
 
@@ -97,11 +98,13 @@ TTripTexts TripTexts(const TTripValues& v) {
     t.TimeIdle = DurationText(v.IdleTime);
     t.Distance = v.Distance < 1000 ? FormatFloatPattern(Translate("0 м"), v.Distance)
                                    : FormatFloatPattern(Translate("0.0 км"), v.Distance / 1000.0);
-    t.Fuel = FormatFloatPattern(Translate("0.0 л"), v.Fuel / 100.0);
+    t.Fuel = FormatFloatPattern(Translate("0.00 л"), v.Fuel / 100.0);
     t.FuelIdle = FormatFloatPattern(Translate("0.00 л"), v.IdleFuel / 100.0);
     const bool plain = v.AverageSpeed == 0 || v.AverageSpeed >= PlainSpeedFrom;
     t.SpeedAvg = FormatFloatPattern(plain ? "0" : "0.0", v.AverageSpeed / 10.0) + " " + Translate("км/ч");
-    t.Common = FormatFloatPattern("0.0", v.TripConsumption / 100.0);
+    // Below the distance an average needs, the capped figure would read as a real one.
+    t.Common = v.Distance * 100 <= MinTripDistance ? std::string(NoFigure)
+                                                   : FormatFloatPattern("0.0", v.TripConsumption / 100.0);
     t.LastFE = FormatFloatPattern("0.0", v.CurrentConsumption / 100.0);
     t.IdleFE = FormatFloatPattern("0.00", v.IdleConsumption / 100.0);
     return t;

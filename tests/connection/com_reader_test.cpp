@@ -282,7 +282,8 @@ TEST(LinkFailureReason, MarkAndTextInWords) {
 TEST_F(ComReaderTest, UnitsWithoutPollingStopAfterTheIdentification) {
     // An EZ ignition unit has nothing to poll: its identification is all there is.
     EXPECT_FALSE(Connect("SIM:ez"));
-    EXPECT_TRUE(Logged("STOP!!! Блок EZK, первичное чтение выполнено!"));
+    EXPECT_TRUE(Logged(
+        "Блок зажигания EZ прочитан: данные выше. Других функций у этого блока нет, связь завершена."));
     EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
     EXPECT_FALSE(WasPosted(2, 0));
     EXPECT_EQ(Port(), nullptr);

@@ -86,7 +86,8 @@ TEST_F(IdentSessionTest, BuiltinUnitsAreIdentifiedReportedAndNamed) {
         EXPECT_EQ(Port(), nullptr);
         EXPECT_FALSE(Logged("Большой таймаут обмена"));
     }
-    EXPECT_TRUE(Logged("STOP!!! Блок EZK, первичное чтение выполнено!"));
+    EXPECT_TRUE(Logged(
+        "Блок зажигания EZ прочитан: данные выше. Других функций у этого блока нет, связь завершена."));
 }
 
 TEST_F(IdentSessionTest, CraftedBlocksFallThroughTheRules) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <map>
 #include <utility>
 
@@ -311,8 +313,8 @@ TEST_F(IdentTest, LhAndEzReports) {
         "System: LH",
         "ECU Nr: 012 545 12 32",
         "Supplier: Bosch",
-        "Hardware date: 51/85",
-        "Software date: 30/07",
+        "Hardware status: 51/85", // no year 51: a version code, not a date
+        "Software status: 30/07",
         "Diagnosis index: 13",
         "Displacement: 2.8 l",
         "Cylinders/Valves: 6/4",
@@ -323,6 +325,20 @@ TEST_F(IdentTest, LhAndEzReports) {
         " ********************************",
     };
     EXPECT_EQ(PrintInfo(lh, false), lhReport);
+    // A pair that reads as a year and a week is a date and says which.
+    const std::tuple<uint8_t, uint8_t, const char*> dates[] = {
+        {0x94, 0x12, "Hardware date: 94/12 (1994, week 12)"},
+        {0x80, 0x53, "Hardware date: 80/53 (1980, week 53)"},
+        {0x79, 0x12, "Hardware status: 79/12"},
+        {0x94, 0x54, "Hardware status: 94/54"},
+        {0x94, 0x00, "Hardware status: 94/00"},
+        {0x9A, 0x12, "Hardware status: 9A/12"},
+    };
+    for (const auto& [year, week, line] : dates) {
+        lh.IdentBuf[9] = year;
+        lh.IdentBuf[10] = week;
+        EXPECT_EQ(PrintInfo(lh, false).at(5), line);
+    }
 
     TEcuIdent ez;
     TMapUnit ezUnit = EzUnit();
@@ -333,15 +349,15 @@ TEST_F(IdentTest, LhAndEzReports) {
         "MB number: 001 545 71 32",
         "Supplier: Bosch",
         "Hardware status: 91/05",
-        "Sofware status: 93/20",
+        "Software status: 93/20",
         "Diagnosis ident: 0/12",
         "  ",
         "Displacement: 2.8",
-        "Bank: ?",
+        "Bank: not given by the unit",
         "Map No: M28 104-KB7",
         "",
         "   CAT/NO CAT",
-        "data : 0D 4D 32 38 31 30 34 2D 4B 42 37 11 22",
+        "Identification bytes 00-0C: 0D 4D 32 38 31 30 34 2D 4B 42 37 11 22",
         " ********************************",
     };
     EXPECT_EQ(PrintInfo(ez, false), ezReport);

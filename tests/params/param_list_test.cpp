@@ -239,7 +239,7 @@ TEST(BuiltinSets, BitRowsParseTheirNames) {
     EXPECT_EQ(airPump.ParamType, 'X');
     EXPECT_EQ(airPump.BitFieldCount(), 8);
     airPump.SetRaw(0xE0, 0, 0, 0);
-    EXPECT_EQ(airPump.BitText(), " Воздушный насос вкл/выкл ? AE_007");
+    EXPECT_EQ(airPump.BitText(), " Воздушный насос вкл/выкл 25_40 25_80");
 }
 
 TEST(AddressSets, FitTheUnitBySupplierAndDiagnosisIndex) {

@@ -152,7 +152,7 @@ TEST(TripTexts, DurationsDistancesAndAverages) {
     TTripTexts t = TripTexts(v);
     EXPECT_EQ(t.Distance, "999 м");
     EXPECT_EQ(t.SpeedAvg, "19.9 км/ч");
-    EXPECT_EQ(t.Fuel, "12.3 л");
+    EXPECT_EQ(t.Fuel, "12.34 л");
     EXPECT_EQ(t.FuelIdle, "0.05 л");
     EXPECT_EQ(t.Common, "40.0");
     EXPECT_EQ(t.LastFE, "1.1");
@@ -169,6 +169,12 @@ TEST(TripTexts, DurationsDistancesAndAverages) {
     for (const auto& [metres, text] : distances) {
         v.Distance = metres;
         EXPECT_EQ(TripTexts(v).Distance, text);
+    }
+    // No average consumption until the car has moved far enough for one.
+    const std::pair<uint32_t, const char*> averages[] = {{0, "—"}, {10, "—"}, {11, "40.0"}, {999, "40.0"}};
+    for (const auto& [metres, text] : averages) {
+        v.Distance = metres;
+        EXPECT_EQ(TripTexts(v).Common, text) << metres;
     }
 }
 

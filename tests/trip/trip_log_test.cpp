@@ -4,9 +4,13 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <tuple>
 
 #include "host_recorder.h"
+#include "lang/dictionary.h"
 #include "temp_folder.h"
 #include "trip/trip_log.h"
 
@@ -78,6 +82,30 @@ TEST(TripLog, WritesALineAboutOnceAMinute) {
     EXPECT_EQ(text, "09.12.2026 09:00:00\n" + std::string(TTripLog::Header) + "\n" + line + "\n" + line +
                         "\n" + line + "\n" + line + "\n");
     EXPECT_TRUE(host.Logs().empty());
+}
+
+TEST(TripLog, ColumnHeadersFollowTheLanguage) {
+    testing::THostRecorder host;
+    for (const auto& [language, file, first] :
+         {std::tuple{'E', "english.txt", "Time "}, {'D', "deutsch.txt", "Zeit "}, {'R', "", "Время "}}) {
+        testing::TTempFolder folder;
+        if (*file) {
+            std::ifstream shipped(fs::path(VELMORA_DATA_DIR) / file, std::ios::binary);
+            folder.WriteFile(fs::path("DATA") / file,
+                             std::string(std::istreambuf_iterator<char>(shipped), {}));
+        }
+        SetLanguage(language);
+        ResetDictionary();
+        TTripLog log;
+        ASSERT_TRUE(log.AfterDisplay(60, Texts(), 100000, Day(9, 0, 0), ""));
+        const std::string text = folder.ReadFile(fs::path("LOGS") / "bc261209.txt");
+        const std::string header =
+            text.substr(text.find('\n') + 1, text.find('\n', 20) - text.find('\n') - 1);
+        EXPECT_TRUE(header.starts_with(first)) << language << ": " << header;
+        EXPECT_EQ(Chars(header), 163u) << "the columns keep their places";
+    }
+    SetLanguage('R');
+    ResetDictionary();
 }
 
 TEST(TripLog, AFailedWriteKeepsItsLinesAndTellsOnce) {

@@ -77,12 +77,13 @@ TEST(SmoothTab, ColumnsFollowTheFiringOrder) {
     EXPECT_EQ(Child<QLineEdit>(&tab, "edRpm")->text(), "-");
     for (auto [cylinder, deviation] : {std::pair{1, 7}, {3, -14}, {4, 0}, {2, 96}})
         tab.ShowResult(cylinder, PackSmoothResult(int16_t(deviation), 718));
-    EXPECT_EQ(Child<QLineEdit>(&tab, "ed3")->text(), "-1");
-    EXPECT_EQ(Child<QLineEdit>(&tab, "ed2")->text(), "1E+01");
+    EXPECT_EQ(Child<QLineEdit>(&tab, "ed3")->text(), "-1.4%");
+    EXPECT_EQ(Child<QLineEdit>(&tab, "ed2")->text(), "+9.6%");
     EXPECT_EQ(Child<QLineEdit>(&tab, "edRpm")->text(), "718");
     tab.ShowResult(0, PackSmoothResult(0, 718));
     EXPECT_EQ(memo->blockCount(), before + 1);
-    EXPECT_EQ(memo->toPlainText().split('\n').last(), "* 0.7   -1    0     1E+01");
+    const QString round = "* +0.7%    -1.4%    0.0%     +9.6%    подозрение: цилиндр 2 (+9.6%, порог 0.7%)";
+    EXPECT_EQ(memo->toPlainText().split('\n').last(), round);
     EXPECT_TRUE(Child<QLineEdit>(&tab, "ed3")->text().isEmpty());
 
     // Two saves without clearing write one file; after clearing the next number.
@@ -91,9 +92,10 @@ TEST(SmoothTab, ColumnsFollowTheFiringOrder) {
     EXPECT_EQ(std::filesystem::path(tab.SaveFile()), first);
     tab.SmoothButtonClick(true);
     EXPECT_EQ(std::filesystem::path(tab.SaveFile()), first);
-    EXPECT_NE(folder.ReadFile("LOGS/smooth001.txt").find("* 0.7   -1    0     1E+01\n"), std::string::npos);
+    EXPECT_NE(folder.ReadFile("LOGS/smooth001.txt").find(round.toStdString() + "\n"), std::string::npos);
     tab.SmoothButtonClick(false);
-    EXPECT_EQ(memo->blockCount(), 1) << "a fresh memo starts with the date";
+    EXPECT_EQ(memo->blockCount(), 3) << "a fresh memo starts with the run's heading";
+    EXPECT_TRUE(memo->toPlainText().split('\n').last().startsWith("  Цил. 1   Цил. 3"));
     tab.SmoothButtonClick(true);
     EXPECT_EQ(std::filesystem::path(tab.SaveFile()).filename(), "smooth002.txt");
 }
@@ -105,7 +107,7 @@ TEST(TripTab, ShowsTheFiguresAndWritesTheLog) {
     tab.ShowTrip(TTripSums{500000, 400000, 25000, 30, 600000, 120000, 100}, "Sidorov");
     const std::pair<const char*, const char*> shown[] = {
         {"labTime", "10:00 м:с"}, {"labTimeIdle", "02:00 м:с"}, {"LabDist", "5.0 км"},
-        {"LabFuel", "0.4 л"},     {"LabFuelIdle", "0.03 л"},    {"labSpeedAVG", "30 км/ч"},
+        {"LabFuel", "0.40 л"},    {"LabFuelIdle", "0.03 л"},    {"labSpeedAVG", "30 км/ч"},
         {"labCommon", "8.0"},     {"labLastFE", "1.1"},         {"labIdleFE", "0.75"},
     };
     for (const auto& [name, text] : shown)

@@ -15,8 +15,8 @@ TEST(EngineMode, ModeTexts) {
                 {98, "ПХХ/Отсечка"},
                 {107, "Наблюдение сигнала датчика кислорода"},
                 {108, "Наблюдение сигнала датчика кислорода"},
-                {104, "Наблюдение 104"},
-                {0, "Наблюдение 0"}};
+                {104, "Неизвестный режим (код 104)"},
+                {0, "Неизвестный режим (код 0)"}};
     for (const auto& row : rows)
         EXPECT_EQ(EngineModeText(row.Code), row.Text) << row.Code;
 }
@@ -32,14 +32,14 @@ TEST(EngineMode, HighestBitDecidesAndOnlyChangesRedraw) {
 
     look = state.Apply(4, 104);
     ASSERT_TRUE(look);
-    EXPECT_EQ(look->Text, "Наблюдение 104");
-    EXPECT_TRUE(look->Red);
+    EXPECT_EQ(look->Text, "Неизвестный режим (код 104)");
     EXPECT_TRUE(state.Apply(4, 104)); // a mode code always redraws
 
     look = state.Apply(8, 0);
     ASSERT_TRUE(look);
     EXPECT_EQ(look->Text, "Ждите");
     EXPECT_EQ(look->PointSize, 18);
+    EXPECT_FALSE(look->Red) << "waiting is no fault";
 
     state.Apply(-8, 0);
     state.Apply(-4, 0);
@@ -50,6 +50,18 @@ TEST(EngineMode, HighestBitDecidesAndOnlyChangesRedraw) {
     EXPECT_TRUE(state.RateVisible());
     EXPECT_EQ(state.Tag(), 1u);
     EXPECT_FALSE(state.Apply(32, 0)); // memo lines only
+}
+
+TEST(EngineMode, RedIsForFaultsOnly) {
+    const std::pair<int, bool> rows[] = {{7, false},  {106, false}, {1, false},
+                                         {99, false}, {104, false}, {5, true}};
+    for (const auto& [code, red] : rows) {
+        TEngineModeState state;
+        const std::optional<TReactionLook> look = state.Apply(4, code);
+        ASSERT_TRUE(look);
+        EXPECT_EQ(look->Red, red) << code;
+        EXPECT_TRUE(look->Bold) << code;
+    }
 }
 
 TEST(EngineMode, RateNeedsThreeHundredMilliseconds) {

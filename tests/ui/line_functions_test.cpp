@@ -238,11 +238,18 @@ TEST(LhCodeBannerView, CreatedOnFirstCodeColouredAndEmptied) {
     auto* banner = page.findChild<QLabel*>("pnlLhCode");
     ASSERT_NE(banner, nullptr);
     EXPECT_EQ(banner->text(), "%  40 Датчик массового расхода воздуха, дефект");
-    EXPECT_EQ(banner->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    EXPECT_EQ(banner->font().pointSize(), 24);
+    // The code's colour fills the banner; the text takes the colour that reads on it.
+    const std::tuple<int, int, QColor, QColor> looks[] = {{40, 760, QColor(255, 0, 0), QColor(Qt::white)},
+                                                          {50, 0, QColor(0, 128, 0), QColor(Qt::white)},
+                                                          {30, 0, QColor(255, 255, 0), QColor(Qt::black)}};
+    for (const auto& [code, table, ground, text] : looks) {
+        ShowLhCodeBanner(&page, code, table, 'R');
+        EXPECT_EQ(banner->palette().color(QPalette::Window), ground) << code;
+        EXPECT_EQ(banner->palette().color(QPalette::WindowText), text) << code;
+    }
+    EXPECT_TRUE(banner->wordWrap());
     ShowLhCodeBanner(&page, 50, 0, 'E');
     EXPECT_EQ(banner->text(), "%  50 Input signals OK");
-    EXPECT_EQ(banner->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     ShowLhCodeBanner(&page, 0, 0, 'E');
     EXPECT_TRUE(banner->text().isEmpty());
     EXPECT_EQ(page.layout()->itemAt(0)->widget(), banner) << "at the top of the page";

@@ -10,10 +10,23 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <fstream>
+#include <iterator>
+#include <tuple>
+
 #include "fake_connection.h"
 #include "host_recorder.h"
+#include "lang/dictionary.h"
+#include "params/unit_codes.h"
+#include "platform/program_folders.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
+#include "ui/screens/param_row.h"
+#include "ui/screens/screen_page.h"
+#include "ui/window/engine_mode.h"
 #include "ui/window/main_form.h"
 
 namespace velmora {
@@ -149,6 +162,106 @@ TEST_F(WindowLayoutTest, ActivationPanelKeepsTheWindowWithinAShortScreen) {
     EXPECT_LE(Form->minimumSizeHint().height(), shortHeight);
     EXPECT_GE(Child<QWidget>(Form.get(), "pg")->height(), panel->height());
 }
+
+// What the user must read stays readable at 1× on a 1280 × 720 screen and at 2× on a 1366 × 768 one
+// (683 × 384 logical pixels), in every language: the twelve main values, the mode text and every side
+// tab's caption; an LH code banner wraps instead of widening the window.
+class ReadableLayoutTest : public ::testing::TestWithParam<std::tuple<char, int, int>> {
+protected:
+    static std::string Shipped(const char* file) {
+        std::ifstream in(std::filesystem::path(VELMORA_DATA_DIR) / file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void SetUp() override {
+        RegisterSimPorts();
+        for (const char* file : {"english.txt", "deutsch.txt", "options.ini"})
+            Folder.WriteFile(std::string("DATA/") + file, Shipped(file));
+        Folder.WriteFile(SettingsFile().filename(),
+                         std::string("[OPTIONS]\nPORT=SIM:hfm-misfire\nLANGUAGE=") + Language() + "\n");
+        ResetDictionary();
+        SetLanguage(Language());
+        Connection.Set.LoadBuiltinSet(UnitHfm, 'A');
+        Form = std::make_unique<TMainForm>(Connection, "SIM");
+        Form->resize(Size());
+        Form->show();
+        Connection.Alive = Connection.Ecu = true;
+        Form->HandleMessage(WM_USER + 2, 0, 0);
+        Form->HandleMessage(WM_USER + 14, 4, 7); // "Обогащение после пуска"
+        Child<QTabWidget>(Form.get(), "pg")->setCurrentIndex(PageScreens);
+        Settle();
+    }
+    void TearDown() override {
+        Form.reset();
+        SetLanguage('R');
+        ResetDictionary();
+    }
+    char Language() const { return std::get<0>(GetParam()); }
+    QSize Size() const { return {std::get<1>(GetParam()), std::get<2>(GetParam())}; }
+
+    // Every row of the main zone of the first screen ("Основные") lies whole inside what the page shows.
+    void ExpectMainValuesShown(const char* when) {
+        auto* page = Form->findChild<TScreenPage*>("screen0");
+        ASSERT_NE(page, nullptr);
+        const QList<TParamRow*> rows = page->MainZone()->findChildren<TParamRow*>();
+        EXPECT_EQ(rows.size(), 12);
+        for (TParamRow* row : rows)
+            EXPECT_EQ(row->visibleRegion().boundingRect(), row->rect())
+                << when << ": " << row->NameLabel()->text().toStdString();
+    }
+
+    testing::TTempFolder Folder;
+    testing::THostRecorder Host;
+    testing::TRecordingConnection Connection;
+    std::unique_ptr<TMainForm> Form;
+};
+
+TEST_P(ReadableLayoutTest, MainValuesStatusAndTabsAreReadable) {
+    EXPECT_EQ(Form->size(), Size());
+    ExpectMainValuesShown("screens");
+    auto* mode = Child<QLabel>(Form.get(), "labReaction");
+    EXPECT_EQ(mode->text().toStdString(), EngineModeText(7));
+    EXPECT_GE(mode->width(), mode->fontMetrics().horizontalAdvance(mode->text())) << "the mode text is cut";
+    QTabBar* tabs = Child<QTabWidget>(Form.get(), "pg")->tabBar();
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->isTabVisible(i))
+            EXPECT_GE(tabs->tabRect(i).height(), tabs->fontMetrics().horizontalAdvance(tabs->tabText(i)))
+                << tabs->tabText(i).toStdString();
+    auto* port = Child<QPushButton>(Form.get(), "btnPort");
+    EXPECT_EQ(port->text(), "SIM:hfm-misfire");
+    EXPECT_GE(port->width(), port->fontMetrics().horizontalAdvance(port->text())) << "the port is cut";
+}
+
+TEST_P(ReadableLayoutTest, AnLhBannerWrapsInsideTheWindow) {
+    Form->HandleMessage(WM_USER + 22, 80, 760); // the longest text of the running codes
+    Settle();
+    auto* banner = Child<QLabel>(Form.get(), "pnlLhCode");
+    ASSERT_NE(banner, nullptr);
+    EXPECT_EQ(Form->size(), Size());
+    EXPECT_LE(banner->width(), Form->width());
+    EXPECT_GE(banner->height(), banner->heightForWidth(banner->width())) << "the text is cut, not wrapped";
+}
+
+TEST_P(ReadableLayoutTest, MainValuesStayBesideTheActivationPanel) {
+    if (Size().height() < 720)
+        GTEST_SKIP() << "the panel and twelve values need more than a 2× screen's height";
+    Form->HandleMessage(WM_USER + 16, 0, 0);
+    Child<QAction>(Form.get(), "mnuActivation")->trigger();
+    Form->HandleMessage(WM_USER + 11, 0, 0);
+    Settle();
+    ASSERT_TRUE(Child<QWidget>(Form.get(), "pnlActivation")->isVisible());
+    EXPECT_EQ(Form->size(), Size());
+    ExpectMainValuesShown("activation panel open");
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, ReadableLayoutTest,
+                         ::testing::Values(std::tuple{'R', 1280, 720}, std::tuple{'E', 1280, 720},
+                                           std::tuple{'D', 1280, 720}, std::tuple{'R', 683, 384},
+                                           std::tuple{'E', 683, 384}, std::tuple{'D', 683, 384}),
+                         [](const auto& info) {
+                             return std::string(1, std::get<0>(info.param)) + "_" +
+                                    std::to_string(std::get<1>(info.param)) + "x" +
+                                    std::to_string(std::get<2>(info.param));
+                         });
 
 } // namespace
 } // namespace velmora

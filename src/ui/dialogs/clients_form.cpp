@@ -109,8 +109,9 @@ void TFrmClients::btnNewClick() {
                           TMsgButtons::Ok);
         return;
     }
+    // The first client also makes the CLIENTS folder: nobody has to make it by hand.
     std::error_code error;
-    if (!std::filesystem::create_directory(ClientsFolder() / Utf8Path(name), error)) {
+    if (!std::filesystem::create_directories(ClientsFolder() / Utf8Path(name), error)) {
         Host().MessageBox(Translate("Не удалось создать папку") + " " +
                               (ClientsFolder() / Utf8Path(name)).string(),
                           TMsgKind::Error, TMsgButtons::Ok);

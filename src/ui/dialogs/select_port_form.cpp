@@ -22,6 +22,7 @@
 #include "sim/sim_profile.h"
 #include "ui/common/translate_widgets.h"
 #include "ui/common/widget_colors.h"
+#include "ui/dialogs/port_texts.h"
 
 namespace velmora {
 
@@ -182,14 +183,16 @@ void TFormSelectPort::RefreshPorts() {
     for (const TPortInfo& info : EnumPortInfos(true)) {
         if (!PortWithinComLastNum(info.Name, ComLastNum))
             continue;
-        AddPort(ListBox, info.Name, info.Description, info.Problem);
+        AddPort(ListBox, info.Name, PortDescriptionText(info.Description), info.Problem);
         // The simulated car's built-in units, each its own port, so every function can be tried without
         // a car; the entry says which unit (family, supplier, generation) answers there.
         if (info.Name == "SIM") {
             for (const std::string& unit : BuiltinSimUnits()) {
                 TSimProfile profile;
                 std::string error;
-                std::string what = LoadSimProfile(unit, profile, error) ? " (" + profile.Name + ")" : "";
+                std::string what = LoadSimProfile(unit, profile, error)
+                                       ? " (" + PortDescriptionText(profile.Name) + ")"
+                                       : "";
                 AddPort(ListBox, "SIM:" + unit, Translate("Имитация блока") + " " + unit + what);
             }
         }

@@ -9,9 +9,12 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 #include "connection/com_reader.h"
 #include "faults/fault_display.h"
+#include "faults/fault_list.h"
 #include "faults/fault_report.h"
 #include "faults/fault_texts.h"
 #include "lang/dictionary.h"
@@ -113,6 +116,15 @@ void TFaultTab::HandleFaultMessage(intptr_t wParam) {
     TFaultTexts texts = LoadFaultTexts(faults->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
     ShowRows(FaultDisplayRows(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked()));
     SetWaiting(false);
+    // An erase clears the stored faults; one whose cause is still there is current again at once, and
+    // without a word the user would think the erase failed.
+    if (std::exchange(EraseAsked, false)) {
+        const std::vector<TFault> left = CollectFaults(faults->Buffer, faults->Context, MaxReportedFaults);
+        if (std::any_of(left.begin(), left.end(), [](const TFault& f) { return f.Current; }))
+            Host().MessageBox(Translate("Ошибка осталась после удаления: ее причина все еще есть. Устраните "
+                                        "неисправность, затем удалите ошибки снова."),
+                              TMsgKind::Information, TMsgButtons::Ok);
+    }
 }
 
 void TFaultTab::ShowRows(std::vector<TFaultRow> rows) {
@@ -187,6 +199,7 @@ void TFaultTab::btnEraseClick() {
             TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes)
         return;
     SetWaiting(true);
+    EraseAsked = true;
     Connection.RequestErase();
 }
 

@@ -67,6 +67,7 @@ private:
     QCheckBox* cbPostOnly = nullptr;
     QLabel* pnlWait = nullptr;
     QPlainTextEdit* Report = nullptr;
+    bool EraseAsked = false; // the next list is the one read after an erase
 };
 
 } // namespace velmora

@@ -73,7 +73,13 @@ TModulePanel::TModulePanel(TModule module, TModulePanelHost host, QWidget* paren
                        static_cast<QWidget*>(btnStop), static_cast<QWidget*>(Progress)})
         layout->addWidget(w);
     connect(btnRead, &QPushButton::clicked, this, [this] { Start(false); });
-    connect(btnReadErase, &QPushButton::clicked, this, [this] { Start(true); });
+    // Erasing cannot be undone, here as on the engine unit: the same question first.
+    connect(btnReadErase, &QPushButton::clicked, this, [this] {
+        if (velmora::Host().MessageBox(
+                Translate("Стереть память неисправностей модуля? Сохраненные ошибки будут потеряны."),
+                TMsgKind::Confirmation, TMsgButtons::YesNo) == TMsgResult::Yes)
+            Start(true);
+    });
     connect(btnStop, &QPushButton::clicked, this, [this] { StopDialogue(); });
     connect(btnHide, &QPushButton::clicked, this, [this] { HidePanel(); });
     UpdateButtons();

@@ -163,8 +163,17 @@ TParamRow::TParamRow(TVisualParam& view, const TRowFonts& fonts, QWidget* parent
         int valueHeight = QFontMetrics(valueFont).height() * 5 / 3;
         if (valueHeight > RowHeight)
             setFixedHeight(valueHeight);
+        UsualHeight = height();
     }
     view.AttachDisplay(std::make_unique<TRowDisplay>(this));
+}
+
+void TParamRow::SetCompact(bool compact) {
+    if (!Unit)
+        return; // a row of lamps keeps the lines its lamps need
+    // The taller of the two fonts and a pixel above and below.
+    const int tight = std::max(QFontMetrics(Value->font()).height(), QFontMetrics(Name->font()).height()) + 4;
+    setFixedHeight(compact ? std::min(tight, UsualHeight) : UsualHeight);
 }
 
 void TParamRow::BuildIndicators(TVisualParam& view, const TRowFonts& fonts) {

@@ -49,6 +49,10 @@ public:
     // battery voltage, road speed); empty for the others, nullptr in a row of status lamps.
     QLabel* UnitLabel() const { return Unit; }
     const QList<QLabel*>& Indicators() const { return IndicatorLabels; }
+    // A row of value and name as low as its text allows (compact page), or its usual height.
+    void SetCompact(bool compact);
+    // The height of the row outside a compact page.
+    int UsualRowHeight() const { return Unit ? UsualHeight : sizeHint().height(); }
     // Grey text for a value read slowly, the normal text colour otherwise.
     void SetStale(bool stale);
     // Lines the indicators take at the row's present width (1 for a row of value and name).
@@ -73,6 +77,7 @@ private:
     void FitHeight();
     void ApplyLamp(int index, bool lit);
 
+    int UsualHeight = RowHeight; // a value row's height outside a compact page
     QLabel* Value = nullptr;
     QLabel* Name = nullptr;
     QLabel* Unit = nullptr;

@@ -1,9 +1,11 @@
 #include "ui/screens/screen_page.h"
 
 #include <QFrame>
+#include <QGridLayout>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "params/param_list.h"
 
@@ -68,7 +70,11 @@ TScreenPage::TScreenPage(const TScreenDefinition& definition, std::shared_ptr<co
         Left = MakeZone("zoneLeft");
         Splitter->addWidget(Left);
     }
-    Main = MakeZone("zoneMain");
+    Main = new QFrame(this);
+    Main->setObjectName("zoneMain");
+    auto* grid = new QGridLayout(Main);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(0);
     Splitter->addWidget(Main);
     for (int i = 0; i < Splitter->count(); ++i)
         Splitter->setStretchFactor(i, 1);
@@ -84,10 +90,9 @@ TScreenPage::TScreenPage(const TScreenDefinition& definition, std::shared_ptr<co
             AddView(std::move(view), item.Zone, fonts);
         }
     }
-    for (QFrame* zone : {Left, Main}) {
-        if (zone)
-            static_cast<QVBoxLayout*>(zone->layout())->addStretch(1);
-    }
+    if (Left)
+        static_cast<QVBoxLayout*>(Left->layout())->addStretch(1);
+    PlaceMainRows(1);
     ViewList->OnStaleChange = [this](const TVisualParam& view, bool stale) {
         if (auto row = RowOf.find(&view); row != RowOf.end())
             row->second->SetStale(stale);
@@ -109,6 +114,43 @@ void TScreenPage::showEvent(QShowEvent* event) {
     }
 }
 
+void TScreenPage::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FitMainColumns();
+}
+
+void TScreenPage::FitMainColumns() {
+    // Only a main zone with the page's whole width splits: beside a left zone it is half a page already.
+    int needed = 0;
+    for (TParamRow* row : MainRows)
+        needed += row->UsualRowHeight();
+    const int room = height() - (Top ? Top->sizeHint().height() : 0);
+    const bool split = !Left && MainRows.size() > 1 && needed > room && width() >= 2 * MinColumnWidth;
+    if (split == (Columns == 2))
+        return;
+    // A short page also takes the rows as low as their text allows.
+    for (TParamRow* row : MainRows)
+        row->SetCompact(split);
+    PlaceMainRows(split ? 2 : 1);
+}
+
+void TScreenPage::PlaceMainRows(int columns) {
+    if (columns == Columns)
+        return;
+    Columns = columns;
+    auto* grid = static_cast<QGridLayout*>(Main->layout());
+    while (QLayoutItem* item = grid->takeAt(0))
+        delete item; // the rows stay children of the zone
+    const int perColumn = int((MainRows.size() + size_t(columns) - 1) / size_t(columns));
+    for (size_t i = 0; i < MainRows.size(); ++i)
+        grid->addWidget(MainRows[i], int(i) % std::max(perColumn, 1), int(i) / std::max(perColumn, 1));
+    for (int c = 0; c < 2; ++c)
+        grid->setColumnStretch(c, c < columns ? 1 : 0);
+    // The rows keep to the top; the rest of the zone stays empty below them.
+    for (int r = 0; r <= int(MainRows.size()); ++r)
+        grid->setRowStretch(r, r == perColumn ? 1 : 0);
+}
+
 QFrame* TScreenPage::MakeZone(const char* name) {
     auto* zone = new QFrame(this);
     zone->setObjectName(name);
@@ -122,7 +164,10 @@ void TScreenPage::AddView(std::unique_ptr<TVisualParam> view, TZone zone, const 
     QFrame* parent = zone == TZone::Top ? Top : zone == TZone::Left ? Left : Main;
     auto* row = new TParamRow(*view, fonts, parent);
     row->SetPacer(&Pacer);
-    parent->layout()->addWidget(row);
+    if (parent == Main)
+        MainRows.push_back(row); // placed in their columns once all are there
+    else
+        parent->layout()->addWidget(row);
     Rows.push_back(row);
     RowOf[view.get()] = row;
     ViewList->Add(std::move(view));

@@ -39,12 +39,22 @@ public:
     // changes wait for the end of the frame.
     bool RepaintPending() const { return Pacer.Pending(); }
 
+    // Columns the main zone's rows stand in: 2 when the page is too short to show them in one and wide
+    // enough for two (a small screen at 2× scale), else 1.
+    int MainColumns() const { return Columns; }
+
+    // Narrowest column of main rows (logical pixels) worth splitting the zone for.
+    static constexpr int MinColumnWidth = 300;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QFrame* MakeZone(const char* name);
     void AddView(std::unique_ptr<TVisualParam> view, TZone zone, const TRowFonts& fonts);
+    void PlaceMainRows(int columns);
+    void FitMainColumns();
 
     TScreenDefinition Screen;
     std::shared_ptr<TScreenParams> ViewList;
@@ -56,6 +66,8 @@ private:
     QFrame* Main = nullptr;
     QSplitter* Splitter = nullptr;
     bool LeftPlaced = false; // the left zone got its first width (half the page)
+    std::vector<TParamRow*> MainRows;
+    int Columns = 0; // as placed; 0 before the first placing
 };
 
 } // namespace velmora

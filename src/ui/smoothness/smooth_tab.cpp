@@ -76,8 +76,11 @@ TSmoothTab::TSmoothTab(QWidget* parent) : QWidget(parent) {
     MemoSm->clear();
 }
 
-void TSmoothTab::SetUp(int cylinders) {
+void TSmoothTab::SetUp(int cylinders, const std::string& car, const std::string& unit) {
     Cylinders = cylinders == 6 ? 6 : 4;
+    Run.Cylinders = Cylinders;
+    Run.Car = car;
+    Run.Unit = unit;
     const bool six = Cylinders == 6;
     for (int i : {4, 5}) {
         rb[size_t(i)]->setVisible(six);
@@ -96,7 +99,7 @@ void TSmoothTab::SetUp(int cylinders) {
     for (size_t i = 0; i < rb.size(); ++i)
         if (rb[i]->isChecked() && OnCylinder)
             OnCylinder(int(i) + 1);
-    AddDateLine();
+    AddRunHeading();
 }
 
 void TSmoothTab::PlaceCheckBox() {
@@ -112,8 +115,10 @@ void TSmoothTab::resizeEvent(QResizeEvent* event) {
     PlaceCheckBox();
 }
 
-void TSmoothTab::AddDateLine() {
-    MemoSm->appendPlainText(QString::fromStdString(DateTimeText()));
+void TSmoothTab::AddRunHeading() {
+    Run.DateTime = DateTimeText();
+    for (const std::string& line : TSmoothLines::RunHeading(Run))
+        MemoSm->appendPlainText(QString::fromStdString(line));
 }
 
 void TSmoothTab::ShowResult(int cylinder, uint32_t wParam) {
@@ -133,14 +138,14 @@ void TSmoothTab::ShowResult(int cylinder, uint32_t wParam) {
 void TSmoothTab::SmoothButtonClick(bool save) {
     if (!save) {
         MemoSm->clear();
-        AddDateLine();
+        AddRunHeading();
         SmoothFileNo = 0;
         return;
     }
     const std::filesystem::path folder =
         Utf8Path(BuildPath("", "LOGS", Client ? Client() : std::string(), true));
     const std::filesystem::path file = SmoothSaveFile(folder, SmoothFileNo);
-    AddDateLine();
+    MemoSm->appendPlainText(QString::fromStdString(DateTimeText()));
     const QStringList memo = MemoSm->toPlainText().split('\n');
     std::vector<std::string> lines;
     for (const QString& line : memo)

@@ -26,8 +26,9 @@ public:
     explicit TSmoothTab(QWidget* parent = nullptr);
 
     // The tab became active: lays the columns out for four or six cylinders, applies the checked radio
-    // button again and adds a line with the date and time; the caller then asks the worker for state 9.
-    void SetUp(int cylinders);
+    // button again and starts a run in the memo with its heading (date, `car`, `unit`, the columns); the
+    // caller then asks the worker for state 9.
+    void SetUp(int cylinders, const std::string& car = {}, const std::string& unit = {});
     // WM_USER+19: `cylinder` 0 starts a round.
     void ShowResult(int cylinder, uint32_t wParam);
     // "Сохранить" (true) and "Очистить" (false).
@@ -45,7 +46,7 @@ protected:
 
 private:
     void PlaceCheckBox();
-    void AddDateLine();
+    void AddRunHeading();
 
     QWidget* PanelSmooth = nullptr;
     std::array<QRadioButton*, 6> rb{};
@@ -58,6 +59,7 @@ private:
     QPlainTextEdit* MemoSm = nullptr;
     TSmoothLines Lines;
     int Cylinders = 4;
+    TSmoothRun Run;       // what the headings name
     int SmoothFileNo = 0; // 0: the next save looks for a free number
     std::string LastSave;
 };

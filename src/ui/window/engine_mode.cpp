@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 
 namespace velmora {
 
@@ -12,6 +13,7 @@ namespace {
 struct TModeRow {
     int Code;
     std::string_view Text;
+    bool Alarm = false; // a fault of the engine: drawn in red; every other mode is a normal state
 };
 
 // Written in Russian like every text of the program, so a Russian or German window shows no English
@@ -19,7 +21,7 @@ struct TModeRow {
 constexpr TModeRow ModeRows[] = {
     {1, "Пуск"},
     {3, "Полная нагрузка"},
-    {5, "Проблема холостого хода"},
+    {5, "Проблема холостого хода", true},
     {7, "Обогащение после пуска"},
     {8, "После обогащения после пуска"},
     {95, "Задержка точки переключения передачи"},
@@ -31,14 +33,21 @@ constexpr TModeRow ModeRows[] = {
     {109, "Наблюдение работы системы зажигания"},
 };
 
+const TModeRow* FindMode(int code) {
+    for (const TModeRow& row : ModeRows) {
+        if (row.Code == code)
+            return &row;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::string EngineModeText(int code) {
-    for (const TModeRow& row : ModeRows) {
-        if (row.Code == code)
-            return Translate(row.Text);
-    }
-    return Translate("Наблюдение") + " " + std::to_string(code);
+    if (const TModeRow* row = FindMode(code))
+        return Translate(row->Text);
+    // A code the table does not know is said to be one, not passed off as a mode of its own.
+    return TranslateFormat("Неизвестный режим (код %d)", code);
 }
 
 std::optional<TReactionLook> TEngineModeState::Apply(int event, int modeCode) {
@@ -67,10 +76,13 @@ std::optional<TReactionLook> TEngineModeState::Apply(int event, int modeCode) {
 }
 
 TReactionLook TEngineModeState::Look() const {
+    // Red is kept for faults: waiting and the engine's normal modes are drawn in the normal colour.
     if (Bits & Wait)
-        return {18, true, true, Translate("Ждите")};
-    if (Bits & ModeShown)
-        return {12, true, true, EngineModeText(ModeCode)};
+        return {18, false, true, Translate("Ждите")};
+    if (Bits & ModeShown) {
+        const TModeRow* row = FindMode(ModeCode);
+        return {12, row && row->Alarm, true, EngineModeText(ModeCode)};
+    }
     if (Bits & Background)
         return {12, false, true, Translate("Фоновое чтение")};
     return {12, false, false, ""};

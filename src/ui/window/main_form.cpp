@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -26,6 +27,7 @@
 #include "ui/common/blink_mark.h"
 #include "ui/common/elided_label.h"
 #include "ui/common/log_memo.h"
+#include "ui/common/qt_translations.h"
 #include "ui/common/translate_widgets.h"
 #include "ui/common/widget_colors.h"
 #include "ui/faults/fault_tab.h"
@@ -44,6 +46,8 @@ namespace velmora {
 namespace {
 
 constexpr int FormWidth = 820, FormHeight = 625;
+// Below this width (logical pixels) the top bar keeps to what the user must read.
+constexpr int CompactWidth = 800;
 constexpr int PortCheckBaud = 9600;
 // Wake-up break (ms) the "Подключение к LH" box sets when the user checks or clears it.
 constexpr int LhBreakMs = 130, OtherBreakMs = 160;
@@ -95,6 +99,9 @@ void TMainForm::BuildLayout() {
 
     pg = Named(new QTabWidget(central), "pg");
     pg->setTabPosition(QTabWidget::West);
+    // A short window scrolls the side tabs rather than cutting their captions to a few letters.
+    pg->tabBar()->setElideMode(Qt::ElideNone);
+    pg->tabBar()->setUsesScrollButtons(true);
     pg->addTab(BuildMemoPage(), "Данные");
     pg->addTab(BuildErrorPage(), "Ошибки");
     auto* tsScreens = Named(new QWidget, "tsScreens");
@@ -181,12 +188,18 @@ QWidget* TMainForm::BuildTopPanel() {
     MarkAsDataField(labRate);
     labRate->setMinimumWidth(labRate->fontMetrics().horizontalAdvance("0000 req/s"));
     labRate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labRate->hide(); // shown with the first rate
     row->addWidget(labRate);
     labIndicator = Named(new TBlinkMark("*"), "labIndicator");
     row->addWidget(labIndicator);
     btnScreenShot = Named(new QToolButton, "btnScreenShot");
     btnScreenShot->setIcon(style()->standardIcon(QStyle::SP_DesktopIcon));
-    btnScreenShot->setToolTip("Снимок экрана");
+    // A bare icon tells a newcomer nothing: the button says what it does, the hint where it goes.
+    btnScreenShot->setText("Снимок");
+    // Its caption never widens the window: the button may shrink to its icon.
+    btnScreenShot->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    btnScreenShot->setMinimumWidth(btnScreenShot->sizeHint().width());
+    btnScreenShot->setToolTip("Снимок экрана в папку IMAGES");
     btnScreenShot->setAutoRaise(true);
     connect(btnScreenShot, &QToolButton::clicked, this, [this] { btnScreenShotClick(); });
     row->addWidget(btnScreenShot);
@@ -237,6 +250,7 @@ QWidget* TMainForm::BuildMemoPage() {
          [this] {
              pnlEGas->HidePanel();
              pnlSRS->HidePanel();
+             ShowMemoPage();
          },
          [this] { return Connection.Ident().UnitType; }},
         this);
@@ -290,7 +304,10 @@ void TMainForm::BuildMenus() {
     connect(mnu_ver, &QAction::triggered, this, [this] { mnu_verClick(); });
     // The line functions make the menu "Функции"; the module dialogues join it.
     LineFunctions->AddMenus(menuBar(), hfm->menuAction(), mnu_ver);
-    AddModuleMenus(menuBar(), pnlEGas, pnlSRS, [this] { LineFunctions->ShowAnalogPanel(false); });
+    AddModuleMenus(menuBar(), pnlEGas, pnlSRS, [this] {
+        LineFunctions->ShowAnalogPanel(false);
+        ShowMemoPage();
+    });
 }
 
 void TMainForm::FormCreate(const std::string& firstRunPort) {
@@ -303,7 +320,9 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     bool firstRun = !std::filesystem::exists(SettingsFile());
     TIniFile settingsFile(SettingsFile());
     Options = ReadProgramSettings(settingsFile);
-    if (firstRun && Options.Port.empty())
+    // A settings file without a port (the first run, or one written by hand) starts on the simulated car
+    // rather than on "Port ?": Connect then shows what the program does.
+    if (Options.Port.empty())
         Options.Port = firstRunPort;
     SetDefaultFontSize(Options.FontSize);
     TWiFiSettings wifi = WiFiSettings();
@@ -315,11 +334,9 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     mnuWordCorrection->setChecked(WordCorrection);
     cbErrRus->setChecked(Options.RusTextErr);
 
-    bool clientsExist = DirectoryExists(BuildPath("", "CLIENTS", "", false));
-    if (!clientsExist ||
-        (!ClientName.empty() && !DirectoryExists(BuildPath("", "CLIENTS", ClientName, false))))
+    // The client dialog makes the CLIENTS folder with the first client, so the button is always there.
+    if (!ClientName.empty() && !DirectoryExists(BuildPath("", "CLIENTS", ClientName, false)))
         ClientName.clear();
-    btnClient->setVisible(clientsExist);
     labClient->setText(QString::fromStdString(ClientName));
 
     // Russian is the default only on a Russian system; a language the user chose in the settings dialog
@@ -327,6 +344,7 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     if (!settingsFile.KeyExists("OPTIONS", "LANGUAGE") && !SystemLocaleIsRussian())
         Options.Language = 'E';
     SetLanguage(Options.Language);
+    const bool qtTranslated = InstallQtTranslations(Options.Language);
 
     // The shared log routine writes to this memo from now on; posted messages reach this window.
     if (auto* qtHost = dynamic_cast<TQtHost*>(&Host())) {
@@ -337,9 +355,10 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
     CheckPort();
     mnu_ver->setText(QString("Version ") + ProgramVersion);
 
+    // Russian fault texts are what a Russian window shows anyway: the box would change nothing there.
+    cbErrRus->setVisible(false);
     if (Options.Language != 'R') {
         cbErrRus->setChecked(false);
-        cbErrRus->setVisible(false);
         try {
             LoadDictionary();
         } catch (const DictionaryError& error) {
@@ -348,7 +367,13 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
         TranslateMenu(menuBar());
         TranslateControl(this);
     }
+    // The two marks are data fields (their text is never translated); their hints are.
+    labReaction->setToolTip(QString::fromStdString(
+        Translate("Ответов блока в секунду; во время связи здесь же режим работы двигателя")));
+    labIndicator->setToolTip(QString::fromStdString(Translate("Мигает при каждом ответе блока")));
     AddMemo(TranslateFormat("Версия %s", ProgramVersion));
+    if (!qtTranslated)
+        AddMemo(Translate("Переводы Qt не найдены: кнопки стандартных окон будут на английском."));
     ShowAdapterNotice();
     if (firstRun && PortNameToNumber(Options.Port) == SimPortNumber) {
         AddMemo(Translate("Порт SIM - автомобиль, смоделированный программой: на нём можно опробовать все "
@@ -356,6 +381,7 @@ void TMainForm::FormCreate(const std::string& firstRunPort) {
         AddMemo(
             Translate("Для работы с автомобилем нажмите кнопку порта и выберите тип адаптера и его порт."));
     }
+    FitTopBarButtons();
     SetConnectionState(0);
     // The first run writes the settings file at once, so that Connect does not take the missing file
     // for a program started from an archive.
@@ -401,6 +427,10 @@ void TMainForm::ShowAdapterNotice() {
 }
 
 void TMainForm::PlaceTopRight() {
+    // A narrow window (2× scale) keeps the room for the mode text: the screenshot button drops its
+    // caption there and keeps its hint.
+    btnScreenShot->setToolButtonStyle(width() >= CompactWidth ? Qt::ToolButtonTextBesideIcon
+                                                              : Qt::ToolButtonIconOnly);
     // The screenshot button sits in the top-right corner, the rate label and the blink mark left of it.
     // It takes the height of the status panel beside it: the top panel's own hint holds this button, so
     // sizing it from that hint would grow the bar on every call.
@@ -409,6 +439,19 @@ void TMainForm::PlaceTopRight() {
 
 void TMainForm::SetPortWarning(bool red) {
     SetBackground(pnlPortWarning, red ? ColorRed : palette().color(QPalette::Window));
+}
+
+void TMainForm::FitTopBarButtons() {
+    // The style makes a button at least 80 pixels wide whatever its caption; in a narrow window (2×
+    // scale) the buttons give up that margin first, so the mode text beside them stays whole.
+    for (QPushButton* button : {btnConnect, Stop, btnClient})
+        button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) +
+                                2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin) + 4);
+}
+
+void TMainForm::ShowMemoPage() {
+    if (pg->currentIndex() != PageMemo)
+        pg->setCurrentIndex(PageMemo);
 }
 
 void TMainForm::SetPageVisible(int page, bool visible) {

@@ -137,6 +137,9 @@ private:
     void AddMemo(const std::string& line);
     void SetPortWarning(bool red);
     void SetPageVisible(int page, bool visible);
+    // The panels on "Данные" (module dialogues, line functions) bring their tab forward when opened.
+    void ShowMemoPage();
+    void FitTopBarButtons();
     // The derived tabs (main_form_derived.cpp): shown after ECU ready where the unit allows them, set up
     // and requested when they become active.
     void ShowDerivedPages();

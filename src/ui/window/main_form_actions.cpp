@@ -160,9 +160,10 @@ void TMainForm::pgChange() {
     AbortRequested = true;
     bool alive = Connection.IsAlive();
     int page = pg->currentIndex();
-    // Without a connection the screens and the graph still show the last values (marked as such);
-    // every other tab returns to the log.
-    bool lastValues = (page == PageScreens && Screens->Built()) || (page == PageGraph && Graph);
+    // Without a connection the fault list, the screens and the graph still show what was read last
+    // (marked as such); the tabs that measure live return to the log.
+    bool lastValues =
+        page == PageError || (page == PageScreens && Screens->Built()) || (page == PageGraph && Graph);
     if (!alive && lastValues) {
         CurrentList = nullptr;
         InPageChange = false;
@@ -251,7 +252,7 @@ void TMainForm::btnPortClick() {
 }
 
 void TMainForm::btnClientClick() {
-    if (Connection.IsAlive() || !DirectoryExists(BuildPath("", "CLIENTS", "", false)))
+    if (Connection.IsAlive())
         return;
     ClientName = SelectClient(ClientName, this);
     labClient->setText(QString::fromStdString(ClientName));

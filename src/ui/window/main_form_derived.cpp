@@ -3,6 +3,7 @@
 // become the active tab. Window thread only.
 #include <QTabWidget>
 
+#include "engine_link/ident_report.h"
 #include "params/param_list.h"
 #include "smoothness/smooth_cylinders.h"
 #include "ui/smoothness/smooth_tab.h"
@@ -20,7 +21,9 @@ void TMainForm::ShowDerivedPages() {
 void TMainForm::StartDerivedPage(int page) {
     if (page == PageSmooth) {
         const std::shared_ptr<const TListParams> params = Connection.Params();
-        SmoothTab->SetUp(params ? SmoothCylinders(*params) : 4);
+        const TEcuIdent ident = Connection.Ident();
+        SmoothTab->SetUp(params ? SmoothCylinders(*params) : 4, CarSummary(ClientName, ident),
+                         UnitSummary(ident));
         Connection.RequestSmoothness();
     } else if (page == PageComputer) {
         Connection.RequestMeasure();

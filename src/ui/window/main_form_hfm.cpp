@@ -70,9 +70,18 @@ void TMainForm::ActivationClick() {
         pnlActivation->Clear();
         return;
     }
-    for (const char* line : {"Внимание!", "Выключите зажигание и подождите не менее 5 секунд.",
-                             "Включите зажигание и нажмите [connect]!"})
-        AddMemo(Translate(line));
+    // The steps go where the user looks, a box, and they fit the state of the link: the tests start
+    // with a connection, and a running one has to end first (Connect is greyed meanwhile).
+    const bool running = Connection.IsAlive() || Connection.InConnection();
+    const std::string text =
+        Translate(running ? "Тесты исполнительных элементов начнутся при следующем подключении. Нажмите "
+                            "[Stop], выключите зажигание и подождите не менее 5 секунд, включите зажигание и "
+                            "нажмите [Connect]."
+                          : "Нет связи с блоком: тесты исполнительных элементов начнутся при подключении. "
+                            "Выключите зажигание и подождите не менее 5 секунд, включите зажигание и "
+                            "нажмите [Connect].");
+    AddMemo(text);
+    Host().MessageBox(text, TMsgKind::Information, TMsgButtons::Ok);
 }
 
 void TMainForm::AdaptResetClick() {

@@ -1,4 +1,5 @@
 // The main window's handlers of the messages the engine connection posts (WM_USER+n).
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -126,6 +127,7 @@ void TMainForm::OnEcuReady() {
 
 void TMainForm::ShowDisconnected() {
     labRate->clear();
+    labRate->hide(); // its room goes to the mode text until there is a rate again
     // The screens and the graph keep the connection's last values for reading; the banner says so.
     if (!Screens->Built() && !Graph)
         return;
@@ -142,6 +144,7 @@ void TMainForm::OnAnswerTick(uint32_t tick) {
     if (std::optional<int> rate = AnswerRate.OnAnswer(tick)) {
         // The rate stands in its own label, steadily, whatever the mode label shows.
         labRate->setText(QString::fromStdString(TranslateFormat("%d запр./с", *rate)));
+        labRate->show();
         // Wide enough for the longest rate shown so far in the window's language: the figure never loses
         // a digit, and the label does not shrink back and forth with it.
         labRate->setMinimumWidth(std::max(labRate->minimumWidth(), labRate->sizeHint().width()));
@@ -169,7 +172,8 @@ void TMainForm::OnEngineMode(int event, int modeCode) {
     font.setBold(look->Bold);
     labReaction->setFont(font);
     QPalette palette = labReaction->palette();
-    palette.setColor(QPalette::WindowText, look->Red ? QColor(Qt::red) : QColor(Qt::black));
+    palette.setColor(QPalette::WindowText,
+                     look->Red ? QColor(Qt::red) : QApplication::palette().color(QPalette::WindowText));
     labReaction->setPalette(palette);
     labReaction->setText(QString::fromStdString(look->Text));
 }
