@@ -30,10 +30,18 @@ int RunImpulse(std::span<char* const> args) {
     if (!ms || *ms == 0)
         return LineUsageError("impulse", usage, "not a length: " + std::string(parsed->Rest.front()));
     TInterruptStop stop;
-    if (!json)
-        return KLineImpulse(parsed->Request, uint32_t(*ms), stop.Flag()) ? ExitOk : ExitFailed;
+    const auto sayWhy = [&] {
+        if (const std::string reason = stop.Reason(); !reason.empty())
+            std::cerr << "velmora-cli impulse: " << reason << "\n";
+    };
+    if (!json) {
+        const bool done = KLineImpulse(parsed->Request, uint32_t(*ms), stop.Flag());
+        sayWhy();
+        return done ? ExitOk : ExitFailed;
+    }
     std::optional<TJsonLogHost> log(std::in_place);
     const bool done = KLineImpulse(parsed->Request, uint32_t(*ms), stop.Flag());
+    sayWhy();
     const std::vector<std::string> lines = std::move(log->Lines);
     log.reset();
     TJson document = PortJson(parsed->Request.PortName, parsed->Request.Adapter);

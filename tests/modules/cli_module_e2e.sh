@@ -58,11 +58,13 @@ silent)
 sigterm | sighup)
     # Ended by a signal in the middle: the dialogue stops at its next wait, saves its protocol log and
     # says why, naming the signal.
+    # A module at 9600 baud: a cable tries 10400 first, then pauses 3 s, long enough to be sure of it.
     signal=${mode#sig}
-    timeout 90 "$cli" --home "$home" --port SIM module egas >"$work/out" 2>"$work/err" &
+    printf '[Unit]\nBase=hfm\n[EGAS]\nBaud=9600\n' >"$work/slow.ini"
+    timeout 90 "$cli" --home "$home" --port "SIM:$work/slow.ini" module egas >"$work/out" 2>"$work/err" &
     cliPid=$!
-    for _ in $(seq 100); do
-        grep -qF "Module: E-GAS" "$work/out" 2>/dev/null && break
+    for _ in $(seq 600); do
+        grep -qF "Пауза 3 секунды" "$work/out" 2>/dev/null && break
         sleep 0.1
     done
     kill "-${signal^^}" "$cliPid"
@@ -80,7 +82,7 @@ wifi-drop)
     timeout 90 "$cli" --home "$home" --port WIFI --adapter E --wifi "$where" module srs >"$work/out" \
         2>"$work/err" &
     cliPid=$!
-    for _ in $(seq 100); do
+    for _ in $(seq 600); do
         grep -qF "Module: SRS" "$work/out" 2>/dev/null && break
         sleep 0.1
     done

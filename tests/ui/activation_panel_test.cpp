@@ -110,6 +110,7 @@ TEST_F(ActivationPanelTest, ResetAndClosingReturnEveryOutputToTheStandardState) 
         ASSERT_EQ(ReadBack(form, "labActD2").left(16), "Блок: изменено: ");
         Connection.Acts.PendingAct = 0; // sent
         if (closing) {
+            form.HandleMessage(WM_USER + 16, 0, 0); // the parameter set came: the menu is offered
             auto* menu = Child<QAction>(&form, "mnuActivation");
             menu->setChecked(true);
             menu->trigger(); // unchecked: the panel goes

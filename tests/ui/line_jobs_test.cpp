@@ -5,12 +5,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QThread>
 #include <chrono>
 #include <functional>
 
-#include "host_recorder.h"
 #include "links/line_lease.h"
 #include "links/port_factory.h"
 #include "platform/program_folders.h"
@@ -18,6 +18,7 @@
 #include "temp_folder.h"
 #include "ui/panels/module_panel.h"
 #include "ui/window/main_form.h"
+#include "ui/window/qt_host.h"
 #include "ui/window/worker_connection.h"
 #include "ui_test_support.h"
 
@@ -35,17 +36,33 @@ bool ServeUntil(const std::function<bool()>& done, int seconds) {
     return done();
 }
 
+// The window's own host (log lines to the memo, posted messages to the window), with the boxes recorded
+// and answered.
+class TBoxRecordingHost : public TQtHost {
+public:
+    TBoxRecordingHost() { SetHost(this); }
+    ~TBoxRecordingHost() override { SetHost(nullptr); }
+    TMsgResult MessageBox(std::string_view text, TMsgKind, TMsgButtons) override {
+        Boxes.emplace_back(text);
+        return TMsgResult::Ok;
+    }
+    std::vector<std::string> Boxes;
+};
+
 struct TJobKind {
     const char* Name;
-    const char* Job; // the name the refusal gives it
+    const char* Job;     // the name the refusal gives it
+    const char* Stopped; // the line its log ends with when Stop ended it
     std::function<void(TMainForm&)> Start;
 };
 
 const TJobKind JobKinds[] = {
-    {"engine", EngineSessionJob, [](TMainForm& form) { form.btnConnectClick(); }},
-    {"module", EGasDialogueJob, [](TMainForm& form) { Child<TModulePanel>(&form, "pnlEGas")->Start(false); }},
-    {"impulse", ImpulseJob, [](TMainForm& form) { Child<QAction>(&form, "mnuDownKLine8")->trigger(); }},
-    {"slow codes", SlowCodesJob,
+    {"engine", EngineSessionJob, "Обмен остановлен.", [](TMainForm& form) { form.btnConnectClick(); }},
+    {"module", EGasDialogueJob, "Диагностика остановлена пользователем.",
+     [](TMainForm& form) { Child<TModulePanel>(&form, "pnlEGas")->Start(false); }},
+    {"impulse", ImpulseJob, "Обмен остановлен.",
+     [](TMainForm& form) { Child<QAction>(&form, "mnuDownKLine8")->trigger(); }},
+    {"slow codes", SlowCodesJob, "Обмен остановлен.",
      [](TMainForm& form) {
          if (Child<QWidget>(&form, "PnlAnalogDiag")->isHidden())
              Child<QAction>(&form, "mnuSlowCodes")->trigger();
@@ -58,33 +75,35 @@ TEST(LineJobs, EveryPairStartedBackToBackRefusesTheSecond) {
     RegisterSimPorts();
     testing::TTempFolder folder;
     folder.WriteFile(SettingsFile().filename(), "[OPTIONS]\nPORT=SIM:hfm-blink\nADAPTER=K\n");
-    testing::THostRecorder host;
+    TBoxRecordingHost host;
     TWorkerConnection connection;
     TMainForm form(connection, "SIM:hfm-blink");
     form.show();
     auto* connect = Child<QPushButton>(&form, "btnConnect");
     auto* port = Child<QPushButton>(&form, "btnPort");
     auto* egasRead = Child<QPushButton>(&form, "btnEGasRead");
+    const auto log = [&] { return form.LogMemo()->toPlainText().toStdString(); };
     for (const TJobKind& first : JobKinds) {
         for (const TJobKind& second : JobKinds) {
             if (&first == &second)
                 continue;
             SCOPED_TRACE(std::string(first.Name) + " then " + second.Name);
-            host.Clear();
+            host.Boxes.clear();
+            form.LogMemo()->clear();
             first.Start(form);
             second.Start(form);
             const std::string refusal =
                 std::string("Линия занята: ") + first.Job + ". Дождитесь окончания или нажмите Stop.";
-            EXPECT_EQ(host.Boxes(), std::vector<std::string>{refusal}) << host.LogText();
+            EXPECT_EQ(host.Boxes, std::vector<std::string>{refusal}) << log();
             EXPECT_FALSE(connect->isEnabled());
             EXPECT_FALSE(port->isEnabled());
-            if (std::string(first.Name) != "module")
-                EXPECT_FALSE(egasRead->isEnabled()) << "no module start while another job holds the line";
+            EXPECT_FALSE(egasRead->isEnabled()) << "no module start while a job holds the line";
 
             form.StopClick();
             ASSERT_TRUE(ServeUntil([&] { return LineHolder().empty() && port->isEnabled(); }, 30))
                 << "holder: " << LineHolder() << "\n"
-                << host.LogText();
+                << log();
+            EXPECT_NE(log().find(first.Stopped), std::string::npos) << "Stop reached it: " << log();
             if (!Child<QWidget>(&form, "PnlAnalogDiag")->isHidden())
                 Child<QPushButton>(&form, "Button2")->click();
             EXPECT_TRUE(connect->isEnabled());

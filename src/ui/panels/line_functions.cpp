@@ -107,8 +107,11 @@ TLineRequest TLineFunctions::Request() const {
 
 bool TLineFunctions::StartJob(const char* job, std::function<void(const std::atomic<bool>& stop)> work,
                               std::function<void()> done) {
-    if (Job->Busy())
+    // A job of these functions that runs holds the line: the box names it.
+    if (Job->Busy()) {
+        Host().MessageBox(LineBusyText(), TMsgKind::Warning, TMsgButtons::Ok);
         return false;
+    }
     // An engine session still waking its unit may not hold the line yet: it is named all the same.
     if (Window.SessionRunning()) {
         Host().MessageBox(LineBusyText(EngineSessionJob), TMsgKind::Warning, TMsgButtons::Ok);

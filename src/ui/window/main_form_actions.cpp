@@ -316,6 +316,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     AbortRequested = true;
     SaveSettings(true);
     Connection.Stop();
+    // Every job on the line ends at its next wait; the module panels wait for theirs as they go.
+    for (TModulePanel* panel : {pnlEGas, pnlSRS})
+        panel->StopDialogue();
     LineFunctions->StopAndWait();
     uint32_t start = Clock().TickCount();
     // A wake-up is no live link yet, but the worker is still at work: wait for it as well.
