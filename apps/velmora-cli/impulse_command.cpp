@@ -29,10 +29,19 @@ int RunImpulse(std::span<char* const> args) {
     const std::optional<int> ms = ParseNumber(parsed->Rest.front(), LongestImpulseMs);
     if (!ms || *ms == 0)
         return LineUsageError("impulse", usage, "not a length: " + std::string(parsed->Rest.front()));
-    if (!json)
-        return KLineImpulse(parsed->Request, uint32_t(*ms)) ? ExitOk : ExitFailed;
+    TInterruptStop stop;
+    const auto sayWhy = [&] {
+        if (const std::string reason = stop.Reason(); !reason.empty())
+            std::cerr << "velmora-cli impulse: " << reason << "\n";
+    };
+    if (!json) {
+        const bool done = KLineImpulse(parsed->Request, uint32_t(*ms), stop.Flag());
+        sayWhy();
+        return done ? ExitOk : ExitFailed;
+    }
     std::optional<TJsonLogHost> log(std::in_place);
-    const bool done = KLineImpulse(parsed->Request, uint32_t(*ms));
+    const bool done = KLineImpulse(parsed->Request, uint32_t(*ms), stop.Flag());
+    sayWhy();
     const std::vector<std::string> lines = std::move(log->Lines);
     log.reset();
     TJson document = PortJson(parsed->Request.PortName, parsed->Request.Adapter);

@@ -142,6 +142,7 @@ TJson ModuleJson(const TModuleDialogue& dialogue, std::string_view port, char ad
         {"supplier_code", info.Supplier()},
         {"faults", std::move(faults)},
         {"fault_records", info.FaultCount()},
+        {"bad_checksum_frames", dialogue.BadSumFrames()},
         {"erase", erase},
         {"protocol_log", log.empty() ? TJson(nullptr) : TJson(log)},
     };

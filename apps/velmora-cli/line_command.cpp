@@ -12,10 +12,16 @@ namespace velmora {
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<int> signalSeen{0};
 
-extern "C" void OnLineInterrupt(int) {
+// The signals that end a run in order: the run stops at its next wait and writes what it writes.
+constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The first signal asks the run to stop; a second one of the same kind ends the tool at once.
+extern "C" void OnLineInterrupt(int signal) {
+    signalSeen.store(signal);
     interrupted.store(true);
-    std::signal(SIGINT, SIG_DFL);
+    std::signal(signal, SIG_DFL);
 }
 
 } // namespace
@@ -41,11 +47,27 @@ std::optional<TLineArgs> ParseLineArgs(std::span<char* const> args, std::string_
 
 TInterruptStop::TInterruptStop() {
     interrupted = false;
-    std::signal(SIGINT, OnLineInterrupt);
+    signalSeen = 0;
+    for (int signal : EndingSignals)
+        std::signal(signal, OnLineInterrupt);
 }
 
 TInterruptStop::~TInterruptStop() {
-    std::signal(SIGINT, SIG_DFL);
+    for (int signal : EndingSignals)
+        std::signal(signal, SIG_DFL);
+}
+
+std::string TInterruptStop::Reason() const {
+    switch (signalSeen.load()) {
+    case SIGINT:
+        return "stopped by Ctrl+C (SIGINT)";
+    case SIGTERM:
+        return "stopped by SIGTERM";
+    case SIGHUP:
+        return "stopped by SIGHUP";
+    default:
+        return {};
+    }
 }
 
 const std::atomic<bool>& TInterruptStop::Flag() const {

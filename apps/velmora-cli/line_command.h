@@ -1,6 +1,7 @@
 // What the line commands of velmora-cli (adapter-test, impulse, elm-to-kkl, slow-codes) share: the
 // chosen port and adapter from the common options over the settings file, and a stop flag that the
-// first Ctrl+C raises, so that a run releases the line and frees the port before the tool ends.
+// first Ctrl+C, SIGTERM or SIGHUP raises, so that a run releases the line, frees the port and writes its
+// log before the tool ends.
 // Main thread only.
 #pragma once
 
@@ -26,7 +27,8 @@ std::optional<TLineArgs> ParseLineArgs(std::span<char* const> args, std::string_
 // Prints the problem and the usage line; returns ExitUsage.
 int LineUsageError(std::string_view command, std::string_view usage, std::string_view problem);
 
-// While it lives, the first Ctrl+C raises Flag; a second one ends the tool at once.
+// While it lives, the first Ctrl+C, SIGTERM or SIGHUP raises Flag; a second one of the same kind ends the
+// tool at once.
 class TInterruptStop {
 public:
     TInterruptStop();
@@ -34,6 +36,8 @@ public:
     TInterruptStop(const TInterruptStop&) = delete;
     TInterruptStop& operator=(const TInterruptStop&) = delete;
     const std::atomic<bool>& Flag() const;
+    // Which signal raised the flag, for stderr ("stopped by SIGTERM"); "" while none came.
+    std::string Reason() const;
 };
 
 } // namespace velmora

@@ -1,7 +1,5 @@
 // velmora-cli module: the E-GAS or SRS dialogue on the chosen port, as the window's module panels run
 // it: wake-up, identification, fault list with texts, erase on request, the protocol log in LOGS.
-#include <atomic>
-#include <csignal>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -9,6 +7,8 @@
 #include "commands.h"
 #include "json_output.h"
 #include "lang/dictionary.h"
+#include "line_command.h"
+#include "links/line_lease.h"
 #include "links/port_factory.h"
 #include "modules/module_dialogue.h"
 #include "session.h"
@@ -16,14 +16,6 @@
 namespace velmora {
 
 namespace {
-
-std::atomic<bool> Interrupted{false};
-
-// The first Ctrl+C ends the dialogue after its current wait; a second one ends the tool at once.
-extern "C" void OnModuleInterrupt(int) {
-    Interrupted.store(true);
-    std::signal(SIGINT, SIG_DFL);
-}
 
 int UsageError(std::string_view problem) {
     std::cerr << "velmora-cli module: " << problem << "\n"
@@ -91,32 +83,40 @@ int RunModule(std::span<char* const> args) {
             text += (text.empty() ? "" : " ") + Translate(line);
         return Failed(text);
     }
+    const TLineLease line =
+        TLineLease::Take(module->Address == SrsAddress ? SrsDialogueJob : EGasDialogueJob);
+    if (!line)
+        return Failed(LineBusyText());
     if (!CreatePort(9600, settings.PortName) || !Port() || !Port()->IsOpen())
         return Failed(OpenFailureText(settings.PortName)); // with the cause: no permission, held by another
     std::optional<TJsonLogHost> jsonLog;
     if (json)
         jsonLog.emplace();
 
+    // Ctrl+C, SIGTERM and SIGHUP end the dialogue after its current wait; it still saves its protocol log.
+    TInterruptStop stop;
     TModuleDialogue dialogue(*Port(), settings.Adapter, settings.PortName);
     dialogue.Client = settings.Client;
-    dialogue.Abort = &Interrupted;
-    std::signal(SIGINT, OnModuleInterrupt);
-    bool done = false;
+    dialogue.Abort = &stop.Flag();
+    // However the dialogue ends (a port that fails under it included) it has saved its log and says why.
+    const bool done = module->Address == SrsAddress ? dialogue.DiagnoseSRS(erase)
+                                                    : dialogue.DiagnoseEGas(module->Address, erase);
     try {
-        done = module->Address == SrsAddress ? dialogue.DiagnoseSRS(erase)
-                                             : dialogue.DiagnoseEGas(module->Address, erase);
-    } catch (const std::exception& error) {
-        std::signal(SIGINT, SIG_DFL);
         FreePort();
-        return Failed(error.what());
+    } catch (const std::exception& error) {
+        std::cerr << "velmora-cli module: " << error.what() << "\n"; // a vanished port may fail its close
     }
-    std::signal(SIGINT, SIG_DFL);
-    FreePort();
     jsonLog.reset();
     if (!dialogue.ProtocolLogPath().empty() && !json)
         std::cout << "Protocol log: " << dialogue.ProtocolLogPath() << "\n";
-    if (!done)
-        return Failed(Translate(dialogue.FailureText()));
+    if (!done) {
+        std::string why = Translate(dialogue.FailureText());
+        if (const std::string reason = stop.Reason(); !reason.empty())
+            why += " (" + reason + ")";
+        if (!dialogue.ProtocolLogPath().empty() && json)
+            why += "; protocol log: " + dialogue.ProtocolLogPath();
+        return Failed(why);
+    }
     if (json) {
         PrintJsonDocument(std::cout, ModuleJson(dialogue, settings.PortName, settings.Adapter, module->Name,
                                                 module->Address, erase));

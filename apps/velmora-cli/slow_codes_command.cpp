@@ -1,8 +1,8 @@
 // velmora-cli slow-codes: reads the blink codes of an older unit through a plain K-line cable on the chosen
 // port; --erase erases each code after it is shown, --adapt erases them and then resets the adaptation (as
 // the window's button does), --bosch93 uses the hold times of Bosch units built before 08/93. The log
-// lines are printed; Ctrl+C stops the run with the line released. A refusal, no code on the line or a
-// stop exits 1.
+// lines are printed; Ctrl+C, SIGTERM or SIGHUP stop the run with the line released. A refusal, no code on
+// the line, an erase that left codes behind or a stop exits 1.
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -17,8 +17,8 @@ namespace velmora {
 namespace {
 
 // TSlowCodeOutcome's values in order, as --json names them.
-constexpr const char* OutcomeNames[] = {"refused", "no_code", "read", "stopped", "port_failed"};
-static_assert(std::size(OutcomeNames) == size_t(TSlowCodeOutcome::PortFailed) + 1);
+constexpr const char* OutcomeNames[] = {"refused", "no_code", "read", "stopped", "port_failed", "not_erased"};
+static_assert(std::size(OutcomeNames) == size_t(TSlowCodeOutcome::NotErased) + 1);
 
 } // namespace
 
@@ -45,6 +45,9 @@ int RunSlowCodes(std::span<char* const> args) {
         log.emplace();
     const TSlowCodeResult result = SlowCodes(parsed->Request, options, stop.Flag());
     const int exitCode = result.Outcome == TSlowCodeOutcome::Read ? ExitOk : ExitFailed;
+    // The log says how the run ended; a signal that ended it is named as well.
+    if (const std::string reason = stop.Reason(); !reason.empty())
+        std::cerr << "velmora-cli slow-codes: " << reason << "\n";
     if (!json)
         return exitCode;
     const std::vector<std::string> lines = std::move(log->Lines);
@@ -52,6 +55,7 @@ int RunSlowCodes(std::span<char* const> args) {
     TJson document = PortJson(parsed->Request.PortName, parsed->Request.Adapter);
     document["outcome"] = OutcomeNames[size_t(result.Outcome)];
     document["codes"] = result.Codes;
+    document["remaining"] = result.Remaining;
     document["erase"] = options.Erase;
     document["adaptation_reset"] = result.AdaptationReset;
     document["log"] = lines;

@@ -18,15 +18,20 @@ constexpr uint8_t AdaptResetPhase2 = 14;
 constexpr uint8_t AdaptThrottle = 17;
 constexpr uint8_t AdaptThrottleBosch = 21;
 
-// PendingAct: nothing waiting, or the reset button's "discard what waits".
+// PendingAct: nothing waiting, "discard what waits", or the reset: every output back to the unit's
+// standard state.
 constexpr uint16_t NoAct = 0;
 constexpr uint16_t DiscardAct = 0xFFFF;
+constexpr uint16_t ResetAct = 0xFEFE;
 
 struct TActuatorState {
     // Enter the actuator test mode at connection start (the activation menu item is checked).
     std::atomic<bool> ActivationOn{false};
     // Actuator command waiting to be sent: command byte * 256 + value; NoAct or DiscardAct.
     std::atomic<uint16_t> PendingAct{NoAct};
+    // An actuator command went out since the test mode opened or was last reset: the outputs may be away
+    // from the unit's standard state, and the worker returns them before the connection ends.
+    std::atomic<bool> OutputsChanged{false};
     // The adaptation function the next connection runs (AdaptNone, AdaptResetPhase1 ...).
     std::atomic<uint8_t> AdaptMode{AdaptNone};
     // New coding: bytes 2, 1, 0 are the high, middle and low code-number bytes; 0 = no coding run.

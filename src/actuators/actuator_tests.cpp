@@ -74,11 +74,22 @@ bool IsActuatorChannel(uint8_t command) {
     return command >= FirstChannel && command <= LastChannel;
 }
 
-bool QueueAct(TActuatorState& state, uint8_t command, uint8_t value) {
+bool QueueAct(TActuatorState& state, uint16_t act) {
     for (int i = 0; i < QueueWaitSteps && state.PendingAct.load() != NoAct; ++i)
         Clock().Sleep(QueueWaitStepMs);
-    const uint16_t previous = state.PendingAct.exchange(uint16_t(command * 256 + value));
+    const uint16_t previous = state.PendingAct.exchange(act);
     return previous == NoAct;
+}
+
+bool QueueAct(TActuatorState& state, uint8_t command, uint8_t value) {
+    return QueueAct(state, uint16_t(command * 256 + value));
+}
+
+void ResetActuators(TActuatorContext& context) {
+    const bool newest = context.Link.Ident.IsNewestGeneration();
+    for (const TActuatorChannel& channel : ActuatorChannels())
+        SendAct(context.Link, channel.Command, EntryValue(channel, newest));
+    context.State.OutputsChanged.store(false);
 }
 
 void SendPendingAct(TActuatorContext& context) {
@@ -89,6 +100,11 @@ void SendPendingAct(TActuatorContext& context) {
     auto release = [&] { context.State.PendingAct.compare_exchange_strong(act, NoAct); };
     if (act == DiscardAct) {
         release();
+        return;
+    }
+    if (act == ResetAct) {
+        release();
+        ResetActuators(context);
         return;
     }
     const uint8_t command = uint8_t(act >> 8);
@@ -108,6 +124,7 @@ void SendPendingAct(TActuatorContext& context) {
                     ident.IsNewestGeneration() ? IdleControlOffNewest : IdleControlOff);
         else if (command == InjectorsCommand && value >= AirPumpMotor && ident.IsLateGeneration())
             SendAct(context.Link, IdleCommand, AirPumpValve);
+        context.State.OutputsChanged.store(true);
         SendAct(context.Link, command, value);
     } catch (...) {
         release();
@@ -121,6 +138,7 @@ void EnterActivation(TActuatorContext& context) {
     TEngineLink& link = context.Link;
     const TEcuIdent& ident = link.Ident;
     state.PendingAct.store(NoAct);
+    state.OutputsChanged.store(false);
     if (!ident.HasServiceFunctions()) {
         AddLog(Translate("Тест исполнительных устройств доступен только в системе HFM!"));
         state.ActivationOn.store(false);

@@ -55,7 +55,13 @@ void TBaseAdapter::PrintProtocol() {
 }
 
 std::string TBaseAdapter::ParsePacket(std::string_view packet) {
-    return ParseModuleFrame(packet, KLineAddress, [this](const std::string& line) { Log(line); }).Payload;
+    TParsedFrame parsed =
+        ParseModuleFrame(packet, KLineAddress, [this](const std::string& line) { Log(line); });
+    BadSum = !parsed.Payload.empty() && !parsed.ChecksumOk;
+    if (!BadSum)
+        return std::move(parsed.Payload);
+    ++BadSumCount;
+    return {};
 }
 
 void TBaseAdapter::ShowModuleInfo(std::string_view payload, bool& more, bool& failed) {

@@ -68,8 +68,14 @@ public:
     // Writes the protocol header of the slow wake-up (settings, timings, bit period) to the protocol log.
     void PrintProtocol();
 
-    // The payload (answer code and data) of a received frame text; errors go to the protocol log.
+    // The payload (answer code and data) of a received frame text; errors go to the protocol log. A frame
+    // that fails its checksum gives no payload: its bytes may say anything (a fault list that is not
+    // there, an end of list, an acknowledgement); LastFrameBadSum tells it from no frame at all.
     std::string ParsePacket(std::string_view packet);
+    // The last ParsePacket found a frame whose checksum was wrong.
+    bool LastFrameBadSum() const { return BadSum; }
+    // Frames that failed their checksum since the adapter was made.
+    int BadSumFrames() const { return BadSumCount; }
     // Interprets an answer payload (identification, faults, acknowledgements, close).
     void ShowModuleInfo(std::string_view payload, bool& more, bool& failed);
 
@@ -100,6 +106,8 @@ protected:
     TBasePort& RequirePort();
 
 private:
+    bool BadSum = false;
+    int BadSumCount = 0;
     TProtocolLog OwnLog;
     TProtocolLog* Protocol = &OwnLog;
 };

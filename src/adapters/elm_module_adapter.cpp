@@ -15,6 +15,9 @@ constexpr uint32_t ResetTimeoutMs = 3000;
 constexpr uint32_t SetupTimeoutMs = 3000;
 constexpr uint32_t ConnectTimeoutMs = 5000;
 constexpr uint32_t MessageTimeoutMs = 3000;
+// The answer text of ISOCONNECT and ISOMSG: "R" and the longest frame the header accepts (a 128-byte frame
+// is 256 characters), with room for a stray line before it. The commands' usual limit would cut it.
+constexpr int FrameAnswerChars = ElmMaxAnswer + 1 + 2 * TBaseAdapter::MaxPacketLength;
 
 char ParityLetter(int parity) {
     switch (parity) {
@@ -74,12 +77,16 @@ bool TELM327myAdapter::Connect() {
     // The answer is R and the module's first frame, which begins with its address.
     answer.clear();
     const std::string marker = "R" + HexByte(Address);
-    if (!ElmCommand(elm, "ISOCONNECT", answer, ConnectTimeoutMs))
+    if (!ElmCommand(elm, "ISOCONNECT", answer, ConnectTimeoutMs, true, FrameAnswerChars))
         return false;
     const size_t at = answer.find(marker);
     if (at == std::string::npos)
         return false;
-    const std::string payload = ParsePacket(answer.substr(at + 1));
+    // The frame ends at the first blank, as in Exchange: what follows is not part of it.
+    std::string frame = answer.substr(at + 1);
+    if (const size_t blank = frame.find(' '); blank != std::string::npos)
+        frame.resize(blank);
+    const std::string payload = ParsePacket(frame);
     bool more = false, failed = false;
     ShowModuleInfo(payload, more, failed);
     return true;
@@ -89,7 +96,7 @@ bool TELM327myAdapter::Exchange(std::string_view request, std::string& answer, i
     LastRequest = std::string(request);
     TElmContext elm = Context();
     std::string reply = "R" + HexByte(KLineAddress);
-    if (!ElmCommand(elm, "ISOMSG" + std::string(request), reply, MessageTimeoutMs))
+    if (!ElmCommand(elm, "ISOMSG" + std::string(request), reply, MessageTimeoutMs, true, FrameAnswerChars))
         return false;
     // Only the line with the frame counts; an echo or a stray line before it is not part of the answer.
     // The command may pass without one: an adapter that dropped into plain K-line mode, or a frame line

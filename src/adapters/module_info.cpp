@@ -158,18 +158,16 @@ void TModuleInfo::ShowAcknowledge(const std::vector<uint8_t>& bytes, std::string
     const uint16_t result = bytes.size() >= 3 ? uint16_t(bytes[1] << 8 | bytes[2]) : 0;
     failed = result != ResultOk;
     if (result == ResultOk) {
-        SameResultCount = 0;
-        LastResult = result;
+        RefusalsInRow = 0;
         return;
     }
-    SameResultCount = result == LastResult ? SameResultCount + 1 : 1;
-    LastResult = result;
+    ++RefusalsInRow;
     const char* text = OtherRefusal;
     for (const TRefusalText& row : RefusalTexts)
         if (row.Result == result)
             text = row.Text;
     AddLog(Translate(text) + " " + std::string(payload));
-    more = SameResultCount < MaxRefusals;
+    more = RefusalsInRow < MaxRefusals;
 }
 
 } // namespace velmora

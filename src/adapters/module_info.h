@@ -21,7 +21,8 @@ public:
     // Most fault codes kept, and after how many the module is asked no more.
     static constexpr size_t MaxFaults = 20;
     static constexpr size_t FaultsAsked = 16;
-    // Identical refusals in a row after which a command is not repeated.
+    // Refusals in a row after which a command is not repeated, whatever their results: a module that
+    // alternates two refusals must not be asked forever.
     static constexpr int MaxRefusals = 5;
 
     // Interprets one answer payload (hex text: answer code, then data). `lastRequest` is the request
@@ -54,8 +55,7 @@ private:
     size_t FaultsRead = 0;
     std::string Part;
     uint8_t SupplierCode = 0;
-    uint16_t LastResult = 0;
-    int SameResultCount = 0;
+    int RefusalsInRow = 0;
 };
 
 } // namespace velmora

@@ -364,8 +364,9 @@ bool TComReader::Step() {
         // Only the port of a running connection is the worker's to free.
         if (ConnectionOpen) {
             ConnectionOpen = false;
+            ReturnActuators();
             try {
-                FreePort();
+                Link.CloseLinkPort();
             } catch (const std::exception& error) {
                 AddLog(error.what());
             }
@@ -430,7 +431,25 @@ void TComReader::RunState(uint8_t state) {
     }
 }
 
+void TComReader::ReturnActuators() {
+    if (!Actuators.OutputsChanged.load())
+        return;
+    // The user-stop flag has ended the wait in progress; it would abort these commands as well.
+    UserStop().store(false);
+    try {
+        TActuatorContext context = ActuatorContext();
+        ResetActuators(context);
+        AddLog(Translate("Исполнительные устройства возвращены в штатное состояние."));
+    } catch (const std::exception&) {
+        // The unit's own time-out is no plan: the user is told to end the test mode by the ignition.
+        Actuators.OutputsChanged.store(false);
+        AddLog(Translate("Не удалось вернуть исполнительные устройства в штатное состояние: выключите "
+                         "зажигание."));
+    }
+}
+
 void TComReader::EndConnection() {
+    ReturnActuators();
     const uint8_t state = CurrentState;
     if (Link.UseElm && state == ReaderState::StoppedByUser) {
         // The user-stop flag has done its work (ending a wait in progress); it would abort this command.
@@ -460,7 +479,7 @@ void TComReader::EndConnection() {
         ModeObserver->Reset();
     Post(17, ConnectionStopped);
     try {
-        FreePort();
+        Link.CloseLinkPort(); // only a port this connection opened: a refused one belongs to another job
     } catch (const std::exception& error) {
         AddLog(error.what()); // a port that vanished may fail its close; the object is gone all the same
     }

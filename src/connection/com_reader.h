@@ -198,6 +198,9 @@ private:
     bool ClientCheckPassed();
     void LoadParams();
     void EndConnection();
+    // Outputs an actuator command changed go back to the unit's standard state before the link ends
+    // (Stop, a lost link, closing); a link that fails on the way is reported with what to do.
+    void ReturnActuators();
     bool IsAliveAt(uint8_t state) const;
     void ApplyDeferral(int seconds, bool keepShortTimer);
     void ReloadParamList();

@@ -114,6 +114,13 @@ bool TEngineLink::OpenLinkPort() {
     ParityCache = ParityNone;
     // A WiFi adapter that stops taking bytes must not hold the worker past the user's Stop.
     SetWiFiSendAbort(&UserStop());
+    if (!Line)
+        Line = TLineLease::Take(EngineSessionJob);
+    if (!Line) {
+        FailureText = LineBusyText();
+        AddLog(FailureText);
+        return false;
+    }
     if (!CreatePort(LinkBaud, PortName)) {
         // With the cause and its fix (no permission, held by another program), where the port tells it.
         FailureText = OpenFailureText(PortName);
@@ -130,6 +137,14 @@ bool TEngineLink::OpenLinkPort() {
         return true;
     FailureText = Translate("Ошибка обмена с ELM327");
     return false;
+}
+
+void TEngineLink::CloseLinkPort() {
+    if (!Line)
+        return;
+    // Given back after the port is gone, also when closing it throws.
+    TLineLease held = std::move(Line);
+    FreePort();
 }
 
 TBasePort& TEngineLink::LinkPort() {

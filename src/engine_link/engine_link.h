@@ -13,6 +13,7 @@
 #include "adapters/elm_command.h"
 #include "engine_link/ecu_ident.h"
 #include "engine_link/link_shared.h"
+#include "links/line_lease.h"
 
 namespace velmora {
 
@@ -69,9 +70,15 @@ public:
     // (10000 ms) until the wake-up marks its answer, so the first request never reports a big time-out.
     void Reset();
 
-    // Creates and opens the port at 9600 baud, 8N1, read time-outs 300 ms + 1 ms/byte; with an ELM327
-    // the adapter set-up decides the result.
+    // Takes the line (links/line_lease.h), then creates and opens the port at 9600 baud, 8N1, read
+    // time-outs 300 ms + 1 ms/byte; with an ELM327 the adapter set-up decides the result. A line held by
+    // another job is refused (FailureText says which job holds it) and its port left alone.
     bool OpenLinkPort();
+    // Frees the port and gives the line back; nothing when this link does not hold the line (its open was
+    // refused), so that it never frees a port another job uses. May throw what closing the port throws;
+    // the line is given back all the same.
+    void CloseLinkPort();
+    bool HoldsLine() const { return bool(Line); }
     // Wakes the unit (KKL break and slow bytes, or the adapter's own wake-up) and identifies it. False,
     // with the reason logged and kept in FailureText, when the unit did not wake.
     bool WakeUp();
@@ -99,6 +106,7 @@ public:
     bool ElmCommandOk(std::string_view command, std::string_view expected, uint32_t timeoutMs);
 
 private:
+    TLineLease Line; // while the link holds the line
     TBasePort& LinkPort();
     TElmContext ElmContext();
     void MarkAnswer();

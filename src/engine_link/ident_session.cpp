@@ -49,7 +49,7 @@ TIdentOutcome RunIdentSession(TEngineLink& link, TExchangeLog& log, const TIdent
         AddLog(StopOnError(link, outcome.Reason));
     }
     try {
-        FreePort();
+        link.CloseLinkPort();
     } catch (const std::exception& error) {
         AddLog(error.what()); // a port that vanished may fail its close; the object is gone all the same
     }

@@ -52,7 +52,7 @@ bool RunEchoTest(const TLineRequest& request) {
     const uint32_t started = Clock().TickCount();
     int sent = 0, correct = 0;
     {
-        TLinePort port(request.PortName, EchoBaud);
+        TLinePort port(request.PortName, EchoBaud, AdapterTestJob, request.Held);
         if (!port)
             return false;
         port->SetParams(EchoBaud, ParitySpace, OneStopBit);
@@ -105,7 +105,7 @@ bool RunEchoTest(const TLineRequest& request) {
 
 } // namespace
 
-bool TestAdapter(const TLineRequest& request, bool isCarSoft) {
+bool TestAdapter(const TLineRequest& request, bool isCarSoft, const std::atomic<bool>* stop) {
     if (request.PortName.find('?') != std::string::npos) {
         Host().MessageBox(Translate("Необходимо выбрать COM порт!"), TMsgKind::Warning, TMsgButtons::Ok);
         return false;
@@ -115,7 +115,7 @@ bool TestAdapter(const TLineRequest& request, bool isCarSoft) {
     if (request.Adapter == 'E')
         return Refuse(ElmRefusedText);
     if (isCarSoft)
-        return CheckCarSoft(request.PortName);
+        return CheckCarSoft(request.PortName, request.Held, stop);
     try {
         return RunEchoTest(request);
     } catch (const PortException& failure) {

@@ -3,6 +3,8 @@
 // check. Results go to the log. One thread at a time, while no engine connection runs.
 #pragma once
 
+#include <atomic>
+
 #include "line_tests/line_port.h"
 
 namespace velmora {
@@ -12,7 +14,7 @@ constexpr int EchoTestBytes = 256;
 
 // The echo test, or with `isCarSoft` the CarSoft check (CheckCarSoft). Refused with a warning box when no
 // port is chosen (the name holds "?"), and in the log for an ELM327 or while a session runs. True for the
-// sound verdict.
-bool TestAdapter(const TLineRequest& request, bool isCarSoft);
+// sound verdict. `stop` ends the CarSoft check at its next poll.
+bool TestAdapter(const TLineRequest& request, bool isCarSoft, const std::atomic<bool>* stop = nullptr);
 
 } // namespace velmora

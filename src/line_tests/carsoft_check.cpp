@@ -1,6 +1,7 @@
 #include "line_tests/carsoft_check.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "engine_link/engine_link.h"
@@ -25,17 +26,23 @@ constexpr uint32_t PollStepMs = 30;
 constexpr uint32_t FirstByteWaitMs = 300;
 constexpr uint32_t FirstByteWaitAfterResetMs = 355;
 constexpr uint32_t AfterLastByteMs = 150;
+// A line that keeps sending bytes never falls quiet: the answer to one byte ends after this long, ms.
+constexpr uint32_t LongestAnswerMs = 3000;
 // What the interface's firmware versions answer to the version byte.
 constexpr std::string_view IdentificationTexts[] = {"V9.9  16/99", "WD_8.9/8205/1999"};
 
-// The bytes that come after `sent`, until the interface has been quiet long enough.
-std::string CollectAnswer(TBasePort& port, uint8_t sent) {
+// The bytes that come after `sent`, until the interface has been quiet long enough, LongestAnswerMs
+// have passed, or `stop` is raised.
+std::string CollectAnswer(TBasePort& port, uint8_t sent, const std::atomic<bool>* stop) {
     std::string answer;
     std::array<uint8_t, 256> rx{};
     const uint32_t sentAt = Clock().TickCount();
     uint32_t lastByteAt = sentAt;
     for (;;) {
         Clock().Sleep(PollStepMs);
+        const bool stopped = stop && stop->load();
+        if (stopped || TicksSince(sentAt, Clock().TickCount()) >= LongestAnswerMs)
+            return answer;
         TPortBuffer buffer{rx.data(), 0, 0, int32_t(rx.size())};
         if (port.InQueue() > 0 && port.ReadBuf(buffer) > 0) {
             answer.append(reinterpret_cast<const char*>(rx.data()), size_t(buffer.Count));
@@ -76,9 +83,9 @@ std::string CarSoftAnswerText(std::string_view bytes) {
 
 namespace {
 
-bool RunCarSoftCheck(std::string_view portName) {
+bool RunCarSoftCheck(std::string_view portName, const TLineLease* held, const std::atomic<bool>* stop) {
     LogT("Обмен с адаптером CarSoft 7.4");
-    TLinePort port(portName, CarSoftBaud);
+    TLinePort port(portName, CarSoftBaud, AdapterTestJob, held);
     if (!port)
         return false;
     port->SetParams(CarSoftBaud, ParityNone, OneStopBit);
@@ -89,12 +96,16 @@ bool RunCarSoftCheck(std::string_view portName) {
     TEngineLink link(unused);
     bool identified = false;
     for (uint8_t sent : CheckBytes) {
+        if (stop && stop->load())
+            break;
         link.SendByte(sent, true);
-        const std::string answer = CollectAnswer(*port, sent);
+        const std::string answer = CollectAnswer(*port, sent, stop);
         AddLog(FormatText("%.2x = %s", int(sent), CarSoftAnswerText(answer).c_str()));
         identified = identified || Identifies(answer);
     }
-    if (identified)
+    if (stop && stop->load())
+        LogT("Обмен остановлен.");
+    else if (identified)
         AddLog("OK!");
     else
         LogT("Ошибка обмена с адаптером или используется обычный k-line адаптер");
@@ -107,9 +118,9 @@ bool RunCarSoftCheck(std::string_view portName) {
 
 } // namespace
 
-bool CheckCarSoft(std::string_view portName) {
+bool CheckCarSoft(std::string_view portName, const TLineLease* held, const std::atomic<bool>* stop) {
     try {
-        return RunCarSoftCheck(portName);
+        return RunCarSoftCheck(portName, held, stop);
     } catch (const PortException& failure) {
         return PortFailed(failure);
     }

@@ -18,13 +18,13 @@ bool ElmToKklCommand(const TLineRequest& request, const std::atomic<bool>& abort
         return Refuse("Для выполнения функции необходимо остановить диагностическую сессию.");
     if (PortNameToNumber(request.PortName) != FtdiPortNumber)
         return Refuse("Функция доступна только при работе через порт FTDI!");
-    return SwitchElmToKkl(request.PortName, abort);
+    return SwitchElmToKkl(request.PortName, abort, request.Held);
 }
 
-bool SwitchElmToKkl(std::string_view portName, const std::atomic<bool>& abort) {
+bool SwitchElmToKkl(std::string_view portName, const std::atomic<bool>& abort, const TLineLease* held) {
     bool switched = false;
     {
-        TLinePort port(portName, ElmBaud);
+        TLinePort port(portName, ElmBaud, ElmToKklJob, held);
         if (!port)
             return false;
         TElmState state;

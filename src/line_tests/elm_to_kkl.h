@@ -16,6 +16,7 @@ bool ElmToKklCommand(const TLineRequest& request, const std::atomic<bool>& abort
 
 // Opens `portName`, switches the adapter and logs the outcome; always frees the port. True when the
 // adapter confirmed the switch.
-bool SwitchElmToKkl(std::string_view portName, const std::atomic<bool>& abort);
+bool SwitchElmToKkl(std::string_view portName, const std::atomic<bool>& abort,
+                    const TLineLease* held = nullptr);
 
 } // namespace velmora

@@ -6,7 +6,17 @@
 
 namespace velmora {
 
-TLinePort::TLinePort(std::string_view name, int baud) {
+TLinePort::TLinePort(std::string_view name, int baud, const char* job, const TLineLease* held) {
+    if (held && *held) {
+        Holds = true;
+    } else {
+        Own = TLineLease::Take(job);
+        Holds = bool(Own);
+    }
+    if (!Holds) {
+        AddLog(LineBusyText());
+        return;
+    }
     if (CreatePort(baud, name) && Port() && Port()->IsOpen())
         Opened = Port();
     else
@@ -19,6 +29,11 @@ TLinePort::~TLinePort() {
 
 void TLinePort::Free() {
     Opened = nullptr;
+    if (!Holds)
+        return; // the port is another job's
+    Holds = false;
+    // Given back after the port is gone, also when closing it throws.
+    TLineLease own = std::move(Own);
     FreePort();
 }
 

@@ -1,11 +1,14 @@
 // What every function on the line itself shares: the request (chosen port, adapter kind, whether a
-// diagnostic session holds the line) and the port it opens for its own use and always frees. Called on
-// one thread at a time while no engine connection runs (the window's job thread, the command-line tool).
+// diagnostic session holds the line) and the port it opens for its own use and always frees, with the line
+// taken for it (links/line_lease.h). Called on one thread at a time (the window's job thread, the
+// command-line tool).
 #pragma once
 
 #include <exception>
 #include <string>
 #include <string_view>
+
+#include "links/line_lease.h"
 
 namespace velmora {
 
@@ -15,6 +18,9 @@ struct TLineRequest {
     std::string PortName;        // as the port button shows it; "Port ?" when none was chosen
     char Adapter = 'K';          // 'K' (or 'S') plain cable, 'C' CarSoft 7.4, 'E' ELM327
     bool SessionRunning = false; // the worker holds a connection
+    // The line the caller has already taken for this run (the window takes it before it starts the job,
+    // so that a refusal comes at once); null: the function takes the line itself.
+    const TLineLease* Held = nullptr;
 };
 
 // Texts the line functions refuse with (translated before use).
@@ -22,11 +28,12 @@ constexpr const char* SessionRunningText = "Во время сеанса обм�
 constexpr const char* ElmRefusedText = "Функция недоступна для адаптера ELM327!";
 
 // The process port, created and opened for one line function and freed when this goes out of scope,
-// whatever the function did with it. A port that does not open is logged with its cause and fix
-// (OpenFailureText).
+// whatever the function did with it. The line is taken for `job` first unless `held` already holds it; a
+// line held by another job is refused in the log (LineBusyText) and its port left alone. A port that does
+// not open is logged with its cause and fix (OpenFailureText).
 class TLinePort {
 public:
-    TLinePort(std::string_view name, int baud);
+    TLinePort(std::string_view name, int baud, const char* job, const TLineLease* held = nullptr);
     ~TLinePort();
     TLinePort(const TLinePort&) = delete;
     TLinePort& operator=(const TLinePort&) = delete;
@@ -39,6 +46,8 @@ public:
 
 private:
     TBasePort* Opened = nullptr;
+    TLineLease Own;     // the line taken here
+    bool Holds = false; // the line is this port's (taken here or held by the caller): it may free the port
 };
 
 // Logs the translated refusal and returns false.

@@ -29,7 +29,10 @@ constexpr int EGasFallbackBaud = 9600;
 constexpr int EGasRequestDelayMs = 100;
 constexpr uint32_t EGasFallbackPauseMs = 3000;
 constexpr int AnswerTimeoutMs = 500;
-constexpr int AnswerChars = 255;
+// Frames in a row that failed their checksum after which a request is given up; passes over a fault
+// list that held such a frame after which the list is given up.
+constexpr int MaxResends = 3;
+constexpr int MaxListPasses = 5;
 constexpr int AccessCodeRounds = 3;
 constexpr uint32_t PauseStepMs = 100;
 
@@ -69,36 +72,63 @@ bool TModuleDialogue::Pause(uint32_t ms) {
     return !Aborted();
 }
 
+TModuleDialogue::TAnswers TModuleDialogue::AskUntilDone(const std::string& request, bool oneShot) {
+    TAnswers result;
+    std::string answer;
+    if (!Adapter->Exchange(request, answer, AnswerChars))
+        return result;
+    int badInRow = 0;
+    bool more = false, failed = false;
+    for (;;) {
+        Payload = Adapter->ParsePacket(answer);
+        Protocol.Add(Payload);
+        if (!Payload.empty()) {
+            badInRow = 0;
+            Adapter->ShowModuleInfo(Payload, more, failed);
+            if (!more || oneShot || Aborted())
+                break;
+        } else if (Adapter->LastFrameBadSum()) {
+            // Its bytes are not to be believed: the same request again, a few times.
+            result.BadSum = true;
+            if (++badInRow > MaxResends) {
+                FrameFailure = NoSoundFrameText;
+                return result;
+            }
+        } else {
+            // No frame in the answer (its header or length was wrong): nothing was acknowledged.
+            return result;
+        }
+        if (Aborted() || !Adapter->Exchange(request, answer, AnswerChars)) {
+            // The module fell silent in the middle: a list or a repeat cut short is no success.
+            return result;
+        }
+    }
+    result.Answered = !failed && !Aborted();
+    return result;
+}
+
 bool TModuleDialogue::SendCommand(int code, std::string_view text, bool oneShot) {
     if (!Adapter || Aborted())
         return false;
     const std::string request = text.empty() ? RequestText(code) : std::string(text);
     const bool faultRead = request == "1000";
-    if (faultRead)
-        Adapter->Info.ClearFaults();
-    std::string answer;
-    if (!Adapter->Exchange(request, answer, AnswerChars))
-        return false;
-    bool answered = true;
-    bool more = false, failed = false;
-    for (;;) {
-        Payload = Adapter->ParsePacket(answer);
-        Protocol.Add(Payload);
-        if (Payload.empty()) {
-            // No frame in the answer (its header or length was wrong): nothing was acknowledged.
-            answered = false;
+    bool ok = false;
+    for (int pass = 1;; ++pass) {
+        if (faultRead)
+            Adapter->Info.ClearFaults();
+        const TAnswers answers = AskUntilDone(request, oneShot);
+        ok = answers.Answered;
+        // A record may have been lost with a frame that failed its sum: the list is read again from its
+        // start (the module starts over after its end record), a few times at most.
+        if (!ok || !faultRead || oneShot || !answers.BadSum)
+            break;
+        if (pass == MaxListPasses) {
+            FrameFailure = NoSoundListText;
+            ok = false;
             break;
         }
-        Adapter->ShowModuleInfo(Payload, more, failed);
-        if (!more || oneShot || Aborted())
-            break;
-        if (!Adapter->Exchange(request, answer, AnswerChars)) {
-            // The module fell silent in the middle: a list or a repeat cut short is no success.
-            answered = false;
-            break;
-        }
+        AddLog(Translate("Кадр с ошибкой контрольной суммы: список неисправностей читается снова."));
     }
-    const bool ok = answered && !failed && !Aborted();
     if (faultRead && ok && !oneShot)
         PrintFaultTexts();
     return ok;
@@ -127,6 +157,8 @@ bool TModuleDialogue::Start(uint8_t address, int baud, int interByteTime, int re
     Protocol.Clear();
     FaultLines.clear();
     Failure.clear();
+    FrameFailure = nullptr;
+    BadFrames = 0;
     LogPath.clear();
     Payload.clear();
     Info = TModuleInfo{};
@@ -159,7 +191,7 @@ bool TModuleDialogue::RunRequests(std::initializer_list<std::pair<int, const cha
 }
 
 bool TModuleDialogue::Fail(const char* text, uint8_t address) {
-    const char* shown = Aborted() ? DialogueStoppedText : text;
+    const char* shown = Aborted() ? DialogueStoppedText : FrameFailure ? FrameFailure : text;
     Failure = shown;
     AddLog(Translate(shown));
     Finish(address);
@@ -167,13 +199,17 @@ bool TModuleDialogue::Fail(const char* text, uint8_t address) {
 }
 
 void TModuleDialogue::Finish(uint8_t address) {
-    if (Adapter)
+    if (Adapter) {
         Info = Adapter->Info;
+        BadFrames = Adapter->BadSumFrames();
+    }
     Adapter.reset();
+    if (BadFrames > 0)
+        LogT("Кадров с ошибкой контрольной суммы: %d", BadFrames);
     LogPath = SaveProtocolLog(address);
 }
 
-bool TModuleDialogue::DiagnoseSRS(bool erase) {
+bool TModuleDialogue::RunSrs(bool erase) {
     AddLog(TranslateFormat("Диагностика SRS ( Порт: %s, Адаптер: %s )", PortName.c_str(),
                            AdapterDisplayName(AdapterKind).c_str()));
     AddLog("");
@@ -213,7 +249,7 @@ bool TModuleDialogue::DiagnoseSRS(bool erase) {
     return true;
 }
 
-bool TModuleDialogue::DiagnoseEGas(uint8_t address, bool erase) {
+bool TModuleDialogue::RunEGas(uint8_t address, bool erase) {
     const auto header = [&](int baud) {
         AddLog(TranslateFormat("Диагностика E-GAS ( Адаптер: %s, Порт: %s, Скорость: %d )",
                                AdapterDisplayName(AdapterKind).c_str(), PortName.c_str(), baud));
@@ -257,6 +293,31 @@ bool TModuleDialogue::DiagnoseEGas(uint8_t address, bool erase) {
     }
     Finish(address);
     return true;
+}
+
+bool TModuleDialogue::DiagnoseSRS(bool erase) {
+    try {
+        return RunSrs(erase);
+    } catch (const std::exception& error) {
+        return FailOnError(error, SrsAddress);
+    }
+}
+
+bool TModuleDialogue::DiagnoseEGas(uint8_t address, bool erase) {
+    try {
+        return RunEGas(address, erase);
+    } catch (const std::exception& error) {
+        return FailOnError(error, address);
+    }
+}
+
+bool TModuleDialogue::FailOnError(const std::exception& error, uint8_t address) {
+    // The port failed under the dialogue (the adapter or its link is gone): the text says why, and what
+    // was exchanged so far is saved all the same.
+    Failure = error.what();
+    AddLog(Failure);
+    Finish(address);
+    return false;
 }
 
 std::string TModuleDialogue::SaveProtocolLog(uint8_t address) {

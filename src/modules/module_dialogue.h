@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +28,9 @@ constexpr const char* SrsNotFoundText = "Модуль SRS не найден!";
 constexpr const char* DialogueStoppedText = "Диагностика остановлена пользователем.";
 constexpr const char* EraseNoticeText = "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!";
 constexpr const char* EgsInDevelopmentText = "В разработке!";
+constexpr const char* NoSoundFrameText = "Модуль не прислал ни одного кадра с верной контрольной суммой.";
+constexpr const char* NoSoundListText =
+    "Список неисправностей не удалось прочитать без ошибок контрольной суммы.";
 
 // The lines (Russian) with which a dialogue with the module at `address` is refused for the adapter
 // kind: the CarSoft 7.4 interface has no module adapter. Empty when the dialogue may run.
@@ -47,10 +51,14 @@ public:
 
     // Sends one request: `text` when given, else `code` in upper-case hex without leading zeros (a
     // leading "0" for an odd digit count). Asks again while the answer says so (the next fault record,
-    // a refused command) unless `oneShot`. A 10 00 request clears the fault list first and, read whole,
-    // prints the fault texts. True when every exchange got a readable frame and the last was no refusal.
+    // a refused command) unless `oneShot`. A frame that fails its checksum is never taken: the request is
+    // sent again (a few times); a fault list that held one is read again from its start. A 10 00 request
+    // clears the fault list first and, read whole, prints the fault texts. True when every exchange got
+    // a sound frame and the last was no refusal.
     bool SendCommand(int code, std::string_view text = {}, bool oneShot = false);
 
+    // The dialogues; true when they ran to the end. However they end (a failed command, Stop, a port that
+    // fails under them), the protocol log is saved and FailureText says why.
     bool DiagnoseSRS(bool erase);
     bool DiagnoseEGas(uint8_t address, bool erase);
 
@@ -70,14 +78,28 @@ public:
     const std::string& ProtocolLogPath() const { return LogPath; }
     // The identification read in the last dialogue (empty part number: none came).
     const TModuleInfo& ModuleInfo() const { return Info; }
+    // Frames of the last dialogue that failed their checksum (and were not used).
+    int BadSumFrames() const { return BadFrames; }
 
     // The request text SendCommand makes of a code.
     static std::string RequestText(int code);
+    // How much of an answer frame text a request takes: room for the longest frame an adapter accepts (a
+    // 128-byte frame is 256 characters of hex text).
+    static constexpr int AnswerChars = 2 * TBaseAdapter::MaxPacketLength;
 
 private:
     bool Start(uint8_t address, int baud, int interByteTime, int requestDelay, int answerTimeout);
+    struct TAnswers {
+        bool Answered = false; // every answer came as a sound frame and the last was no refusal
+        bool BadSum = false;   // a frame failed its checksum on the way
+    };
+    // The exchanges of one request until the module has nothing more to say (or oneShot).
+    TAnswers AskUntilDone(const std::string& request, bool oneShot);
     bool RunRequests(std::initializer_list<std::pair<int, const char*>> requests);
+    bool RunSrs(bool erase);
+    bool RunEGas(uint8_t address, bool erase);
     bool Fail(const char* text, uint8_t address);
+    bool FailOnError(const std::exception& error, uint8_t address);
     void Finish(uint8_t address);
     void PrintFaultTexts();
     bool Aborted() const { return Abort && Abort->load(); }
@@ -93,6 +115,8 @@ private:
     std::string Payload;
     std::vector<TModuleFault> FaultLines;
     std::string Failure;
+    const char* FrameFailure = nullptr; // why a request failed for frames that failed their checksum
+    int BadFrames = 0;
     std::string LogPath;
 };
 

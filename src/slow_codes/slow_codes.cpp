@@ -1,6 +1,8 @@
 #include "slow_codes/slow_codes.h"
 
+#include <algorithm>
 #include <array>
+#include <string>
 
 #include "lang/translated_format.h"
 #include "links/base_port.h"
@@ -115,6 +117,12 @@ void RunSlowCodes(TLinePort& port, const TSlowCodeOptions& options, const std::a
     const uint32_t adaptMs = options.Bosch93 ? T::AdaptLowBosch93Ms : T::AdaptLowMs;
     int readings = 0, first = 0, code = 2;
     bool stopped = false;
+    // With the erase: an erased code that is shown again did not go. From then on nothing is erased; the
+    // readings go on until the codes left have come round once, so that all of them can be named.
+    bool checkingLeft = false;
+    const auto shownBefore = [](const std::vector<int>& codes, int shown) {
+        return std::find(codes.begin(), codes.end(), shown) != codes.end();
+    };
     while (code > 1) {
         code = ReadBlinkCode(*port, stop, progress, readings);
         if (code < 0) {
@@ -123,8 +131,16 @@ void RunSlowCodes(TLinePort& port, const TSlowCodeOptions& options, const std::a
         }
         if (readings == 0)
             first = code;
-        else if (readings > 1 && code == first)
+        else if (options.Erase && code > 1 && (checkingLeft || shownBefore(result.Codes, code))) {
+            checkingLeft = true;
+            if (shownBefore(result.Remaining, code))
+                break; // the codes left have come round
+            result.Remaining.push_back(code);
+            ++readings;
+            continue;
+        } else if (!options.Erase && readings > 1 && code == first) {
             code = 1; // the list has come round
+        }
         if (code == 0) {
             LogT("На линии не обнаружен медленный код.");
             LogT("Причина: к-линия не подключена или зажигание выключено или адаптер неисправен.");
@@ -146,6 +162,17 @@ void RunSlowCodes(TLinePort& port, const TSlowCodeOptions& options, const std::a
                 }
             }
         }
+    }
+    if (!stopped && checkingLeft) {
+        // Only a memory that reads empty after the erase is erased; the adaptation is left alone.
+        std::string left;
+        for (int remaining : result.Remaining)
+            left += (left.empty() ? "" : ", ") + std::to_string(remaining);
+        port.Free();
+        LogT("Коды не удалены, в памяти остались: %s", left.c_str());
+        LogT("Причина: неисправность еще присутствует или блок не принял удаление.");
+        result.Outcome = TSlowCodeOutcome::NotErased;
+        return;
     }
     if (!stopped && options.Adaptation && code == 1) {
         Report(progress, TSlowCodePhase::ResettingAdaptation, readings, 0);
@@ -181,7 +208,7 @@ TSlowCodeResult SlowCodes(const TLineRequest& request, const TSlowCodeOptions& o
         Refuse(ElmRefusedText);
         return result;
     }
-    TLinePort port(request.PortName, LineBaud);
+    TLinePort port(request.PortName, LineBaud, SlowCodesJob, request.Held);
     if (!port)
         return result;
     try {

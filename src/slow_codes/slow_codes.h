@@ -51,11 +51,13 @@ enum class TSlowCodeOutcome {
     Read,       // the list was read (it came round, or the memory is empty)
     Stopped,    // the user stopped the run
     PortFailed, // the port failed during the run (its text is in the log)
+    NotErased,  // the erase was asked for, but codes were shown again after it (Remaining)
 };
 
 struct TSlowCodeResult {
     TSlowCodeOutcome Outcome = TSlowCodeOutcome::Refused;
     std::vector<int> Codes;       // the codes shown, in order (1 and 0 are not codes)
+    std::vector<int> Remaining;   // NotErased: the codes still shown after their erase, in order
     bool AdaptationReset = false; // the adaptation hold was given
 };
 
@@ -66,7 +68,9 @@ int ReadBlinkCode(TBasePort& port, const std::atomic<bool>& stop, const TSlowCod
 
 // The whole run with its log lines: reads the codes until the list comes round (the first code again
 // after at least two readings) or the memory reads empty, erasing each when asked, and resets the
-// adaptation after a final empty reading when asked. Always frees the port it opened.
+// adaptation after a final empty reading when asked. With the erase, only a memory that reads empty
+// counts as erased: a code shown again after its erase ends the run as NotErased, naming the codes left.
+// Takes the line (unless request.Held holds it) and always frees the port it opened.
 TSlowCodeResult SlowCodes(const TLineRequest& request, const TSlowCodeOptions& options,
                           const std::atomic<bool>& stop, const TSlowCodeProgressSink& progress = {});
 

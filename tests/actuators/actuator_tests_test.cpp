@@ -234,6 +234,34 @@ TEST_F(ActuatorTests, ThrottleCommandMovesTheIdleSpeed) {
     EXPECT_GT(Read(1), before + 200);
 }
 
+// The reset sends every channel its standard value: the unit runs on all cylinders again, and the posted
+// values (the panel's read-back) are the entry values.
+TEST_F(ActuatorTests, ResetReturnsEveryOutputToTheUnitsStandardState) {
+    Connect("hfm");
+    State.ActivationOn = true;
+    EnterActivation(Context);
+    const std::vector<intptr_t> entry = Posted(13);
+    Host.Clear();
+    EXPECT_FALSE(State.OutputsChanged);
+    QueueAct(State, 0xD2, 0x04); // "OFF inj 2"
+    SendPendingAct(Context);
+    EXPECT_TRUE(State.OutputsChanged);
+    Link.PauseAlive(3000);
+    ASSERT_GT(Read(54), 10) << "cylinder 2 misfires";
+
+    Host.Clear();
+    NewLogBytes();
+    EXPECT_TRUE(QueueAct(State, ResetAct));
+    SendPendingAct(Context);
+    EXPECT_EQ(State.PendingAct, NoAct);
+    EXPECT_FALSE(State.OutputsChanged);
+    EXPECT_EQ(Posted(13), entry) << "each channel at its standard value, confirmed";
+    EXPECT_NE(NewLogBytes().find(PairBytes(0xD2, 0x00, 0x00)), std::string::npos) << "the unit took it";
+    const float misfires = Read(54);
+    Link.PauseAlive(3000);
+    EXPECT_EQ(Read(54), misfires) << "injector 2 runs again";
+}
+
 TEST_F(ActuatorTests, DiscardClearsTheQueueAndSendsNothing) {
     Connect("hfm");
     State.PendingAct = 0xD208;

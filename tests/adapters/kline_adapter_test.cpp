@@ -154,7 +154,7 @@ TEST_F(KLineAdapterTest, AnswerWithoutEchoIsNotTakenAndTheMissingEchoIsReported)
     EXPECT_TRUE(Logged("41D00700011901")); // what came is still in the log
 }
 
-TEST_F(KLineAdapterTest, GarbageBeforeTheAnswerIsReportedAndChecksumErrorStillReturnsThePayload) {
+TEST_F(KLineAdapterTest, GarbageBeforeTheAnswerIsReportedAndAFrameFailingItsSumGivesNoPayload) {
     Adapter.Init(0x41, 'S', 9600, 0);
     Adapter.SetTimings(0, 0, 500);
     Port.OnWrite = [&](const std::vector<uint8_t>& frame) {
@@ -164,8 +164,12 @@ TEST_F(KLineAdapterTest, GarbageBeforeTheAnswerIsReportedAndChecksumErrorStillRe
     std::string answer;
     EXPECT_TRUE(Adapter.Exchange("5001", answer, 255));
     EXPECT_TRUE(Logged("  Принят мусор: 7E7E"));
-    EXPECT_EQ(Adapter.ParsePacket(answer), "D000FF");
+    EXPECT_EQ(Adapter.ParsePacket(answer), "");
+    EXPECT_TRUE(Adapter.LastFrameBadSum());
+    EXPECT_EQ(Adapter.BadSumFrames(), 1);
     EXPECT_TRUE(Logged("Ошибка контрольной суммы пакета!"));
+    EXPECT_EQ(Adapter.ParsePacket("41D00700011901"), "D00001");
+    EXPECT_FALSE(Adapter.LastFrameBadSum());
 }
 
 TEST_F(KLineAdapterTest, ReceiveWaitsAtMostThreeSeconds) {

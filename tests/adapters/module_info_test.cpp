@@ -120,11 +120,13 @@ TEST(ModuleInfo, RefusalsNameTheirCauseAndAreRepeatedAtMostFiveTimesInARow) {
         EXPECT_TRUE(failed);
         EXPECT_EQ(host.Logs(), std::vector<std::string>{text});
     }
-    // The same refusal: more four times, then no more; a success restarts the count.
-    for (int round = 0; round < 2; ++round) {
+    // Five refusals in a row, the same or taking turns: more four times, then no more; a success restarts
+    // the count.
+    info.Show("D00001", "5001", 0x41, more, failed);
+    for (const char* other : {"D00074", "D00072"}) {
         for (int i = 1; i <= 5; ++i) {
-            info.Show("D00074", "5001", 0x41, more, failed);
-            EXPECT_EQ(more, i < 5) << round << " " << i;
+            info.Show(i % 2 == 1 ? "D00074" : other, "5001", 0x41, more, failed);
+            EXPECT_EQ(more, i < 5) << other << " " << i;
         }
         info.Show("D00001", "5001", 0x41, more, failed);
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -724,6 +725,69 @@ TEST_F(ComReaderTest, ActuatorFunctionsRunAtConnectionStartAndBetweenPolls) {
     StepFor(1000);
     EXPECT_FALSE(WasPosted(13, 0xD201));
     EXPECT_EQ(Reader->Actuators.PendingAct.load(), NoAct);
+}
+
+// Stop after an actuator command changed an output: the worker sends every output its standard value
+// before the link ends (the unit's own time-out is no plan), and says so.
+TEST_F(ComReaderTest, StopReturnsTheOutputsAnActuatorCommandChanged) {
+    Reader->PrepareConnect({"SIM:hfm", 'K', false, true, {}});
+    ASSERT_TRUE(Reader->Step()) << Host.LogText();
+    ASSERT_TRUE(QueueAct(Reader->Actuators, 0xD2, 0x04)); // injector 2 off
+    ASSERT_TRUE(Reader->Step());
+    ASSERT_TRUE(WasPosted(13, 0xD204));
+    Host.Clear();
+    ASSERT_TRUE(Reader->RequestStop());
+    Reader->Step();
+    EXPECT_TRUE(WasPosted(13, 0xD200)) << "the unit took injector 2 back: " << Host.LogText();
+    EXPECT_TRUE(Logged("Исполнительные устройства возвращены в штатное состояние."));
+    EXPECT_FALSE(Reader->Actuators.OutputsChanged.load());
+    EXPECT_EQ(Reader->StopText(), "Обмен остановлен.");
+}
+
+// The simulated car behind an adapter that can be pulled out: every call fails once Gone is set.
+std::atomic<bool> AdapterGone{false};
+class TPulledSimPort : public TSimPort {
+public:
+    TPulledSimPort() : TSimPort("SIM:hfm") {}
+    int InQueue() override { return Check().TSimPort::InQueue(); }
+    bool ReadByte(uint8_t& value) override { return Check().TSimPort::ReadByte(value); }
+    int ReadBuf(TPortBuffer& buffer) override { return Check().TSimPort::ReadBuf(buffer); }
+    int ReadBufEx(TPortBuffer& buffer, int count) override {
+        return Check().TSimPort::ReadBufEx(buffer, count);
+    }
+    bool WriteBuf(TPortBuffer buffer) override { return Check().TSimPort::WriteBuf(buffer); }
+    bool WriteByte(uint8_t value) override { return Check().TSimPort::WriteByte(value); }
+    bool WritePortEx(const uint8_t* data, int length) override {
+        return Check().TSimPort::WritePortEx(data, length);
+    }
+
+private:
+    TPulledSimPort& Check() {
+        if (AdapterGone)
+            throw PortException("Порт PULLED: адаптер отключен");
+        return *this;
+    }
+};
+
+// A link lost while an output is changed: the worker tries to return it and, failing, tells the user
+// what to do instead of leaving it to the unit's own time-out.
+TEST_F(ComReaderTest, ALostLinkWithAnOutputChangedTellsTheUserToSwitchTheIgnitionOff) {
+    RegisterPortKind("PULLED", 81, "adapter that can be pulled out",
+                     [](std::string_view) { return std::make_unique<TPulledSimPort>(); });
+    AdapterGone = false;
+    Reader->PrepareConnect({"PULLED", 'K', false, true, {}});
+    ASSERT_TRUE(Reader->Step()) << Host.LogText();
+    ASSERT_TRUE(QueueAct(Reader->Actuators, 0xD2, 0x04));
+    ASSERT_TRUE(Reader->Step());
+    ASSERT_TRUE(WasPosted(13, 0xD204));
+    AdapterGone = true;
+    Host.Clear();
+    StepFor(5000);
+    EXPECT_TRUE(
+        Logged("Не удалось вернуть исполнительные устройства в штатное состояние: выключите зажигание."))
+        << Host.LogText();
+    EXPECT_FALSE(Reader->Actuators.OutputsChanged.load());
+    AdapterGone = false;
 }
 
 TEST(ComReaderSettings, ClampsAndIdleCommand) {

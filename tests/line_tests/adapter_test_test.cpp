@@ -4,6 +4,7 @@
 
 #include "line_rig.h"
 #include "line_tests/carsoft_check.h"
+#include "temp_folder.h"
 
 namespace velmora {
 namespace {
@@ -107,6 +108,29 @@ TEST(CarSoftCheck, InterfaceIdentifiesItselfAPlainCableDoesNot) {
         EXPECT_TRUE(rig.Logged("ff = <FF>"));
         EXPECT_TRUE(rig.Logged("Ошибка обмена с адаптером или используется обычный k-line адаптер"));
         EXPECT_FALSE(rig.Logged("OK!"));
+    }
+}
+
+TEST(CarSoftCheck, ALineThatNeverFallsQuietEndsEachAnswerInTimeAndStopEndsTheCheck) {
+    testing::TTempFolder folder;
+    // A byte every 50 ms: never the 150 ms of quiet that ends an answer.
+    const auto noisy = folder.WriteFile("noisy.ini", "[Unit]\nBase=cable\n[LineFaults]\nNoiseEveryMs=50\n");
+    {
+        TLineRig rig("SIM:" + noisy.string());
+        const uint32_t start = rig.ManualClock.TickCount();
+        EXPECT_FALSE(TestAdapter(rig.Request('C'), true));
+        EXPECT_LE(rig.ManualClock.TickCount() - start, 6u * 3100 + 500) << "six answers of at most 3 s";
+        EXPECT_TRUE(rig.Logged("Ошибка обмена с адаптером или используется обычный k-line адаптер"));
+        EXPECT_EQ(Port(), nullptr);
+    }
+    {
+        TLineRig rig("SIM:" + noisy.string());
+        const std::atomic<bool> stop{true};
+        const uint32_t start = rig.ManualClock.TickCount();
+        EXPECT_FALSE(TestAdapter(rig.Request('C'), true, &stop));
+        EXPECT_LE(rig.ManualClock.TickCount() - start, 500u);
+        EXPECT_TRUE(rig.Logged("Обмен остановлен."));
+        EXPECT_EQ(Port(), nullptr);
     }
 }
 

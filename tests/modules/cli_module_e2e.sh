@@ -2,7 +2,8 @@
 # End to end: velmora-cli module against the simulated car in the tool's own process ("SIM",
 # "SIMELM:hfm") and against a velmora-sim WiFi ELM327 on loopback TCP (the real socket path), in real
 # time. The failure modes must exit 1 with the dialogue's own text.
-# usage: cli_module_e2e.sh egas-erase|srs-elm|srs-wifi|silent|carsoft VELMORA_SIM VELMORA_CLI
+# usage: cli_module_e2e.sh egas-erase|srs-elm|srs-wifi|silent|sigterm|sighup|wifi-drop|bad-checksum|carsoft
+#        VELMORA_SIM VELMORA_CLI
 set -euo pipefail
 mode=$1 sim=$2 cli=$3
 source "$(dirname "$0")/../support/cli_e2e_common.sh"
@@ -53,6 +54,57 @@ silent)
     expect "Пауза 3 секунды"
     grep -qF "velmora-cli module: Модуль E-GAS не найден!" "$work/err" || fail "no reason on stderr"
     [[ -s $home/LOGS/ISO18001.txt ]] || fail "no protocol log"
+    ;;
+sigterm | sighup)
+    # Ended by a signal in the middle: the dialogue stops at its next wait, saves its protocol log and
+    # says why, naming the signal.
+    # A module at 9600 baud: a cable tries 10400 first, then pauses 3 s, long enough to be sure of it.
+    signal=${mode#sig}
+    printf '[Unit]\nBase=hfm\n[EGAS]\nBaud=9600\n' >"$work/slow.ini"
+    timeout 90 "$cli" --home "$home" --port "SIM:$work/slow.ini" module egas >"$work/out" 2>"$work/err" &
+    cliPid=$!
+    for _ in $(seq 600); do
+        grep -qF "Пауза 3 секунды" "$work/out" 2>/dev/null && break
+        sleep 0.1
+    done
+    kill "-${signal^^}" "$cliPid"
+    status=0
+    wait "$cliPid" || status=$?
+    cliPid=
+    [[ $status == 1 ]] || fail "exit status $status, wanted 1"
+    grep -qF "Диагностика остановлена пользователем. (stopped by SIG${signal^^})" "$work/err" ||
+        fail "no reason on stderr"
+    [[ -s $home/LOGS/ISO18001.txt ]] || fail "no protocol log"
+    ;;
+wifi-drop)
+    # The WiFi peer goes in the middle of the dialogue: the port's own text, and the log all the same.
+    start_sim --unit hfm --elm --tcp 127.0.0.1:0
+    timeout 90 "$cli" --home "$home" --port WIFI --adapter E --wifi "$where" module srs >"$work/out" \
+        2>"$work/err" &
+    cliPid=$!
+    for _ in $(seq 600); do
+        grep -qF "Module: SRS" "$work/out" 2>/dev/null && break
+        sleep 0.1
+    done
+    kill "$simPid"
+    wait "$simPid" 2>/dev/null || true
+    simPid=
+    status=0
+    wait "$cliPid" || status=$?
+    cliPid=
+    [[ $status == 1 ]] || fail "exit status $status, wanted 1"
+    [[ -s $work/err ]] || fail "no reason on stderr"
+    [[ -s $home/LOGS/ISO41001.txt ]] || fail "no protocol log"
+    ;;
+bad-checksum)
+    # Every frame of the module fails its sum: nothing of it is taken, the tool says so and fails.
+    printf '[Unit]\nBase=hfm\n[SRS]\nWrongChecksumEvery=1\n' >"$work/bad.ini"
+    run --port "SIMELM:$work/bad.ini" --adapter E module srs --json
+    [[ $status == 1 ]] || fail "exit status $status, wanted 1"
+    grep -qF "Модуль не прислал ни одного кадра с верной контрольной суммой." "$work/err" ||
+        fail "no reason on stderr"
+    grep -qF '"faults"' "$work/out" && fail "a fault list was printed"
+    [[ -s $home/LOGS/ISO41001.txt ]] || fail "no protocol log"
     ;;
 carsoft)
     run --port SIM --adapter C module srs

@@ -147,12 +147,93 @@ TEST_P(ModuleDialogueTest, SilentModulesAreNotFound) {
     EXPECT_EQ(srs.FailureText(), SrsNotFoundText);
 }
 
-TEST_P(ModuleDialogueTest, WrongChecksumsAreReportedAndTheDialogueGoesOn) {
-    Open("[Unit]\nBase=hfm\n[EGAS]\nWrongChecksumEvery=2\n");
-    TModuleDialogue dialogue = Dialogue();
-    ASSERT_TRUE(dialogue.DiagnoseEGas(EGasAddress, false)) << Host.LogText();
-    EXPECT_TRUE(Has(dialogue.ProtocolLog().Items(), "Ошибка контрольной суммы пакета!"));
-    EXPECT_EQ(dialogue.Faults().size(), 2u);
+// A frame that fails its checksum is never taken (as a fault list, its end or an acknowledgement): the
+// request is sent again and a list holding one is read again; with no sound frame the dialogue fails.
+TEST_P(ModuleDialogueTest, FramesFailingTheirChecksumAreAskedForAgainAndNeverTaken) {
+    struct TCase {
+        const char* Module;
+        int Every; // every N-th frame of the module fails its sum
+        bool Erase;
+        bool Done;
+    };
+    const TCase cases[] = {
+        {"EGAS", 7, true, true}, {"SRS", 7, false, true}, {"EGAS", 1, true, false}, {"SRS", 1, false, false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.Module) + " every " + std::to_string(c.Every));
+        Open("[Unit]\nBase=hfm\n[" + std::string(c.Module) +
+             "]\nWrongChecksumEvery=" + std::to_string(c.Every) + "\n");
+        Host.Clear();
+        TModuleDialogue dialogue = Dialogue();
+        const bool srs = std::string(c.Module) == "SRS";
+        const bool done = srs ? dialogue.DiagnoseSRS(c.Erase) : dialogue.DiagnoseEGas(EGasAddress, c.Erase);
+        EXPECT_EQ(done, c.Done) << Host.LogText();
+        EXPECT_TRUE(Has(dialogue.ProtocolLog().Items(), "Ошибка контрольной суммы пакета!"));
+        EXPECT_GT(dialogue.BadSumFrames(), 0);
+        EXPECT_TRUE(Has(Host.Logs(),
+                        "Кадров с ошибкой контрольной суммы: " + std::to_string(dialogue.BadSumFrames())));
+        EXPECT_FALSE(dialogue.ProtocolLogPath().empty());
+        if (c.Done) {
+            // The module's own faults, whole: none lost with a bad frame, none made up from one.
+            ASSERT_EQ(dialogue.Faults().size(), 2u);
+            EXPECT_EQ(dialogue.Faults()[0].Code, srs ? 3 : 2);
+            EXPECT_EQ(dialogue.Faults()[1].Code, 4);
+            EXPECT_EQ(Has(Host.Logs(), "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"), c.Erase);
+        } else {
+            EXPECT_EQ(dialogue.FailureText(), NoSoundFrameText);
+            EXPECT_TRUE(dialogue.Faults().empty());
+            EXPECT_FALSE(Has(Host.Logs(), "Память неисправностей пуста!")) << "no list was read";
+            EXPECT_FALSE(Has(Host.Logs(), "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"));
+        }
+    }
+}
+
+// The adapter's link goes (a pty or WiFi peer gone) after `writesLeft` writes: every call then fails.
+class TVanishingPort : public TBasePort {
+public:
+    TVanishingPort(TBasePort& target, int writesLeft) : Target(target), WritesLeft(writesLeft) {}
+    bool Open(bool showErrors, int baud) override { return Target.Open(showErrors, baud); }
+    bool IsOpen() override { return WritesLeft > 0 && Target.IsOpen(); }
+    int InQueue() override { return Check().InQueue(); }
+    void Close() override { Target.Close(); }
+    void SetParams(int baud, uint8_t parity, uint8_t stopBits) override {
+        Check().SetParams(baud, parity, stopBits);
+    }
+    void SetRTS(bool on) override { Check().SetRTS(on); }
+    void SetParity(uint8_t parity) override { Check().SetParity(parity); }
+    bool ReadByte(uint8_t& value) override { return Check().ReadByte(value); }
+    int ReadBuf(TPortBuffer& buffer) override { return Check().ReadBuf(buffer); }
+    int ReadBufEx(TPortBuffer& buffer, int count) override { return Check().ReadBufEx(buffer, count); }
+    bool WriteBuf(TPortBuffer buffer) override { return Write().WriteBuf(buffer); }
+    bool WriteByte(uint8_t value) override { return Write().WriteByte(value); }
+    bool WritePortEx(const uint8_t* data, int length) override { return Write().WritePortEx(data, length); }
+    void SetCommBreak() override { Check().SetCommBreak(); }
+    void ClearCommBreak() override { Check().ClearCommBreak(); }
+    void SetTimeouts(int a, int b, int c, int d, int e) override { Check().SetTimeouts(a, b, c, d, e); }
+
+private:
+    TBasePort& Check() {
+        if (WritesLeft <= 0)
+            throw PortException("Порт SIM: адаптер отключен");
+        return Target;
+    }
+    TBasePort& Write() {
+        TBasePort& port = Check();
+        --WritesLeft;
+        return port;
+    }
+    TBasePort& Target;
+    int WritesLeft;
+};
+
+TEST_P(ModuleDialogueTest, ALinkThatDropsEndsTheDialogueWithItsTextAndTheLogSaved) {
+    Open();
+    TVanishingPort vanishing(*Port, 12);
+    TModuleDialogue dialogue(vanishing, GetParam().Adapter, GetParam().Prefix);
+    EXPECT_FALSE(dialogue.DiagnoseSRS(false));
+    EXPECT_EQ(dialogue.FailureText(), "Порт SIM: адаптер отключен");
+    EXPECT_TRUE(Has(Host.Logs(), "Порт SIM: адаптер отключен"));
+    ASSERT_FALSE(dialogue.ProtocolLogPath().empty()) << "the exchange so far is saved";
+    EXPECT_FALSE(Folder.ReadFile("LOGS/ISO41001.txt").empty());
 }
 
 TEST_P(ModuleDialogueTest, AFullFaultMemoryIsAskedForSixteenCodes) {

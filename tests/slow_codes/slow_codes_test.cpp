@@ -92,6 +92,24 @@ TEST(SlowCodes, EraseHoldsPerCodeForTheUnitsAge) {
     }
 }
 
+// An erase the unit does not take: the codes come round again. That is no success: the run names the
+// codes left, gives no adaptation hold and ends as not erased.
+TEST(SlowCodes, CodesShownAgainAfterTheirEraseAreNamedAndTheRunFails) {
+    testing::TTempFolder folder;
+    // The unit erases only on holds of 6 to 6.5 s; the reader holds 7 s.
+    const auto profile = folder.WriteFile("narrow.ini", "[Unit]\nBase=hfm-blink\n[Blink]\nEraseMaxMs=6500\n");
+    TLineRig rig("SIM:" + profile.string());
+    const TSlowCodeResult result = RunSlowCodes(rig, {false, true, true});
+    EXPECT_EQ(result.Outcome, TSlowCodeOutcome::NotErased) << rig.Host.LogText();
+    EXPECT_EQ(result.Remaining, (std::vector<int>{4, 7, 14}));
+    EXPECT_FALSE(result.AdaptationReset);
+    EXPECT_TRUE(rig.Logged("Коды не удалены, в памяти остались: 4, 7, 14")) << rig.Host.LogText();
+    EXPECT_FALSE(rig.Logged("Завершено!"));
+    EXPECT_FALSE(rig.Logged("Сброс адаптаци завершен."));
+    EXPECT_EQ(rig.Car().Unit().BlinkCodes(), (std::vector<int>{4, 7, 14}));
+    EXPECT_EQ(Port(), nullptr);
+}
+
 TEST(SlowCodes, AdaptationPulseOnlyAfterTheFinalEmptyReading) {
     TLineRig rig("SIM:hfm-blink");
     const TSlowCodeResult result = RunSlowCodes(rig, {true, true, true});

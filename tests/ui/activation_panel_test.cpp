@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <filesystem>
@@ -94,6 +95,37 @@ TEST_F(ActivationPanelTest, NothingStartsTickedAndTheUnitsStateIsAReadBack) {
     EXPECT_EQ(Child<QSpinBox>(&form, "udActd3")->value(), 0) << "the up-down keeps what the user set";
     EXPECT_EQ(ReadBack(form, "labActD3"), "Блок: 16 %");
     EXPECT_EQ(Connection.Acts.PendingAct, 0) << "read-backs queue nothing";
+}
+
+// "Сброс" and closing the panel: the boxes clear and the worker is told to return every output; the
+// read-back line confirms what the unit then took.
+TEST_F(ActivationPanelTest, ResetAndClosingReturnEveryOutputToTheStandardState) {
+    TMainForm form(Connection, "SIM");
+    for (bool closing : {false, true}) {
+        SCOPED_TRACE(closing);
+        OpenTestMode(form, LateEntry);
+        auto* injector = Child<QCheckBox>(&form, "cbActd2_4");
+        injector->click();
+        form.HandleMessage(WM_USER + 13, 0xD204, 0);
+        ASSERT_EQ(ReadBack(form, "labActD2").left(16), "Блок: изменено: ");
+        Connection.Acts.PendingAct = 0; // sent
+        if (closing) {
+            form.HandleMessage(WM_USER + 16, 0, 0); // the parameter set came: the menu is offered
+            auto* menu = Child<QAction>(&form, "mnuActivation");
+            menu->setChecked(true);
+            menu->trigger(); // unchecked: the panel goes
+            EXPECT_TRUE(Child<QWidget>(&form, "pnlActivation")->isHidden());
+        } else {
+            Child<QPushButton>(&form, "btnActReset")->click();
+            EXPECT_FALSE(injector->isChecked());
+            for (QCheckBox* box : Child<QWidget>(&form, "pnlActivationGroups")->findChildren<QCheckBox*>())
+                EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
+            form.HandleMessage(WM_USER + 13, 0xD200, 0); // the worker's reset, as the unit took it
+            EXPECT_EQ(ReadBack(form, "labActD2"), "Блок: штатное состояние");
+        }
+        EXPECT_EQ(Connection.Acts.PendingAct, ResetAct);
+        Connection.Acts.PendingAct = 0;
+    }
 }
 
 TEST_F(ActivationPanelTest, NewestGenerationHasItsOwnStandardState) {

@@ -528,8 +528,9 @@ TEST_F(MainFormTest, ActivationPanelFollowsTheUnit) {
     Connection.Acts.PendingAct = 0;               // sent
     form->HandleMessage(WM_USER + 13, 0xD31E, 0); // the throttle took 30 (about -53 %)
     EXPECT_EQ(Connection.Acts.PendingAct, 0);
-    Child<QPushButton>(form.get(), "btnActReset")->click();
-    EXPECT_EQ(Connection.Acts.PendingAct, 0xFFFF);
+    Child<QPushButton>(form.get(), "btnActReset")->click(); // every output back to the standard state
+    EXPECT_EQ(Connection.Acts.PendingAct, ResetAct);
+    EXPECT_FALSE(egr->isChecked());
 
     form->HandleMessage(WM_USER + 3, 0, 0);
     EXPECT_FALSE(panel->isVisibleTo(form.get()));

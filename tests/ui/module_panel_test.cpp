@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "host_recorder.h"
+#include "links/line_lease.h"
+#include "links/port_factory.h"
 #include "platform/clock.h"
 #include "sim/sim_port.h"
 #include "temp_folder.h"
@@ -92,7 +94,7 @@ TEST_F(ModulePanelTest, RefusesCarSoftARunningEngineConnectionAndNoPort) {
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0], "Диагностика SRS невозможна с выбранным типом адаптера.\n"
                         "Используйте адаптер K-Line (USB KKL, VAG COM 409.1)!");
-    EXPECT_EQ(boxes[1], "Сначала остановите связь с ЭБУ кнопкой Stop!");
+    EXPECT_EQ(boxes[1], "Линия занята: связь с ЭБУ двигателя. Дождитесь окончания или нажмите Stop.");
     EXPECT_EQ(boxes[2], "Необходимо выбрать COM порт!");
     EXPECT_TRUE(RunningSeen.empty());
 }
@@ -139,6 +141,31 @@ TEST_F(ModulePanelTest, MenuEntriesShowOnePanelAtATime) {
     EXPECT_FALSE(srs.isHidden());
     testing::Child<QAction>(&bar, "mnuEGS")->trigger();
     EXPECT_EQ(Host.Boxes(), std::vector<std::string>{"В разработке!"});
+}
+
+// A running dialogue holds the line: the other module is refused with the text naming it, and showing the
+// other panel leaves the running one in sight with its Stop. At the end the port is freed.
+TEST_F(ModulePanelTest, ARunningDialogueKeepsItsPanelAndTheLine) {
+    QMenuBar bar;
+    TModulePanel egas(TModulePanel::TModule::EGas, PanelHost());
+    TModulePanel srs(TModulePanel::TModule::Srs, PanelHost());
+    AddModuleMenus(&bar, &egas, &srs);
+    testing::Child<QAction>(&bar, "mnuEGas")->trigger();
+    GatedClock.Open = false;
+    ASSERT_TRUE(egas.Start(false));
+    testing::Child<QAction>(&bar, "mnuSRS")->trigger();
+    EXPECT_FALSE(egas.isHidden());
+    EXPECT_TRUE(testing::Child<QPushButton>(&egas, "btnEGasStop")->isEnabled());
+    testing::Child<QPushButton>(&egas, "btnEGasHide")->click();
+    EXPECT_FALSE(egas.isHidden()) << "hidden, its Stop would be gone";
+    EXPECT_FALSE(srs.Start(false));
+    EXPECT_EQ(Host.Boxes(), std::vector<std::string>{
+                                "Линия занята: диагностика E-GAS. Дождитесь окончания или нажмите Stop."});
+    GatedClock.Open = true;
+    EXPECT_TRUE(Finish(egas));
+    EXPECT_EQ(LineHolder(), "");
+    EXPECT_EQ(Port(), nullptr) << "the dialogue's port is not left for the next job to free";
+    EXPECT_EQ(RunningSeen, (std::vector<bool>{true, false})) << "the refused start changed nothing";
 }
 
 } // namespace

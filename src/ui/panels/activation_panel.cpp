@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -23,7 +24,6 @@ namespace velmora {
 
 namespace {
 
-constexpr uint8_t DiscardCommand = 0xFF; // with value 0xFF: drop what waits
 // Bit channels show their eight check boxes in two columns, so the panel stays low.
 constexpr int BitColumns = 2;
 
@@ -202,8 +202,27 @@ void TActivationPanel::ShowReadBack(const TChannelControls& controls) const {
 }
 
 void TActivationPanel::btnActResetClick() {
-    if (TActuatorState* state = State())
-        QueueAct(*state, DiscardCommand, DiscardCommand);
+    ResetOutputs();
+}
+
+void TActivationPanel::ResetOutputs() {
+    // The controls go back without queuing a command each: one reset sends them all.
+    for (auto& [command, controls] : Controls) {
+        for (auto [check, bit] : controls.Bits) {
+            const QSignalBlocker quiet(check);
+            check->setChecked(false);
+        }
+        if (controls.UpDown) {
+            const QSignalBlocker quiet(controls.UpDown);
+            controls.UpDown->setValue(controls.Panel.EntryPosition);
+        }
+        if (controls.TrackBar) {
+            const QSignalBlocker quiet(controls.TrackBar);
+            controls.TrackBar->setValue(controls.Panel.EntryPosition);
+        }
+    }
+    if (TActuatorState* state = State(); state && !Controls.empty())
+        QueueAct(*state, ResetAct);
 }
 
 } // namespace velmora

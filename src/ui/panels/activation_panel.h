@@ -40,6 +40,9 @@ public:
     void ShowValue(uint8_t command, uint8_t value);
     // The connection ended: no controls and no values until the next test mode.
     void Clear();
+    // "Сброс", and closing the panel: every control back to the unit's standard state and the worker
+    // told to send every output its standard value; the read-back lines show what the unit took.
+    void ResetOutputs();
 
 private:
     struct TChannelControls {

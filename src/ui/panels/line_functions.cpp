@@ -13,6 +13,7 @@
 #include "line_tests/adapter_test.h"
 #include "line_tests/elm_to_kkl.h"
 #include "line_tests/kline_impulse.h"
+#include "links/line_lease.h"
 #include "platform/host.h"
 #include "platform/program_folders.h"
 #include "platform/text_encoding.h"
@@ -104,9 +105,32 @@ bool TLineFunctions::Busy() const {
     return Job->Busy();
 }
 
-bool TLineFunctions::StartJob(std::function<void(const std::atomic<bool>& stop)> work,
+bool TLineFunctions::HoldsConnect() const {
+    return Job->Busy() || (Panel && !Panel->isHidden());
+}
+
+TLineRequest TLineFunctions::Request() const {
+    return {Window.PortName(), Window.Adapter(), Window.SessionRunning(), &Job->Line()};
+}
+
+bool TLineFunctions::StartJob(const char* job, std::function<void(const std::atomic<bool>& stop)> work,
                               std::function<void()> done) {
-    if (!Job->Start(std::move(work), [this, done = std::move(done)] {
+    // A job of these functions that runs holds the line: the box names it.
+    if (Job->Busy()) {
+        Host().MessageBox(LineBusyText(), TMsgKind::Warning, TMsgButtons::Ok);
+        return false;
+    }
+    // An engine session still waking its unit may not hold the line yet: it is named all the same.
+    if (Window.SessionRunning()) {
+        Host().MessageBox(LineBusyText(EngineSessionJob), TMsgKind::Warning, TMsgButtons::Ok);
+        return false;
+    }
+    TLineLease line = TLineLease::Take(job);
+    if (!line) {
+        Host().MessageBox(LineBusyText(), TMsgKind::Warning, TMsgButtons::Ok);
+        return false;
+    }
+    if (!Job->Start(std::move(line), std::move(work), [this, done = std::move(done)] {
             Window.SetPortEnabled(true);
             if (done)
                 done();
@@ -119,31 +143,29 @@ bool TLineFunctions::StartJob(std::function<void(const std::atomic<bool>& stop)>
 }
 
 void TLineFunctions::UpdateConnect() {
-    const bool panelShown = Panel && !Panel->isHidden();
-    if (Job->Busy() || panelShown)
-        Window.SetConnectEnabled(false);
-    else if (!Window.SessionRunning())
-        Window.SetConnectEnabled(true);
+    Window.SetConnectEnabled(!HoldsConnect());
 }
 
 void TLineFunctions::TestAdapterClick() {
-    const TLineRequest request{Window.PortName(), Window.Adapter(), Window.SessionRunning()};
     // The box for a port not chosen yet is asked here, on the window thread.
-    if (request.PortName.find('?') != std::string::npos) {
-        TestAdapter(request, false);
+    if (Window.PortName().find('?') != std::string::npos) {
+        TestAdapter({Window.PortName(), Window.Adapter(), Window.SessionRunning()}, false);
         return;
     }
-    StartJob([request](const std::atomic<bool>&) { TestAdapter(request, request.Adapter == 'C'); });
+    const TLineRequest request = Request();
+    StartJob(AdapterTestJob, [request](const std::atomic<bool>& stop) {
+        TestAdapter(request, request.Adapter == 'C', &stop);
+    });
 }
 
 void TLineFunctions::ImpulseClick(uint32_t ms) {
-    const TLineRequest request{Window.PortName(), Window.Adapter(), Window.SessionRunning()};
-    StartJob([request, ms](const std::atomic<bool>&) { KLineImpulse(request, ms); });
+    const TLineRequest request = Request();
+    StartJob(ImpulseJob, [request, ms](const std::atomic<bool>& stop) { KLineImpulse(request, ms, stop); });
 }
 
 void TLineFunctions::ElmToKklClick() {
-    const TLineRequest request{Window.PortName(), Window.Adapter(), Window.SessionRunning()};
-    StartJob([request](const std::atomic<bool>& stop) { ElmToKklCommand(request, stop); });
+    const TLineRequest request = Request();
+    StartJob(ElmToKklJob, [request](const std::atomic<bool>& stop) { ElmToKklCommand(request, stop); });
 }
 
 void TLineFunctions::AnalogMenuClick() {
@@ -177,7 +199,7 @@ void TLineFunctions::ShowAnalogPanel(bool show) {
 }
 
 void TLineFunctions::RunSlowCodes(const TSlowCodeOptions& options) {
-    const TLineRequest request{Window.PortName(), Window.Adapter(), Window.SessionRunning()};
+    const TLineRequest request = Request();
     QPointer<TAnalogPanel> panel = Panel;
     auto progress = [this, panel](const TSlowCodeProgress& p) {
         QMetaObject::invokeMethod(
@@ -191,6 +213,7 @@ void TLineFunctions::RunSlowCodes(const TSlowCodeOptions& options) {
     // The codes read come back to the window thread, which explains them in the log before it is saved.
     auto result = std::make_shared<TSlowCodeResult>();
     const bool started = StartJob(
+        SlowCodesJob,
         [request, options, progress, result](const std::atomic<bool>& stop) {
             *result = SlowCodes(request, options, stop, progress);
         },

@@ -1,7 +1,9 @@
 // The window's functions on the line itself: the "Функции" menu entries (adapter test, K-line impulses,
 // ELM327 to K-line mode, analog slow codes), the top-level "Медленные коды" entry, the analog-diagnosis
-// panel, the test plan memo and its button. Every function runs as a TLineJob off the window thread;
-// while one runs, or while the analog panel is shown, "Connect" is disabled. Window thread only.
+// panel, the test plan memo and its button. Every function runs as a TLineJob off the window thread, on
+// the line it takes before it starts (links/line_lease.h): a start while another job holds the line is
+// refused with a box naming that job. While one runs, or while the analog panel is shown, the functions
+// hold "Connect" back (the window also asks HoldsConnect). Window thread only.
 #pragma once
 
 #include <QObject>
@@ -21,6 +23,7 @@ namespace velmora {
 
 class TAnalogPanel;
 class TLineJob;
+struct TLineRequest;
 struct TSlowCodeOptions;
 
 // What the functions need of the window.
@@ -28,6 +31,8 @@ struct TLineFunctionsWindow {
     std::function<std::string()> PortName; // the caption of the port button
     std::function<char()> Adapter;         // the adapter kind of the settings
     std::function<bool()> SessionRunning;  // the worker is alive
+    // The functions' word on "Connect" (false while a job runs or the analog panel is shown); the window
+    // weighs it with the other jobs on the line.
     std::function<void(bool)> SetConnectEnabled;
     // The port button: no other port may be chosen (or probed) while a function holds the port.
     std::function<void(bool)> SetPortEnabled;
@@ -56,6 +61,8 @@ public:
     // Closing: stops a running job and waits for it.
     void StopAndWait();
     bool Busy() const;
+    // A job runs or the analog panel is shown: "Connect" stays disabled.
+    bool HoldsConnect() const;
 
     void TestAdapterClick();
     void ImpulseClick(uint32_t ms);
@@ -67,7 +74,11 @@ public:
     void BtnPlanClick();
 
 private:
-    bool StartJob(std::function<void(const std::atomic<bool>& stop)> work, std::function<void()> done = {});
+    // The request of a job about to start: the window's port and adapter, with the job's line.
+    struct TLineRequest Request() const;
+    // Takes the line for `job` and starts `work` on it; a box says why when it cannot.
+    bool StartJob(const char* job, std::function<void(const std::atomic<bool>& stop)> work,
+                  std::function<void()> done = {});
     void UpdateConnect();
 
     TLineFunctionsWindow Window;

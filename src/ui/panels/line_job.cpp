@@ -11,13 +11,15 @@ TLineJob::~TLineJob() {
     StopAndWait();
 }
 
-bool TLineJob::Start(std::function<void(const std::atomic<bool>& stop)> work, std::function<void()> done) {
+bool TLineJob::Start(TLineLease line, std::function<void(const std::atomic<bool>& stop)> work,
+                     std::function<void()> done) {
     if (Running)
         return false;
     if (Thread.joinable())
         Thread.join();
     StopFlag = false;
     Running = true;
+    Held = std::move(line);
     Done = std::move(done);
     Thread = std::thread([this, work = std::move(work)] {
         try {
@@ -39,6 +41,7 @@ void TLineJob::Finish() {
     if (Thread.joinable())
         Thread.join();
     Running = false;
+    Held.Release();
     if (std::function<void()> done = std::move(Done))
         done();
 }
@@ -48,6 +51,7 @@ void TLineJob::StopAndWait() {
     if (Thread.joinable())
         Thread.join();
     Running = false;
+    Held.Release();
     Done = nullptr;
 }
 

@@ -10,6 +10,8 @@
 #include <functional>
 #include <thread>
 
+#include "links/line_lease.h"
+
 namespace velmora {
 
 class TLineJob : public QObject {
@@ -19,9 +21,12 @@ public:
     // Stops a job still running and waits for it.
     ~TLineJob() override;
 
-    // Starts `work` unless a job runs (false then). `work` gets the stop flag; `done` runs on the window
-    // thread after it has ended.
-    bool Start(std::function<void(const std::atomic<bool>& stop)> work, std::function<void()> done = {});
+    // Starts `work` on the line `line` holds unless a job runs (false then). `work` gets the stop flag;
+    // the line is given back once it has ended (its port freed), before `done` runs on the window thread.
+    bool Start(TLineLease line, std::function<void(const std::atomic<bool>& stop)> work,
+               std::function<void()> done = {});
+    // The line of the running job, for the job's request (TLineRequest::Held); empty between jobs.
+    const TLineLease& Line() const { return Held; }
     // Asks the running job to end (it ends at its next wait).
     void Stop() { StopFlag = true; }
     bool Busy() const { return Running; }
@@ -34,6 +39,7 @@ private:
     std::thread Thread;
     std::atomic<bool> StopFlag{false};
     bool Running = false; // window thread only
+    TLineLease Held;      // set before the thread starts, given back after it has ended
     std::function<void()> Done;
 };
 

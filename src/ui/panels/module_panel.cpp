@@ -36,10 +36,9 @@ std::vector<std::string> InfoLines(TModulePanel::TModule module) {
             TranslateFormat("пин %d (разъем диагностики 38 пин)", 30)};
 }
 
-// The port of the last function when it is the one chosen and still open, else a new one.
+// A port of its own for the dialogue, freed when it ends: a port left open would be freed under the next
+// job's feet.
 TBasePort* OpenPort(const std::string& name) {
-    if (Port() && Port()->IsOpen() && CurrentPortName() == name)
-        return Port();
     return CreatePort(PortBaud, name) && Port() && Port()->IsOpen() ? Port() : nullptr;
 }
 
@@ -101,14 +100,22 @@ void TModulePanel::ShowPanel() {
 }
 
 void TModulePanel::HidePanel() {
+    if (Busy)
+        return;
     labInfo->clear();
     setVisible(false);
 }
 
+void TModulePanel::SetLineFree(bool free) {
+    LineFree = free;
+    UpdateButtons();
+}
+
 void TModulePanel::UpdateButtons() {
-    btnRead->setEnabled(!Busy);
-    btnReadErase->setEnabled(!Busy);
+    btnRead->setEnabled(!Busy && LineFree);
+    btnReadErase->setEnabled(!Busy && LineFree);
     btnStop->setEnabled(Busy);
+    btnHide->setEnabled(!Busy);
     Progress->setVisible(Busy);
 }
 
@@ -124,15 +131,20 @@ bool TModulePanel::Start(bool erase) {
         velmora::Host().MessageBox(text, TMsgKind::Warning, TMsgButtons::Ok);
         return false;
     }
+    // An engine session still waking its unit may not hold the line yet: it is named all the same.
     if (Host.EngineConnected && Host.EngineConnected()) {
-        velmora::Host().MessageBox(Translate("Сначала остановите связь с ЭБУ кнопкой Stop!"),
-                                   TMsgKind::Warning, TMsgButtons::Ok);
+        velmora::Host().MessageBox(LineBusyText(EngineSessionJob), TMsgKind::Warning, TMsgButtons::Ok);
         return false;
     }
     const std::string portName = Host.PortName ? Host.PortName() : "";
     if (portName.empty() || portName == NoPortName) {
         velmora::Host().MessageBox(Translate("Необходимо выбрать COM порт!"), TMsgKind::Error,
                                    TMsgButtons::Ok);
+        return false;
+    }
+    Line = TLineLease::Take(address == SrsAddress ? SrsDialogueJob : EGasDialogueJob);
+    if (!Line) {
+        velmora::Host().MessageBox(LineBusyText(), TMsgKind::Warning, TMsgButtons::Ok);
         return false;
     }
     const std::string client = Host.Client ? Host.Client() : "";
@@ -156,6 +168,11 @@ bool TModulePanel::Start(bool erase) {
         } catch (const std::exception& error) {
             AddLog(error.what()); // a port that failed under the dialogue; the dialogue is over
         }
+        try {
+            FreePort();
+        } catch (const std::exception& error) {
+            AddLog(error.what()); // a port that vanished may fail its close; the object is gone all the same
+        }
         QMetaObject::invokeMethod(
             this, [this, done] { OnFinished(done); }, Qt::QueuedConnection);
     });
@@ -165,6 +182,7 @@ bool TModulePanel::Start(bool erase) {
 void TModulePanel::OnFinished(bool done) {
     if (Worker.joinable())
         Worker.join();
+    Line.Release();
     Busy = false;
     UpdateButtons();
     if (Host.RunningChanged)

@@ -1,7 +1,9 @@
 // The side panels of the E-GAS and SRS modules on the page "Данные": four lines on how to connect, the
 // buttons that read the faults or read and erase them, Stop, and "X" to hide the panel. The dialogue
 // runs on a thread of its own so that the window stays responsive for its seconds; its log lines reach
-// the log memo through the host. Window thread only (the dialogue thread touches no widget).
+// the log memo through the host. The dialogue takes the line first (links/line_lease.h) and gives it
+// back once it has freed its port; while it runs its panel stays in sight with its Stop. Window thread
+// only (the dialogue thread touches no widget).
 #pragma once
 
 #include <QFrame>
@@ -9,6 +11,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+
+#include "links/line_lease.h"
 
 class QLabel;
 class QMenuBar;
@@ -35,12 +39,15 @@ public:
     // A dialogue still running is stopped and waited for.
     ~TModulePanel() override;
 
-    // Shows the panel with its four information lines; hiding empties them.
+    // Shows the panel with its four information lines; hiding empties them. A running dialogue keeps its
+    // panel: its progress and the way to stop it stay in sight.
     void ShowPanel();
     void HidePanel();
-    // Starts the dialogue (read, or read and erase) unless the adapter kind, a running engine connection
-    // or a missing port forbids it (a message box says why). True when it started.
+    // Starts the dialogue (read, or read and erase) unless the adapter kind, a running engine connection,
+    // a missing port or another job on the line forbids it (a message box says why). True when it started.
     bool Start(bool erase);
+    // The window's word on the line: while another job holds it, the start buttons are held.
+    void SetLineFree(bool free);
     // Asks the running dialogue to end after its current wait.
     void StopDialogue() { Abort.store(true); }
     bool Running() const { return Busy; }
@@ -64,6 +71,8 @@ private:
     std::thread Worker;
     std::atomic<bool> Abort{false};
     bool Busy = false;
+    bool LineFree = true;
+    TLineLease Line; // taken before the dialogue starts, given back after its thread has ended
 };
 
 // The menu entries: under "Функции" (found by its object name "mnuFunctions", or made) "Диагностика

@@ -19,6 +19,7 @@
 
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
+#include "links/line_lease.h"
 #include "links/port_factory.h"
 #include "links/wifi_port.h"
 #include "platform/host.h"
@@ -236,24 +237,25 @@ QWidget* TMainForm::BuildMemoPage() {
     const TModulePanelHost moduleHost{[this] { return PortName(); }, [this] { return Options.Adapter; },
                                       [this] { return ClientName; },
                                       [this] { return Connection.IsAlive() || Connection.InConnection(); },
-                                      [this](bool running) { btnConnect->setEnabled(!running); }};
+                                      [this](bool) { RefreshLineButtons(); }};
     pnlEGas = new TModulePanel(TModulePanel::TModule::EGas, moduleHost);
     pnlSRS = new TModulePanel(TModulePanel::TModule::Srs, moduleHost);
     sideLayout->addWidget(pnlEGas);
     sideLayout->addWidget(pnlSRS);
     sideLayout->addStretch(1);
     layout->addWidget(side);
-    LineFunctions = new TLineFunctions(
-        {[this] { return PortName(); }, [this] { return Options.Adapter; },
-         [this] { return Connection.IsAlive(); }, [this](bool on) { btnConnect->setEnabled(on); },
-         [this](bool on) { btnPort->setEnabled(on); }, [this] { PanelLogClick(true); },
-         [this] {
-             pnlEGas->HidePanel();
-             pnlSRS->HidePanel();
-             ShowMemoPage();
-         },
-         [this] { return Connection.Ident().UnitType; }},
-        this);
+    LineFunctions =
+        new TLineFunctions({[this] { return PortName(); }, [this] { return Options.Adapter; },
+                            [this] { return Connection.IsAlive() || Connection.InConnection(); },
+                            [this](bool) { RefreshLineButtons(); }, [this](bool) { RefreshLineButtons(); },
+                            [this] { PanelLogClick(true); },
+                            [this] {
+                                pnlEGas->HidePanel();
+                                pnlSRS->HidePanel();
+                                ShowMemoPage();
+                            },
+                            [this] { return Connection.Ident().UnitType; }},
+                           this);
     LineFunctions->AddToMemoPage(layout, sideLayout);
     return page;
 }
@@ -465,12 +467,23 @@ void TMainForm::AddMemo(const std::string& line) {
 void TMainForm::SetConnectionState(int state) {
     static const QColor colours[] = {ColorRed, ColorMaroon, ColorDarkGreen};
     state = std::clamp(state, 0, 2);
-    btnConnect->setEnabled(state == 0);
+    ConnectionState = state;
     // The port belongs to the connection until it ends.
-    btnPort->setEnabled(state == 0);
+    RefreshLineButtons();
     cbUseAsStandartKKL->setEnabled(state == 0);
     SetBackground(pnlStatus, colours[state]);
     pnlStatus->repaint();
+}
+
+void TMainForm::RefreshLineButtons() {
+    const bool moduleRuns = (pnlEGas && pnlEGas->Running()) || (pnlSRS && pnlSRS->Running());
+    const bool lineFree = ConnectionState == 0 && !moduleRuns && LineHolder().empty() &&
+                          !(LineFunctions && LineFunctions->Busy());
+    btnConnect->setEnabled(lineFree && !(LineFunctions && LineFunctions->HoldsConnect()));
+    btnPort->setEnabled(lineFree);
+    for (TModulePanel* panel : {pnlEGas, pnlSRS})
+        if (panel)
+            panel->SetLineFree(lineFree);
 }
 
 std::string TMainForm::PortName() const {

@@ -77,6 +77,10 @@ public:
     void HandleMessage(uint32_t msg, intptr_t wParam, intptr_t lParam);
     // 0 disconnected (red), 1 linking (dark red), 2 connected (dark green).
     void SetConnectionState(int state);
+    // "Connect", the port button and the module panels' start buttons: enabled only while no job holds the
+    // line (the engine connection, a module dialogue, a line function, the slow codes) and no panel holds
+    // Connect back.
+    void RefreshLineButtons();
 
     const TProgramSettings& Settings() const { return Options; }
     QPlainTextEdit* LogMemo() const { return Memo1; }
@@ -157,6 +161,7 @@ private:
     TEngineModeState EngineMode;
     TAnswerRate AnswerRate;
     bool InPageChange = false;
+    int ConnectionState = 0; // as SetConnectionState got it: 0 none, 1 waking, 2 connected
 
     QFrame* Panel1 = nullptr;
     QFrame* pnlStatus = nullptr;

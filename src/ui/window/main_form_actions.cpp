@@ -16,6 +16,7 @@
 
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
+#include "links/line_lease.h"
 #include "links/port_factory.h"
 #include "params/list_prm.h"
 #include "platform/clock.h"
@@ -29,6 +30,7 @@
 #include "ui/dialogs/tune_form.h"
 #include "ui/faults/fault_tab.h"
 #include "ui/panels/line_functions.h"
+#include "ui/panels/module_panel.h"
 #include "ui/screens/screen_pages.h"
 #include "ui/window/main_form.h"
 #include "ui/window/screenshot.h"
@@ -105,17 +107,28 @@ void TMainForm::btnConnectClick() {
         Host().MessageBox(Translate("Необходимо выбрать COM порт!"), TMsgKind::Error, TMsgButtons::Ok);
         return;
     }
+    if (!LineHolder().empty()) {
+        Host().MessageBox(LineBusyText(), TMsgKind::Warning, TMsgButtons::Ok);
+        return;
+    }
     FreeScreens();
     labOffline->hide();
     LastAnswerTime.clear();
     AbortRequested = false;
     Connection.Start(PortName(), Options.Adapter, ConnectOptions());
+    // The worker holds the line from now until it reports the end (WM_DISCONNECTED): the start buttons
+    // are held at once, not at its first message.
+    if (Connection.InConnection())
+        SetConnectionState(1);
 }
 
 void TMainForm::StopClick() {
+    // Whatever job holds the line ends at its next wait.
     AbortRequested = true;
     Connection.Stop();
     LineFunctions->Stop();
+    for (TModulePanel* panel : {pnlEGas, pnlSRS})
+        panel->StopDialogue();
 }
 
 bool TMainForm::HandleKey(int key) {
@@ -304,6 +317,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     AbortRequested = true;
     SaveSettings(true);
     Connection.Stop();
+    // Every job on the line ends at its next wait; the module panels wait for theirs as they go.
+    for (TModulePanel* panel : {pnlEGas, pnlSRS})
+        panel->StopDialogue();
     LineFunctions->StopAndWait();
     uint32_t start = Clock().TickCount();
     // A wake-up is no live link yet, but the worker is still at work: wait for it as well.

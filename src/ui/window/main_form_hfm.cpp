@@ -66,7 +66,9 @@ void TMainForm::ShowUnitFunctions() {
 
 void TMainForm::ActivationClick() {
     if (!mnuActivation->isChecked()) {
-        // The user no longer wants the tests: the panel goes at once, not at the next connection.
+        // The user no longer wants the tests: the outputs go back to the standard state and the panel
+        // goes at once, not at the next connection.
+        pnlActivation->ResetOutputs();
         pnlActivation->Clear();
         return;
     }
