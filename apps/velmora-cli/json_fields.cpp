@@ -107,8 +107,9 @@ constexpr TJsonField ElmToKklFields[] = {
     {"log", "the log lines, as an array of strings"},
 };
 constexpr TJsonField SlowCodesFields[] = {
-    {"outcome", "\"read\", \"no_code\", \"refused\", \"stopped\" or \"port_failed\""},
+    {"outcome", "\"read\", \"not_erased\", \"no_code\", \"refused\", \"stopped\" or \"port_failed\""},
     {"codes", "array of the codes shown, in order"},
+    {"remaining", "array of the codes shown again after their erase (outcome \"not_erased\")"},
     {"erase", "boolean: each code was erased (--erase, --adapt)"},
     {"adaptation_reset", "boolean: the adaptation was reset (--adapt)"},
     {"log", "the log lines, as an array of strings"},
@@ -122,6 +123,7 @@ constexpr TJsonField ModuleFields[] = {
     {"supplier_code", "number"},
     {"faults", "array of objects: code, text"},
     {"fault_records", "records read, also those beyond the twenty kept"},
+    {"bad_checksum_frames", "frames that failed their checksum and were not used"},
     {"erase", "boolean: the faults were erased"},
     {"protocol_log", "the path of the protocol log, or null"},
 };

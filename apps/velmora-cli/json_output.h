@@ -44,7 +44,7 @@ TJson FaultsJson(const TEcuIdent& ident, std::string_view port, char adapter,
 // ms, number, name, value, unit, text
 TJson WatchJson(uint32_t ms, const TECUparam& param);
 // port, adapter, module, address, identified, part_number, supplier, supplier_code, faults (code, text),
-// fault_records, erase, protocol_log
+// fault_records, bad_checksum_frames, erase, protocol_log
 TJson ModuleJson(const TModuleDialogue& dialogue, std::string_view port, char adapter,
                  std::string_view module, uint8_t address, bool erase);
 // port, adapter, seconds, the nine figures in plain units (trip_time_s, idle_time_s, distance_m, fuel_l,

@@ -61,13 +61,19 @@ sigterm | sighup)
     # A module at 9600 baud: a cable tries 10400 first, then pauses 3 s, long enough to be sure of it.
     signal=${mode#sig}
     printf '[Unit]\nBase=hfm\n[EGAS]\nBaud=9600\n' >"$work/slow.ini"
-    timeout 90 "$cli" --home "$home" --port "SIM:$work/slow.ini" module egas >"$work/out" 2>"$work/err" &
+    # Started directly (not under timeout, which would pass the signal on to its whole group: a second
+    # signal ends the tool at once); the loops below bound the wait instead.
+    "$cli" --home "$home" --port "SIM:$work/slow.ini" module egas >"$work/out" 2>"$work/err" &
     cliPid=$!
     for _ in $(seq 600); do
         grep -qF "Пауза 3 секунды" "$work/out" 2>/dev/null && break
         sleep 0.1
     done
     kill "-${signal^^}" "$cliPid"
+    for _ in $(seq 600); do
+        kill -0 "$cliPid" 2>/dev/null || break
+        sleep 0.1
+    done
     status=0
     wait "$cliPid" || status=$?
     cliPid=
