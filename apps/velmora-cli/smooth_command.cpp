@@ -92,9 +92,13 @@ int RunSmooth(std::span<char* const> args) {
         return session.Fail("the connection ended");
     if (results.empty())
         return session.Fail("no result: the engine must idle steadily below 1000 rpm");
-    // The last round ends with the run.
-    if (const std::optional<std::string> open = lines.OpenLine(); open && !json)
-        std::cout << *open << "\n";
+    // The last round ends with the run, and the run's summary follows.
+    if (!json) {
+        for (const std::string& line : lines.OnResult(0, 0, rpm, cylinders, false).MemoLines)
+            std::cout << line << "\n";
+        if (const std::optional<std::string> summary = lines.Summary())
+            std::cout << *summary << "\n";
+    }
     if (json) {
         TJson document = PortJson(settings.PortName, settings.Adapter);
         document["seconds"] = seconds;

@@ -41,9 +41,12 @@ std::string DeviationText(int deviation) {
     return deviation == 0 ? std::string("0.0%") : FormatText("%+.1f%%", deviation / 10.0);
 }
 
-std::string SmoothVerdict(const std::array<std::optional<int>, 7>& shown) {
+namespace {
+
+// The cylinder whose working period grew most beyond the threshold, else the one shortened most beyond
+// it (negative: only shortened ones), 0 when every shown deviation is inside.
+int Suspect(const std::array<std::optional<int>, 7>& shown) {
     const int threshold = TSmoothLines::Threshold;
-    const std::string limit = FormatText("%.1f%%", threshold / 10.0);
     // A weak cylinder lengthens its own working period (a positive deviation) and so shortens the
     // next one against it: the longest period over the threshold names it.
     int longest = 0, shortest = 0;
@@ -56,13 +59,38 @@ std::string SmoothVerdict(const std::array<std::optional<int>, 7>& shown) {
         if (d <= -threshold && (shortest == 0 || d < *shown[size_t(shortest)]))
             shortest = c;
     }
-    if (longest != 0)
-        return TranslateFormat("подозрение: цилиндр %d (%s, порог %s)", longest,
-                               DeviationText(*shown[size_t(longest)]).c_str(), limit.c_str());
-    if (shortest != 0)
-        return TranslateFormat("неровно: цилиндр %d (%s, порог %s)", shortest,
-                               DeviationText(*shown[size_t(shortest)]).c_str(), limit.c_str());
-    return TranslateFormat("ровно (все в пределах %s)", limit.c_str());
+    return longest != 0 ? longest : -shortest;
+}
+
+} // namespace
+
+int SmoothSuspect(const std::array<std::optional<int>, 7>& shown) {
+    return std::abs(Suspect(shown));
+}
+
+std::string SmoothVerdict(const std::array<std::optional<int>, 7>& shown) {
+    const std::string limit = FormatText("%.1f%%", TSmoothLines::Threshold / 10.0);
+    const int suspect = Suspect(shown);
+    if (suspect == 0)
+        return TranslateFormat("ровно (все в пределах %s)", limit.c_str());
+    const int c = std::abs(suspect);
+    const std::string deviation = DeviationText(*shown[size_t(c)]);
+    return TranslateFormat(suspect > 0 ? "подозрение: цилиндр %d (%s, порог %s)"
+                                       : "неровно: цилиндр %d (%s, порог %s)",
+                           c, deviation.c_str(), limit.c_str());
+}
+
+std::optional<std::string> TSmoothLines::Summary() const {
+    if (KeptRounds == 0)
+        return std::nullopt;
+    int most = 0;
+    for (int c = 1; c <= 6; ++c)
+        if (Named[size_t(c)] > 0 && (most == 0 || Named[size_t(c)] > Named[size_t(most)]))
+            most = c;
+    if (most == 0)
+        return TranslateFormat("Итог: ровно во всех кругах (%d)", KeptRounds);
+    return TranslateFormat("Итог: чаще всего назван цилиндр %d (кругов: %d из %d)", most, Named[size_t(most)],
+                           KeptRounds);
 }
 
 std::vector<std::string> TSmoothLines::RunHeading(const TSmoothRun& run) {
@@ -78,8 +106,11 @@ std::vector<std::string> TSmoothLines::RunHeading(const TSmoothRun& run) {
 
 void TSmoothLines::Flush(std::vector<std::string>& out) {
     // A round is kept when it shows at least one deviation, however short its text.
-    if (std::optional<std::string> line = OpenLine())
+    if (std::optional<std::string> line = OpenLine()) {
         out.push_back(std::move(*line));
+        ++KeptRounds;
+        ++Named[size_t(SmoothSuspect(Shown))];
+    }
     Shown = {};
 }
 

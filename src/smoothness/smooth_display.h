@@ -62,6 +62,9 @@ public:
 
     // One result of the worker: cylinder 0 starts a round.
     TSmoothUpdate OnResult(int cylinder, int deviation, uint16_t rpm, int cylinders, bool onlyLarge);
+    // The run in one line: the cylinder named most often and in how many of the kept rounds, or that
+    // every round was even; nothing before a round was kept. One noisy round does not make a suspect.
+    std::optional<std::string> Summary() const;
     // The line of the round still open (with its verdict once it shows a deviation), or nothing.
     std::optional<std::string> OpenLine() const;
     const std::string& Line() const { return SmoothLine; }
@@ -74,12 +77,16 @@ private:
     int Cylinders = 4;
     // The deviations the open line shows, by cylinder (index 1-6).
     std::array<std::optional<int>, 7> Shown{};
+    int KeptRounds = 0;
+    std::array<int, 7> Named{}; // kept rounds whose verdict named the cylinder (index 1-6)
 };
 
 // The verdict of one round's shown deviations (by cylinder, index 1-6): the cylinder whose working
 // period grew most beyond the threshold is the suspect; a round with only shortened periods beyond it
 // names the largest of those; a round inside the threshold is even.
 std::string SmoothVerdict(const std::array<std::optional<int>, 7>& shown);
+// The cylinder that verdict names, 0 for an even round.
+int SmoothSuspect(const std::array<std::optional<int>, 7>& shown);
 
 // The file the next save goes to: with `fileNo` 0 the first free "smooth<nnn>.txt" in `folder` (and
 // `fileNo` becomes its number), else the one numbered `fileNo`.

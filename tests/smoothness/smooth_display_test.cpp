@@ -99,6 +99,31 @@ TEST(SmoothDisplay, CylinderOneMidRoundStartsANewLine) {
     EXPECT_EQ(lines.Line(), "  -2.0%                                        +3.0%");
 }
 
+TEST(SmoothDisplay, TheRunSumsUpItsRounds) {
+    // Rounds of deviations in the columns 1, 3, 4, 2; one noisy round does not outweigh the others.
+    struct TCase {
+        std::vector<std::array<int, 4>> Rounds;
+        std::optional<std::string> Summary;
+    };
+    const TCase cases[] = {
+        {{}, std::nullopt},
+        {{{1, -2, 3, 0}, {0, 1, -1, 2}}, "Итог: ровно во всех кругах (2)"},
+        {{{0, 90, -80, 1}, {1, 85, -78, 0}, {9, 0, 1, -8}},
+         "Итог: чаще всего назван цилиндр 3 (кругов: 2 из 3)"},
+    };
+    for (const TCase& c : cases) {
+        TSmoothLines lines;
+        for (const std::array<int, 4>& round : c.Rounds) {
+            lines.OnResult(0, 0, 700, 4, false);
+            const int cylinders[] = {1, 3, 4, 2};
+            for (size_t i = 0; i < 4; ++i)
+                lines.OnResult(cylinders[i], round[i], 700, 4, false);
+        }
+        lines.OnResult(0, 0, 700, 4, false);
+        EXPECT_EQ(lines.Summary(), c.Summary);
+    }
+}
+
 TEST(SmoothDisplay, EachRunOpensWithItsHeading) {
     const std::vector<std::string> six =
         TSmoothLines::RunHeading({"11.12.2026 06:00:00", "Иванов, VIN WDB1240", "HFM Bosch", 6});

@@ -49,6 +49,7 @@ smooth)
         END { exit !(n > 0 && big * 2 > n) }' "$work/out" || fail "cylinder 2 does not stand out"
     named=$(grep -c 'подозрение: цилиндр 2 (' "$work/out") || true
     ((named * 2 > rounds)) || fail "the verdict names cylinder 2 in only $named of $rounds rounds"
+    grep -qE "^Итог: чаще всего назван цилиндр 2 \(кругов: [0-9]+ из [0-9]+\)$" "$work/out" || fail "no summary naming cylinder 2"
     grep -qE '^[0-9]+ rpm$' "$work/out" || fail "no engine speed"
     ;;
 esac

@@ -10,7 +10,10 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <QApplication>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
 #include <QTabBar>
 #include <QTabWidget>
 #include <fstream>
@@ -23,6 +26,7 @@
 #include "params/unit_codes.h"
 #include "platform/program_folders.h"
 #include "sim/sim_port.h"
+#include "smoothness/smooth_cylinders.h"
 #include "temp_folder.h"
 #include "ui/screens/param_row.h"
 #include "ui/screens/screen_page.h"
@@ -166,6 +170,23 @@ TEST_F(WindowLayoutTest, ActivationPanelKeepsTheWindowWithinAShortScreen) {
 // What the user must read stays readable at 1× on a 1280 × 720 screen and at 2× on a 1366 × 768 one
 // (683 × 384 logical pixels), in every language: the twelve main values, the mode text and every side
 // tab's caption; an LH code banner wraps instead of widening the window.
+// A platform style that cuts tab captions it has no room for (as some desktops' do).
+class TElidingStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        return hint == SH_TabBar_ElideMode ? int(Qt::ElideRight)
+                                           : QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
+// A connection whose unit offers the trip computer too.
+class TTripConnection : public testing::TRecordingConnection {
+public:
+    bool TripReady() const override { return true; }
+};
+
 class ReadableLayoutTest : public ::testing::TestWithParam<std::tuple<char, int, int>> {
 protected:
     static std::string Shipped(const char* file) {
@@ -173,6 +194,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     void SetUp() override {
+        PreviousStyle = QApplication::style()->name();
+        QApplication::setStyle(new TElidingStyle(QStyleFactory::create(PreviousStyle)));
         RegisterSimPorts();
         for (const char* file : {"english.txt", "deutsch.txt", "options.ini"})
             Folder.WriteFile(std::string("DATA/") + file, Shipped(file));
@@ -181,6 +204,7 @@ protected:
         ResetDictionary();
         SetLanguage(Language());
         Connection.Set.LoadBuiltinSet(UnitHfm, 'A');
+        AppendPeriodParams(Connection.Set, 6); // every side tab is there
         Form = std::make_unique<TMainForm>(Connection, "SIM");
         Form->resize(Size());
         Form->show();
@@ -192,6 +216,7 @@ protected:
     }
     void TearDown() override {
         Form.reset();
+        QApplication::setStyle(PreviousStyle);
         SetLanguage('R');
         ResetDictionary();
     }
@@ -211,8 +236,9 @@ protected:
 
     testing::TTempFolder Folder;
     testing::THostRecorder Host;
-    testing::TRecordingConnection Connection;
+    TTripConnection Connection;
     std::unique_ptr<TMainForm> Form;
+    QString PreviousStyle;
 };
 
 TEST_P(ReadableLayoutTest, MainValuesStatusAndTabsAreReadable) {
@@ -222,6 +248,7 @@ TEST_P(ReadableLayoutTest, MainValuesStatusAndTabsAreReadable) {
     EXPECT_EQ(mode->text().toStdString(), EngineModeText(7));
     EXPECT_GE(mode->width(), mode->fontMetrics().horizontalAdvance(mode->text())) << "the mode text is cut";
     QTabBar* tabs = Child<QTabWidget>(Form.get(), "pg")->tabBar();
+    EXPECT_TRUE(tabs->isTabVisible(PageSmooth) && tabs->isTabVisible(PageComputer));
     for (int i = 0; i < tabs->count(); ++i)
         if (tabs->isTabVisible(i))
             EXPECT_GE(tabs->tabRect(i).height(), tabs->fontMetrics().horizontalAdvance(tabs->tabText(i)))

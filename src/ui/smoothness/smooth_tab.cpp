@@ -145,6 +145,9 @@ void TSmoothTab::SmoothButtonClick(bool save) {
     const std::filesystem::path folder =
         Utf8Path(BuildPath("", "LOGS", Client ? Client() : std::string(), true));
     const std::filesystem::path file = SmoothSaveFile(folder, SmoothFileNo);
+    // The saved file says what the rounds so far add up to.
+    if (const std::optional<std::string> summary = Lines.Summary())
+        MemoSm->appendPlainText(QString::fromStdString(*summary));
     MemoSm->appendPlainText(QString::fromStdString(DateTimeText()));
     const QStringList memo = MemoSm->toPlainText().split('\n');
     std::vector<std::string> lines;
