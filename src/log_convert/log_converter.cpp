@@ -78,6 +78,7 @@ class TLogConversion {
 public:
     explicit TLogConversion(TListParams* params)
         : Params(params), Scanner(Params.Index()), Writer(Params.Index()) {
+        Writer.OnUnit = [this](TLogUnit unit) { Scanner.SetUnit(unit); };
         Writer.OnIdentified = [this](const TEcuIdent& ident) {
             if (const TRequestIndex* index = Params.ForUnit(ident)) {
                 Scanner.SetIndex(*index);

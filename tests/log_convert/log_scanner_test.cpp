@@ -17,7 +17,7 @@ namespace {
 
 using TBytes = std::vector<uint8_t>;
 
-// Records as short texts: "55 00 7E" a pair, "-- B7 20" a pair whose command the unit supplied,
+// Records as short texts: "55 00 7E" a pair, "(10) B7 20" a pair whose command 0x10 the unit supplied,
 // "?77 01 02" a pair of an unknown word, "wake", "raw 01 48" bytes that fit nowhere.
 class TRecordList : public TLogSink {
 public:
@@ -41,7 +41,7 @@ public:
                 std::snprintf(text, sizeof text, "%s%.2X %.2X %.2X", record.Known ? "" : "?", record.Cmd,
                               record.Param, record.Value);
             else
-                std::snprintf(text, sizeof text, "-- %.2X %.2X", record.Param, record.Value);
+                std::snprintf(text, sizeof text, "(%.2X) %.2X %.2X", record.Cmd, record.Param, record.Value);
             Items.push_back(text);
             break;
         }
@@ -55,9 +55,24 @@ TListParams HfmSet() {
     return set;
 }
 
-TListParams BoschAddressSet() {
+enum class TSetKind { Hfm, BoschAddresses, Lh, Ez };
+
+TListParams SetOf(TSetKind kind) {
     TListParams set;
-    set.LoadAddressSet(UnitHfm, SupplierBosch, 40);
+    switch (kind) {
+    case TSetKind::Hfm:
+        set.LoadBuiltinSet(UnitHfm, 0);
+        break;
+    case TSetKind::BoschAddresses:
+        set.LoadAddressSet(UnitHfm, SupplierBosch, 40);
+        break;
+    case TSetKind::Lh:
+        set.LoadBuiltinSet(UnitLh, 0);
+        break;
+    case TSetKind::Ez:
+        set.LoadBuiltinSet(UnitEz, 0);
+        break;
+    }
     return set;
 }
 
@@ -65,7 +80,8 @@ struct TScanCase {
     const char* What;
     TBytes Bytes;
     std::vector<std::string> Records;
-    bool BoschAddresses = false;
+    TSetKind Set = TSetKind::Hfm;
+    TLogUnit Unit = {};
 };
 
 TEST(LogScanner, FindsPairsAndResynchronises) {
@@ -90,16 +106,35 @@ TEST(LogScanner, FindsPairsAndResynchronises) {
          {"55 00 7E", "raw 4F 4B 0D 0A", "55 00 7F"}},
         {"reads of a Bosch unit by address: 0x10 is left out above 0x40",
          {0x10, 0xEF, 0x00, 0x00, 0xB7, 0x20, 0x10, 0xEF, 0xAA, 0x00, 0xB7, 0x21},
-         {"10 00 00", "-- B7 20", "10 AA 00", "-- B7 21"},
-         true},
+         {"10 00 00", "(10) B7 20", "10 AA 00", "(10) B7 21"},
+         TSetKind::BoschAddresses},
+        {"LH values of 0x0A after printable addresses are values; a text line ends in CR LF",
+         {0x10, 0xEF, 0x40, 0x3D, 0x4C, 0x0A, 0x4D, 0x20, 0x4B, 0x0A, 'O', 'K', '\r', '\n', 0x4B, 0x0D},
+         {"10 40 3D", "(00) 4C 0A", "(00) 4D 20", "(00) 4B 0A", "raw 4F 4B 0D 0A", "(00) 4B 0D"},
+         TSetKind::Lh,
+         {UnitLh, SupplierBosch}},
+        {"an identified LH unit supplies 0x00, though the set also reads 0x10 at that address",
+         {0x10, 0xEF, 0x40, 0x3D, 0x4B, 0x11, 0x10, 0xEF, 0x4B, 0x01},
+         {"10 40 3D", "(00) 4B 11", "10 4B 01"},
+         TSetKind::Lh,
+         {UnitLh, SupplierBosch}},
+        {"an EZ unit's command 0 travels with its complement, known word or not",
+         {0x00, 0xFF, 0x80, 0x05, 0x00, 0xFF, 0x00, 0x00, 0x41, 0x18},
+         {"00 80 05", "?00 00 00", "(FF) 41 18"},
+         TSetKind::Ez,
+         {UnitEz, SupplierBosch}},
+        {"an ELM327's table reads: one byte at its address, two bytes at twice the address",
+         {0x11, 0xEE, 0x00, 0x7F, 0x12, 0xED, 0x02, 0x38, 0x12, 0xED, 0x03, 0x0B},
+         {"11 00 7F", "12 02 38", "12 03 0B"}},
         {"a truncated pair at the end of the log",
          {0x55, 0xAA, 0x00, 0x7E, 0x55, 0xAA, 0x01},
          {"55 00 7E", "raw 55 AA 01"}},
     };
     for (const TScanCase& c : cases) {
-        const TListParams set = c.BoschAddresses ? BoschAddressSet() : HfmSet();
+        const TListParams set = SetOf(c.Set);
         const TRequestIndex index(set);
         TLogScanner scanner(index);
+        scanner.SetUnit(c.Unit);
         TRecordList records;
         EXPECT_EQ(scanner.Scan(c.Bytes, true, records), c.Bytes.size()) << c.What;
         EXPECT_EQ(records.Items, c.Records) << c.What;
