@@ -13,9 +13,16 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-extern "C" void OnLineInterrupt(int) {
+// Ctrl+C, SIGTERM and SIGHUP: the first one of a kind raises the flag, a second one ends the tool.
+#ifdef SIGHUP
+constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+#else
+constexpr int StopSignals[] = {SIGINT, SIGTERM};
+#endif
+
+extern "C" void OnLineInterrupt(int signal) {
     interrupted.store(true);
-    std::signal(SIGINT, SIG_DFL);
+    std::signal(signal, SIG_DFL);
 }
 
 } // namespace
@@ -41,11 +48,13 @@ std::optional<TLineArgs> ParseLineArgs(std::span<char* const> args, std::string_
 
 TInterruptStop::TInterruptStop() {
     interrupted = false;
-    std::signal(SIGINT, OnLineInterrupt);
+    for (int signal : StopSignals)
+        std::signal(signal, OnLineInterrupt);
 }
 
 TInterruptStop::~TInterruptStop() {
-    std::signal(SIGINT, SIG_DFL);
+    for (int signal : StopSignals)
+        std::signal(signal, SIG_DFL);
 }
 
 const std::atomic<bool>& TInterruptStop::Flag() const {

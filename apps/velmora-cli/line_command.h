@@ -26,7 +26,7 @@ std::optional<TLineArgs> ParseLineArgs(std::span<char* const> args, std::string_
 // Prints the problem and the usage line; returns ExitUsage.
 int LineUsageError(std::string_view command, std::string_view usage, std::string_view problem);
 
-// While it lives, the first Ctrl+C raises Flag; a second one ends the tool at once.
+// While it lives, the first Ctrl+C (SIGTERM, SIGHUP) raises Flag; a second one ends the tool at once.
 class TInterruptStop {
 public:
     TInterruptStop();
