@@ -2,6 +2,7 @@
 // text does not depend on where the blocks of a file end (random bytes included, under the sanitizers).
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "log_convert/log_converter.h"
 #include "log_convert/log_scanner.h"
 #include "log_convert/request_index.h"
+#include "params/ecu_param.h"
 #include "params/param_list.h"
 #include "params/unit_codes.h"
 
@@ -165,17 +167,29 @@ TEST(LogScanner, HandsOnLongGarbageInBoundedPieces) {
     EXPECT_EQ(records.Items[2], "raw 01 01 01 01 01");
 }
 
+// An HFM set with a four-byte parameter at 0x55 0x60: its value "Long", counted from the first byte up.
+TListParams HfmSetWithLong() {
+    TListParams set = HfmSet();
+    auto param = std::make_unique<TECUparam>(uint16_t(150));
+    param->Name = "Long";
+    param->SetType('L');
+    param->SetCmdWord(0x5560);
+    set.Add(std::move(param));
+    return set;
+}
+
 TEST(LogText, LinesOfEachKindOfRecord) {
     struct TCase {
         const char* What;
         TBytes Bytes;
         std::string Text;
+        bool Begins = false; // the text begins so (an identification report follows)
     };
     const TCase cases[] = {
         {"a one-byte parameter and a pair of no known word",
          {0x55, 0xAA, 0x00, 0x7E, 0x77, 0x88, 0x01, 0x02},
          "00000000  55 00 7E  #0 Температура ОЖ = 86°\r\n00000004  77 01 02 - ???\r\n"},
-        {"the second byte of a value whose first byte is missing",
+        {"the second byte of a value whose first byte is missing: one line",
          {0x55, 0xAA, 0x59, 0x0B},
          "00000000  55 59 0B  #88 Время работы мотора (2/2) - ???\r\n"},
         {"a bit-field value",
@@ -184,15 +198,26 @@ TEST(LogText, LinesOfEachKindOfRecord) {
         {"the wake-up, then garbage that is shown as it is",
          {0xAA, 0x55, 0xF0, 0x0F, 0x13, 0x37},
          "\r\n00000000  AA 55     wake-up\r\n00000002  F0 13 37  ecu info\r\n"
-         "Тип системы не определен (HFM/PMS), предполагаем что это HFM!\r\n"},
+         "Тип системы не определен (HFM/PMS), предполагаем что это HFM!\r\n",
+         true},
         {"an adapter's text line and a few bytes that fit nowhere",
          {'O', 'K', '\r', '\n', 0x01, 0x02},
          "00000000  > OK\r\n00000004  01 02 - ???\r\n"},
+        {"an adapter's text that ends in an empty line keeps it",
+         {'O', 'K', '\r', '\n', '\n'},
+         "00000000  > OK\r\n          > \r\n"},
+        {"a four-byte value: each byte its line, values differing in the top byte alone differ",
+         {0x55, 0xAA, 0x60, 0x01, 0x55, 0xAA, 0x61, 0x00, 0x55, 0xAA, 0x62, 0x00, 0x55, 0xAA, 0x63, 0x00,
+          0x55, 0xAA, 0x60, 0x01, 0x55, 0xAA, 0x61, 0x00, 0x55, 0xAA, 0x62, 0x00, 0x55, 0xAA, 0x63, 0x01},
+         "00000000  55 60 01  #150 Long (1/4)\r\n00000004  55 61 00  #150 Long (2/4)\r\n"
+         "00000008  55 62 00  #150 Long (3/4)\r\n0000000C  55 63 00  #150 Long = 1\r\n"
+         "00000010  55 60 01  #150 Long (1/4)\r\n00000014  55 61 00  #150 Long (2/4)\r\n"
+         "00000018  55 62 00  #150 Long (3/4)\r\n0000001C  55 63 01  #150 Long = 16777217\r\n"},
     };
     for (const TCase& c : cases) {
-        TListParams hfm = HfmSet();
-        const std::string text = ConvertLogBytes(c.Bytes, &hfm);
-        EXPECT_TRUE(text.starts_with(c.Text)) << c.What << "\n" << text;
+        TListParams set = HfmSetWithLong();
+        const std::string text = ConvertLogBytes(c.Bytes, &set);
+        EXPECT_EQ(c.Begins ? text.substr(0, c.Text.size()) : text, c.Text) << c.What;
     }
 }
 
