@@ -263,6 +263,23 @@ TEST(DictionaryNames, BuildPathJoinsTheGivenParts) {
         EXPECT_EQ(BuildPath(c.File, c.Folder, c.Client, false), c.Expected) << c.Client;
     EXPECT_FALSE(DirectoryExists(root + "/LOGS"));
 
+    // One rule for a safe folder name on every system.
+    const std::pair<std::string_view, std::string_view> names[] = {
+        {"Иванов И.И", "Иванов И.И"},
+        {"..\\..\\x", ".._.._x"}, // would leave LOGS on Windows
+        {"C:x", "C_x"},
+        {"a\x1B[31mred", "a_[31mred"}, // an escape sequence
+        {std::string_view("a\0b\tc\x7F", 6), "a_b_c_"},
+        {"x*?\"<>|y", "x______y"},
+        {"...", "___"},
+        {"Petrov. ", "Petrov__"}, // Windows would drop the end
+        {"nul", "_nul"},
+        {"COM1.txt", "_COM1.txt"},
+        {"COM10", "COM10"},
+    };
+    for (const auto& [client, folderName] : names)
+        EXPECT_EQ(ClientFolderName(client), folderName) << client;
+
     // Creating the client folder creates LOGS on the way; the file itself is not created.
     EXPECT_EQ(BuildPath("trip.txt", "LOGS", "Петров", true), joined({"LOGS", "Петров", "trip.txt"}));
     EXPECT_TRUE(DirectoryExists(root + "/LOGS/Петров"));
