@@ -1,8 +1,14 @@
 // Conversion speed of a parameter record: SetRaw through a point table and FormatValue, the work done
-// for every value the worker reads and the window shows.
+// for every value the worker reads and the window shows; and the load of a big parameter description
+// file (ECU.ini, hfmobd.ini: the same reader), which must take time in proportion to its size.
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include "params/ecu_param.h"
+#include "params/param_list.h"
 
 namespace {
 
@@ -32,5 +38,43 @@ void BM_PointTableSetRawOnly(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_PointTableSetRawOnly);
+
+} // namespace
+
+namespace {
+
+// An ECU.ini of about `megabytes` MB: the described sections and, around them, many sections and lines
+// a description file may carry (another program's, comments), which a lookup must not walk.
+std::filesystem::path BigEcuIni(int megabytes) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("velmora-bench-ecu-" + std::to_string(megabytes) + ".ini");
+    std::ofstream out(file, std::ios::binary);
+    size_t written = 0;
+    for (int n = 0; written < size_t(megabytes) << 20; ++n) {
+        std::string section = "[X" + std::to_string(n) + "]\r\nNAME=other " + std::to_string(n) +
+                              "\r\nCMD=5500\r\n; a comment line of some length to fill the file\r\n";
+        if (n % 100 == 0 && n / 100 <= 219)
+            section += "[P" + std::to_string(n / 100) + "]\r\nNAME=Parameter " + std::to_string(n / 100) +
+                       "\r\nCMD=55" + std::to_string(10 + n / 100 % 90) + "\r\nTYPE=B\r\nCALC=-40\r\n";
+        out << section;
+        written += section.size();
+    }
+    return file;
+}
+
+void BM_LoadBigEcuIni(benchmark::State& state) {
+    const std::filesystem::path file = BigEcuIni(int(state.range(0)));
+    size_t count = 0;
+    for (auto _ : state) {
+        velmora::TListParams params;
+        params.LoadIni(file);
+        count = params.Count();
+        benchmark::DoNotOptimize(count);
+    }
+    state.counters["MB"] = double(state.range(0));
+    state.counters["records"] = double(count);
+    std::filesystem::remove(file);
+}
+BENCHMARK(BM_LoadBigEcuIni)->Arg(2)->Arg(17)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

@@ -133,7 +133,7 @@ int RunAdapt(std::span<char* const> args) {
     } else if (row->Then) {
         std::cout << row->Then << "\n";
     }
-    return session.Finish();
+    return session.Finish(true);
 }
 
 int RunCode(std::span<char* const> args) {
@@ -167,7 +167,7 @@ int RunCode(std::span<char* const> args) {
         document["coding"] = {(coding >> 16) & 0xFF, (coding >> 8) & 0xFF, coding & 0xFF};
         PrintJsonDocument(std::cout, document);
     }
-    return session.Finish();
+    return session.Finish(true);
 }
 
 } // namespace velmora

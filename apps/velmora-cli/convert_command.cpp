@@ -7,6 +7,7 @@
 
 #include "commands.h"
 #include "json_output.h"
+#include "line_command.h"
 #include "log_convert/log_converter.h"
 #include "platform/utf8_path.h"
 
@@ -52,8 +53,11 @@ int RunConvert(std::span<char* const> args) {
     std::optional<TJsonLogHost> log;
     if (json)
         log.emplace();
+    // A signal cancels: the log being converted leaves no text, and the tool says so and exits 1.
+    const TInterruptStop stop;
+    options.Cancel = &stop.Flag();
     const TConvertResult result = ConvertLogs(Utf8Path(path), options);
-    const int exitCode = result.Failed > 0 ? ExitFailed : ExitOk;
+    const int exitCode = result.Failed > 0 || result.Cancelled ? ExitFailed : ExitOk;
     if (!json) {
         for (const std::filesystem::path& written : result.Written)
             std::cout << written.string() << "\n"; // after the log lines, which the console host prints first

@@ -174,7 +174,7 @@ int RunErase(std::span<char* const> args) {
         std::cout << Translate("Необходимо выключить зажигание и выждать >10 секунд!") << "\n"
                   << Translate("После включить зажигание и нажать кнопку [Connect]!") << "\n";
     }
-    return session.Finish();
+    return session.Finish(lhDone); // an LH unit's erase ends the connection
 }
 
 } // namespace velmora

@@ -59,6 +59,12 @@ int RunIdent(std::span<char* const> args) {
         std::cerr << "velmora-cli ident: " << outcome.Reason << "\n";
         return ExitFailed;
     }
+    // The session's own record must be whole: a log that could not be written is no success.
+    if (log.WriteFailed()) {
+        std::cerr << "velmora-cli ident: the exchange log " << log.LogPath()
+                  << " could not be written completely\n";
+        return ExitFailed;
+    }
     if (!json) {
         std::cout << "Exchange log: " << log.LogPath() << "\n";
         return ExitOk;

@@ -15,7 +15,11 @@ std::atomic<bool> interrupted{false};
 std::atomic<int> signalSeen{0};
 
 // The signals that end a run in order: the run stops at its next wait and writes what it writes.
+#ifdef SIGHUP
 constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+#else
+constexpr int EndingSignals[] = {SIGINT, SIGTERM};
+#endif
 
 // The first signal asks the run to stop; a second one of the same kind ends the tool at once.
 extern "C" void OnLineInterrupt(int signal) {
@@ -63,8 +67,10 @@ std::string TInterruptStop::Reason() const {
         return "stopped by Ctrl+C (SIGINT)";
     case SIGTERM:
         return "stopped by SIGTERM";
+#ifdef SIGHUP
     case SIGHUP:
         return "stopped by SIGHUP";
+#endif
     default:
         return {};
     }

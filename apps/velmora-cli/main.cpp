@@ -2,6 +2,7 @@
 // `velmora-cli [--home DIR] [--lang ru|en|de] [OPTIONS] COMMAND [ARGS]`: options before the command are
 // handed to it with its arguments; --lang (anywhere) and the settings file's language apply to every
 // command.
+#include <cstdio>
 #include <iostream>
 #include <vector>
 
@@ -127,7 +128,10 @@ int main(int argc, char** argv) {
         velmora::PrintManSections(std::cout, Commands);
         return velmora::ExitOk;
     }
-    velmora::InitProgramFolder(argc, argv);
+    if (const std::string problem = velmora::InitProgramFolder(argc, argv); !problem.empty()) {
+        std::fprintf(stderr, "velmora-cli: %s\n", problem.c_str());
+        return velmora::ExitUsage;
+    }
     velmora::TConsoleHost host;
     velmora::SetHost(&host);
     velmora::RegisterSimPorts();

@@ -117,6 +117,9 @@ int RunModule(std::span<char* const> args) {
             why += "; protocol log: " + dialogue.ProtocolLogPath();
         return Failed(why);
     }
+    // The dialogue said it could not write the protocol log: the session's own record is lost.
+    if (dialogue.ProtocolLogPath().empty())
+        return Failed("the protocol log could not be written");
     if (json) {
         PrintJsonDocument(std::cout, ModuleJson(dialogue, settings.PortName, settings.Adapter, module->Name,
                                                 module->Address, erase));

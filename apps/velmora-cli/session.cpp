@@ -123,6 +123,12 @@ std::string ParseSessionOptions(std::span<char* const> args, TConnectSettings& s
 }
 
 void TCliSession::THostTap::AddLog(std::string_view line) {
+    for (const std::string& mark : TroubleMarks) {
+        if (line.find(mark) != std::string_view::npos) {
+            ++Troubles;
+            break;
+        }
+    }
     Lines.emplace_back(line);
     if (Lines.size() > KeptLines)
         Lines.pop_front();
@@ -138,6 +144,15 @@ void TCliSession::THostTap::PostMessage(uint32_t msg, intptr_t wParam, intptr_t 
 }
 
 TCliSession::TCliSession(std::string_view command) : Command(command) {
+    // The worker's words for a bad line; a format counts up to its first field.
+    for (const char* russian :
+         {"Нет ответа!", "ЭХО не получено!", "Связь восстановлена.", "Ошибка ответа на команду %d",
+          "Ошибка ответа ELM327: %s", "Связь прервана!!! Время простоя %d мс"}) {
+        std::string mark = Translate(russian);
+        mark = mark.substr(0, mark.find('%'));
+        if (!mark.empty())
+            Tap.TroubleMarks.push_back(std::move(mark));
+    }
     Tap.Console = &Host();
     SetHost(&Tap);
     InterruptSeen = 0;
@@ -207,7 +222,10 @@ std::string TCliSession::LogFailure() const {
     return "the exchange log " + Reader.LogPath() + " could not be written completely";
 }
 
-int TCliSession::Finish() {
+int TCliSession::Finish(bool expectEnd) {
+    // A connection that ended by itself did not do what the command asked to its end.
+    if (!Running && !expectEnd)
+        return Fail("the connection ended");
     EndConnection();
     if (const std::string failure = LogFailure(); !failure.empty()) {
         std::cerr << "velmora-cli " << Command << ": " << failure << "\n";
@@ -227,6 +245,8 @@ int TCliSession::Fail(std::string_view why) {
         std::cerr << ": " << failure;
     if (!stop.empty() && (failure.empty() || stop.find(failure) == std::string::npos))
         std::cerr << " (" << stop << ")";
+    if (Tap.Troubles > 0)
+        std::cerr << "; the line is bad: " << Tap.Troubles << " lost or wrong answers in the log";
     std::cerr << "\n";
     if (const std::string logFailure = LogFailure(); !logFailure.empty())
         std::cerr << "velmora-cli " << Command << ": " << logFailure << "\n";

@@ -63,10 +63,17 @@ public:
     bool Interrupted() const;
     // Posted messages not yet looked at, and log lines, held by the session (bounded).
     size_t Held() const { return Tap.Posted.size() + Tap.Lines.size(); }
+    // The connection has ended by itself (a lost link), not by the command.
+    bool Ended() const { return !Running; }
+    // Lines of the worker's log that tell of a bad line: answers lost or wrong, echoes missing, the
+    // link re-established or lost.
+    int LineTroubles() const { return Tap.Troubles; }
 
     // Stops a running connection as the user would and returns ExitOk; ExitFailed (with the reason on
-    // stderr) when the exchange log could not be written.
-    int Finish();
+    // stderr) when the exchange log could not be written, or when the connection had ended by itself
+    // (the link's own reason) and the command did not `expectEnd` (a function run in the start-up ends
+    // its connection when done).
+    int Finish(bool expectEnd = false);
     // Stops a running connection, prints "velmora-cli <command>: <why>" and the stop text to stderr and
     // returns ExitFailed. A connection that has ended already keeps its own stop text.
     int Fail(std::string_view why);
@@ -82,6 +89,8 @@ private:
         std::deque<std::string> Lines;
         std::deque<TSessionMessage> Posted;
         THost* Console = nullptr;
+        std::vector<std::string> TroubleMarks; // translated, made when the session starts
+        int Troubles = 0;
     };
 
     void EndConnection();

@@ -88,10 +88,12 @@ int RunSmooth(std::span<char* const> args) {
             return false;
         },
         duration);
-    if (TicksSince(start, Clock().TickCount()) < duration)
+    if (session.Ended() || TicksSince(start, Clock().TickCount()) < duration)
         return session.Fail("the connection ended");
     if (results.empty())
-        return session.Fail("no result: the engine must idle steadily below 1000 rpm");
+        return session.Fail(session.LineTroubles() > 0
+                                ? "no result: answers were lost on the line"
+                                : "no result: the engine must idle steadily below 1000 rpm");
     // The last round ends with the run, and the run's summary follows.
     if (!json) {
         for (const std::string& line : lines.OnResult(0, 0, rpm, cylinders, false).MemoLines)

@@ -78,9 +78,16 @@ int RunTrip(std::span<char* const> args) {
             return false;
         },
         duration);
-    if (TicksSince(start, Clock().TickCount()) < duration)
+    // The lines still held by a failed write are written now, or said to be lost.
+    const bool logWritten = log.Finish(settings.Client);
+    if (session.Ended() || TicksSince(start, Clock().TickCount()) < duration)
         return session.Fail("the connection ended");
+    if (!logWritten)
+        return session.Fail("the trip log could not be written");
     const TTripValues values = TripValues(session.Reader.Trip.Sums());
+    if (values.TripTime == 0)
+        return session.Fail(session.LineTroubles() > 0 ? "nothing was measured: answers were lost on the line"
+                                                       : "nothing was measured");
     if (json) {
         PrintJsonDocument(std::cout,
                           TripJson(settings.PortName, settings.Adapter, *seconds, values, logLines));

@@ -134,7 +134,7 @@ int RunWatch(std::span<char* const> args) {
         duration);
     if (csv.IsOpen() && !csv.Close())
         return session.Fail("cannot write " + csv.FileName().string());
-    if (TicksSince(start, Clock().TickCount()) < duration)
+    if (session.Ended() || TicksSince(start, Clock().TickCount()) < duration)
         return session.Fail("the connection ended");
     if (values == 0)
         return session.Fail("no value was read in " + std::to_string(seconds) + " s");

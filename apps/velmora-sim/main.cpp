@@ -84,7 +84,10 @@ int main(int argc, char** argv) {
         std::printf("velmora-sim %s\n", PackageVersion);
         return 0;
     }
-    InitProgramFolder(argc, argv);
+    if (const std::string problem = InitProgramFolder(argc, argv); !problem.empty()) {
+        std::fprintf(stderr, "velmora-sim: %s\n", problem.c_str());
+        return 2;
+    }
     TStderrHost host;
     SetHost(&host);
 

@@ -22,7 +22,10 @@ int main(int argc, char** argv) {
         std::printf("velmora %s\n", PackageVersion);
         return 0;
     }
-    InitProgramFolder(argc, argv);
+    if (const std::string problem = InitProgramFolder(argc, argv); !problem.empty()) {
+        std::fprintf(stderr, "velmora: %s\n", problem.c_str());
+        return 2;
+    }
     RegisterSimPorts(TSimCarLifetime::Program); // erased faults and coding stay until the program ends
 
     QApplication app(argc, argv);

@@ -29,8 +29,20 @@ struct TDictionaryState {
     std::string File; // the dictionary file the table was loaded from
     // Appends use the file's own encoding: Windows-1251 unless the file is already UTF-8.
     TTextEncoding AppendEncoding = TTextEncoding::Cp1251;
+    // What the next appended pair needs in front of it so that it starts on a key line, known from the
+    // load and from the appends since: an unknown text never makes the file be read again.
+    std::string AppendPrefix;
+    int Appended = 0; // unknown texts written to the file in this run
     TDictionaryTable Table;
 };
+
+// Said (in Russian: there is no dictionary to translate it) when the dictionary cannot be read.
+constexpr const char* UnreadableDictionaryText =
+    "Не удалось прочитать файл словаря, тексты остаются на русском:";
+
+// Unknown texts written per run at most: a damaged or foreign program feeding texts cannot grow the
+// file without end. Later ones are remembered for the run only.
+constexpr int MaxAppendedTexts = 1000;
 
 TDictionaryState& State() {
     static TDictionaryState state;
@@ -53,14 +65,39 @@ bool HasNonAscii(std::string_view bytes) {
     return false;
 }
 
-// Reads `file` into the table (exclusive lock held). Returns the error text for an empty key line.
-std::optional<std::string> LoadLocked(TDictionaryState& state, const std::string& file) {
+// What must come before a new pair appended to a file of these bytes: a missing line end, and an empty
+// translation line when the file ends with a key.
+std::string AppendPrefixOf(std::string_view bytes) {
+    // A byte-order mark alone is no line; a lone CR at the end is a line end that lacks its LF (adding
+    // CR LF there would put a CR into the last line's text).
+    std::string_view content = bytes;
+    if (content.starts_with(Utf8Bom))
+        content.remove_prefix(Utf8Bom.size());
+    std::string prefix;
+    if (content.empty())
+        return prefix;
+    if (content.back() == '\r')
+        prefix += "\n";
+    else if (content.back() != '\n')
+        prefix += "\r\n";
+    return prefix;
+}
+
+// Reads `file` into the table (exclusive lock held). Returns the error text for an empty key line, or
+// for a file that is there but cannot be read (`unreadable`).
+std::optional<std::string> LoadLocked(TDictionaryState& state, const std::string& file, bool& unreadable) {
     state.File = file;
     state.Table = {};
+    state.Appended = 0;
     std::optional<std::string> bytes = ReadFileBytes(Utf8Path(file));
     if (!bytes) {
-        // No dictionary: Russian texts for the rest of the run, and no message.
+        // No dictionary: Russian texts for the rest of the run. A missing file is no news; one that is
+        // there but cannot be read is said.
         state.Status = TDictionaryState::TStatus::Off;
+        std::error_code error;
+        unreadable = std::filesystem::exists(Utf8Path(file), error) || error;
+        if (unreadable)
+            return std::string(UnreadableDictionaryText) + " " + file;
         return std::nullopt;
     }
     TTextEncoding encoding;
@@ -69,6 +106,7 @@ std::optional<std::string> LoadLocked(TDictionaryState& state, const std::string
         encoding == TTextEncoding::Utf8Bom || (encoding == TTextEncoding::Utf8 && HasNonAscii(*bytes));
     state.AppendEncoding = utf8 ? TTextEncoding::Utf8 : TTextEncoding::Cp1251;
     state.Table = TDictionaryTable::Parse(text);
+    state.AppendPrefix = AppendPrefixOf(*bytes) + (state.Table.EndsWithKey ? "\r\n" : "");
     state.Status = TDictionaryState::TStatus::Loaded;
     if (!state.Table.EmptyKeyLine)
         return std::nullopt;
@@ -85,43 +123,29 @@ void EnsureLoaded(TDictionaryState& state, const std::string& file, bool throwOn
             return;
     }
     std::optional<std::string> error;
+    bool unreadable = false;
     {
         std::unique_lock writing(state.Lock);
         if (state.Status != TDictionaryState::TStatus::NotLoaded && state.File == file)
             return;
-        error = LoadLocked(state, file);
+        error = LoadLocked(state, file, unreadable);
     }
-    if (error && throwOnError)
+    if (error && throwOnError && !unreadable)
         throw DictionaryError(*error);
     if (error)
         AddLog(*error);
 }
 
-// Adds `text` and an empty translation line at the end of the file, so that it collects the texts still
-// to translate. A file that ends inside a pair (no final line end, or a key without its translation
-// line) is completed first, so the new pair starts on a key line. Fails quietly: the file may be
-// read-only or gone.
-void AppendUnknown(const std::string& file, std::string_view text, TTextEncoding encoding) {
-    std::optional<std::string> current = ReadFileBytes(Utf8Path(file));
-    if (!current)
+// Adds `text` and an empty translation line at the end of the file (exclusive lock held), so that it
+// collects the texts still to translate. The file is not read again: how it ends is known from its load
+// and from the appends since, so an unknown text costs one short write, whatever the file's size. Fails
+// quietly: the file may be read-only or gone.
+void AppendUnknown(TDictionaryState& state, std::string_view text) {
+    if (state.Appended >= MaxAppendedTexts)
         return;
-    // A byte-order mark alone is no line; a lone CR at the end is a line end that lacks its LF (adding
-    // CR LF there would put a CR into the last line's text).
-    std::string_view content = *current;
-    if (content.starts_with(Utf8Bom))
-        content.remove_prefix(Utf8Bom.size());
-    std::string lines;
-    if (!content.empty()) {
-        if (content.back() == '\r')
-            lines += "\n";
-        else if (content.back() != '\n')
-            lines += "\r\n";
-        if (TDictionaryTable::Parse(DecodeText(*current)).EndsWithKey)
-            lines += "\r\n";
-    }
-    lines += EncodeText(text, encoding) + "\r\n\r\n";
-
-    int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ++state.Appended;
+    const std::string lines = state.AppendPrefix + EncodeText(text, state.AppendEncoding) + "\r\n\r\n";
+    int fd = open(state.File.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return;
     std::string_view rest = lines;
@@ -134,6 +158,8 @@ void AppendUnknown(const std::string& file, std::string_view text, TTextEncoding
         rest.remove_prefix(size_t(written));
     }
     close(fd);
+    if (rest.empty())
+        state.AppendPrefix.clear();
 }
 
 } // namespace
@@ -190,7 +216,7 @@ std::string Translate(std::string_view text) {
     // A text with a line break cannot be a key of a file of line pairs: written, it would split into
     // lines and shift every pair after it. It is remembered for the run, not written.
     if (text.find_first_of("\r\n") == std::string_view::npos)
-        AppendUnknown(file, text, state.AppendEncoding);
+        AppendUnknown(state, text);
     return std::string(text);
 }
 

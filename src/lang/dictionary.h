@@ -36,9 +36,13 @@ void ResetDictionary();
 // the worker translates its log lines, and a dictionary must not end a connection).
 std::string Translate(std::string_view text);
 
+// The folder name a client gets below LOGS and CLIENTS, the same on every system: control characters,
+// path separators and the characters Windows forbids become '_', as do dots and blanks at the end (so
+// "." and ".." stay inside); a Windows device name gets a '_' in front. Other text (Cyrillic) is kept.
+std::string ClientFolderName(std::string_view client);
+
 // <program folder>/<folder>/<client>/<file>; empty parts are left out. With `create`, the folder (with
-// missing parents) is created when it does not exist. A client name is one folder: '/' in it and the
-// names "." and ".." become '_'.
+// missing parents) is created when it does not exist. A client name is one folder (ClientFolderName).
 std::string BuildPath(std::string_view fileName, std::string_view folder, std::string_view client,
                       bool create);
 bool DirectoryExists(std::string_view path);

@@ -1,3 +1,4 @@
+#include <cctype>
 #include <filesystem>
 
 #include "lang/dictionary.h"
@@ -23,20 +24,42 @@ constexpr TAdapterName AdapterNames[] = {
     {'S', "K-Line"},
 };
 
-// A client name is one folder: separators and the names "." and ".." would lead out of CLIENTS or
-// LOGS, so they become '_'.
-std::string ClientFolderName(std::string_view client) {
-    if (client == "." || client == "..")
-        return std::string(client.size(), '_');
-    std::string name(client);
-    for (char& c : name) {
-        if (c == '/' || c == '\0')
-            c = '_';
+// Names Windows keeps for its devices, whatever follows a dot ("NUL.txt" is NUL too).
+constexpr std::string_view DeviceNames[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
+                                            "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
+                                            "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+
+bool IsDeviceName(std::string_view name) {
+    const std::string_view base = name.substr(0, name.find('.'));
+    for (std::string_view device : DeviceNames) {
+        if (base.size() != device.size())
+            continue;
+        bool same = true;
+        for (size_t i = 0; i < base.size() && same; ++i)
+            same = std::toupper(static_cast<unsigned char>(base[i])) == device[i];
+        if (same)
+            return true;
     }
-    return name;
+    return false;
 }
 
 } // namespace
+
+std::string ClientFolderName(std::string_view client) {
+    std::string name(client);
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos)
+            c = '_';
+    }
+    // Windows drops dots and blanks at the end of a name ("..", "a." would be another folder, or its
+    // parent): they become '_'.
+    for (size_t i = name.size(); i > 0 && (name[i - 1] == '.' || name[i - 1] == ' '); --i)
+        name[i - 1] = '_';
+    if (IsDeviceName(name))
+        name.insert(0, "_");
+    return name;
+}
 
 std::string BuildPath(std::string_view fileName, std::string_view folder, std::string_view client,
                       bool create) {

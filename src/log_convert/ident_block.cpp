@@ -48,11 +48,16 @@ bool TIdentBlock::Take(uint8_t cmd, uint8_t param, uint8_t value) {
     const uint8_t family = CandidateFamily({Collected.IdentBuf.data(), FamilyBytes});
     for (const TIdentExtra& extra : IdentExtras()) {
         if (extra.UnitType == family && extra.Cmd == cmd && extra.Param == param) {
-            Collected.IdentBuf[extra.Index] = value;
+            if (extra.Index != NoIdentByte)
+                Collected.IdentBuf[extra.Index] = value;
             return true;
         }
     }
     return false;
+}
+
+uint8_t TIdentBlock::Family() const {
+    return Collecting ? CandidateFamily({Collected.IdentBuf.data(), FamilyBytes}) : uint8_t(UnitUnknown);
 }
 
 std::vector<std::string> TIdentBlock::Finish() {

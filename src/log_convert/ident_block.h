@@ -17,6 +17,8 @@ public:
     bool Take(uint8_t cmd, uint8_t param, uint8_t value);
     // Whether a block has been collected and not yet reported.
     bool Pending() const { return Collecting; }
+    // The family the block collected so far tells (LH or EZ by their rules); 0 when none yet.
+    uint8_t Family() const;
     // Classifies the collected block and returns the report lines; the block is then closed. An
     // HFM/PMS block whose family the first byte does not tell is taken as HFM, with a line saying so.
     std::vector<std::string> Finish();

@@ -25,8 +25,9 @@ struct TIdentExtra {
     uint8_t UnitType;
     uint8_t Cmd;
     uint8_t Param;
-    uint8_t Index; // in IdentBuf
+    uint8_t Index; // in IdentBuf; NoIdentByte for a pair of the block that fills none
 };
+constexpr uint8_t NoIdentByte = 0xFF;
 
 std::span<const TIdentExtra> IdentExtras();
 

@@ -78,6 +78,7 @@ class TLogConversion {
 public:
     explicit TLogConversion(TListParams* params)
         : Params(params), Scanner(Params.Index()), Writer(Params.Index()) {
+        Writer.OnUnit = [this](TLogUnit unit) { Scanner.SetUnit(unit); };
         Writer.OnIdentified = [this](const TEcuIdent& ident) {
             if (const TRequestIndex* index = Params.ForUnit(ident)) {
                 Scanner.SetIndex(*index);
@@ -128,6 +129,20 @@ struct TJob {
     uint64_t TotalBytes = 0;
 };
 
+// Whether `log` has a text that is at least as new as the log itself: a text that is missing, older
+// than its log (the log grew after it) or cannot be dated makes the log new.
+bool HasCurrentText(const fs::path& log) {
+    std::error_code error;
+    const fs::path text = fs::path(log).replace_extension(".txt");
+    if (!fs::is_regular_file(text, error))
+        return false;
+    const fs::file_time_type textTime = fs::last_write_time(text, error);
+    if (error)
+        return false;
+    const fs::file_time_type logTime = fs::last_write_time(log, error);
+    return !error && textTime >= logTime;
+}
+
 // The logs to convert: `path` itself, or the *.bin files of the folder (sorted by name).
 TJob FindLogs(const fs::path& path, bool onlyNew, bool& isFolder) {
     TJob job;
@@ -143,13 +158,54 @@ TJob FindLogs(const fs::path& path, bool onlyNew, bool& isFolder) {
         candidates.push_back(path);
     }
     for (const fs::path& log : candidates) {
-        if (onlyNew && fs::exists(fs::path(log).replace_extension(".txt"), error))
+        if (onlyNew && HasCurrentText(log))
             continue;
         job.Logs.push_back(log);
         const uintmax_t size = fs::file_size(log, error);
         job.TotalBytes += error ? 0 : uint64_t(size);
     }
     return job;
+}
+
+enum class TFileState { Readable, Missing, Unreadable };
+
+// Whether a description file can be read: missing, or there but not readable (a folder, no right).
+TFileState StateOf(const fs::path& file) {
+    std::error_code error;
+    const fs::file_status status = fs::status(file, error);
+    if (status.type() == fs::file_type::not_found)
+        return TFileState::Missing;
+    if (error || status.type() == fs::file_type::directory)
+        return TFileState::Unreadable;
+    std::ifstream probe(file, std::ios::binary);
+    return probe ? TFileState::Readable : TFileState::Unreadable;
+}
+
+// The name a text is written under until it is complete: beside it, so that the rename stays on its
+// file system.
+fs::path PartName(const fs::path& file) {
+    return fs::path(file).concat(".part");
+}
+
+// Opens `part` as a new file: whatever is there under that name (a leftover, a symbolic link) is
+// removed first, never followed.
+bool OpenNew(std::ofstream& out, const fs::path& part) {
+    std::error_code error;
+    fs::remove(part, error);
+    if (fs::exists(fs::symlink_status(part, error)))
+        return false;
+    out.open(part, std::ios::binary | std::ios::trunc);
+    return out.is_open();
+}
+
+// Puts a complete `part` in place of `file`; a symbolic link named like `file` is replaced, not
+// followed.
+bool Complete(const fs::path& part, const fs::path& file) {
+    std::error_code error;
+    fs::rename(part, file, error);
+    if (error)
+        fs::remove(part, error);
+    return !error;
 }
 
 enum class TStreamEnd { Done, ReadFailed, Cancelled };
@@ -227,12 +283,30 @@ TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options)
     }
 
     const fs::path obdFile = ProgramFolder() / "DATA" / "hfmobd.ini";
-    std::unique_ptr<TListParams> obd = LoadDescriptions(obdFile);
-    if (!obd)
+    std::unique_ptr<TListParams> obd;
+    switch (StateOf(obdFile)) {
+    case TFileState::Readable:
+        obd = LoadDescriptions(obdFile);
+        if (!obd)
+            LogFileProblem("Файл не найден:", obdFile); // it describes nothing
+        break;
+    case TFileState::Missing:
         LogFileProblem("Файл не найден:", obdFile);
+        break;
+    case TFileState::Unreadable:
+        LogFileProblem("Не удалось прочитать файл:", obdFile);
+        break;
+    }
     const fs::path ecuIni = options.EcuIni.empty() ? ProgramFolder() / "ECU.ini" : options.EcuIni;
-    if (!options.EcuIni.empty() && !fs::exists(ecuIni))
-        LogFileProblem("Файл не найден:", ecuIni);
+    if (!options.EcuIni.empty()) {
+        // A file the user named must be read: no conversion with another set than the one asked for.
+        if (const TFileState state = StateOf(ecuIni); state != TFileState::Readable) {
+            LogFileProblem(state == TFileState::Missing ? "Файл не найден:" : "Не удалось прочитать файл:",
+                           ecuIni);
+            result.Failed = int(job.Logs.size());
+            return result;
+        }
+    }
     std::unique_ptr<TListParams> ecu = LoadDescriptions(ecuIni);
 
     TConvertProgress progress{0, job.Logs.size(), 0, job.TotalBytes};
@@ -265,16 +339,31 @@ TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options)
         }
         TLogConversion conversion(obdLog ? obd.get() : ecu.get());
         conversion.Writer.HighByteFirst = obdLog;
+        // Text and CSV are written under a name of their own and take their names only when complete:
+        // an interrupted conversion, a full disk or a cancel leave no file that passes for a conversion.
+        const fs::path textPart = PartName(text), csvPart = PartName(csv);
         TValueCsv values;
+        bool csvOpen = false;
         if (options.Csv) {
-            if (!values.Open(csv, TValueCsv::PairColumn))
+            std::ofstream probe;
+            csvOpen = OpenNew(probe, csvPart);
+            probe.close();
+            csvOpen = csvOpen && values.Open(csvPart, TValueCsv::PairColumn);
+            if (!csvOpen)
                 LogFileProblem("Не удалось записать файл:", csv);
             else
                 conversion.Writer.OnValue = [&values](uint64_t pair, const TECUparam& param) {
                     values.Add(pair, param);
                 };
         }
-        std::ofstream out(text, std::ios::binary | std::ios::trunc);
+        std::ofstream out;
+        if (!OpenNew(out, textPart)) {
+            values.Close();
+            fs::remove(csvPart, error);
+            LogFileProblem("Не удалось записать файл:", text);
+            ++result.Failed;
+            continue;
+        }
         const TStreamEnd end = ConvertStream(
             in, [&out](const std::string& block) { out.write(block.data(), std::streamsize(block.size())); },
             conversion, ConvertBlockSize,
@@ -284,35 +373,38 @@ TConvertResult ConvertLogs(const fs::path& path, const TConvertOptions& options)
                     options.OnProgress(progress);
             },
             options.Cancel);
-        if (end != TStreamEnd::Done) {
-            // A text cut short must not pass for a conversion (--only-new would pass the log over).
-            out.close();
-            values.Close();
-            fs::remove(text, error);
-            fs::remove(csv, error);
+        out.close();
+        const bool csvWritten = csvOpen && values.Close();
+        if (end != TStreamEnd::Done || !out) {
+            fs::remove(textPart, error);
+            fs::remove(csvPart, error);
             if (end == TStreamEnd::Cancelled) {
                 result.Cancelled = true;
                 break;
             }
-            LogFileProblem("Не удалось прочитать файл:", log);
+            LogFileProblem(end == TStreamEnd::ReadFailed ? "Не удалось прочитать файл:"
+                                                         : "Не удалось записать файл:",
+                           end == TStreamEnd::ReadFailed ? log : text);
             ++result.Failed;
             continue;
         }
-        out.close();
-        const bool csvWritten = values.IsOpen() ? values.Close() : !options.Csv;
-        if (!out) {
+        if (!Complete(textPart, text)) {
+            fs::remove(csvPart, error);
             LogFileProblem("Не удалось записать файл:", text);
             ++result.Failed;
             continue;
         }
         result.Written.push_back(text);
-        if (options.Csv && csvWritten)
+        if (csvWritten && Complete(csvPart, csv)) {
             result.Written.push_back(csv);
-        else if (options.Csv)
-            LogFileProblem("Не удалось записать файл:", csv);
+        } else if (options.Csv) {
+            fs::remove(csvPart, error);
+            if (csvOpen)
+                LogFileProblem("Не удалось записать файл:", csv);
+        }
         AddLog(text.filename().string() + " OK");
     }
-    AddLog(Translate("Преобразование выполнено."));
+    AddLog(Translate(result.Cancelled ? "Преобразование прервано." : "Преобразование выполнено."));
     return result;
 }
 

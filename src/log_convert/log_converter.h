@@ -24,9 +24,10 @@ struct TConvertProgress {
 };
 
 struct TConvertOptions {
-    bool OnlyNew = false; // pass over logs whose .txt exists
+    bool OnlyNew = false; // pass over logs whose .txt exists and is not older than the log
     bool Csv = false;     // also write <name>.csv with the values
-    // The parameter descriptions: this ECU.ini, or ECU.ini in the program folder when empty. Without
+    // The parameter descriptions: this ECU.ini (a failure when it cannot be read: nothing is
+    // converted), or ECU.ini in the program folder when empty. Without
     // one (or when it describes nothing) each log is read with the built-in set of the unit its
     // identification block names (HFM/PMS until one is found) and the unit's address set.
     std::filesystem::path EcuIni;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "log_convert/request_index.h"
+#include "params/unit_codes.h"
 
 namespace velmora {
 
@@ -13,12 +14,6 @@ constexpr size_t ShortPairBytes = 2; // parameter and value; the unit supplied t
 constexpr uint8_t WakeUpPattern[] = {0xAA, 0x55, 0xF0, 0x0F};
 constexpr size_t WakeUpBytes = 2; // AA 55; F0 0F begins the first identification pair
 
-// A command byte followed by its complement. 0x00 and 0xFF never travel as commands: the unit
-// supplies them, so such a byte pair is a value and the next command.
-bool IsCommandAndComplement(uint8_t cmd, uint8_t next) {
-    return cmd != 0x00 && cmd != 0xFF && next == uint8_t(0xFF - cmd);
-}
-
 constexpr size_t MaxTextLine = 256;
 constexpr size_t NeedMoreBytes = SIZE_MAX;
 
@@ -26,14 +21,14 @@ bool IsTextByte(uint8_t byte) {
     return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\r';
 }
 
-// The length of an adapter's text line starting at `at` (printable bytes up to and with LF, as an
-// ELM327 link logs them between the pairs); 0 when there is none, NeedMoreBytes when the line may go
-// on beyond the bytes at hand.
+// The length of an adapter's text line starting at `at` (printable bytes up to and with CR LF, as an
+// ELM327 link logged them between the pairs); 0 when there is none, NeedMoreBytes when the line may go
+// on beyond the bytes at hand. A lone LF is no line end: it is a value of 0x0A after a parameter byte.
 size_t TextLineLength(const uint8_t* at, size_t left, bool final) {
     const size_t limit = left < MaxTextLine ? left : MaxTextLine;
     for (size_t k = 0; k < limit; ++k) {
         if (at[k] == '\n')
-            return k + 1;
+            return k > 0 && at[k - 1] == '\r' ? k + 1 : 0;
         if (!IsTextByte(at[k]))
             return 0;
     }
@@ -46,6 +41,14 @@ bool IsWakeUp(const uint8_t* at) {
 }
 
 } // namespace
+
+// A command byte followed by its complement. 0xFF never travels as a command, nor 0x00 but to an EZ
+// unit: the unit supplies them, so such a byte pair is a value and the next command.
+bool TLogScanner::IsCommandAndComplement(uint8_t cmd, uint8_t next) const {
+    if (cmd == 0xFF || (cmd == 0x00 && Unit.UnitType != UnitEz))
+        return false;
+    return next == uint8_t(0xFF - cmd);
+}
 
 size_t TLogScanner::Scan(std::span<const uint8_t> bytes, bool final, TLogSink& sink) {
     const uint8_t* b = bytes.data();
@@ -99,8 +102,15 @@ size_t TLogScanner::Scan(std::span<const uint8_t> bytes, bool final, TLogSink& s
             i += FullPairBytes;
             continue;
         }
+        // An EZ unit's command 0 travels with its complement whatever its word: such bytes are never
+        // a lone parameter byte 0 whose command the unit supplied.
+        if (full && commandPair && b[i] == 0x00) {
+            Emit(sink, b[i], b[i + 2], b[i + 3], true, false);
+            i += FullPairBytes;
+            continue;
+        }
         if (left >= ShortPairBytes) {
-            if (const int cmd = Index->ImpliedCommand(b[i]); cmd >= 0) {
+            if (const int cmd = Index->ImpliedCommand(b[i], Unit); cmd >= 0) {
                 Emit(sink, uint8_t(cmd), b[i], b[i + 1], false, true);
                 i += ShortPairBytes;
                 continue;

@@ -8,9 +8,9 @@
 #include <span>
 #include <vector>
 
-namespace velmora {
+#include "log_convert/request_index.h"
 
-class TRequestIndex;
+namespace velmora {
 
 struct TLogRecord {
     enum class TKind { Pair, WakeUp, Unplaced };
@@ -39,6 +39,9 @@ public:
 
     // A new set of known words for the bytes that follow (the converter learns the unit's family).
     void SetIndex(const TRequestIndex& index) { Index = &index; }
+    // The unit identified in the log: its rule decides which command a lone parameter byte had, and
+    // whether a command byte 0x00 travels on the line (an EZ unit's does).
+    void SetUnit(TLogUnit unit) { Unit = unit; }
 
     // Scans `bytes`, the log from offset Consumed() on, and returns how many of them it used. Unless
     // `final`, a record that could reach past the end is left for the next call (the caller carries
@@ -52,7 +55,10 @@ private:
     void FlushUnplaced(TLogSink& sink);
     void Emit(TLogSink& sink, uint8_t cmd, uint8_t param, uint8_t value, bool cmdInLog, bool known);
 
+    bool IsCommandAndComplement(uint8_t cmd, uint8_t next) const;
+
     const TRequestIndex* Index;
+    TLogUnit Unit;
     bool Synced = false;
     uint64_t Position = 0; // log offset of the next byte to scan
     uint64_t RunOffset = 0;

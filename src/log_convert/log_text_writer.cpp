@@ -1,5 +1,6 @@
 #include "log_convert/log_text_writer.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "lang/dictionary.h"
@@ -139,6 +140,14 @@ void TLogTextWriter::LabelLine(const TLogRecord& record) {
 void TLogTextWriter::OnPair(const TLogRecord& record) {
     ++PairCount;
     if (Ident.Take(record.Cmd, record.Param, record.Value)) {
+        // LH and EZ units are told by the block's first bytes; their rules for left-out commands hold
+        // for the block's own later reads (an EZ unit's command 0 travels).
+        if (const uint8_t family = Ident.Family();
+            family != ToldFamily && (family == UnitLh || family == UnitEz)) {
+            ToldFamily = family;
+            if (OnUnit)
+                OnUnit({family, 0});
+        }
         LabelLine(record);
         return;
     }
@@ -200,12 +209,12 @@ bool TLogTextWriter::TakeFaultByte(const TLogRecord& record) {
 bool TLogTextWriter::TakeParamByte(const TLogRecord& record) {
     if (Pending.Param && record.Cmd == Pending.Cmd && record.Param == Pending.NextAddress) {
         TECUparam& param = *Pending.Param;
-        const int size = param.DataLength();
+        const int size = Pending.Size;
         Pending.Bytes[Pending.Got++] = record.Value;
         PairPrefix(record);
         if (Pending.Got < size) {
             ++Pending.NextAddress;
-            Out += TextsOf(param).Parts[Pending.Got - 1];
+            Out += PartText(param, Pending.Got, size);
             return true;
         }
         const std::array<uint8_t, 4> bytes = Pending.Bytes;
@@ -214,15 +223,17 @@ bool TLogTextWriter::TakeParamByte(const TLogRecord& record) {
         return true;
     }
     if (TECUparam* start = Index->StartOf(record.Cmd, record.Param)) {
-        const int size = start->DataLength();
+        // An adapter's table read carries as many bytes as its code says, whatever the record's size.
+        const int tableSize = start->CmdHi == record.Cmd ? 0 : TableReadSize(record.Cmd);
+        const int size = tableSize > 0 ? tableSize : std::clamp(start->DataLength(), 1, 4);
         PairPrefix(record);
         if (size == 1) {
             Pending = {};
             CompleteParam(*start, {record.Value, 0, 0, 0}, 1);
             return true;
         }
-        Pending = {start, record.Cmd, uint8_t(record.Param + 1), 1, {record.Value, 0, 0, 0}};
-        Out += TextsOf(*start).Parts[0];
+        Pending = {start, record.Cmd, uint8_t(record.Param + 1), 1, {record.Value, 0, 0, 0}, uint8_t(size)};
+        Out += PartText(*start, 1, size);
         return true;
     }
     if (const TParamPlace place = Index->ContinuationOf(record.Cmd, record.Param); place.Param) {
@@ -263,6 +274,14 @@ void TLogTextWriter::CompleteParam(TECUparam& param, std::array<uint8_t, 4> byte
         texts.ByRaw.clear();
     if (OnValue)
         OnValue(PairCount, param);
+}
+
+const std::string& TLogTextWriter::PartText(const TECUparam& param, int got, int size) {
+    TParamTexts& texts = TextsOf(param);
+    if (size == param.DataLength())
+        return texts.Parts[size_t(got - 1)];
+    texts.Other = texts.Label + FormatText(" (%d/%d)\r\n", got, size);
+    return texts.Other;
 }
 
 TLogTextWriter::TParamTexts& TLogTextWriter::TextsOf(const TECUparam& param) {
@@ -321,6 +340,9 @@ void TLogTextWriter::CloseIdentBlock() {
     if (!Ident.Pending())
         return;
     std::vector<std::string> report = Ident.Finish();
+    ToldFamily = Ident.Ident().UnitType;
+    if (OnUnit)
+        OnUnit({Ident.Ident().UnitType, Ident.Ident().Supplier});
     if (OnIdentified)
         OnIdentified(Ident.Ident());
     for (const std::string& line : report)

@@ -29,6 +29,9 @@ public:
     void SetIndex(const TRequestIndex& index);
     // Called once an identification block is complete, before its report is written.
     std::function<void(const TEcuIdent&)> OnIdentified;
+    // Called when the log tells the unit: its family within the identification block (LH, EZ), then
+    // family and supplier once the block is complete.
+    std::function<void(TLogUnit)> OnUnit;
     // Called with every parameter value completed, and the number of its pair in the log (1, 2, ...).
     std::function<void(uint64_t pairNumber, const TECUparam&)> OnValue;
 
@@ -50,6 +53,7 @@ private:
         uint8_t NextAddress = 0;
         uint8_t Got = 0;
         std::array<uint8_t, 4> Bytes{};
+        uint8_t Size = 0; // bytes of the value in the log (an adapter's table read has at most two)
     };
 
     void OnPair(const TLogRecord& record);
@@ -68,7 +72,8 @@ private:
     const TRequestIndex* Index;
     TIdentBlock Ident;
     TPending Pending;
-    int FaultSection = 0; // 0 none, 1 lost errors, 2 actual errors
+    uint8_t ToldFamily = 0; // the family OnUnit was last called with
+    int FaultSection = 0;   // 0 none, 1 lost errors, 2 actual errors
     uint64_t PairCount = 0;
     std::string Out;
     std::unordered_map<const char*, std::string> Labels;
@@ -77,9 +82,12 @@ private:
     struct TParamTexts {
         std::string Label;
         std::array<std::string, 3> Parts;
+        std::string Other; // a part line of a read shorter than the record (an adapter's table read)
         std::unordered_map<uint32_t, std::string> ByRaw;
     };
     TParamTexts& TextsOf(const TECUparam& param);
+    // "#3 Name (got/size)" with its line end.
+    const std::string& PartText(const TECUparam& param, int got, int size);
     std::unordered_map<const TECUparam*, TParamTexts> Texts;
 };
 

@@ -4,6 +4,7 @@
 
 #include "log_convert/known_requests.h"
 #include "params/param_list.h"
+#include "params/unit_codes.h"
 
 namespace velmora {
 
@@ -38,6 +39,18 @@ const std::vector<uint8_t>& KnownRequestWords() {
 
 } // namespace
 
+int TableReadSize(uint8_t cmd) {
+    switch (cmd) {
+    case TableOneByteCode:
+        return 1;
+    case TableTwoBytesCode:
+    case TableTwoBytesHighCode:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
 TRequestIndex::TRequestIndex()
     : Known(WordCount), KnownCommands(256), Starts(WordCount), Continuations(WordCount) {
     AddKnownRequests();
@@ -59,6 +72,33 @@ TRequestIndex::TRequestIndex(const TListParams& params) : TRequestIndex() {
                 Continuations[word] = {&param, uint8_t(k)};
         }
     }
+    AddTableReads(params);
+}
+
+void TRequestIndex::AddTableReads(const TListParams& params) {
+    // The table words lose the command byte: a word goes to the first record at that address whose
+    // size fits the code, else to the first at that address; a record of the set under the same word
+    // keeps it.
+    for (const bool fitting : {true, false}) {
+        for (const auto& item : params) {
+            TECUparam& param = *item;
+            const bool twoBytes = param.DataLength() >= 2;
+            const size_t one = Word(TableOneByteCode, param.CmdLo);
+            if ((!fitting || !twoBytes) && !Starts[one]) {
+                Starts[one] = &param;
+                Known[one] = 1;
+                KnownCommands[TableOneByteCode] = 1;
+            }
+            const uint8_t code = param.CmdLo >= 0x80 ? TableTwoBytesHighCode : TableTwoBytesCode;
+            const size_t first = Word(code, uint8_t((param.CmdLo & 0x7F) * 2));
+            if ((!fitting || twoBytes) && !Starts[first] && !Continuations[first].Param) {
+                Starts[first] = &param;
+                Continuations[first + 1] = {&param, 1};
+                Known[first] = Known[first + 1] = 1;
+                KnownCommands[code] = 1;
+            }
+        }
+    }
 }
 
 void TRequestIndex::AddKnownRequests() {
@@ -67,13 +107,28 @@ void TRequestIndex::AddKnownRequests() {
     std::copy(words.begin() + WordCount, words.end(), KnownCommands.begin());
 }
 
-int TRequestIndex::ImpliedCommand(uint8_t param) const {
-    if (param > 0x40 && param != 0xAA && IsKnown(ReadCommandLeftOut, param))
-        return ReadCommandLeftOut;
-    if (IsKnown(LhCommand, param))
-        return LhCommand;
-    if (IsKnown(EzCommand, param))
-        return EzCommand;
+int TRequestIndex::ImpliedCommand(uint8_t param, TLogUnit unit) const {
+    const bool hfmRead = param > 0x40 && param != 0xAA;
+    switch (unit.UnitType) {
+    case UnitHfm:
+    case UnitPms:
+        if (unit.Supplier != SupplierBosch && unit.Supplier != SupplierSiemens)
+            return -1; // VDO units never leave the command out
+        return hfmRead && IsKnown(ReadCommandLeftOut, param) ? ReadCommandLeftOut : -1;
+    case UnitLh:
+        return IsKnown(LhCommand, param) ? LhCommand : -1;
+    case UnitEz:
+        return IsKnown(EzCommand, param) ? EzCommand : -1;
+    default:
+        break;
+    }
+    const int candidates[] = {hfmRead ? ReadCommandLeftOut : -1, LhCommand, EzCommand};
+    for (const int cmd : candidates)
+        if (cmd >= 0 && StartOf(uint8_t(cmd), param))
+            return cmd;
+    for (const int cmd : candidates)
+        if (cmd >= 0 && IsKnown(uint8_t(cmd), param))
+            return cmd;
     return -1;
 }
 

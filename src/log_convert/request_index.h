@@ -12,6 +12,20 @@ namespace velmora {
 class TECUparam;
 class TListParams;
 
+// The unit a log's left-out commands are decided by: its family and supplier once identified.
+struct TLogUnit {
+    uint8_t UnitType = 0; // 0: not identified yet
+    uint8_t Supplier = 0;
+};
+
+// Codes under which an ELM327 link logs the adapter's table read of a whole parameter: one byte at
+// its address; two bytes at twice the address (less 0x80 for the high code), one pair per byte.
+constexpr uint8_t TableOneByteCode = 0x11;
+constexpr uint8_t TableTwoBytesCode = 0x12;
+constexpr uint8_t TableTwoBytesHighCode = 0x13;
+// Bytes of a value a table read under `cmd` carries; 0 when `cmd` is no table code.
+int TableReadSize(uint8_t cmd);
+
 // Where a word lies in a parameter: the record and the byte's position in its value.
 struct TParamPlace {
     TECUparam* Param = nullptr;
@@ -33,12 +47,15 @@ public:
     TParamPlace ContinuationOf(uint8_t cmd, uint8_t param) const { return Continuations[Word(cmd, param)]; }
 
     // The command a unit supplies for a lone parameter byte, when the word it makes is known: 0x10 for
-    // addresses above 0x40 but 0xAA (HFM/PMS from Bosch and Siemens), 0x00 (LH), 0xFF (EZ). -1 otherwise.
-    int ImpliedCommand(uint8_t param) const;
+    // addresses above 0x40 but 0xAA (HFM/PMS from Bosch and Siemens), 0x00 (LH), 0xFF (EZ). An
+    // identified unit has its own rule only; before identification a word that is a parameter of the
+    // set wins over a known request. -1 otherwise.
+    int ImpliedCommand(uint8_t param, TLogUnit unit = {}) const;
 
 private:
     static constexpr size_t Word(uint8_t cmd, uint8_t param) { return size_t(cmd) << 8 | param; }
     void AddKnownRequests();
+    void AddTableReads(const TListParams& params);
 
     std::vector<uint8_t> Known;
     std::vector<uint8_t> KnownCommands;

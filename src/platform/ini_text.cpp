@@ -88,7 +88,27 @@ TIniText TIniText::Parse(std::string_view bytes) {
             parsed.ValueStart += bomSize;
         first = std::move(parsed);
     }
+    text.Reindex();
     return text;
+}
+
+void TIniText::Reindex() {
+    Sections.clear();
+    SectionOrder.clear();
+    std::pair<size_t, size_t>* open = nullptr; // the section whose end is the next header
+    for (size_t i = 0; i < Lines.size(); ++i) {
+        if (Lines[i].Kind != TIniLine::TKind::Section)
+            continue;
+        if (open) {
+            open->second = i;
+            open = nullptr;
+        }
+        auto [at, added] = Sections.try_emplace(Lines[i].Folded, i, Lines.size());
+        if (added) {
+            open = &at->second;
+            SectionOrder.push_back(Lines[i].Name);
+        }
+    }
 }
 
 TIniLine TIniText::MakeLine(std::string raw) const {
@@ -133,17 +153,9 @@ std::string TIniText::Bytes() const {
 }
 
 std::pair<size_t, size_t> TIniText::SectionRange(std::string_view section) const {
-    std::string folded = FoldCase(Trim(section));
-    size_t first = std::string::npos;
-    for (size_t i = 0; i < Lines.size(); ++i) {
-        if (Lines[i].Kind != TIniLine::TKind::Section)
-            continue;
-        if (first != std::string::npos)
-            return {first, i};
-        if (Lines[i].Folded == folded)
-            first = i;
-    }
-    return {first, Lines.size()};
+    const auto found = Sections.find(FoldCase(Trim(section)));
+    return found == Sections.end() ? std::pair<size_t, size_t>{std::string::npos, Lines.size()}
+                                   : found->second;
 }
 
 const TIniLine* TIniText::FindSection(std::string_view section) const {
@@ -164,15 +176,7 @@ const TIniLine* TIniText::FindKey(std::string_view section, std::string_view key
 }
 
 std::vector<std::string> TIniText::SectionNames() const {
-    std::vector<std::string> names;
-    std::vector<std::string> seen;
-    for (const TIniLine& line : Lines) {
-        if (line.Kind != TIniLine::TKind::Section || std::ranges::find(seen, line.Folded) != seen.end())
-            continue;
-        seen.push_back(line.Folded);
-        names.push_back(line.Name);
-    }
-    return names;
+    return SectionOrder;
 }
 
 std::vector<const TIniLine*> TIniText::SectionKeys(std::string_view section) const {
@@ -201,6 +205,7 @@ void TIniText::EndLastLine(size_t index) {
 }
 
 void TIniText::SetValue(std::string_view section, std::string_view key, std::string_view value) {
+    const TReindexAtEnd reindex{*this};
     section = Trim(section);
     key = Trim(key);
     auto [first, last] = SectionRange(section);
@@ -242,12 +247,14 @@ bool TIniText::EraseSection(std::string_view section) {
     for (auto [first, last] = SectionRange(section); first != std::string::npos;
          std::tie(first, last) = SectionRange(section)) {
         Lines.erase(Lines.begin() + std::ptrdiff_t(first), Lines.begin() + std::ptrdiff_t(last));
+        Reindex(); // a later section of that name is the first one now
         erased = true;
     }
     return erased;
 }
 
 bool TIniText::DeleteKey(std::string_view section, std::string_view key) {
+    const TReindexAtEnd reindex{*this};
     auto [first, last] = SectionRange(section);
     if (first == std::string::npos)
         return false;

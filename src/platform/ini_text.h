@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/text_encoding.h"
@@ -61,10 +62,21 @@ private:
     std::string NewLine(std::string_view text) const;
     TIniLine MakeLine(std::string raw) const;
     void EndLastLine(size_t index);
+    // Builds Sections anew from Lines: after a parse and after every edit.
+    void Reindex();
+    // Rebuilds the index when an edit ends, whichever way it returns.
+    struct TReindexAtEnd {
+        TIniText& Text;
+        ~TReindexAtEnd() { Text.Reindex(); }
+    };
 
     TTextEncoding FileEncoding = TTextEncoding::Utf8;
     std::string LineEnd = "\n";
     std::vector<TIniLine> Lines;
+    // Folded name -> [first, last) lines of the first section of that name, and the names in file
+    // order: a lookup does not walk the file, so reading a file's sections takes time in its size.
+    std::unordered_map<std::string, std::pair<size_t, size_t>> Sections;
+    std::vector<std::string> SectionOrder;
 };
 
 } // namespace velmora

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "platform/system_folders.h"
 #include "platform/utf8_path.h"
@@ -16,15 +17,16 @@ namespace {
 std::mutex folderLock;
 fs::path programFolder;
 
-// Takes "--home DIR" or "--home=DIR" out of argv; returns DIR or "".
-std::string TakeHomeOption(int& argc, char** argv) {
-    std::string home;
+// Takes "--home DIR" or "--home=DIR" out of argv; returns DIR, or nothing when the option is not
+// given.
+std::optional<std::string> TakeHomeOption(int& argc, char** argv) {
+    std::optional<std::string> home;
     int out = 1;
     for (int in = 1; in < argc; ++in) {
         if (std::strcmp(argv[in], "--home") == 0 && in + 1 < argc) {
             home = argv[++in];
         } else if (std::strncmp(argv[in], "--home=", 7) == 0) {
-            home = argv[in] + 7;
+            home = std::string(argv[in] + 7);
         } else {
             argv[out++] = argv[in];
         }
@@ -72,8 +74,12 @@ bool CopyMissingFiles(const fs::path& from, const fs::path& to) {
     return allCopied && !error;
 }
 
-void InitProgramFolder(int& argc, char** argv) {
-    fs::path folder = Utf8Path(TakeHomeOption(argc, argv));
+std::string InitProgramFolder(int& argc, char** argv) {
+    const std::optional<std::string> home = TakeHomeOption(argc, argv);
+    // An empty folder name would silently mean the executable's folder: the user asked for another one.
+    if (home && home->empty())
+        return "--home wants a folder, not an empty name";
+    fs::path folder = home ? Utf8Path(*home) : fs::path();
     if (folder.empty()) {
         if (const char* env = std::getenv("VELMORA_HOME"); env && *env)
             folder = Utf8Path(env);
@@ -88,6 +94,7 @@ void InitProgramFolder(int& argc, char** argv) {
     fs::path shipped = ShippedDataFolder(ExecutablePath().parent_path());
     if (!shipped.empty() && !fs::equivalent(shipped, ProgramFolder() / "DATA", error))
         CopyMissingFiles(shipped, ProgramFolder() / "DATA");
+    return {};
 }
 
 fs::path ProgramFolder() {

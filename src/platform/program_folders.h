@@ -11,8 +11,9 @@ namespace velmora {
 
 // Decides the program folder from the command line and the environment, removing `--home DIR`
 // (or `--home=DIR`) from argc/argv. Creates the folder if needed and gives it the files of the DATA
-// shipped beside the executable that it lacks. Call first thing in main().
-void InitProgramFolder(int& argc, char** argv);
+// shipped beside the executable that it lacks. Call first thing in main(). Returns what is wrong with
+// the command line's folder (an empty `--home`), and then sets nothing; empty when all is well.
+std::string InitProgramFolder(int& argc, char** argv);
 
 // The DATA shipped with the program: beside the executable (a build or an unpacked copy), or
 // <prefix>/share/velmora/DATA for an executable in <prefix>/bin (an installed copy). Empty when neither.

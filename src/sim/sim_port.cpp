@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "lang/translated_format.h"
 #include "platform/clock.h"
 #include "platform/host.h"
 #include "sim/sim_profile.h"
@@ -72,7 +73,7 @@ void TSimPort::Pump() {
         Bench->Vanished = true;
     if (Bench->Vanished) {
         Input.clear();
-        throw PortException(std::string("Порт ") + SimAdapterInfo(Kind).PortPrefix + ": адаптер отключен");
+        throw PortException(TranslateFormat("Порт %s: адаптер отключен", SimAdapterInfo(Kind).PortPrefix));
     }
     for (const TRxByte& b : received) {
         if (Input.size() < InputCapacity)

@@ -73,6 +73,20 @@ std::optional<std::string> TTripLog::AfterDisplay(uint32_t tripSeconds, const TT
     return line;
 }
 
+bool TTripLog::Finish(std::string_view client) {
+    if (Pending.empty())
+        return true;
+    const std::string folder = BuildPath("", "LOGS", client, true);
+    if (WritePending(Utf8Path(folder)))
+        return true;
+    AddLog(TranslateFormat("Журнал маршрутника не записан (%s), потеряно строк: %d",
+                           (Utf8Path(folder) / Utf8Path(Pending.front().File)).string().c_str(),
+                           int(Pending.size())));
+    Pending.clear();
+    FailureTold = false;
+    return false;
+}
+
 bool TTripLog::WritePending(const fs::path& folder) {
     while (!Pending.empty()) {
         const TPendingLine& first = Pending.front();

@@ -36,6 +36,10 @@ public:
                                             const std::tm& now, std::string_view client);
     // Lines waiting for a write that failed.
     size_t PendingLines() const { return Pending.size(); }
+    // At the end of a trip (the program or the connection ends): the lines still held are written; when
+    // they cannot be, the user is told how many are lost and they are dropped. False when lines were
+    // lost.
+    bool Finish(std::string_view client);
 
 private:
     struct TPendingLine {

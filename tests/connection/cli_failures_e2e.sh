@@ -11,6 +11,11 @@
 #   throttle    the Bosch throttle adaptation asked of a VDO unit is refused with the reason
 #   noaccess    a device the user may not open: the session and a line function name the cause and the
 #               fix, the device once, and the stop gives its reason
+#   lostlate    the link lost near the end of a watch: exit 1 with the link's own reason, the line named
+#   badline     a line that drops every seventh answer: trip measures nothing and smooth gets no result,
+#               both fail naming the line, not the engine or a user stop
+#   norecord    the session's own record cannot be written: ident (exchange log), trip (its daily log)
+#               and module (its protocol log) exit 1 saying so
 #   language    LANGUAGE=E in velmora.ini translates the session, --lang ru overrides it
 #   dictionary  a dictionary that is only a byte-order mark: the session runs, the file stays sound
 # usage: cli_failures_e2e.sh MODE VELMORA_SIM VELMORA_CLI
@@ -96,6 +101,36 @@ sigterm)
     shown=$(awk '$2 == 0' "$work/out" | wc -l)
     logged=$(od -An -v -tx1 "$(ls "$home"/LOGS/B52*.bin | head -n 1)" | tr -s ' \n' ' ' | grep -o ' 55 aa 00 ' | wc -l)
     ((logged >= shown)) || fail "$shown coolant values shown, $logged of their pairs in the log"
+    ;;
+lostlate)
+    silent=$(profile silent '[Unit]' 'Base=hfm' '[LineFaults]' 'SilentAfterRequests=150')
+    run 1 --port "$silent" watch 1,0 --seconds 4
+    verdict | grep -qE '^velmora-cli watch: the connection ended \(Связь прервана!!! .*Попытки восстановить связь истекли!\); the line is bad' ||
+        fail "not the link's failure: $(verdict)"
+    run 1 --port "SIMELM:${silent#SIM:}" --adapter E watch 1,0 --seconds 4
+    verdict | grep -qE '^velmora-cli watch: the connection ended \(Связь прервана!!! ' ||
+        fail "ELM327: not the link's failure: $(verdict)"
+    ;;
+badline)
+    port=$(profile drop7 '[Unit]' 'Base=hfm' '[LineFaults]' 'DropAnswerEvery=7')
+    run 1 --port "$port" trip --seconds 10
+    verdict | grep -qE '^velmora-cli trip: nothing was measured: answers were lost on the line.*; the line is bad' ||
+        fail "not the line: $(verdict)"
+    run 1 --port "$port" smooth
+    verdict | grep -qE '^velmora-cli smooth: no result: answers were lost on the line' || fail "not the line: $(verdict)"
+    ;;
+norecord)
+    echo "a file where the folder should be" >"$home/LOGS"
+    run 1 --port SIM:hfm ident
+    verdict | grep -qF 'velmora-cli ident: the exchange log' || fail "no word of the lost log: $(verdict)"
+    ! grep -qF 'Exchange log:' "$work/out" || fail "the lost log is shown as written"
+    run 1 --port SIM:hfm module egas
+    verdict | grep -qF 'the protocol log could not be written' || fail "no word of the lost protocol: $(verdict)"
+    rm "$home/LOGS"
+    mkdir -p "$home/LOGS/$(date +bc%y%m%d.txt)" # the day's trip log cannot be a file
+    run 1 --port SIM:hfm trip --seconds 2
+    grep -qF 'потеряно строк: 1' "$work/err" || fail "the lost lines are not said"
+    verdict | grep -qF 'velmora-cli trip: the trip log could not be written' || fail "not the trip log: $(verdict)"
     ;;
 act)
     run 2 --port SIM:hfm act 0xF3 0xFF

@@ -143,6 +143,34 @@ TEST_F(DictionaryTest, MissingFileSwitchesTranslationOffForTheRun) {
     EXPECT_TRUE(Host.Logs().empty());
 }
 
+// A dictionary that is there but cannot be read (here a folder) leaves the texts Russian and says so
+// once, and it is never an error that stops the program.
+TEST_F(DictionaryTest, UnreadableFileIsSaidOnce) {
+    std::filesystem::create_directories(Folder.Path() / "DATA" / "english.txt");
+    EXPECT_NO_THROW(LoadDictionary());
+    EXPECT_EQ(Translate("Да"), "Да");
+    EXPECT_EQ(Translate("Неизвестно"), "Неизвестно");
+    ASSERT_EQ(Host.Logs().size(), 1u) << Host.LogText();
+    EXPECT_NE(Host.Logs()[0].find("Не удалось прочитать файл словаря"), std::string::npos) << Host.Logs()[0];
+    EXPECT_NE(Host.Logs()[0].find("english.txt"), std::string::npos) << Host.Logs()[0];
+}
+
+// Each unknown text is one short append to the end the file had at its load: a file of 600 KB of
+// blank lines is not read again per text, and a run writes at most 1000 of them.
+TEST_F(DictionaryTest, UnknownTextsAreAppendedWithoutRereadingAndBounded) {
+    const std::string blank(600000, '\n');
+    WriteDictionary(Cp1251Lines({"Да", "Yes"}) + blank);
+    EXPECT_EQ(Translate("Да"), "Yes");
+    // Changed behind the program's back: the appends follow the end known from the load.
+    WriteDictionary(Cp1251Lines({"Да", "Yes"}));
+    for (int i = 0; i < 1005; ++i)
+        EXPECT_EQ(Translate("Неизвестно " + std::to_string(i)), "Неизвестно " + std::to_string(i));
+    std::string expected = Cp1251Lines({"Да", "Yes"});
+    for (int i = 0; i < 1000; ++i)
+        expected += Cp1251Lines({"Неизвестно " + std::to_string(i), ""});
+    EXPECT_EQ(Dictionary(), expected);
+}
+
 TEST_F(DictionaryTest, EmptyKeyLineIsReportedOnceAndSkipped) {
     const std::string file = (Folder.Path() / "DATA" / "english.txt").string();
     const std::string message = "Ошибка файла " + file + " - строка с русским текстом пуста!";
@@ -262,6 +290,23 @@ TEST(DictionaryNames, BuildPathJoinsTheGivenParts) {
     for (const TCase& c : cases)
         EXPECT_EQ(BuildPath(c.File, c.Folder, c.Client, false), c.Expected) << c.Client;
     EXPECT_FALSE(DirectoryExists(root + "/LOGS"));
+
+    // One rule for a safe folder name on every system.
+    const std::pair<std::string_view, std::string_view> names[] = {
+        {"Иванов И.И", "Иванов И.И"},
+        {"..\\..\\x", ".._.._x"}, // would leave LOGS on Windows
+        {"C:x", "C_x"},
+        {"a\x1B[31mred", "a_[31mred"}, // an escape sequence
+        {std::string_view("a\0b\tc\x7F", 6), "a_b_c_"},
+        {"x*?\"<>|y", "x______y"},
+        {"...", "___"},
+        {"Petrov. ", "Petrov__"}, // Windows would drop the end
+        {"nul", "_nul"},
+        {"COM1.txt", "_COM1.txt"},
+        {"COM10", "COM10"},
+    };
+    for (const auto& [client, folderName] : names)
+        EXPECT_EQ(ClientFolderName(client), folderName) << client;
 
     // Creating the client folder creates LOGS on the way; the file itself is not created.
     EXPECT_EQ(BuildPath("trip.txt", "LOGS", "Петров", true), joined({"LOGS", "Петров", "trip.txt"}));

@@ -128,6 +128,10 @@ TEST(ShippedDictionary, CentralTextsReadAsExpected) {
         {"Связь прервана!!! Время простоя %d мс", "Connection lost!!! Idle time %d ms",
          "Verbindung unterbrochen!!! Ruhezeit %d ms"},
         {" Тип адаптера ", " Adapter type ", " Adaptertyp "},
+        {"Порт %s: адаптер отключен", "Port %s: adapter disconnected", "Anschluss %s: Adapter getrennt"},
+        {"Преобразование прервано.", "Conversion cancelled.", "Umwandlung abgebrochen."},
+        {"Журнал маршрутника не записан (%s), потеряно строк: %d", "Trip log not written (%s), lines lost: %d",
+         "Fahrtenprotokoll nicht geschrieben (%s), verlorene Zeilen: %d"},
     };
     testing::TTempFolder folder;
     folder.WriteFile("DATA/english.txt", ShippedBytes("english.txt"));

@@ -5,7 +5,8 @@
 set -euo pipefail
 cli=$1
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+cliPid=
+trap '[[ -n $cliPid ]] && kill "$cliPid" 2>/dev/null; rm -rf "$work"' EXIT
 home="$work/home"
 mkdir -p "$home"
 
@@ -33,6 +34,35 @@ head -c 40 "$home/LOGS/B52001.csv" | grep -qF "pair,number,name,value,unit" || f
 # Only new logs: nothing left to do.
 timeout 60 "$cli" --home "$home" convert "$home/LOGS" --only-new >"$work/out" 2>"$work/err" || fail "convert --only-new failed"
 grep -qxF "Файлы для преобразования не обнаружены." "$work/out" || fail "--only-new converted again"
+
+# A chosen ECU.ini that is not there is an error, and nothing is converted.
+rm "$home/LOGS/B52001.txt"
+status=0
+timeout 60 "$cli" --home "$home" convert "$home/LOGS" --ecu-ini "$work/absent.ini" >"$work/out" 2>"$work/err" || status=$?
+[[ $status == 1 ]] || fail "--ecu-ini of a missing file: exit $status"
+grep -qF "Файл не найден: $work/absent.ini" "$work/out" || fail "the missing ECU.ini is not named"
+[[ ! -e $home/LOGS/B52001.txt ]] || fail "converted without the ECU.ini asked for"
+
+# SIGTERM during the conversion of a big log: no text under the log's name, no leftover, exit 1; the next
+# --only-new converts it.
+for _ in $(seq 400); do cat "$log"; done >"$home/LOGS/B52002.bin"
+timeout 120 "$cli" --home "$home" convert "$home/LOGS/B52002.bin" >"$work/out" 2>"$work/err" &
+cliPid=$!
+for _ in $(seq 200); do
+    [[ -e $home/LOGS/B52002.txt.part ]] && break
+    sleep 0.05
+done
+[[ -e $home/LOGS/B52002.txt.part ]] || fail "no conversion under way"
+kill -TERM "$cliPid"
+status=0
+wait "$cliPid" || status=$?
+cliPid=
+[[ $status == 1 ]] || fail "a conversion ended by SIGTERM exits $status"
+[[ ! -e $home/LOGS/B52002.txt && ! -e $home/LOGS/B52002.txt.part ]] || fail "a half text was left"
+grep -qxF "Преобразование прервано." "$work/out" || fail "the cancel is not said"
+timeout 120 "$cli" --home "$home" convert "$home/LOGS" --only-new >"$work/out" 2>"$work/err" || fail "convert --only-new failed"
+grep -qxF "B52002.txt OK" "$work/out" || fail "--only-new passed over the interrupted log"
+rm "$home/LOGS/B52002.bin" "$home/LOGS/B52002.txt"
 
 timeout 60 "$cli" --home "$home" --port SIM watch 0,1 --seconds 1 --csv "$work/live.csv" >"$work/out" 2>"$work/err" ||
     fail "watch --csv failed"

@@ -27,6 +27,7 @@ TEST(EventTexts, ActuatorChannels) {
         {0xD2, 0x80, false, "     ACT:  Все форсунки работают!   AirPump Motor"},
         {0xD2, 0x05, false, "     ACT: Отключены форсунки:  Все 2"},
         {0xD2, 0x42, false, "     ACT: Отключены форсунки:  1 6"},
+        {0xD2, 0xC0, false, "     ACT: Отключены форсунки:  6  AirPump Motor"}, // no injector 7
         {0xD3, 0x40, false, "     ACT:  Мотор дросселя, изменение 0 %"},
         {0xD3, 0xFF, false, "     ACT:  Мотор дросселя, изменение 100 %"},
         {0xD4, 30, false, "     ACT:  Регенерация (EVAP) 30 %"},
@@ -60,6 +61,12 @@ TEST(EventTexts, FaultBytes) {
         {0x20, 0xFF, hfm, {}},                       // no fault map at 32
         {0x03, 0x02, lh, {"    slot 3: code 3 (2)"}},
         {0x17, 0x01, lh, {"    slot 23: code 123 (1)"}},
+        {0x1E, 0x01, lh, {"    slot 30: code 29 (1)"}}, // the last slot
+        {0x00, 0x01, lh, {}},                           // no slot 0
+        {0x1F, 0x01, lh, {}},                           // nor one beyond the last
+        {0x40, 0x01, pms, {"    bit 129: no code"}},    // the PMS fault map at 64..66: faults 129..152
+        {0x42, 0x80, pms, {"    bit 152: no code"}},
+        {0x43, 0x01, pms, {}},
         {0x05, 0x00, hfm, {}},
     };
     for (const TCase& c : cases)

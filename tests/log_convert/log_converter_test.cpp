@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -83,6 +84,39 @@ TEST(ConvertLogs, FolderConvertsEveryLogAndReportsWhatItCannotOpen) {
     EXPECT_TRUE(again.Written.empty());
     EXPECT_EQ(again.Failed, 1);
     EXPECT_EQ(host.LogText().find(" OK"), std::string::npos);
+
+    // A text older than its log (the log grew after it) and a missing text make a log new again.
+    const fs::path first = folder.Path() / "LOGS" / "B52001.txt";
+    fs::last_write_time(first,
+                        fs::last_write_time(folder.Path() / "LOGS" / "B52001.bin") - std::chrono::hours(1));
+    fs::remove(folder.Path() / "LOGS" / "B52002.txt");
+    host.Clear();
+    const TConvertResult stale = ConvertLogs(folder.Path() / "LOGS", onlyNew);
+    EXPECT_EQ(stale.Written, (std::vector<fs::path>{first, folder.Path() / "LOGS" / "B52002.txt"}));
+}
+
+// Text and CSV take their names only when complete, as new files: whatever has their name (an earlier
+// text, a symbolic link to a file elsewhere, a leftover of an interrupted run) is replaced, never
+// written through.
+TEST(ConvertLogs, WritesNewFilesAndRenamesThemWhenComplete) {
+    TTempFolder folder;
+    THostRecorder host;
+    const fs::path log = folder.WriteFile("LOGS/B52001.bin", HfmLog());
+    const fs::path outside = folder.WriteFile("outside.txt", "keep me");
+    fs::create_symlink(outside, folder.Path() / "LOGS" / "B52001.txt");
+    fs::create_symlink(outside, folder.Path() / "LOGS" / "B52001.csv.part");
+    folder.WriteFile("LOGS/B52001.txt.part", "a leftover");
+    TConvertOptions options;
+    options.Csv = true;
+    const TConvertResult result = ConvertLogs(log, options);
+    EXPECT_EQ(result.Failed, 0);
+    EXPECT_EQ(result.Written.size(), 2u);
+    EXPECT_EQ(folder.ReadFile("outside.txt"), "keep me");
+    EXPECT_FALSE(fs::is_symlink(folder.Path() / "LOGS" / "B52001.txt"));
+    EXPECT_NE(folder.ReadFile("LOGS/B52001.txt").find("ecu info"), std::string::npos);
+    EXPECT_NE(folder.ReadFile("LOGS/B52001.csv").find("pair,number"), std::string::npos);
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.Path() / "LOGS"))
+        EXPECT_NE(entry.path().extension(), ".part") << entry.path();
 }
 
 TEST(ConvertLogs, NothingToConvertIsSaid) {
@@ -132,11 +166,23 @@ TEST(ConvertLogs, EcuIniDescribesTheParameters) {
     EXPECT_NE(host.LogText().find((folder.Path() / "other.ini").string() + ": "), std::string::npos);
     EXPECT_NE(host.LogText().find("B52001.txt OK"), std::string::npos);
 
-    // A chosen file that is not there.
-    options.EcuIni = folder.Path() / "absent.ini";
-    host.Clear();
-    ConvertLogs(log, options);
-    EXPECT_NE(host.LogText().find("Файл не найден: " + options.EcuIni.string()), std::string::npos);
+    // A chosen file that is not there, or cannot be read, is an error: nothing is converted with
+    // another set than the one asked for.
+    fs::create_directories(folder.Path() / "folder.ini");
+    const std::pair<fs::path, std::string> unreadable[] = {
+        {folder.Path() / "absent.ini", "Файл не найден: "},
+        {folder.Path() / "folder.ini", "Не удалось прочитать файл: "},
+    };
+    for (const auto& [file, said] : unreadable) {
+        fs::remove(folder.Path() / "LOGS" / "B52001.txt");
+        options.EcuIni = file;
+        host.Clear();
+        const TConvertResult failed = ConvertLogs(log, options);
+        EXPECT_EQ(failed.Failed, 1) << file;
+        EXPECT_TRUE(failed.Written.empty()) << file;
+        EXPECT_NE(host.LogText().find(said + file.string()), std::string::npos) << host.LogText();
+        EXPECT_FALSE(fs::exists(folder.Path() / "LOGS" / "B52001.txt")) << file;
+    }
 }
 
 // OBD recording: engine speed 0x0C30 / 4 = 780 and coolant 0x7E - 40 = 86.
@@ -157,6 +203,17 @@ TEST(ConvertLogs, ObdLogsNeedTheirDescriptions) {
     host.Clear();
     folder.WriteFile("DATA/hfmobd.ini", "[P0]\r\nNAME=no command\r\n");
     EXPECT_EQ(ConvertLogs(log, {}).Skipped, 1);
+
+    // One that cannot be read is said to be so, not "not found".
+    fs::remove(folder.Path() / "DATA" / "hfmobd.ini");
+    fs::create_directories(folder.Path() / "DATA" / "hfmobd.ini");
+    host.Clear();
+    EXPECT_EQ(ConvertLogs(log, {}).Skipped, 1);
+    EXPECT_NE(
+        host.LogText().find("Не удалось прочитать файл: " + (folder.Path() / "DATA" / "hfmobd.ini").string()),
+        std::string::npos)
+        << host.LogText();
+    fs::remove(folder.Path() / "DATA" / "hfmobd.ini");
 
     folder.WriteFile("DATA/hfmobd.ini", ReadWhole(fs::path(VELMORA_RECORDED_LOGS) / ".." / ".." / ".." /
                                                   "data" / "DATA" / "hfmobd.ini"));
@@ -209,6 +266,8 @@ TEST(ConvertLogs, CancelLeavesNoHalfText) {
     EXPECT_TRUE(result.Cancelled);
     EXPECT_TRUE(result.Written.empty());
     EXPECT_FALSE(fs::exists(folder.Path() / "LOGS" / "B52001.txt"));
+    EXPECT_FALSE(fs::exists(folder.Path() / "LOGS" / "B52001.txt.part"));
+    EXPECT_EQ(host.Logs().back(), "Преобразование прервано.");
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].BytesTotal, big.size());
     EXPECT_GT(seen[0].BytesDone, 0u);

@@ -49,12 +49,27 @@ TEST(ProgramFolders, HomeOptionIsTakenOutOfTheArguments) {
     std::vector<char*> argv = {program.data(), option.data(), home.data(), command.data(), nullptr};
     int argc = 4;
 
-    InitProgramFolder(argc, argv.data());
+    EXPECT_EQ(InitProgramFolder(argc, argv.data()), "");
 
     EXPECT_EQ(argc, 2);
     EXPECT_STREQ(argv[1], "ident");
     EXPECT_EQ(ProgramFolder(), std::filesystem::path(home));
     EXPECT_TRUE(std::filesystem::is_directory(home));
+}
+
+// An empty folder name is refused in both spellings: it would silently mean the executable's folder.
+TEST(ProgramFolders, EmptyHomeIsRefused) {
+    testing::TTempFolder folder;
+    for (std::vector<std::string> words : {std::vector<std::string>{"velmora", "--home", "", "ident"},
+                                           std::vector<std::string>{"velmora", "--home=", "ident"}}) {
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        int argc = int(words.size());
+        EXPECT_NE(InitProgramFolder(argc, argv.data()), "") << words[1];
+        EXPECT_EQ(ProgramFolder(), folder.Path()) << "the folder stays as it was";
+    }
 }
 
 TEST(ProgramFolders, EnvironmentChoosesTheFolderWhenTheCommandLineDoesNot) {

@@ -131,5 +131,52 @@ TEST(TripLog, AFailedWriteKeepsItsLinesAndTellsOnce) {
     EXPECT_EQ(host.Logs().size(), 1u) << "a write that works again says nothing";
 }
 
+// A write that fails whether the file opens or not (a full disk: the day's file is a link to
+// /dev/full) keeps its lines; at the end of the trip they are written when the file can be written
+// again, or said to be lost.
+TEST(TripLog, LinesNotWrittenAreKeptThenWrittenOrSaidLostAtTheEnd) {
+    struct TCase {
+        const char* What;
+        bool DiskFull; // else the client's folder is blocked by a file
+        bool FreedBeforeEnd;
+    };
+    const TCase cases[] = {
+        {"blocked folder, lost", false, false},
+        {"blocked folder, written at the end", false, true},
+        {"full disk after the open, lost", true, false},
+    };
+    for (const TCase& c : cases) {
+        testing::THostRecorder host;
+        testing::TTempFolder folder;
+        const fs::path day = folder.Path() / "LOGS" / "Petrov" / "bc261209.txt";
+        if (c.DiskFull && !fs::exists("/dev/full"))
+            continue; // a system without it
+        if (c.DiskFull) {
+            fs::create_directories(day.parent_path());
+            fs::create_symlink("/dev/full", day);
+        } else {
+            folder.WriteFile(fs::path("LOGS") / "Petrov", "in the way");
+        }
+        TTripLog log;
+        ASSERT_TRUE(log.AfterDisplay(60, Texts(), 100000, Day(10, 0, 0), "Petrov")) << c.What;
+        EXPECT_EQ(log.PendingLines(), 1u) << c.What;
+        ASSERT_EQ(host.Logs().size(), 1u) << c.What;
+        if (c.FreedBeforeEnd)
+            fs::remove(folder.Path() / "LOGS" / "Petrov");
+        EXPECT_EQ(log.Finish("Petrov"), c.FreedBeforeEnd) << c.What;
+        EXPECT_EQ(log.PendingLines(), 0u) << c.What;
+        if (c.FreedBeforeEnd) {
+            EXPECT_EQ(folder.ReadFile(fs::path("LOGS") / "Petrov" / "bc261209.txt"),
+                      "09.12.2026 10:00:00\n" + std::string(TTripLog::Header) + "\n" +
+                          TTripLog::Line(Day(10, 0, 0), Texts()) + "\n")
+                << c.What;
+            EXPECT_EQ(host.Logs().size(), 1u) << c.What;
+        } else {
+            ASSERT_EQ(host.Logs().size(), 2u) << c.What;
+            EXPECT_NE(host.Logs()[1].find("потеряно строк: 1"), std::string::npos) << host.Logs()[1];
+        }
+    }
+}
+
 } // namespace
 } // namespace velmora

@@ -67,7 +67,12 @@ TTripTab::TTripTab(QWidget* parent) : QWidget(parent) {
     column->addStretch(1);
 }
 
+TTripTab::~TTripTab() {
+    Log.Finish(Client);
+}
+
 void TTripTab::ShowTrip(const TTripSums& sums, const std::string& client) {
+    Client = client;
     const TTripValues values = TripValues(sums);
     const TTripTexts texts = TripTexts(values);
     SetText(labTime, texts.Time);

@@ -17,6 +17,8 @@ class TTripTab : public QWidget {
     Q_OBJECT
 public:
     explicit TTripTab(QWidget* parent = nullptr);
+    // The trip log's lines still held (a write failed) are written out, or said to be lost.
+    ~TTripTab() override;
 
     // WM_USER+21: shows the figures of `sums` and writes the trip log line when one is due (into the
     // client's folder of LOGS when `client` is set).
@@ -36,6 +38,7 @@ private:
     QLabel* labIdleFE = nullptr;
     QLabel* LabRpm = nullptr; // hidden: counts the value updates
     TTripLog Log;
+    std::string Client; // of the last trip log line
 };
 
 } // namespace velmora
