@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -17,14 +18,26 @@
 namespace velmora::testing {
 
 // Forwards to a port that lives elsewhere; a break fails as a broken driver would while `failBreak` is set,
-// and releasing the line takes `releaseLagUs` of the clock, as a slow driver call would.
+// releasing the line takes `releaseLagUs` of the clock, as a slow driver call would, and while `dropZeros`
+// is set the zero bytes never arrive, as with a UART that drops bytes with a framing error (a pulse on the
+// line then leaves a single byte).
 class TForwardPort : public TBasePort {
 public:
-    TForwardPort(TBasePort& target, const bool& failBreak, const int64_t& releaseLagUs, TManualClock& clock)
-        : Target(target), FailBreak(failBreak), ReleaseLagUs(releaseLagUs), ManualClock(clock) {}
+    TForwardPort(TBasePort& target, const bool& failBreak, const int64_t& releaseLagUs, const bool& dropZeros,
+                 TManualClock& clock)
+        : Target(target), FailBreak(failBreak), ReleaseLagUs(releaseLagUs), DropZeros(dropZeros),
+          ManualClock(clock) {}
     bool Open(bool showErrors, int baud) override { return Target.Open(showErrors, baud); }
     bool IsOpen() override { return Target.IsOpen(); }
-    int InQueue() override { return Target.InQueue(); }
+    int InQueue() override {
+        if (!DropZeros)
+            return Target.InQueue();
+        uint8_t byte = 0;
+        while (Target.InQueue() > 0 && Target.ReadByte(byte))
+            if (byte != 0)
+                Kept.push_back(byte);
+        return int(Kept.size());
+    }
     void Close() override { Target.Close(); }
     void SetParams(int baud, uint8_t parity, uint8_t stopBits) override {
         Target.SetParams(baud, parity, stopBits);
@@ -32,7 +45,17 @@ public:
     void SetRTS(bool on) override { Target.SetRTS(on); }
     void SetParity(uint8_t parity) override { Target.SetParity(parity); }
     bool ReadByte(uint8_t& value) override { return Target.ReadByte(value); }
-    int ReadBuf(TPortBuffer& buffer) override { return Target.ReadBuf(buffer); }
+    int ReadBuf(TPortBuffer& buffer) override {
+        if (!DropZeros)
+            return Target.ReadBuf(buffer);
+        InQueue();
+        buffer.Count = 0;
+        while (!Kept.empty() && buffer.Data && buffer.Count < buffer.Size) {
+            buffer.Data[buffer.Count++] = Kept.front();
+            Kept.pop_front();
+        }
+        return buffer.Count;
+    }
     int ReadBufEx(TPortBuffer& buffer, int count) override { return Target.ReadBufEx(buffer, count); }
     bool WriteBuf(TPortBuffer buffer) override { return Target.WriteBuf(buffer); }
     bool WriteByte(uint8_t value) override { return Target.WriteByte(value); }
@@ -52,7 +75,9 @@ private:
     TBasePort& Target;
     const bool& FailBreak;
     const int64_t& ReleaseLagUs;
+    const bool& DropZeros;
     TManualClock& ManualClock;
+    std::deque<uint8_t> Kept; // bytes taken from the target while dropping zeros, not yet read
 };
 
 class TLineRig {
@@ -72,7 +97,7 @@ public:
             RegisterPortKind(PortName, 80, "line function rig", [](std::string_view) {
                 TLineRig& rig = *Current();
                 return std::make_unique<TForwardPort>(*rig.Sim, rig.FailBreak, rig.ReleaseLagUs,
-                                                      rig.ManualClock);
+                                                      rig.DropZeros, rig.ManualClock);
             });
             return true;
         }();
@@ -105,6 +130,7 @@ public:
     std::unique_ptr<TSimPort> Sim;
     bool FailBreak = false;
     int64_t ReleaseLagUs = 0;
+    bool DropZeros = false;
 
 private:
     static TLineRig*& Current() {
