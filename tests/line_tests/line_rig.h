@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host_recorder.h"
 #include "line_tests/line_port.h"
@@ -20,18 +21,19 @@ namespace velmora::testing {
 // Forwards to a port that lives elsewhere; a break fails as a broken driver would while `failBreak` is set,
 // releasing the line takes `releaseLagUs` of the clock, as a slow driver call would, and while `dropZeros`
 // is set the zero bytes never arrive, as with a UART that drops bytes with a framing error (a pulse on the
-// line then leaves a single byte).
+// line then leaves a single byte). `waiting` bytes are in the driver's queue when the port opens, before any
+// byte the target receives.
 class TForwardPort : public TBasePort {
 public:
     TForwardPort(TBasePort& target, const bool& failBreak, const int64_t& releaseLagUs, const bool& dropZeros,
-                 TManualClock& clock)
+                 const std::vector<uint8_t>& waiting, TManualClock& clock)
         : Target(target), FailBreak(failBreak), ReleaseLagUs(releaseLagUs), DropZeros(dropZeros),
-          ManualClock(clock) {}
+          ManualClock(clock), Kept(waiting.begin(), waiting.end()) {}
     bool Open(bool showErrors, int baud) override { return Target.Open(showErrors, baud); }
     bool IsOpen() override { return Target.IsOpen(); }
     int InQueue() override {
         if (!DropZeros)
-            return Target.InQueue();
+            return int(Kept.size()) + Target.InQueue();
         uint8_t byte = 0;
         while (Target.InQueue() > 0 && Target.ReadByte(byte))
             if (byte != 0)
@@ -44,19 +46,37 @@ public:
     }
     void SetRTS(bool on) override { Target.SetRTS(on); }
     void SetParity(uint8_t parity) override { Target.SetParity(parity); }
-    bool ReadByte(uint8_t& value) override { return Target.ReadByte(value); }
+    bool ReadByte(uint8_t& value) override {
+        if (DropZeros)
+            InQueue();
+        if (Kept.empty())
+            return !DropZeros && Target.ReadByte(value);
+        value = Kept.front();
+        Kept.pop_front();
+        return true;
+    }
     int ReadBuf(TPortBuffer& buffer) override {
-        if (!DropZeros)
-            return Target.ReadBuf(buffer);
-        InQueue();
-        buffer.Count = 0;
-        while (!Kept.empty() && buffer.Data && buffer.Count < buffer.Size) {
-            buffer.Data[buffer.Count++] = Kept.front();
-            Kept.pop_front();
+        if (DropZeros)
+            InQueue();
+        TakeKept(buffer, buffer.Size);
+        if (!DropZeros && buffer.Data && buffer.Count < buffer.Size) {
+            TPortBuffer rest{buffer.Data + buffer.Count, 0, 0, buffer.Size - buffer.Count};
+            buffer.Count += Target.ReadBuf(rest);
         }
         return buffer.Count;
     }
-    int ReadBufEx(TPortBuffer& buffer, int count) override { return Target.ReadBufEx(buffer, count); }
+    int ReadBufEx(TPortBuffer& buffer, int count) override {
+        if (Kept.empty() && !DropZeros)
+            return Target.ReadBufEx(buffer, count);
+        if (DropZeros)
+            InQueue();
+        TakeKept(buffer, count);
+        if (!DropZeros && buffer.Data && buffer.Count < std::min(count, buffer.Size)) {
+            TPortBuffer rest{buffer.Data + buffer.Count, 0, 0, buffer.Size - buffer.Count};
+            buffer.Count += Target.ReadBufEx(rest, count - buffer.Count);
+        }
+        return buffer.Count;
+    }
     bool WriteBuf(TPortBuffer buffer) override { return Target.WriteBuf(buffer); }
     bool WriteByte(uint8_t value) override { return Target.WriteByte(value); }
     bool WritePortEx(const uint8_t* data, int length) override { return Target.WritePortEx(data, length); }
@@ -72,12 +92,21 @@ public:
     void SetTimeouts(int a, int b, int c, int d, int e) override { Target.SetTimeouts(a, b, c, d, e); }
 
 private:
+    // Moves up to `count` queued bytes into `buffer`.
+    void TakeKept(TPortBuffer& buffer, int count) {
+        buffer.Count = 0;
+        while (!Kept.empty() && buffer.Data && buffer.Count < std::min(count, buffer.Size)) {
+            buffer.Data[buffer.Count++] = Kept.front();
+            Kept.pop_front();
+        }
+    }
+
     TBasePort& Target;
     const bool& FailBreak;
     const int64_t& ReleaseLagUs;
     const bool& DropZeros;
     TManualClock& ManualClock;
-    std::deque<uint8_t> Kept; // bytes taken from the target while dropping zeros, not yet read
+    std::deque<uint8_t> Kept; // waiting bytes, and those taken from the target while dropping zeros
 };
 
 class TLineRig {
@@ -97,7 +126,7 @@ public:
             RegisterPortKind(PortName, 80, "line function rig", [](std::string_view) {
                 TLineRig& rig = *Current();
                 return std::make_unique<TForwardPort>(*rig.Sim, rig.FailBreak, rig.ReleaseLagUs,
-                                                      rig.DropZeros, rig.ManualClock);
+                                                      rig.DropZeros, rig.Waiting, rig.ManualClock);
             });
             return true;
         }();
@@ -131,6 +160,7 @@ public:
     bool FailBreak = false;
     int64_t ReleaseLagUs = 0;
     bool DropZeros = false;
+    std::vector<uint8_t> Waiting; // in the queue of each port opened
 
 private:
     static TLineRig*& Current() {
