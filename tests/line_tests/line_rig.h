@@ -22,13 +22,14 @@ namespace velmora::testing {
 // releasing the line takes `releaseLagUs` of the clock, as a slow driver call would, and while `dropZeros`
 // is set the zero bytes never arrive, as with a UART that drops bytes with a framing error (a pulse on the
 // line then leaves a single byte). `waiting` bytes are in the driver's queue when the port opens, before any
-// byte the target receives.
+// byte the target receives. A ReadBuf hands over at most `mostPerRead` bytes (when not 0), as a driver that
+// passes on what came in small packets.
 class TForwardPort : public TBasePort {
 public:
     TForwardPort(TBasePort& target, const bool& failBreak, const int64_t& releaseLagUs, const bool& dropZeros,
-                 const std::vector<uint8_t>& waiting, TManualClock& clock)
+                 const std::vector<uint8_t>& waiting, const int& mostPerRead, TManualClock& clock)
         : Target(target), FailBreak(failBreak), ReleaseLagUs(releaseLagUs), DropZeros(dropZeros),
-          ManualClock(clock), Kept(waiting.begin(), waiting.end()) {}
+          MostPerRead(mostPerRead), ManualClock(clock), Kept(waiting.begin(), waiting.end()) {}
     bool Open(bool showErrors, int baud) override { return Target.Open(showErrors, baud); }
     bool IsOpen() override { return Target.IsOpen(); }
     int InQueue() override {
@@ -55,7 +56,10 @@ public:
         Kept.pop_front();
         return true;
     }
-    int ReadBuf(TPortBuffer& buffer) override {
+    int ReadBuf(TPortBuffer& whole) override {
+        TPortBuffer buffer = whole;
+        if (MostPerRead > 0)
+            buffer.Size = std::min(buffer.Size, MostPerRead);
         if (DropZeros)
             InQueue();
         TakeKept(buffer, buffer.Size);
@@ -63,7 +67,8 @@ public:
             TPortBuffer rest{buffer.Data + buffer.Count, 0, 0, buffer.Size - buffer.Count};
             buffer.Count += Target.ReadBuf(rest);
         }
-        return buffer.Count;
+        whole.Count = buffer.Count;
+        return whole.Count;
     }
     int ReadBufEx(TPortBuffer& buffer, int count) override {
         if (Kept.empty() && !DropZeros)
@@ -105,6 +110,7 @@ private:
     const bool& FailBreak;
     const int64_t& ReleaseLagUs;
     const bool& DropZeros;
+    const int& MostPerRead;
     TManualClock& ManualClock;
     std::deque<uint8_t> Kept; // waiting bytes, and those taken from the target while dropping zeros
 };
@@ -126,7 +132,8 @@ public:
             RegisterPortKind(PortName, 80, "line function rig", [](std::string_view) {
                 TLineRig& rig = *Current();
                 return std::make_unique<TForwardPort>(*rig.Sim, rig.FailBreak, rig.ReleaseLagUs,
-                                                      rig.DropZeros, rig.Waiting, rig.ManualClock);
+                                                      rig.DropZeros, rig.Waiting, rig.MostPerRead,
+                                                      rig.ManualClock);
             });
             return true;
         }();
@@ -161,6 +168,7 @@ public:
     int64_t ReleaseLagUs = 0;
     bool DropZeros = false;
     std::vector<uint8_t> Waiting; // in the queue of each port opened
+    int MostPerRead = 0;          // a ReadBuf hands over at most this many bytes (0: all there are)
 
 private:
     static TLineRig*& Current() {
