@@ -3,6 +3,7 @@
 // erase, the list read again, the protocol log; and the failure paths.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -47,6 +48,24 @@ protected:
                            [&](const std::string& line) { return line.find(text) != std::string::npos; });
     }
 
+    // The requests of a protocol log in order, as their hex text ("5001"): on a cable the frames sent (each
+    // followed by its echo), through the ELM327 its ISOMSG commands.
+    static std::vector<std::string> Requests(const std::vector<std::string>& items) {
+        std::vector<std::string> requests;
+        for (size_t i = 0; i < items.size(); ++i) {
+            const std::string& line = items[i];
+            if (const size_t at = line.find("ISOMSG"); at != std::string::npos) {
+                requests.push_back(line.substr(at + 6));
+            } else if (i + 1 < items.size() && items[i + 1] == line && line.size() >= 12 &&
+                       line.find_first_not_of("0123456789ABCDEF") == std::string::npos) {
+                const size_t length = std::stoul(line.substr(4, 2), nullptr, 16);
+                requests.push_back(line.substr(2, 2) + line.substr(6, 2 * (length - 5)));
+                ++i; // the echo
+            }
+        }
+        return requests;
+    }
+
     TManualClock ManualClock;
     TScopedClock UseClock{ManualClock};
     testing::TTempFolder Folder;
@@ -85,6 +104,8 @@ TEST_P(ModuleDialogueTest, SrsReadEraseAndReadAgain) {
     } else {
         EXPECT_NE(saved.find("ISOSET41SN1FAC8"), std::string::npos);
         EXPECT_NE(saved.find("ISOMSG5001"), std::string::npos);
+        // The ELM327 spaces the bytes itself: its timings stay.
+        EXPECT_EQ(saved.find("Тайминги протокола [мс]: 3, 100, 500"), std::string::npos);
     }
 
     Host.Clear();
@@ -105,6 +126,13 @@ TEST_P(ModuleDialogueTest, EGasReadEraseAndReadAgain) {
     Open();
     TModuleDialogue first = Dialogue();
     ASSERT_TRUE(first.DiagnoseEGas(EGasAddress, false)) << Host.LogText();
+    ASSERT_FALSE(Host.Logs().empty());
+    EXPECT_EQ(Host.Logs().front(), std::string("Диагностика E-GAS ( Адаптер: ") +
+                                       (Cable() ? "K-Line" : "ELM327 velmora") +
+                                       ", Порт: " + GetParam().Prefix + ", Скорость: 10400 )");
+    if (Cable()) {
+        EXPECT_EQ(first.ProtocolLog().Items().at(1), "Параметры протокола ( Адрес: 18h, Скорость: 10400N1 )");
+    }
     EXPECT_TRUE(Has(Host.Logs(), "          Module: E-GAS"));
     EXPECT_TRUE(Has(Host.Logs(), "    2 - Sammelfehler"));
     EXPECT_TRUE(Has(Host.Logs(), "    4 - описание не найдено."));
@@ -114,6 +142,11 @@ TEST_P(ModuleDialogueTest, EGasReadEraseAndReadAgain) {
     TModuleDialogue erase = Dialogue();
     ASSERT_TRUE(erase.DiagnoseEGas(EGasAddress, true)) << Host.LogText();
     EXPECT_TRUE(Has(Host.Logs(), "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"));
+    // The erase: the fault memory once more, 50 01, then 18 00 and three 50 01.
+    const std::vector<std::string> requests = Requests(erase.ProtocolLog().Items());
+    ASSERT_GE(requests.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(requests.end() - 6, requests.end()),
+              (std::vector<std::string>{"1000", "5001", "1800", "5001", "5001", "5001"}));
 
     Host.Clear();
     TModuleDialogue again = Dialogue();
@@ -224,6 +257,21 @@ private:
     TBasePort& Target;
     int WritesLeft;
 };
+
+TEST_P(ModuleDialogueTest, WithProtocolLogs001To999TakenTheLogIsNotWritten) {
+    for (int n = 1; n <= 999; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "LOGS/ISO18%03d.txt", n);
+        Folder.WriteFile(name, "");
+    }
+    Open();
+    TModuleDialogue dialogue = Dialogue();
+    ASSERT_TRUE(dialogue.DiagnoseEGas(EGasAddress, false)) << Host.LogText();
+    EXPECT_EQ(dialogue.ProtocolLogPath(), "");
+    ASSERT_FALSE(Host.Logs().empty());
+    EXPECT_TRUE(Host.Logs().back().starts_with("Не удалось записать протокол в ")) << Host.LogText();
+    EXPECT_FALSE(std::filesystem::exists(Folder.Path() / "LOGS" / "ISO181000.txt"));
+}
 
 TEST_P(ModuleDialogueTest, ALinkThatDropsEndsTheDialogueWithItsTextAndTheLogSaved) {
     Open();
