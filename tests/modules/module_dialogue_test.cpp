@@ -354,13 +354,19 @@ TEST(ModuleFaultTexts, FileByModuleAndPartNumberAndLinesByCode) {
     EXPECT_EQ(ModuleFaultFilePath("AB1.txt", 'D').parent_path().filename(), "EN");
 
     std::string bad;
-    const TModuleFaultTexts texts = ParseModuleFaultTexts(
-        "; comment\n\n1 No fault\n  17   Two  words \nx text\n12\n99999 big\n3text\n", &bad);
-    EXPECT_EQ(texts.Texts.size(), 2u);
+    const TModuleFaultTexts texts =
+        ParseModuleFaultTexts("; comment\n\n1 No fault\n  17   Two  words \nx text\n12\n99999 big\n3text\n"
+                              "0 lowest\n65535 highest\n65536 over\n-1 under\n",
+                              &bad);
+    EXPECT_EQ(texts.Texts.size(), 4u);
+    ASSERT_NE(texts.Text(0), nullptr);
+    EXPECT_EQ(*texts.Text(0), "lowest");
+    ASSERT_NE(texts.Text(0xFFFF), nullptr);
+    EXPECT_EQ(*texts.Text(0xFFFF), "highest");
     ASSERT_NE(texts.Text(17), nullptr);
     EXPECT_EQ(*texts.Text(17), "Two  words");
     EXPECT_EQ(texts.Text(12), nullptr);
-    EXPECT_EQ(bad, "5, 6, 7, 8");
+    EXPECT_EQ(bad, "5, 6, 7, 8, 11, 12");
 }
 
 TEST(ModuleFaultTexts, MissingFileIsNamedAndCodesStillListed) {
