@@ -324,6 +324,83 @@ TEST_P(ModuleDialogueCableTest, BoschSrsKeepsItsTimingsAndARefusedCommandStopsTh
     EXPECT_EQ(std::count(log.begin(), log.end(), "Неправильный таймаут между байтами запроса. D00074"), 5);
 }
 
+// The module falls deaf (nothing more reaches the cable) at the first request after the E-GAS fault list
+// has been read (three 10 00 frames) and closed with 50 01: the erase's own fault read fails. Every byte
+// written is kept.
+class TDeafAfterListPort : public TBasePort {
+public:
+    explicit TDeafAfterListPort(TBasePort& target) : Target(target) {}
+    bool Open(bool showErrors, int baud) override { return Target.Open(showErrors, baud); }
+    bool IsOpen() override { return Target.IsOpen(); }
+    int InQueue() override { return Deaf ? 0 : Target.InQueue(); }
+    void Close() override { Target.Close(); }
+    void SetParams(int baud, uint8_t parity, uint8_t stopBits) override {
+        Target.SetParams(baud, parity, stopBits);
+    }
+    void SetRTS(bool on) override { Target.SetRTS(on); }
+    void SetParity(uint8_t parity) override { Target.SetParity(parity); }
+    bool ReadByte(uint8_t& value) override { return Target.ReadByte(value) && !Deaf; }
+    int ReadBuf(TPortBuffer& buffer) override { return Heard(buffer, Target.ReadBuf(buffer)); }
+    int ReadBufEx(TPortBuffer& buffer, int count) override {
+        return Heard(buffer, Target.ReadBufEx(buffer, count));
+    }
+    bool WriteBuf(TPortBuffer buffer) override {
+        Wrote(buffer.Data, buffer.Count);
+        return Target.WriteBuf(buffer);
+    }
+    bool WriteByte(uint8_t value) override {
+        Wrote(&value, 1);
+        return Target.WriteByte(value);
+    }
+    bool WritePortEx(const uint8_t* data, int length) override {
+        Wrote(data, length);
+        return Target.WritePortEx(data, length);
+    }
+    void SetCommBreak() override { Target.SetCommBreak(); }
+    void ClearCommBreak() override { Target.ClearCommBreak(); }
+    void SetTimeouts(int a, int b, int c, int d, int e) override { Target.SetTimeouts(a, b, c, d, e); }
+
+    std::string Written; // every byte sent
+    size_t DeafAt = 0;   // the length of Written when the module fell deaf
+    bool Deaf = false;
+
+private:
+    int Heard(TPortBuffer& buffer, int count) {
+        if (!Deaf)
+            return count;
+        buffer.Count = 0;
+        return 0;
+    }
+    void Wrote(const uint8_t* data, int length) {
+        static const std::string read("\x18\x10\x06\x00\x2E\x00", 6), close("\x18\x50\x06\x01\x6F\x00", 6);
+        size_t reads = 0;
+        for (size_t at = Written.find(read); at != std::string::npos; at = Written.find(read, at + 1))
+            ++reads;
+        if (!Deaf && reads >= 3 && Written.ends_with(close)) {
+            Deaf = true;
+            DeafAt = Written.size();
+        }
+        Written.append(reinterpret_cast<const char*>(data), size_t(length));
+    }
+
+    TBasePort& Target;
+};
+
+TEST_P(ModuleDialogueCableTest, AFailedFaultReadStopsTheEGasErase) {
+    Open();
+    TDeafAfterListPort deaf(*Port);
+    TModuleDialogue dialogue(deaf, GetParam().Adapter, GetParam().Prefix);
+    EXPECT_FALSE(dialogue.DiagnoseEGas(EGasAddress, true));
+    ASSERT_TRUE(deaf.Deaf) << Host.LogText();
+    EXPECT_EQ(dialogue.FailureText(), DialogueAbortedText);
+    // Only the fault read was begun: neither 50 01 nor 18 00 follows it.
+    const std::string after = deaf.Written.substr(deaf.DeafAt);
+    EXPECT_EQ(after.find("\x50"), std::string::npos);
+    EXPECT_EQ(after.find("\x18\x18"), std::string::npos);
+    EXPECT_FALSE(Has(Host.Logs(), "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"));
+    EXPECT_EQ(Port->Car()->Module(TSimModuleKind::EGas)->Faults(), (std::vector<uint16_t>{2, 4}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Cable, ModuleDialogueCableTest,
                          ::testing::Values(TPortKind{"SIM", TSimAdapterKind::Kkl, 'K'}),
                          [](const auto& row) { return std::string(row.param.Prefix); });
