@@ -22,12 +22,24 @@ TEST(ElmToKkl, AdapterConfirmsAndThenPassesTheLineThrough) {
     EXPECT_TRUE(TestAdapter(rig.Request('K'), false)) << rig.Host.LogText();
 }
 
-TEST(ElmToKkl, SilentAdapterFails) {
-    TLineRig rig("SIM:cable-noecho");
-    std::atomic<bool> abort{false};
-    EXPECT_FALSE(SwitchElmToKkl(TLineRig::PortName, abort));
-    EXPECT_TRUE(rig.Logged("Ошибка при выполнении функции изменения режима адаптера."));
-    EXPECT_EQ(Port(), nullptr);
+TEST(ElmToKkl, SilentAdapterOrAPortThatDoesNotOpenFails) {
+    struct TCase {
+        const char* Sim;
+        const char* Line;
+    };
+    const TCase cases[] = {
+        {"SIM:cable-noecho", "Ошибка при выполнении функции изменения режима адаптера."},
+        {"SIM:no-such-unit", "Не могу открыть порт LINERIG"}, // the port does not open
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Sim);
+        TLineRig rig(c.Sim);
+        std::atomic<bool> abort{false};
+        EXPECT_FALSE(SwitchElmToKkl(TLineRig::PortName, abort));
+        EXPECT_TRUE(rig.Logged(c.Line)) << rig.Host.LogText();
+        EXPECT_FALSE(rig.Logged("Адаптер ELM327 переведен в режим KKL"));
+        EXPECT_EQ(Port(), nullptr);
+    }
 }
 
 TEST(ElmToKkl, RefusedDuringASessionAndOffTheFtdiPort) {

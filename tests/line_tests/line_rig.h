@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host_recorder.h"
 #include "line_tests/line_port.h"
@@ -17,23 +19,69 @@
 namespace velmora::testing {
 
 // Forwards to a port that lives elsewhere; a break fails as a broken driver would while `failBreak` is set,
-// and releasing the line takes `releaseLagUs` of the clock, as a slow driver call would.
+// releasing the line takes `releaseLagUs` of the clock, as a slow driver call would, and while `dropZeros`
+// is set the zero bytes never arrive, as with a UART that drops bytes with a framing error (a pulse on the
+// line then leaves a single byte). `waiting` bytes are in the driver's queue when the port opens, before any
+// byte the target receives. A ReadBuf hands over at most `mostPerRead` bytes (when not 0), as a driver that
+// passes on what came in small packets.
 class TForwardPort : public TBasePort {
 public:
-    TForwardPort(TBasePort& target, const bool& failBreak, const int64_t& releaseLagUs, TManualClock& clock)
-        : Target(target), FailBreak(failBreak), ReleaseLagUs(releaseLagUs), ManualClock(clock) {}
+    TForwardPort(TBasePort& target, const bool& failBreak, const int64_t& releaseLagUs, const bool& dropZeros,
+                 const std::vector<uint8_t>& waiting, const int& mostPerRead, TManualClock& clock)
+        : Target(target), FailBreak(failBreak), ReleaseLagUs(releaseLagUs), DropZeros(dropZeros),
+          MostPerRead(mostPerRead), ManualClock(clock), Kept(waiting.begin(), waiting.end()) {}
     bool Open(bool showErrors, int baud) override { return Target.Open(showErrors, baud); }
     bool IsOpen() override { return Target.IsOpen(); }
-    int InQueue() override { return Target.InQueue(); }
+    int InQueue() override {
+        if (!DropZeros)
+            return int(Kept.size()) + Target.InQueue();
+        uint8_t byte = 0;
+        while (Target.InQueue() > 0 && Target.ReadByte(byte))
+            if (byte != 0)
+                Kept.push_back(byte);
+        return int(Kept.size());
+    }
     void Close() override { Target.Close(); }
     void SetParams(int baud, uint8_t parity, uint8_t stopBits) override {
         Target.SetParams(baud, parity, stopBits);
     }
     void SetRTS(bool on) override { Target.SetRTS(on); }
     void SetParity(uint8_t parity) override { Target.SetParity(parity); }
-    bool ReadByte(uint8_t& value) override { return Target.ReadByte(value); }
-    int ReadBuf(TPortBuffer& buffer) override { return Target.ReadBuf(buffer); }
-    int ReadBufEx(TPortBuffer& buffer, int count) override { return Target.ReadBufEx(buffer, count); }
+    bool ReadByte(uint8_t& value) override {
+        if (DropZeros)
+            InQueue();
+        if (Kept.empty())
+            return !DropZeros && Target.ReadByte(value);
+        value = Kept.front();
+        Kept.pop_front();
+        return true;
+    }
+    int ReadBuf(TPortBuffer& whole) override {
+        TPortBuffer buffer = whole;
+        if (MostPerRead > 0)
+            buffer.Size = std::min(buffer.Size, MostPerRead);
+        if (DropZeros)
+            InQueue();
+        TakeKept(buffer, buffer.Size);
+        if (!DropZeros && buffer.Data && buffer.Count < buffer.Size) {
+            TPortBuffer rest{buffer.Data + buffer.Count, 0, 0, buffer.Size - buffer.Count};
+            buffer.Count += Target.ReadBuf(rest);
+        }
+        whole.Count = buffer.Count;
+        return whole.Count;
+    }
+    int ReadBufEx(TPortBuffer& buffer, int count) override {
+        if (Kept.empty() && !DropZeros)
+            return Target.ReadBufEx(buffer, count);
+        if (DropZeros)
+            InQueue();
+        TakeKept(buffer, count);
+        if (!DropZeros && buffer.Data && buffer.Count < std::min(count, buffer.Size)) {
+            TPortBuffer rest{buffer.Data + buffer.Count, 0, 0, buffer.Size - buffer.Count};
+            buffer.Count += Target.ReadBufEx(rest, count - buffer.Count);
+        }
+        return buffer.Count;
+    }
     bool WriteBuf(TPortBuffer buffer) override { return Target.WriteBuf(buffer); }
     bool WriteByte(uint8_t value) override { return Target.WriteByte(value); }
     bool WritePortEx(const uint8_t* data, int length) override { return Target.WritePortEx(data, length); }
@@ -49,10 +97,22 @@ public:
     void SetTimeouts(int a, int b, int c, int d, int e) override { Target.SetTimeouts(a, b, c, d, e); }
 
 private:
+    // Moves up to `count` queued bytes into `buffer`.
+    void TakeKept(TPortBuffer& buffer, int count) {
+        buffer.Count = 0;
+        while (!Kept.empty() && buffer.Data && buffer.Count < std::min(count, buffer.Size)) {
+            buffer.Data[buffer.Count++] = Kept.front();
+            Kept.pop_front();
+        }
+    }
+
     TBasePort& Target;
     const bool& FailBreak;
     const int64_t& ReleaseLagUs;
+    const bool& DropZeros;
+    const int& MostPerRead;
     TManualClock& ManualClock;
+    std::deque<uint8_t> Kept; // waiting bytes, and those taken from the target while dropping zeros
 };
 
 class TLineRig {
@@ -72,6 +132,7 @@ public:
             RegisterPortKind(PortName, 80, "line function rig", [](std::string_view) {
                 TLineRig& rig = *Current();
                 return std::make_unique<TForwardPort>(*rig.Sim, rig.FailBreak, rig.ReleaseLagUs,
+                                                      rig.DropZeros, rig.Waiting, rig.MostPerRead,
                                                       rig.ManualClock);
             });
             return true;
@@ -105,6 +166,9 @@ public:
     std::unique_ptr<TSimPort> Sim;
     bool FailBreak = false;
     int64_t ReleaseLagUs = 0;
+    bool DropZeros = false;
+    std::vector<uint8_t> Waiting; // in the queue of each port opened
+    int MostPerRead = 0;          // a ReadBuf hands over at most this many bytes (0: all there are)
 
 private:
     static TLineRig*& Current() {

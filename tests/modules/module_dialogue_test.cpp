@@ -3,6 +3,7 @@
 // erase, the list read again, the protocol log; and the failure paths.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -47,6 +48,24 @@ protected:
                            [&](const std::string& line) { return line.find(text) != std::string::npos; });
     }
 
+    // The requests of a protocol log in order, as their hex text ("5001"): on a cable the frames sent (each
+    // followed by its echo), through the ELM327 its ISOMSG commands.
+    static std::vector<std::string> Requests(const std::vector<std::string>& items) {
+        std::vector<std::string> requests;
+        for (size_t i = 0; i < items.size(); ++i) {
+            const std::string& line = items[i];
+            if (const size_t at = line.find("ISOMSG"); at != std::string::npos) {
+                requests.push_back(line.substr(at + 6));
+            } else if (i + 1 < items.size() && items[i + 1] == line && line.size() >= 12 &&
+                       line.find_first_not_of("0123456789ABCDEF") == std::string::npos) {
+                const size_t length = std::stoul(line.substr(4, 2), nullptr, 16);
+                requests.push_back(line.substr(2, 2) + line.substr(6, 2 * (length - 5)));
+                ++i; // the echo
+            }
+        }
+        return requests;
+    }
+
     TManualClock ManualClock;
     TScopedClock UseClock{ManualClock};
     testing::TTempFolder Folder;
@@ -85,6 +104,8 @@ TEST_P(ModuleDialogueTest, SrsReadEraseAndReadAgain) {
     } else {
         EXPECT_NE(saved.find("ISOSET41SN1FAC8"), std::string::npos);
         EXPECT_NE(saved.find("ISOMSG5001"), std::string::npos);
+        // The ELM327 spaces the bytes itself: its timings stay.
+        EXPECT_EQ(saved.find("Тайминги протокола [мс]: 3, 100, 500"), std::string::npos);
     }
 
     Host.Clear();
@@ -105,6 +126,13 @@ TEST_P(ModuleDialogueTest, EGasReadEraseAndReadAgain) {
     Open();
     TModuleDialogue first = Dialogue();
     ASSERT_TRUE(first.DiagnoseEGas(EGasAddress, false)) << Host.LogText();
+    ASSERT_FALSE(Host.Logs().empty());
+    EXPECT_EQ(Host.Logs().front(), std::string("Диагностика E-GAS ( Адаптер: ") +
+                                       (Cable() ? "K-Line" : "ELM327 velmora") +
+                                       ", Порт: " + GetParam().Prefix + ", Скорость: 10400 )");
+    if (Cable()) {
+        EXPECT_EQ(first.ProtocolLog().Items().at(1), "Параметры протокола ( Адрес: 18h, Скорость: 10400N1 )");
+    }
     EXPECT_TRUE(Has(Host.Logs(), "          Module: E-GAS"));
     EXPECT_TRUE(Has(Host.Logs(), "    2 - Sammelfehler"));
     EXPECT_TRUE(Has(Host.Logs(), "    4 - описание не найдено."));
@@ -114,6 +142,11 @@ TEST_P(ModuleDialogueTest, EGasReadEraseAndReadAgain) {
     TModuleDialogue erase = Dialogue();
     ASSERT_TRUE(erase.DiagnoseEGas(EGasAddress, true)) << Host.LogText();
     EXPECT_TRUE(Has(Host.Logs(), "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"));
+    // The erase: the fault memory once more, 50 01, then 18 00 and three 50 01.
+    const std::vector<std::string> requests = Requests(erase.ProtocolLog().Items());
+    ASSERT_GE(requests.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(requests.end() - 6, requests.end()),
+              (std::vector<std::string>{"1000", "5001", "1800", "5001", "5001", "5001"}));
 
     Host.Clear();
     TModuleDialogue again = Dialogue();
@@ -225,6 +258,21 @@ private:
     int WritesLeft;
 };
 
+TEST_P(ModuleDialogueTest, WithProtocolLogs001To999TakenTheLogIsNotWritten) {
+    for (int n = 1; n <= 999; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "LOGS/ISO18%03d.txt", n);
+        Folder.WriteFile(name, "");
+    }
+    Open();
+    TModuleDialogue dialogue = Dialogue();
+    ASSERT_TRUE(dialogue.DiagnoseEGas(EGasAddress, false)) << Host.LogText();
+    EXPECT_EQ(dialogue.ProtocolLogPath(), "");
+    ASSERT_FALSE(Host.Logs().empty());
+    EXPECT_TRUE(Host.Logs().back().starts_with("Не удалось записать протокол в ")) << Host.LogText();
+    EXPECT_FALSE(std::filesystem::exists(Folder.Path() / "LOGS" / "ISO181000.txt"));
+}
+
 TEST_P(ModuleDialogueTest, ALinkThatDropsEndsTheDialogueWithItsTextAndTheLogSaved) {
     Open();
     TVanishingPort vanishing(*Port, 12);
@@ -276,6 +324,83 @@ TEST_P(ModuleDialogueCableTest, BoschSrsKeepsItsTimingsAndARefusedCommandStopsTh
     EXPECT_EQ(std::count(log.begin(), log.end(), "Неправильный таймаут между байтами запроса. D00074"), 5);
 }
 
+// The module falls deaf (nothing more reaches the cable) at the first request after the E-GAS fault list
+// has been read (three 10 00 frames) and closed with 50 01: the erase's own fault read fails. Every byte
+// written is kept.
+class TDeafAfterListPort : public TBasePort {
+public:
+    explicit TDeafAfterListPort(TBasePort& target) : Target(target) {}
+    bool Open(bool showErrors, int baud) override { return Target.Open(showErrors, baud); }
+    bool IsOpen() override { return Target.IsOpen(); }
+    int InQueue() override { return Deaf ? 0 : Target.InQueue(); }
+    void Close() override { Target.Close(); }
+    void SetParams(int baud, uint8_t parity, uint8_t stopBits) override {
+        Target.SetParams(baud, parity, stopBits);
+    }
+    void SetRTS(bool on) override { Target.SetRTS(on); }
+    void SetParity(uint8_t parity) override { Target.SetParity(parity); }
+    bool ReadByte(uint8_t& value) override { return Target.ReadByte(value) && !Deaf; }
+    int ReadBuf(TPortBuffer& buffer) override { return Heard(buffer, Target.ReadBuf(buffer)); }
+    int ReadBufEx(TPortBuffer& buffer, int count) override {
+        return Heard(buffer, Target.ReadBufEx(buffer, count));
+    }
+    bool WriteBuf(TPortBuffer buffer) override {
+        Wrote(buffer.Data, buffer.Count);
+        return Target.WriteBuf(buffer);
+    }
+    bool WriteByte(uint8_t value) override {
+        Wrote(&value, 1);
+        return Target.WriteByte(value);
+    }
+    bool WritePortEx(const uint8_t* data, int length) override {
+        Wrote(data, length);
+        return Target.WritePortEx(data, length);
+    }
+    void SetCommBreak() override { Target.SetCommBreak(); }
+    void ClearCommBreak() override { Target.ClearCommBreak(); }
+    void SetTimeouts(int a, int b, int c, int d, int e) override { Target.SetTimeouts(a, b, c, d, e); }
+
+    std::string Written; // every byte sent
+    size_t DeafAt = 0;   // the length of Written when the module fell deaf
+    bool Deaf = false;
+
+private:
+    int Heard(TPortBuffer& buffer, int count) {
+        if (!Deaf)
+            return count;
+        buffer.Count = 0;
+        return 0;
+    }
+    void Wrote(const uint8_t* data, int length) {
+        static const std::string read("\x18\x10\x06\x00\x2E\x00", 6), close("\x18\x50\x06\x01\x6F\x00", 6);
+        size_t reads = 0;
+        for (size_t at = Written.find(read); at != std::string::npos; at = Written.find(read, at + 1))
+            ++reads;
+        if (!Deaf && reads >= 3 && Written.ends_with(close)) {
+            Deaf = true;
+            DeafAt = Written.size();
+        }
+        Written.append(reinterpret_cast<const char*>(data), size_t(length));
+    }
+
+    TBasePort& Target;
+};
+
+TEST_P(ModuleDialogueCableTest, AFailedFaultReadStopsTheEGasErase) {
+    Open();
+    TDeafAfterListPort deaf(*Port);
+    TModuleDialogue dialogue(deaf, GetParam().Adapter, GetParam().Prefix);
+    EXPECT_FALSE(dialogue.DiagnoseEGas(EGasAddress, true));
+    ASSERT_TRUE(deaf.Deaf) << Host.LogText();
+    EXPECT_EQ(dialogue.FailureText(), DialogueAbortedText);
+    // Only the fault read was begun: neither 50 01 nor 18 00 follows it.
+    const std::string after = deaf.Written.substr(deaf.DeafAt);
+    EXPECT_EQ(after.find("\x50"), std::string::npos);
+    EXPECT_EQ(after.find("\x18\x18"), std::string::npos);
+    EXPECT_FALSE(Has(Host.Logs(), "Удаление ошибок! ВЫКЛЮЧИ ЗАЖИГАНИЕ И ЖДИ БОЛЕЕ 10 СЕКУНД!"));
+    EXPECT_EQ(Port->Car()->Module(TSimModuleKind::EGas)->Faults(), (std::vector<uint16_t>{2, 4}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Cable, ModuleDialogueCableTest,
                          ::testing::Values(TPortKind{"SIM", TSimAdapterKind::Kkl, 'K'}),
                          [](const auto& row) { return std::string(row.param.Prefix); });
@@ -306,13 +431,19 @@ TEST(ModuleFaultTexts, FileByModuleAndPartNumberAndLinesByCode) {
     EXPECT_EQ(ModuleFaultFilePath("AB1.txt", 'D').parent_path().filename(), "EN");
 
     std::string bad;
-    const TModuleFaultTexts texts = ParseModuleFaultTexts(
-        "; comment\n\n1 No fault\n  17   Two  words \nx text\n12\n99999 big\n3text\n", &bad);
-    EXPECT_EQ(texts.Texts.size(), 2u);
+    const TModuleFaultTexts texts =
+        ParseModuleFaultTexts("; comment\n\n1 No fault\n  17   Two  words \nx text\n12\n99999 big\n3text\n"
+                              "0 lowest\n65535 highest\n65536 over\n-1 under\n",
+                              &bad);
+    EXPECT_EQ(texts.Texts.size(), 4u);
+    ASSERT_NE(texts.Text(0), nullptr);
+    EXPECT_EQ(*texts.Text(0), "lowest");
+    ASSERT_NE(texts.Text(0xFFFF), nullptr);
+    EXPECT_EQ(*texts.Text(0xFFFF), "highest");
     ASSERT_NE(texts.Text(17), nullptr);
     EXPECT_EQ(*texts.Text(17), "Two  words");
     EXPECT_EQ(texts.Text(12), nullptr);
-    EXPECT_EQ(bad, "5, 6, 7, 8");
+    EXPECT_EQ(bad, "5, 6, 7, 8, 11, 12");
 }
 
 TEST(ModuleFaultTexts, MissingFileIsNamedAndCodesStillListed) {

@@ -26,6 +26,21 @@ TEST(LhCodeBanner, TextAndColourFromTheTableTheEngineStateSelects) {
         {20, 0, 'R', "%  20 Режим \"полное открытие дросселя\" распознано", Red},
         {101, 0, 'R', "%  101 ", Red}, // only the running table knows 101
         {15, 1, 'E', "%  15 ", Red},
+        // The edges of each running row: a neighbour must not borrow a row's text.
+        {6, 1, 'E', "%  6 ", Red},
+        {7, 1, 'E', "%  7 Rich mixture: reached the limit of the lean", Red},
+        {9, 1, 'E', "%  9 Rich mixture: reached the limit of the lean", Red},
+        {10, 1, 'E', "%  10 CTP (idle) recognition applied constantly", Red},
+        {11, 1, 'E', "%  11 ", Red},
+        {94, 1, 'E', "%  94 ", Red},
+        {96, 1, 'E', "%  96 ", Red},
+        {97, 1, 'E', "%  97 ", Red},
+        {98, 1, 'E', "%  98 reached the limit of enrichig", Red},
+        {101, 1, 'E', "%  101 No voltage at LH-SFI control module (N3/1)", Red},
+        {102, 1, 'E', "%  102 ", Red},
+        {10, 0, 'E', "%  10 CTP (idle) recognition inactive", Red},
+        {9, 0, 'E', "%  9 ", Red},
+        {91, 0, 'E', "%  91 ", Red},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Code);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "line_rig.h"
 #include "sim/engine_model.h"
 #include "sim/sim_unit.h"
@@ -40,11 +42,17 @@ TEST(SlowCodes, ASingleStoredCodeEndsOnTheThirdReading) {
 
 TEST(SlowCodes, APulseWhoseBytesStraddleAPollCountsOnce) {
     // The unit's pulses follow its own clock: a slow release shifts the reader's polls so that they fall
-    // between the bytes of one pulse.
-    for (const int64_t lagUs : {0, 1500, 2500, 51500}) {
-        SCOPED_TRACE(lagUs);
+    // between the bytes of one pulse. A cable that drops the pulse's zero bytes leaves one byte per pulse.
+    struct TCase {
+        int64_t LagUs;
+        bool DropZeros;
+    };
+    const TCase cases[] = {{0, false}, {1500, false}, {2500, false}, {51500, false}, {0, true}, {2500, true}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.LagUs << (c.DropZeros ? " one byte per pulse" : ""));
         TLineRig rig("SIM:hfm-blink"); // codes 4, 7, 14
-        rig.ReleaseLagUs = lagUs;
+        rig.ReleaseLagUs = c.LagUs;
+        rig.DropZeros = c.DropZeros;
         EXPECT_EQ(RunSlowCodes(rig, {}).Codes, (std::vector<int>{4, 7, 14}));
     }
 }
@@ -148,6 +156,79 @@ TEST(SlowCodes, StopEndsTheRunAndReleasesTheLine) {
     EXPECT_TRUE(rig.Logged("Обмен остановлен."));
     EXPECT_FALSE(rig.Logged("Завершено!"));
     EXPECT_EQ(Port(), nullptr);
+}
+
+// The rig's clock, raising `stop` once the line has been held low for `afterMs` in a hold begun after
+// `armed` was set: the user stops in the middle of an erase or adaptation hold.
+class TStopInHoldClock : public TClock {
+public:
+    TStopInHoldClock(TLineRig& rig, std::atomic<bool>& stop, uint32_t afterMs)
+        : Rig(rig), Stop(stop), AfterMs(afterMs) {}
+    uint32_t TickCount() override { return Rig.ManualClock.TickCount(); }
+    int64_t PerfCounter() override { return Rig.ManualClock.PerfCounter(); }
+    int64_t PerfFrequency() override { return Rig.ManualClock.PerfFrequency(); }
+    void SleepMicros(int64_t us) override { Rig.ManualClock.SleepMicros(us); }
+    void Sleep(uint32_t ms) override {
+        Rig.ManualClock.Sleep(ms);
+        if (!Armed || !Rig.Sim->Car() || !Rig.Car().Bus().BreakOn())
+            return;
+        const uint32_t now = TickCount();
+        if (!LowSince)
+            LowSince = now;
+        if (TicksSince(*LowSince, now) >= AfterMs)
+            Stop = true;
+    }
+    bool Armed = false;
+
+private:
+    TLineRig& Rig;
+    std::atomic<bool>& Stop;
+    const uint32_t AfterMs;
+    std::optional<uint32_t> LowSince;
+};
+
+// A stop in the middle of an erase or adaptation hold cuts it short: that is no completed hold, so
+// nothing is erased or reset, and the run ends as stopped.
+TEST(SlowCodes, AStopWithinAHoldIsNoCompletedHold) {
+    testing::TTempFolder folder;
+    const auto empty = folder.WriteFile("empty.ini", "[Unit]\nBase=hfm40\n[Faults]\nStored=\n");
+    struct TCase {
+        std::string Sim;
+        TSlowCodeOptions Options;
+        TSlowCodePhase Hold;
+        std::vector<int> Codes; // left in the unit
+    };
+    const TCase cases[] = {
+        {"SIM:hfm40", {false, true, false}, TSlowCodePhase::Erasing, {4}},
+        {"SIM:" + empty.string(), {false, false, true}, TSlowCodePhase::ResettingAdaptation, {1}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Sim);
+        TLineRig rig(c.Sim);
+        std::atomic<bool> stop{false};
+        TStopInHoldClock clock(rig, stop, 1000); // seen from the first step of the hold on
+        TSlowCodeResult result;
+        double adaptBefore = 0;
+        {
+            TScopedClock scoped(clock);
+            result = SlowCodes(rig.Request(), c.Options, stop, [&](const TSlowCodeProgress& progress) {
+                if (progress.Phase == c.Hold) {
+                    adaptBefore = rig.Car().Unit().Engine().Signal(TSignal::AdaptIdleAir);
+                    clock.Armed = true;
+                }
+            });
+        }
+        SetClock(&rig.ManualClock);
+        EXPECT_EQ(result.Outcome, TSlowCodeOutcome::Stopped) << rig.Host.LogText();
+        EXPECT_FALSE(result.AdaptationReset);
+        EXPECT_EQ(rig.LowTimes(), (std::vector<int>{3000, 1100})) << "the hold was cut short";
+        EXPECT_EQ(rig.Car().Unit().BlinkCodes(), c.Codes);
+        EXPECT_EQ(rig.Car().Unit().Engine().Signal(TSignal::AdaptIdleAir), adaptBefore);
+        EXPECT_TRUE(rig.Logged("Обмен остановлен."));
+        EXPECT_FALSE(rig.Logged("Сброс адаптаци завершен."));
+        EXPECT_FALSE(rig.Logged("Завершено!"));
+        EXPECT_EQ(Port(), nullptr);
+    }
 }
 
 TEST(SlowCodes, APortThatFailsEndsTheRunAndIsFreed) {
