@@ -26,8 +26,35 @@ struct TColorRow {
 };
 
 constexpr TColorRow ColorRows[] = {
-    {"BLACK", 0x000000}, {"RED", 0x0000FF}, {"GREEN", 0x008000}, {"BLUE", 0xFF0000}, {"YELLOW", 0x00FFFF},
+    {"BLACK", 0x000000},  {"RED", 0x0000FF},       {"GREEN", 0x008000},    {"BLUE", 0xFF0000},
+    {"YELLOW", 0x00FFFF}, {"VERMILION", 0x005ED5}, {"DEEPBLUE", 0xB27200}, {"TEAL", 0x739E00},
+    {"PURPLE", 0xA779CC}, {"ORANGE", 0x009FE6},    {"SKYBLUE", 0xE9B456},  {"GREY", 0x808080},
 };
+
+constexpr float Inf = std::numeric_limits<float>::infinity();
+
+// A step of 1, 2 or 5 times a power of ten near `raw`, so the scale's labels read as round numbers.
+float NiceStep(float raw) {
+    if (!(raw > 0) || !std::isfinite(raw))
+        return 1;
+    float power = std::pow(10.0f, std::floor(std::log10(raw)));
+    for (float m : {1.0f, 2.0f, 5.0f})
+        if (raw <= m * power)
+            return m * power;
+    return 10 * power;
+}
+
+// The slot start values: an autoscaled curve has no fixed range to start from.
+void ResetSlot(TGraphParam& view, size_t slot) {
+    view.SlotMin[slot] = view.AutoScale ? Inf : view.RangeHi;
+    view.SlotMax[slot] = view.AutoScale ? -Inf : view.RangeLo;
+}
+
+// The first kept value at or after `tick` (ticks compared as a signed distance, so a wrap does no harm).
+std::deque<TGraphSample>::const_iterator FirstFrom(const std::deque<TGraphSample>& history, uint32_t tick) {
+    return std::partition_point(history.begin(), history.end(),
+                                [tick](const TGraphSample& s) { return int32_t(s.Tick - tick) < 0; });
+}
 
 constexpr int DefaultScreenSeconds = 10;
 constexpr int MaxShift = 32767; // pixels
@@ -116,8 +143,8 @@ TGraphParam::TGraphParam(TECUparam& param) : TBaseParam(param) {
 }
 
 void TGraphParam::ClearMinMax() {
-    SlotMin.fill(RangeHi);
-    SlotMax.fill(RangeLo);
+    for (size_t slot = 0; slot < Slots; ++slot)
+        ResetSlot(*this, slot);
     HasLastPoint = false;
 }
 
@@ -126,6 +153,7 @@ TGraph::TGraph(int width, int height, std::shared_ptr<const TListParams> params,
     Picture.fill(Qt::white);
     SetScreenTime(DefaultScreenSeconds);
     SetScrollTime(int(ScreenTimeMs / 4000));
+    LayOut();
     if (ini)
         LoadGraph(*ini, 0);
 }
@@ -137,6 +165,7 @@ void TGraph::LoadGraph(const TIniFile& ini, int number) {
     std::string section = "GRAPH" + std::to_string(number);
     SetScreenTime(ini.ReadInteger(section, "SCREEN_TIME", DefaultScreenSeconds));
     SetScrollTime(ini.ReadInteger(section, "SCREEN_OFFSET", 0));
+    LanesOn = ini.ReadInteger(section, "LANES", 0) != 0;
     for (const std::string& word : Words(ini.ReadString(section, "SOURCE", ""))) {
         if (!std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
             word.size() > 3)
@@ -148,8 +177,14 @@ void TGraph::LoadGraph(const TIniFile& ini, int number) {
         if (!view)
             continue;
         std::string key = Upper(word);
-        view->Color = ColorFromName(ini.ReadString(section, "COLOR" + key, ""));
+        // A curve without a colour keeps the free palette colour it was given, so no two share black.
+        if (ini.KeyExists(section, "COLOR" + key))
+            view->Color = ColorFromName(ini.ReadString(section, "COLOR" + key, ""));
         ReadRange(ini.ReadString(section, "RANGE" + key, ""), *view);
+        view->AutoScale = ini.ReadInteger(section, "AUTO" + key, 0) != 0;
+        view->AutoLo = view->RangeLo;
+        view->AutoHi = view->RangeHi;
+        view->Lane = std::clamp(ini.ReadInteger(section, "LANE" + key, view->Lane), 0, 255);
         for (const std::string& line : Words(ini.ReadString(section, "LINES" + key, ""))) {
             std::optional<float> value = ReadFloat(line);
             if (value && view->LineCount < TGraphParam::MaxLines)
@@ -158,6 +193,7 @@ void TGraph::LoadGraph(const TIniFile& ini, int number) {
         view->ClearMinMax();
     }
     HasParams = Count() > 0;
+    LayOut();
     ResetGraph();
 }
 
@@ -165,8 +201,17 @@ TGraphParam* TGraph::AddParam(int number) {
     TECUparam* param = Params->FindByNumber(number);
     if (!param)
         return nullptr;
+    uint32_t colour = FreeColor();
+    int lane = 0;
+    for (TGraphParam* other : GraphViews())
+        lane = std::max(lane, other->Lane + 1);
     auto& view = static_cast<TGraphParam&>(Add(std::make_unique<TGraphParam>(*param)));
+    view.Color = colour;
+    view.Lane = lane;
     HasParams = true;
+    LayOut();
+    if (LanesOn)
+        Redraw();
     return &view;
 }
 
@@ -207,8 +252,263 @@ TGraphParam& TGraph::View(size_t index) const {
 }
 
 int TGraph::Y(const TGraphParam& view, float value) const {
-    int h = Picture.height();
-    return int(std::lround((value - view.RangeLo) * -(h - 1) / (view.RangeHi - view.RangeLo) + (h - 1)));
+    int h = view.BandHeight;
+    return view.BandTop +
+           int(std::lround((value - view.Lo()) * -(h - 1) / (view.Hi() - view.Lo()) + (h - 1)));
+}
+
+void TGraph::LayOut() {
+    std::vector<TGraphParam*> views = GraphViews();
+    int top = std::clamp(TopMargin, 0, Picture.height() - 2);
+    int height = std::max(Picture.height() - top - std::max(BottomMargin, 0), 2);
+    std::vector<int> lanes;
+    for (TGraphParam* view : views)
+        lanes.push_back(view->Lane);
+    std::sort(lanes.begin(), lanes.end());
+    lanes.erase(std::unique(lanes.begin(), lanes.end()), lanes.end());
+    int n = LanesOn ? std::max<int>(int(lanes.size()), 1) : 1;
+    int gap = n > 1 ? std::min(6, height / n / 4) : 0; // pixels between two lanes
+    for (TGraphParam* view : views) {
+        int k = LanesOn ? int(std::lower_bound(lanes.begin(), lanes.end(), view->Lane) - lanes.begin()) : 0;
+        view->BandTop = top + height * k / n;
+        view->BandHeight = std::max(top + height * (k + 1) / n - view->BandTop - gap, 2);
+    }
+}
+
+uint32_t TGraph::FreeColor() const {
+    std::vector<TGraphParam*> views = GraphViews();
+    for (uint32_t colour : CurvePalette)
+        if (std::none_of(views.begin(), views.end(), [colour](TGraphParam* v) { return v->Color == colour; }))
+            return colour;
+    return CurvePalette[views.size() % std::size(CurvePalette)];
+}
+
+void TGraph::Record(TGraphParam& view, uint32_t tick, float value) {
+    std::deque<TGraphSample>& history = view.History;
+    if (!view.HasLastPoint && !history.empty() && !std::isnan(history.back().Value))
+        history.push_back({tick, std::numeric_limits<float>::quiet_NaN()});
+    history.push_back({tick, value});
+    while (!history.empty() && uint32_t(tick - history.front().Tick) > KeepMs)
+        history.pop_front();
+    LatestTick = tick;
+}
+
+bool TGraph::FitRanges(uint32_t from, uint32_t to, bool growOnly) {
+    bool changed = false;
+    for (TGraphParam* view : GraphViews()) {
+        if (!view->AutoScale)
+            continue;
+        float lo = Inf, hi = -Inf;
+        for (auto it = FirstFrom(view->History, from);
+             it != view->History.end() && int32_t(it->Tick - to) <= 0; ++it) {
+            if (!std::isnan(it->Value)) {
+                lo = std::min(lo, it->Value);
+                hi = std::max(hi, it->Value);
+            }
+        }
+        if (lo > hi || (growOnly && lo >= view->AutoLo && hi <= view->AutoHi))
+            continue;
+        // A little room above and below, then out to round numbers; a flat line gets a band around it.
+        float span = hi - lo;
+        if (span <= 0)
+            span = std::max(std::fabs(hi) * 0.1f, std::pow(10.0f, -float(view->Param.Decimals)));
+        float step = NiceStep(span * 1.1f / 8);
+        float newLo = std::floor((lo - span * 0.05f) / step) * step;
+        float newHi = std::ceil((hi + span * 0.05f) / step) * step;
+        if (lo >= 0 && newLo < 0)
+            newLo = 0;
+        if (newHi <= newLo)
+            newHi = newLo + step;
+        if (newLo != view->AutoLo || newHi != view->AutoHi) {
+            view->AutoLo = newLo;
+            view->AutoHi = newHi;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+void TGraph::Render(uint32_t from, uint32_t span) {
+    Picture.fill(Qt::white);
+    DrawGrid(0);
+    const int w = Picture.width();
+    span = std::max<uint32_t>(span, 1);
+    QPainter painter(&Picture);
+    for (TGraphParam* view : GraphViews()) {
+        painter.setPen(QPen(FromBgr(view->Color), PenWidth, Qt::SolidLine));
+        const std::deque<TGraphSample>& history = view->History;
+        auto it = FirstFrom(history, from);
+        if (it != history.begin())
+            --it; // the line comes in from the left edge
+        // Many values fall on one column when much time is shown: per column its first, lowest, highest
+        // and last value keep the line's look at a few points per column.
+        QPolygon line;
+        int column = std::numeric_limits<int>::min(), firstY = 0, lowY = 0, highY = 0, lastY = 0;
+        auto flushColumn = [&] {
+            if (column == std::numeric_limits<int>::min())
+                return;
+            for (int y : {firstY, lowY, highY, lastY})
+                if (line.isEmpty() || line.back() != QPoint(column, y))
+                    line << QPoint(column, y);
+            column = std::numeric_limits<int>::min();
+        };
+        auto flushLine = [&] {
+            flushColumn();
+            if (line.size() >= 2)
+                painter.drawPolyline(line);
+            line.clear();
+        };
+        for (; it != history.end(); ++it) {
+            if (std::isnan(it->Value)) {
+                flushLine();
+                continue;
+            }
+            int64_t x64 = std::llround(double(int32_t(it->Tick - from)) * w / span);
+            int x = int(std::clamp<int64_t>(x64, -32000, 32000));
+            int y = Y(*view, std::clamp(it->Value, view->Lo(), view->Hi()));
+            if (x != column) {
+                flushColumn();
+                column = x;
+                firstY = lowY = highY = lastY = y;
+            } else {
+                lowY = std::max(lowY, y);
+                highY = std::min(highY, y);
+                lastY = y;
+            }
+            if (x > w)
+                break; // the line goes out at the right edge
+        }
+        flushLine();
+    }
+    painter.end();
+    Changed = Picture.rect();
+}
+
+void TGraph::RenderLive() {
+    if (StartTick == 0) {
+        Picture.fill(Qt::white);
+        Changed = Picture.rect();
+        return;
+    }
+    Render(StartTick, ScreenTimeMs);
+    const int w = Picture.width();
+    for (TGraphParam* view : GraphViews()) {
+        view->HasLastPoint = false;
+        if (view->History.empty() || std::isnan(view->History.back().Value))
+            continue;
+        const TGraphSample& last = view->History.back();
+        int64_t x = std::llround(double(int32_t(last.Tick - StartTick)) * w / ScreenTimeMs);
+        if (x < -w || x > std::numeric_limits<int16_t>::max())
+            continue;
+        view->LastX = int16_t(x);
+        view->LastY = int16_t(Y(*view, std::clamp(last.Value, view->Lo(), view->Hi())));
+        view->HasLastPoint = true;
+    }
+}
+
+void TGraph::Redraw() {
+    if (IsFrozen) {
+        FitRanges(ShownStart(), ShownStart() + ShownSpan(), false);
+        Render(ShownStart(), ShownSpan());
+        return;
+    }
+    if (StartTick != 0)
+        FitRanges(StartTick, StartTick + ScreenTimeMs, false);
+    RenderLive();
+}
+
+void TGraph::SetLanes(bool lanes) {
+    LanesOn = lanes;
+    LayOut();
+    Redraw();
+}
+
+void TGraph::SetAutoScale(TGraphParam& view, bool on) {
+    view.AutoScale = on;
+    view.AutoLo = view.RangeLo;
+    view.AutoHi = view.RangeHi;
+    view.ClearMinMax();
+    Redraw();
+}
+
+void TGraph::SetMargins(int top, int bottom) {
+    TopMargin = std::max(top, 0);
+    BottomMargin = std::max(bottom, 0);
+    LayOut();
+    Redraw();
+}
+
+void TGraph::SetPenWidth(int width) {
+    PenWidth = std::clamp(width, 1, 8);
+    Redraw();
+}
+
+void TGraph::Freeze(bool frozen) {
+    if (frozen == IsFrozen)
+        return;
+    if (frozen) {
+        FrozenSpan = ScreenTimeMs;
+        FrozenEnd = StartTick != 0 ? StartTick + ScreenTimeMs : LatestTick;
+        IsFrozen = true;
+        return;
+    }
+    IsFrozen = false;
+    // Back to the running picture, moved on by whole scrolls to the newest value as if it had run on.
+    if (StartTick != 0 && int32_t(LatestTick - StartTick) >= int32_t(ScreenTimeMs)) {
+        uint64_t k = (uint64_t(LatestTick - StartTick - ScreenTimeMs) / ScrollMs + 1) * ScrollMs;
+        StartTick += uint32_t(k);
+    }
+    Redraw();
+}
+
+uint32_t TGraph::ShownStart() const {
+    return IsFrozen ? FrozenEnd - FrozenSpan : StartTick;
+}
+
+uint32_t TGraph::ShownSpan() const {
+    return IsFrozen ? FrozenSpan : ScreenTimeMs;
+}
+
+uint32_t TGraph::TickAt(int x) const {
+    return ShownStart() + uint32_t(std::llround(double(x) * ShownSpan() / Picture.width()));
+}
+
+std::optional<float> TGraph::ValueAt(const TGraphParam& view, uint32_t tick) const {
+    if (view.History.empty() || int32_t(tick - LatestTick) > 0)
+        return std::nullopt;
+    auto it = std::partition_point(view.History.begin(), view.History.end(),
+                                   [tick](const TGraphSample& s) { return int32_t(s.Tick - tick) <= 0; });
+    if (it == view.History.begin() || std::isnan((it - 1)->Value))
+        return std::nullopt;
+    return (it - 1)->Value;
+}
+
+void TGraph::Zoom(double factor, int x) {
+    if (LatestTick == 0)
+        return;
+    Freeze(true);
+    uint32_t anchor = TickAt(x);
+    double share = std::clamp(double(x) / Picture.width(), 0.0, 1.0);
+    uint32_t span = uint32_t(std::clamp<int64_t>(std::llround(FrozenSpan * factor), MinSpanMs, KeepMs));
+    FrozenEnd = anchor + uint32_t(std::llround((1 - share) * span));
+    FrozenSpan = span;
+    Pan(0);
+}
+
+void TGraph::Pan(int pixels) {
+    if (LatestTick == 0)
+        return;
+    Freeze(true);
+    int64_t end = int64_t(FrozenEnd) - std::llround(double(pixels) * FrozenSpan / Picture.width());
+    // Within the time kept: from the oldest value to the running picture's right edge.
+    int64_t newest = std::max<int64_t>(LatestTick, StartTick != 0 ? int64_t(StartTick) + ScreenTimeMs : 0);
+    int64_t oldest = newest;
+    for (TGraphParam* view : GraphViews())
+        if (!view->History.empty())
+            oldest = std::min<int64_t>(oldest, view->History.front().Tick);
+    int64_t lowest = oldest + FrozenSpan;
+    FrozenEnd = uint32_t(lowest >= newest ? newest : std::clamp(end, lowest, newest));
+    Redraw();
 }
 
 int TGraph::Scroll(uint32_t tick) {
@@ -256,10 +556,8 @@ void TGraph::UpdateMinMax(TGraphParam& view, uint32_t tick, float value) {
     uint16_t slot = uint16_t((tick - MinMaxStart) / slotMs % TGraphParam::Slots);
     bool changed = slot != CurrentSlot;
     if (changed) {
-        for (TGraphParam* other : GraphViews()) {
-            other->SlotMin[slot] = other->RangeHi;
-            other->SlotMax[slot] = other->RangeLo;
-        }
+        for (TGraphParam* other : GraphViews())
+            ResetSlot(*other, slot);
         CurrentSlot = slot;
     }
     view.SlotMax[slot] = std::max(view.SlotMax[slot], value);
@@ -275,7 +573,7 @@ void TGraph::DrawGrid(int fromColumn) {
         painter.setPen(QPen(FromBgr(view->Color), 1, Qt::DashLine));
         for (int i = 0; i < view->LineCount; ++i) {
             float g = view->Lines[size_t(i)];
-            if (g < view->RangeLo || g > view->RangeHi)
+            if (g < view->Lo() || g > view->Hi())
                 continue;
             int y = Y(*view, g);
             painter.drawLine(fromColumn, y, right, y);
@@ -292,6 +590,15 @@ void TGraph::UpdateParam(int number) {
     TGraphParam& view = *found;
     float value = view.Param.AsSingle();
     uint32_t tick = view.Param.LastTick;
+
+    if (IsFrozen) {
+        // Shown later: the values are kept and counted, the picture stays as the user looks at it.
+        if (StartTick == 0)
+            StartTick = MinMaxStart = tick;
+        Record(view, tick, value);
+        UpdateMinMax(view, tick, std::clamp(value, view.Lo(), view.Hi()));
+        return;
+    }
 
     int gridFrom = -1;
     if (StartTick == 0) {
@@ -312,8 +619,18 @@ void TGraph::UpdateParam(int number) {
         AddLog(text);
         x = std::clamp<int64_t>(x, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max());
     }
-    value = std::clamp(value, std::min(view.RangeLo, view.RangeHi), std::max(view.RangeLo, view.RangeHi));
+    Record(view, tick, value);
+    // A new range draws the picture again from the kept values: a line from a point of the old scale to
+    // one of the new would show a jump the engine never made.
+    bool refit = gridFrom >= 0 ? FitRanges(StartTick, StartTick + ScreenTimeMs, false)
+                               : view.AutoScale && (value < view.AutoLo || value > view.AutoHi) &&
+                                     FitRanges(StartTick, StartTick + ScreenTimeMs, true);
+    value = std::clamp(value, std::min(view.Lo(), view.Hi()), std::max(view.Lo(), view.Hi()));
     UpdateMinMax(view, tick, value);
+    if (refit) {
+        RenderLive();
+        return;
+    }
     if (gridFrom >= 0) {
         DrawGrid(gridFrom);
         Changed = Picture.rect(); // a new picture, or the old one moved left
@@ -322,9 +639,11 @@ void TGraph::UpdateParam(int number) {
     int y = Y(view, value);
     if (view.HasLastPoint) {
         QPainter painter(&Picture);
-        painter.setPen(QPen(FromBgr(view.Color), 1, Qt::SolidLine));
+        painter.setPen(QPen(FromBgr(view.Color), PenWidth, Qt::SolidLine));
         painter.drawLine(view.LastX, view.LastY, int(x), y);
-        Changed |= QRect(QPoint(view.LastX, view.LastY), QPoint(int(x), y)).normalized();
+        Changed |= QRect(QPoint(view.LastX, view.LastY), QPoint(int(x), y))
+                       .normalized()
+                       .adjusted(-PenWidth, -PenWidth, PenWidth, PenWidth);
     }
     view.LastX = int16_t(x);
     view.LastY = int16_t(y);
@@ -348,6 +667,8 @@ std::string TGraph::MinMaxText(size_t index) const {
     const TGraphParam& view = *views[index];
     float lo = *std::min_element(view.SlotMin.begin(), view.SlotMin.end());
     float hi = *std::max_element(view.SlotMax.begin(), view.SlotMax.end());
+    if (lo > hi)
+        return {}; // no value yet
     int decimals = view.Param.Decimals;
     char text[96];
     std::snprintf(text, sizeof text, "%.*f  %.*f", decimals, double(lo), decimals, double(hi));
@@ -357,6 +678,7 @@ std::string TGraph::MinMaxText(size_t index) const {
 void TGraph::Resize(int width, int height) {
     Picture = QImage(std::max(width, 2), std::max(height, 2), QImage::Format_RGB32);
     SetScreenTime(int(ScreenTimeMs / 1000));
+    LayOut();
     ResetGraph();
 }
 
@@ -366,6 +688,9 @@ void TGraph::RemoveView(size_t index) {
         return;
     views[index]->Mark();
     HasParams = Count() > 0;
+    LayOut();
+    if (LanesOn)
+        Redraw();
 }
 
 void TGraph::RequestSave() {

@@ -1,14 +1,20 @@
 #include "ui/graphs/graph_tab.h"
 
+#include <QActionGroup>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+#include <cmath>
 
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
@@ -31,6 +37,21 @@ constexpr int PictureWidth = 550, PictureHeight = 400; // pixels until the tab i
 constexpr int SwatchSize = 12;                         // pixels of a curve's colour in the list
 constexpr int ScaleSteps = 4;                          // parts of a scale between its labels
 constexpr int ScaleFontPixels = 11;
+constexpr int TimeStripPixels = 18; // below the curves, for the time labels
+constexpr int TopPixels = 4;
+constexpr int DragPixels = 4; // a press that moves less is a click
+
+QIcon Swatch(uint32_t colour) {
+    QPixmap swatch(SwatchSize, SwatchSize);
+    swatch.fill(FromBgr(colour));
+    return QIcon(swatch);
+}
+
+QString ValueText(const TGraphParam& view, float value) {
+    const std::string ownUnit = DisplayUnit(view.Param);
+    return QString::number(double(value), 'f', view.Param.Decimals) +
+           QString::fromStdString(ownUnit.empty() ? view.Param.Izm : " " + ownUnit);
+}
 
 QString Tr(std::string_view text) {
     return QString::fromStdString(Translate(text));
@@ -65,6 +86,8 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
     Image->setMinimumSize(200, 100);
     Image->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     Image->installEventFilter(this);
+    Image->setToolTip(Tr("Колесо: время крупнее или мельче; перетаскивание: сдвиг по времени; "
+                         "щелчок: курсор со значениями, правая кнопка убирает его"));
     layout->addWidget(Image, 0, 0, 2, 1);
     layout->setColumnStretch(0, 1);
 
@@ -82,9 +105,46 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
         if (row >= 0 && size_t(row) < GraphList->Count())
             EditProperties(GraphList->View(size_t(row)), this);
         RefreshSwatches();
+        GraphList->Redraw(); // the new range from the kept values: no jump from a point of the old one
         Redraw();
     });
+    lbGraphs->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lbGraphs, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        int row = lbGraphs->row(lbGraphs->itemAt(at));
+        if (row < 0)
+            return;
+        lbGraphs->setCurrentRow(row);
+        QMenu* menu = CurveMenu(row);
+        menu->exec(lbGraphs->viewport()->mapToGlobal(at));
+        menu->deleteLater();
+    });
     side->addWidget(lbGraphs, 1);
+    auto* curve =
+        MakeButton("btnCurve", Tr("Шкала, цвет, дорожка..."), "Масштаб, цвет и дорожка выбранного параметра");
+    connect(curve, &QPushButton::clicked, this, [this, curve] {
+        int row = lbGraphs->currentRow();
+        if (row < 0)
+            return;
+        QMenu* menu = CurveMenu(row);
+        menu->exec(curve->mapToGlobal(QPoint(0, curve->height())));
+        menu->deleteLater();
+    });
+    side->addWidget(curve);
+    cbLanes = new QCheckBox(Tr("Дорожки"));
+    cbLanes->setObjectName("cbLanes");
+    cbLanes->setToolTip(Tr("Каждый параметр на своей дорожке со своей шкалой"));
+    connect(cbLanes, &QCheckBox::toggled, this, [this](bool on) {
+        if (on != GraphList->Lanes())
+            SetLanes(on);
+    });
+    side->addWidget(cbLanes);
+    btnPause = MakeButton("btnPause", Tr("Пауза"), "Остановить рисунок; опрос продолжается");
+    btnPause->setCheckable(true);
+    connect(btnPause, &QPushButton::toggled, this, [this](bool on) {
+        if (on != Paused())
+            SetPaused(on);
+    });
+    side->addWidget(btnPause);
     auto* add = MakeButton("btnAddGraph", "+", "Добавить параметр в список опроса");
     connect(add, &QPushButton::clicked, this, [this] { AddGraph(ChooseParam(*Params, this)); });
     auto* del = MakeButton("btnDelGraph", "-", "Удалить параметр из списка");
@@ -111,6 +171,8 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
 
     ScreenSeconds = int(GraphList->ScreenTimeMs / 1000);
     Button3->setText(ScreenCaption(ScreenSeconds));
+    cbLanes->setChecked(GraphList->Lanes());
+    ApplyMetrics();
     GraphList->OnMinMaxChange = [this] { ShowMinMax(); };
     GraphList->OnSaveDone = [this] {
         WaitPanel->hide();
@@ -137,17 +199,134 @@ void TGraphTab::FillList() {
 
 void TGraphTab::AddListItem(const TGraphParam& view) {
     // The name carries its curve's colour: a swatch (yellow text would not read on white).
-    QPixmap swatch(SwatchSize, SwatchSize);
-    swatch.fill(FromBgr(view.Color));
-    lbGraphs->addItem(new QListWidgetItem(QIcon(swatch), QString::fromStdString(view.Caption)));
+    lbGraphs->addItem(new QListWidgetItem(Swatch(view.Color), QString::fromStdString(view.Caption)));
 }
 
 void TGraphTab::RefreshSwatches() {
-    for (int row = 0; row < lbGraphs->count() && size_t(row) < GraphList->Count(); ++row) {
-        QPixmap swatch(SwatchSize, SwatchSize);
-        swatch.fill(FromBgr(GraphList->View(size_t(row)).Color));
-        lbGraphs->item(row)->setIcon(QIcon(swatch));
+    for (int row = 0; row < lbGraphs->count() && size_t(row) < GraphList->Count(); ++row)
+        lbGraphs->item(row)->setIcon(Swatch(GraphList->View(size_t(row)).Color));
+}
+
+QMenu* TGraphTab::CurveMenu(int row) {
+    auto* menu = new QMenu(this);
+    menu->setObjectName("mnuCurve");
+    if (row < 0 || size_t(row) >= GraphList->Count())
+        return menu;
+    TGraphParam& view = GraphList->View(size_t(row));
+    const std::string number = std::to_string(view.ParamNo);
+    QAction* props = menu->addAction(Tr("Свойства..."));
+    props->setObjectName("mnuProps");
+    connect(props, &QAction::triggered, this, [this, &view] {
+        EditProperties(view, this);
+        RefreshSwatches();
+        GraphList->Redraw(); // the new range from the kept values, without a jump
+        ShowAll();
+    });
+    QAction* autoScale = menu->addAction(Tr("Автомасштаб"));
+    autoScale->setObjectName("mnuAuto");
+    autoScale->setCheckable(true);
+    autoScale->setChecked(view.AutoScale);
+    connect(autoScale, &QAction::toggled, this, [this, &view, number](bool on) {
+        GraphList->SetAutoScale(view, on);
+        WriteSetting("AUTO" + number, on ? 1 : 0);
+        ShowMinMax();
+        ShowAll();
+    });
+    QMenu* colours = menu->addMenu(Tr("Цвет"));
+    colours->setObjectName("mnuColor");
+    for (uint32_t colour : CurvePalette) {
+        QAction* pick = colours->addAction(Swatch(colour), QString::fromStdString(ColorName(colour)));
+        pick->setObjectName(QString::fromStdString("mnuColor" + ColorName(colour)));
+        pick->setCheckable(true);
+        pick->setChecked(view.Color == colour);
+        connect(pick, &QAction::triggered, this, [this, &view, colour] {
+            view.Color = colour;
+            RefreshSwatches();
+            GraphList->Redraw();
+            ShowAll();
+        });
     }
+    QMenu* lanes = menu->addMenu(Tr("Дорожка"));
+    lanes->setObjectName("mnuLane");
+    for (int lane = 0; lane < int(GraphList->Count()); ++lane) {
+        QAction* pick = lanes->addAction(QString::fromStdString(TranslateFormat("Дорожка %d", lane + 1)));
+        pick->setObjectName(QString("mnuLane%1").arg(lane + 1));
+        pick->setCheckable(true);
+        pick->setChecked(view.Lane == lane);
+        connect(pick, &QAction::triggered, this, [this, &view, lane, number] {
+            view.Lane = lane;
+            WriteSetting("LANE" + number, lane);
+            GraphList->SetLanes(true); // a lane chosen is meant to be seen
+            WriteSetting("LANES", 1);
+            cbLanes->setChecked(true);
+            ShowAll();
+        });
+    }
+    return menu;
+}
+
+void TGraphTab::WriteSetting(const std::string& key, int value) const {
+    TIniFile ini(SettingsFile());
+    ini.WriteInteger("GRAPH" + std::to_string(ini.ReadInteger("OPTIONS", "GRAPHS", 0)), key, value);
+}
+
+void TGraphTab::SetLanes(bool lanes) {
+    GraphList->SetLanes(lanes);
+    WriteSetting("LANES", lanes ? 1 : 0);
+    if (cbLanes->isChecked() != lanes)
+        cbLanes->setChecked(lanes);
+    ShowAll();
+}
+
+void TGraphTab::SetPaused(bool paused) {
+    GraphList->Freeze(paused);
+    btnPause->setText(paused ? Tr("Продолжить") : Tr("Пауза"));
+    if (btnPause->isChecked() != paused)
+        btnPause->setChecked(paused);
+    ShowAll();
+}
+
+void TGraphTab::SetCursorAt(int x) {
+    if (x < 0)
+        CursorTick.reset();
+    else
+        CursorTick = GraphList->TickAt(x);
+    ShowAll();
+}
+
+QStringList TGraphTab::CursorLines() const {
+    QStringList lines;
+    if (!CursorTick)
+        return lines;
+    const double span = GraphList->ShownSpan() / 1000.0;
+    lines << AgoText(int64_t(int32_t(*CursorTick - GraphList->NewestTick())), span);
+    for (size_t i = 0; i < GraphList->Count(); ++i) {
+        const TGraphParam& view = GraphList->View(i);
+        std::optional<float> value = GraphList->ValueAt(view, *CursorTick);
+        lines << QString::fromStdString(view.Caption) + ": " + (value ? ValueText(view, *value) : "—");
+    }
+    return lines;
+}
+
+QString TGraphTab::AgoText(int64_t ms, double spanSeconds) const {
+    if (spanSeconds <= 120 || std::abs(ms) < 60000) {
+        QString seconds = QString::number(ms / 1000.0, 'f', spanSeconds < 5 ? 2 : spanSeconds < 60 ? 1 : 0);
+        return QString::fromStdString(TranslateFormat("%s с", seconds.toStdString().c_str()));
+    }
+    int64_t total = std::llabs(ms) / 1000;
+    return QString("%1%2:%3").arg(ms < 0 ? "-" : "").arg(total / 60).arg(total % 60, 2, 10, QChar('0'));
+}
+
+void TGraphTab::ApplyMetrics() {
+    const qreal ratio = Image->devicePixelRatioF();
+    GraphList->SetMargins(int(TopPixels * ratio), int(TimeStripPixels * ratio));
+    // Two pixels at 1x: the lighter colours of the palette read better than on a hairline.
+    GraphList->SetPenWidth(int(std::lround(2 * ratio)));
+}
+
+void TGraphTab::ShowAll() {
+    GraphList->TakeChanged();
+    Image->update();
 }
 
 bool TGraphTab::AddGraph(int number) {
@@ -177,6 +356,8 @@ void TGraphTab::Button1Click() {
     GraphList->LoadGraph(ini, 0);
     ScreenSeconds = int(GraphList->ScreenTimeMs / 1000);
     Button3->setText(ScreenCaption(ScreenSeconds));
+    cbLanes->setChecked(GraphList->Lanes());
+    SetPaused(false);
     FillList();
     Redraw();
     if (OnReload)
@@ -236,6 +417,7 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
     const int tick = int(4 * ratio);
     // Labels start clear of their tick, which would otherwise read as a minus sign before the value.
     const int margin = tick + int(3 * ratio);
+    const int lineHeight = int(14 * ratio);
     auto label = [&](const QRect& box, int flags, const QString& text, const QColor& colour) {
         // Laying out text is the dear part of a frame: only labels in the painted part.
         if (!area.intersects(box.adjusted(-1, -1, 1, 1)))
@@ -248,40 +430,113 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
         painter.setPen(colour);
         painter.drawText(box, flags, text);
     };
-    // The value scale of the selected curve, in its colour and unit.
-    int row = lbGraphs->currentRow();
-    if (row >= 0 && size_t(row) < GraphList->Count()) {
-        const TGraphParam& view = GraphList->View(size_t(row));
+    // A value scale at the left edge over the view's band: its top and bottom at the band's edges.
+    auto scale = [&](const TGraphParam& view, int steps, const QString& title) {
         const QColor colour = FromBgr(view.Color);
-        const std::string ownUnit = DisplayUnit(view.Param);
-        const QString unit = QString::fromStdString(ownUnit.empty() ? view.Param.Izm : " " + ownUnit);
-        for (int i = 0; i <= ScaleSteps; ++i) {
-            float value = view.RangeLo + (view.RangeHi - view.RangeLo) * float(i) / ScaleSteps;
-            int y = height - 1 - (height - 1) * i / ScaleSteps;
-            QString text = QString::number(double(value), 'f', view.Param.Decimals) + unit;
-            int flags = Qt::AlignLeft | (i == 0            ? Qt::AlignBottom
-                                         : i == ScaleSteps ? Qt::AlignTop
-                                                           : Qt::AlignVCenter);
+        const int top = view.BandTop, bottom = view.BandTop + view.BandHeight - 1;
+        for (int i = 0; i <= steps; ++i) {
+            float value = view.Lo() + (view.Hi() - view.Lo()) * float(i) / float(steps);
+            int y = bottom - (bottom - top) * i / steps;
+            int flags = Qt::AlignLeft | (i == 0       ? Qt::AlignBottom
+                                         : i == steps ? Qt::AlignTop
+                                                      : Qt::AlignVCenter);
             QRect box(margin,
-                      i == 0            ? y - int(20 * ratio)
-                      : i == ScaleSteps ? y
-                                        : y - int(10 * ratio),
-                      int(120 * ratio), int(20 * ratio));
+                      i == 0       ? y - lineHeight
+                      : i == steps ? y
+                                   : y - lineHeight / 2,
+                      int(160 * ratio), lineHeight);
+            if (i == steps && !title.isEmpty()) // the name beside the top value
+                label(box.adjusted(int(70 * ratio), 0, int(200 * ratio), 0), flags, title, colour);
             painter.setPen(colour);
             painter.drawLine(0, y, tick, y);
-            label(box, flags, text, colour);
+            label(box, flags, ValueText(view, value), colour);
+        }
+    };
+    const int row = lbGraphs->currentRow();
+    std::vector<int> lanesDrawn;
+    for (size_t i = 0; i < GraphList->Count(); ++i) {
+        const TGraphParam& view = GraphList->View(i);
+        if (GraphList->Lanes()) {
+            // Each lane its scale (of its first curve) with the names of its curves; a line between lanes.
+            QString names;
+            for (size_t j = 0; j < GraphList->Count(); ++j)
+                if (GraphList->View(j).Lane == view.Lane)
+                    names +=
+                        (names.isEmpty() ? "" : ", ") + QString::fromStdString(GraphList->View(j).Caption);
+            if (std::find(lanesDrawn.begin(), lanesDrawn.end(), view.Lane) == lanesDrawn.end()) {
+                lanesDrawn.push_back(view.Lane);
+                scale(view, 2, names);
+                int below = view.BandTop + view.BandHeight + 1;
+                if (below < GraphList->PlotBottom()) {
+                    painter.setPen(QPen(QColor(200, 200, 200), 1));
+                    painter.drawLine(area.left(), below, area.right(), below);
+                }
+            }
+        } else if (int(i) == row) {
+            scale(view, ScaleSteps, QString());
+        }
+        // The value lines carry their value at the right end.
+        for (int k = 0; k < view.LineCount; ++k) {
+            float g = view.Lines[size_t(k)];
+            if (g < view.Lo() || g > view.Hi())
+                continue;
+            int y = GraphList->ValueY(view, g);
+            QRect box(width - int(160 * ratio), y - lineHeight, int(160 * ratio) - margin, lineHeight);
+            label(box, Qt::AlignRight | Qt::AlignBottom, ValueText(view, g), FromBgr(view.Color));
         }
     }
-    // The time scale: seconds before the right edge.
-    const double seconds = GraphList->ScreenTimeMs / 1000.0;
+    // The time scale, below the curves: time before the newest value.
+    const int stripTop = GraphList->PlotBottom() + 1;
+    if (area.bottom() >= stripTop) {
+        painter.fillRect(QRect(area.left(), stripTop, area.width(), height - stripTop), Qt::white);
+        painter.setPen(QColor(200, 200, 200));
+        painter.drawLine(area.left(), stripTop, area.right(), stripTop);
+    }
+    const double seconds = GraphList->ShownSpan() / 1000.0;
     for (int i = 1; i < ScaleSteps; ++i) {
         int x = width * i / ScaleSteps;
-        QString ago = QString::number(-seconds * (ScaleSteps - i) / ScaleSteps, 'g', 4);
-        QString text = QString::fromStdString(TranslateFormat("%s с", ago.toStdString().c_str()));
+        // Running: before the right edge; frozen: before the newest value taken.
+        QString text =
+            GraphList->Frozen()
+                ? AgoText(int64_t(int32_t(GraphList->TickAt(x) - GraphList->NewestTick())), seconds)
+                : AgoText(-int64_t(std::llround(seconds * 1000 * (ScaleSteps - i) / ScaleSteps)), seconds);
         painter.setPen(Qt::darkGray);
-        painter.drawLine(x, height - 1, x, height - 1 - tick);
-        label(QRect(x - int(40 * ratio), height - int(22 * ratio), int(80 * ratio), int(16 * ratio)),
+        painter.drawLine(x, stripTop, x, stripTop + tick);
+        label(QRect(x - int(50 * ratio), stripTop + 1, int(100 * ratio), height - stripTop - 1),
               Qt::AlignHCenter | Qt::AlignBottom, text, Qt::darkGray);
+    }
+    // The cursor: a line at its time and a box with the time and every curve's value.
+    CursorBox = QRect();
+    if (CursorTick) {
+        const int x = int(std::llround(double(int32_t(*CursorTick - GraphList->ShownStart())) * width /
+                                       std::max<uint32_t>(GraphList->ShownSpan(), 1)));
+        if (x >= 0 && x < width) {
+            painter.setPen(QPen(Qt::black, 1, Qt::DashDotLine));
+            painter.drawLine(x, GraphList->PlotTop(), x, GraphList->PlotBottom());
+            const QStringList lines = CursorLines();
+            QFontMetrics metrics(font);
+            int boxWidth = 0;
+            for (const QString& line : lines)
+                boxWidth = std::max(boxWidth, metrics.horizontalAdvance(line));
+            boxWidth += int(8 * ratio);
+            const int boxHeight = int(lines.size()) * lineHeight + int(4 * ratio);
+            const int left =
+                x + int(6 * ratio) + boxWidth < width ? x + int(6 * ratio) : x - int(6 * ratio) - boxWidth;
+            CursorBox = QRect(left, GraphList->PlotTop() + int(2 * ratio), boxWidth, boxHeight);
+            if (area.intersects(CursorBox)) {
+                painter.fillRect(CursorBox, QColor(255, 255, 255, 230));
+                painter.setPen(Qt::darkGray);
+                painter.drawRect(CursorBox.adjusted(0, 0, -1, -1));
+                for (int i = 0; i < lines.size(); ++i) {
+                    painter.setPen(i == 0 ? QColor(Qt::black)
+                                          : FromBgr(GraphList->View(size_t(i - 1)).Color));
+                    painter.drawText(QRect(left + int(4 * ratio),
+                                           CursorBox.top() + int(2 * ratio) + i * lineHeight, boxWidth,
+                                           lineHeight),
+                                     Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+                }
+            }
+        }
     }
 }
 
@@ -290,7 +545,54 @@ bool TGraphTab::eventFilter(QObject* watched, QEvent* event) {
         QSize size = Image->size() * Image->devicePixelRatioF();
         if (size != GraphList->Image().size()) {
             GraphList->Resize(size.width(), size.height());
+            ApplyMetrics();
             Redraw();
+        }
+    }
+    if (watched == Image) {
+        const qreal ratio = Image->devicePixelRatioF();
+        switch (event->type()) {
+        case QEvent::Wheel: {
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            int steps = wheel->angleDelta().y() / 120;
+            if (steps != 0) {
+                GraphList->Zoom(std::pow(0.8, steps), int(wheel->position().x() * ratio));
+                SetPaused(GraphList->Frozen());
+            }
+            return true;
+        }
+        case QEvent::MouseButtonPress: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::RightButton) {
+                SetCursorAt(-1);
+                return true;
+            }
+            PressAt = DragAt = mouse->position().toPoint();
+            Dragging = false;
+            return true;
+        }
+        case QEvent::MouseMove: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (!(mouse->buttons() & Qt::LeftButton))
+                break;
+            QPoint at = mouse->position().toPoint();
+            if (!Dragging && (at - PressAt).manhattanLength() < DragPixels)
+                return true;
+            Dragging = true;
+            GraphList->Pan(int(std::lround((at.x() - DragAt.x()) * ratio)));
+            DragAt = at;
+            SetPaused(true);
+            return true;
+        }
+        case QEvent::MouseButtonRelease: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton && !Dragging)
+                SetCursorAt(int(mouse->position().x() * ratio));
+            Dragging = false;
+            return true;
+        }
+        default:
+            break;
         }
     }
     if (watched == lbGraphs && event->type() == QEvent::KeyPress) {
