@@ -382,14 +382,18 @@ TEST_F(GraphTest, AutoscaleFollowsTheValuesShownWithoutAFalseJump) {
         EXPECT_LE(view.Hi() - view.Lo(), row.MaxSpan) << row.Tick;
         EXPECT_LT(view.Lo(), view.Hi());
     }
-    // The first segment lies where 10 and 12 are on the latest scale (the picture was drawn again).
-    Value(graph, 15000, 200); // widens again
-    const int x = int(std::lround(double(int32_t(2000 - graph.StartTick)) * 100 / graph.ScreenTimeMs));
-    if (x >= 0) {
-        std::vector<int> rows12 = RowsOf(graph, x, view.Color);
-        ASSERT_FALSE(rows12.empty());
-        EXPECT_NEAR(rows12.front(), graph.ValueY(view, 12), 2);
-    }
+    // A widened range draws the earlier line again on the new scale: the segment from 10 to 12 lies
+    // where they are now, not where they were before 40 came.
+    TGraph fresh(100, 101, testing::Borrow(Params), nullptr);
+    TGraphParam& line = *fresh.AddParam(5);
+    fresh.SetAutoScale(line, true);
+    Value(fresh, 1000, 10);
+    Value(fresh, 2000, 12);
+    Value(fresh, 3000, 40);
+    std::vector<int> rows11 = RowsOf(fresh, 5, line.Color); // the column of 1500 ms
+    ASSERT_FALSE(rows11.empty());
+    EXPECT_NEAR(rows11.front(), fresh.ValueY(line, 11), 2);
+    EXPECT_NEAR(rows11.back(), fresh.ValueY(line, 11), 2);
     // Its min/max is the values', not a fixed range's.
     EXPECT_EQ(graph.MinMaxText(0).substr(0, 2), "10");
 }
