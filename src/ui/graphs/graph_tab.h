@@ -25,6 +25,9 @@ class QPushButton;
 
 namespace velmora {
 
+// A curve's value as text with its decimals and unit.
+QString GraphValueText(const TGraphParam& view, float value);
+
 class TGraphTab : public QWidget {
     Q_OBJECT
 public:
