@@ -193,7 +193,7 @@ TGraphParam* TGraph::AddParam(int number) {
     view.Lane = lane;
     HasParams = true;
     LayOut();
-    if (LanesOn)
+    if (LanesOn || IsFrozen)
         Redraw();
     return &view;
 }
@@ -444,7 +444,7 @@ void TGraph::RemoveView(size_t index) {
     views[index]->Mark();
     HasParams = Count() > 0;
     LayOut();
-    if (LanesOn)
+    if (LanesOn || IsFrozen)
         Redraw();
 }
 
