@@ -1,6 +1,9 @@
 // The graph of the tab "Графики": chosen parameters drawn as lines over time on one picture that
 // scrolls left as time passes, with grid lines and the minimum and maximum of each parameter over the
-// last screen of time in eight slots. Drawn on a QImage, so the algorithm runs and is tested without a
+// last screen of time in eight slots; the curves lie over each other or each in a lane of its own, on a
+// fixed or an autoscaled range. Every value is also kept for 30 minutes, so the picture can be drawn
+// again (a new range draws no false jump), frozen, zoomed and panned, and read under a cursor (those
+// parts are in graph_review.cpp). Drawn on a QImage, so the algorithm runs and is tested without a
 // window. Settings come from the program's INI (OPTIONS/GRAPHS, sections GRAPHn). The graph is the view
 // list the worker polls while the tab is shown (TListPrm: NextToPoll and removal by marking on the
 // worker thread); everything else runs on the window thread.
