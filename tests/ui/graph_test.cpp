@@ -539,6 +539,14 @@ TEST_F(GraphTest, TabSetsLanesZoomAndCurveFromTheLegend) {
     Value(graph, 1000, 20);
     Value(graph, 2000, 40);
 
+    // The bottom value lies above the strip of the time labels, not under them.
+    Value(graph, 2500, 0);
+    Value(graph, 2600, 0, 6);
+    ASSERT_LT(graph.PlotBottom(), graph.Image().height() - 10);
+    for (int y = graph.PlotBottom() + 2; y < graph.Image().height(); ++y)
+        for (int x = 0; x < graph.Image().width(); ++x)
+            ASSERT_EQ(graph.Image().pixelColor(x, y), White) << x << " " << y;
+
     auto* image = testing::Child<QWidget>(&tab, "Image");
     QWheelEvent wheel(QPointF(image->width() / 2, 50), image->mapToGlobal(QPointF(image->width() / 2, 50)),
                       QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
