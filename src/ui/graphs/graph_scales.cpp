@@ -86,7 +86,10 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
                                    : y - lineHeight / 2,
                       int(160 * ratio), lineHeight);
             if (i == steps && !title.isEmpty()) // the name beside the top value
-                label(box.adjusted(int(70 * ratio), 0, int(200 * ratio), 0), flags, title, colour);
+                label(box.adjusted(QFontMetrics(font).horizontalAdvance(GraphValueText(view, value)) +
+                                       int(12 * ratio),
+                                   0, int(200 * ratio), 0),
+                      flags, title, colour);
             painter.setPen(colour);
             painter.drawLine(0, y, tick, y);
             label(box, flags, GraphValueText(view, value), colour);
