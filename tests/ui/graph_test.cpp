@@ -1,12 +1,17 @@
 #include "ui/graphs/graph.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QWheelEvent>
 
 #include "params/param_ids.h"
 #include "params/unit_codes.h"
+#include "ui/common/widget_colors.h"
 #include "ui/dialogs/input_box.h"
 #include "ui/graphs/default_graph.h"
 #include "ui/graphs/graph_prop.h"
@@ -32,11 +37,19 @@ class GraphTest : public ::testing::Test {
 protected:
     void SetUp() override { Params.Add(testing::MakeParam(5)); }
 
-    // Parameter 5 takes `value` (raw byte) at `tick` ms.
-    void Value(TGraph& graph, uint32_t tick, uint8_t value) {
+    // Parameter 5 (or `number`) takes `value` (raw byte) at `tick` ms.
+    void Value(TGraph& graph, uint32_t tick, uint8_t value, int number = 5) {
         Clock.Advance(tick - Clock.TickCount());
-        Params.FindByNumber(5)->SetData(value, 0, 0, 0);
-        graph.UpdateParam(5);
+        Params.FindByNumber(number)->SetData(value, 0, 0, 0);
+        graph.UpdateParam(number);
+    }
+    // The rows where column `x` has the view's colour.
+    static std::vector<int> RowsOf(const TGraph& graph, int x, uint32_t colour) {
+        std::vector<int> rows;
+        for (int y = 0; y < graph.Image().height(); ++y)
+            if (graph.Image().pixelColor(x, y) == FromBgr(colour))
+                rows.push_back(y);
+        return rows;
     }
     QColor At(const TGraph& graph, int x, int y) const { return graph.Image().pixelColor(x, y); }
 
@@ -196,7 +209,7 @@ TEST_F(GraphTest, PropertiesDialogAppliesOnlyNumbers) {
     TGraphParam& view = *graph.AddParam(5);
     TgraphProp dialog(view);
     EXPECT_EQ(dialog.EdMax->text(), "255");
-    EXPECT_EQ(dialog.cbColor->currentText(), "BLACK");
+    EXPECT_EQ(dialog.cbColor->currentText().toStdString(), ColorName(view.Color));
     struct {
         const char *Min, *Max, *Lines;
         bool Ok;
@@ -309,6 +322,263 @@ TEST_F(GraphTest, TabShowsScalesColoursAndRestartsOnANewScreenTime) {
         ASSERT_EQ(graph.Image().pixelColor(x, graph.Image().height() / 2), White) << x;
 }
 
+// Lanes: each curve in a band of its own, one above the other; curves given the same lane share it.
+TEST_F(GraphTest, LanesGiveEachCurveItsOwnBand) {
+    Params.Add(testing::MakeParam(6));
+    Params.Add(testing::MakeParam(7));
+    TGraph graph(100, 91, testing::Borrow(Params), nullptr);
+    for (int n : {5, 6, 7}) {
+        TGraphParam* view = graph.AddParam(n);
+        view->RangeLo = 0;
+        view->RangeHi = 100;
+    }
+    graph.SetLanes(true);
+    for (uint32_t tick : {1000u, 2000u, 3000u})
+        for (int n : {5, 6, 7})
+            Value(graph, tick, uint8_t(tick == 2000 ? 100 : 0), n);
+    for (size_t i = 0; i < 3; ++i) {
+        const TGraphParam& view = graph.View(i);
+        EXPECT_EQ(graph.ValueY(view, 100), view.BandTop) << i;
+        if (i > 0) { // below the lane above it
+            EXPECT_GT(view.BandTop, graph.View(i - 1).BandTop + graph.View(i - 1).BandHeight - 1) << i;
+        }
+        std::vector<int> rows = RowsOf(graph, 10, view.Color); // the top value's column
+        ASSERT_FALSE(rows.empty()) << i;
+        EXPECT_GE(rows.front(), view.BandTop) << i;
+        EXPECT_LT(rows.back(), view.BandTop + view.BandHeight) << i;
+    }
+    const int third = graph.View(1).BandHeight;
+    graph.View(2).Lane = graph.View(1).Lane; // two curves in one lane: two bands
+    graph.SetLanes(true);
+    EXPECT_EQ(graph.View(2).BandTop, graph.View(1).BandTop);
+    EXPECT_GT(graph.View(1).BandHeight, third * 4 / 3);
+    graph.SetLanes(false); // overlaid again: every curve over the whole picture
+    EXPECT_EQ(graph.View(1).BandTop, 0);
+    EXPECT_EQ(graph.View(1).BandHeight, 91);
+}
+
+// Autoscale fits the range to the values of the time shown with a little room, widens at once when a
+// value leaves it and narrows when the values that needed it have scrolled off. A new range redraws the
+// kept values: the line before it is not left at the old scale (a jump the engine never made).
+TEST_F(GraphTest, AutoscaleFollowsTheValuesShownWithoutAFalseJump) {
+    TGraph graph(100, 101, testing::Borrow(Params), nullptr);
+    TGraphParam& view = *graph.AddParam(5);
+    graph.SetAutoScale(view, true);
+    struct {
+        uint32_t Tick;
+        uint8_t Value;
+        float Lo, Hi; // the values the range must hold
+        float MaxSpan;
+    } rows[] = {
+        {1000, 10, 10, 10, 3},    // one value: a narrow band around it, not the whole 0..255
+        {2000, 12, 10, 12, 4},    //
+        {3000, 40, 10, 40, 42},   // out of range: widened at once
+        {14000, 11, 11, 11, 3.5}, // a scroll took 40 off the picture: narrowed (10, 12 and 11 remain)
+    };
+    for (const auto& row : rows) {
+        Value(graph, row.Tick, row.Value);
+        EXPECT_LE(view.Lo(), row.Lo) << row.Tick;
+        EXPECT_GE(view.Hi(), row.Hi) << row.Tick;
+        EXPECT_LE(view.Hi() - view.Lo(), row.MaxSpan) << row.Tick;
+        EXPECT_LT(view.Lo(), view.Hi());
+    }
+    // A widened range draws the earlier line again on the new scale: the segment from 10 to 12 lies
+    // where they are now, not where they were before 40 came.
+    TGraph fresh(100, 101, testing::Borrow(Params), nullptr);
+    TGraphParam& line = *fresh.AddParam(5);
+    fresh.SetAutoScale(line, true);
+    Value(fresh, 1000, 10);
+    Value(fresh, 2000, 12);
+    Value(fresh, 3000, 40);
+    std::vector<int> rows11 = RowsOf(fresh, 5, line.Color); // the column of 1500 ms
+    ASSERT_FALSE(rows11.empty());
+    EXPECT_NEAR(rows11.front(), fresh.ValueY(line, 11), 2);
+    EXPECT_NEAR(rows11.back(), fresh.ValueY(line, 11), 2);
+    // Its min/max is the values', not a fixed range's.
+    EXPECT_EQ(graph.MinMaxText(0).substr(0, 2), "10");
+}
+
+// Up to eight curves get eight different colours, apart from each other and dark enough for white.
+TEST_F(GraphTest, NewCurvesTakeEightDistinctReadableColours) {
+    auto luminance = [](QColor c) {
+        auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+    };
+    for (int n = 6; n < 13; ++n)
+        Params.Add(testing::MakeParam(n));
+    TGraph graph(100, 51, testing::Borrow(Params), nullptr);
+    for (int n = 5; n < 13; ++n)
+        ASSERT_NE(graph.AddParam(n), nullptr);
+    for (size_t i = 0; i < 8; ++i) {
+        QColor a = FromBgr(graph.View(i).Color);
+        EXPECT_GE(1.05 / (luminance(a) + 0.05), 2.0) << ColorName(graph.View(i).Color); // contrast on white
+        EXPECT_NE(ColorName(graph.View(i).Color), "UNKNOWN");
+        for (size_t j = 0; j < i; ++j) {
+            QColor b = FromBgr(graph.View(j).Color);
+            int distance =
+                std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+            EXPECT_GT(distance, 60) << i << " " << j;
+        }
+    }
+    // A curve whose settings name no colour takes a free one instead of black beside a black one.
+    testing::TTempFolder folder;
+    TIniFile ini(folder.WriteFile("velmora.ini", "[GRAPH0]\nSOURCE=5 6\nCOLOR5=BLACK\n"));
+    TGraph loaded(100, 51, testing::Borrow(Params), &ini);
+    EXPECT_EQ(loaded.View(0).Color, 0u);
+    EXPECT_NE(loaded.View(1).Color, 0u);
+}
+
+// A paused graph takes every value but keeps its picture; the values show when it runs again.
+TEST_F(GraphTest, PauseKeepsCollectingAndCursorReadsTheValues) {
+    testing::TTempFolder folder;
+    folder.WriteFile(SettingsFile().filename(), "[GRAPH0]\nSOURCE=5\nRANGE5=0 100\n");
+    TGraphTab tab(testing::Borrow(Params));
+    tab.resize(700, 400);
+    tab.show();
+    QCoreApplication::processEvents();
+    TGraph& graph = tab.Graph();
+    Value(graph, 1000, 20);
+    Value(graph, 2000, 40);
+    testing::Child<QPushButton>(&tab, "btnPause")->click();
+    ASSERT_TRUE(tab.Paused());
+    graph.TakeChanged();
+    const QImage before = graph.Image();
+    Value(graph, 3000, 60);
+    Value(graph, 4000, 80);
+    EXPECT_TRUE(graph.TakeChanged().isEmpty());
+    EXPECT_EQ(graph.Image(), before);
+    EXPECT_EQ(graph.View(0).History.size(), 4u);
+    EXPECT_EQ(graph.MinMaxText(0), "20  80"); // still counted
+
+    // The cursor at a time shows each curve's value then (the last one at or before it) and the time.
+    const int w = graph.Image().width();
+    struct {
+        uint32_t Tick;
+        const char* Value;
+    } rows[] = {{1500, "P5: 20"}, {2100, "P5: 40"}, {3900, "P5: 60"}, {9000, "P5: —"}}; // 9 s: none yet
+    for (const auto& row : rows) {
+        int x = int(std::lround(double(int32_t(row.Tick - graph.ShownStart())) * w / graph.ShownSpan()));
+        tab.SetCursorAt(x);
+        QStringList lines = tab.CursorLines();
+        ASSERT_EQ(lines.size(), 2) << row.Tick;
+        EXPECT_EQ(lines[1], QString::fromUtf8(row.Value)) << row.Tick;
+    }
+    EXPECT_TRUE(tab.CursorLines()[0].endsWith(" с"));
+    tab.SetCursorAt(-1);
+    EXPECT_TRUE(tab.CursorLines().isEmpty());
+
+    testing::Child<QPushButton>(&tab, "btnPause")->click(); // runs again, with what came meanwhile
+    EXPECT_FALSE(tab.Paused());
+    const TGraphParam& view = graph.View(0);
+    int x80 = int(std::lround(double(4000 - graph.StartTick) * w / graph.ScreenTimeMs));
+    EXPECT_FALSE(RowsOf(graph, x80, view.Color).empty());
+    Value(graph, 5000, 80); // and goes on from the last point
+    int x5 = int(std::lround(double(4500 - graph.StartTick) * w / graph.ScreenTimeMs));
+    EXPECT_FALSE(RowsOf(graph, x5, view.Color).empty());
+}
+
+// The wheel zooms and a drag pans over the time kept (30 minutes), both within what was kept.
+TEST_F(GraphTest, ZoomAndPanMoveOverTheTimeKept) {
+    TGraph graph(200, 51, testing::Borrow(Params), nullptr);
+    graph.AddParam(5);
+    graph.Freeze(true); // nothing drawn while the 31 minutes are fed in
+    for (uint32_t tick = 1000; tick <= 1000 + 31 * 60 * 1000; tick += 100)
+        Value(graph, tick, uint8_t(tick / 1000 % 200));
+    const auto& history = graph.View(0).History;
+    const uint32_t newest = graph.NewestTick();
+    EXPECT_EQ(history.back().Tick, newest);
+    EXPECT_LE(newest - history.front().Tick, TGraph::KeepMs); // older ones are let go
+    EXPECT_GE(newest - history.front().Tick, TGraph::KeepMs - 100);
+    EXPECT_EQ(sizeof(TGraphSample), 8u);
+    graph.Freeze(false);
+    ASSERT_EQ(graph.ShownSpan(), 10000u);
+
+    struct {
+        const char* Step;
+        std::function<void()> Act;
+        uint32_t Span;
+        int64_t EndBeforeNewest; // ms, -1: not checked
+    } rows[] = {
+        {"zoom in at the right edge", [&] { graph.Zoom(0.5, 200); }, 5000, -1},
+        {"pan back 100 px", [&] { graph.Pan(100); }, 5000, -1},
+        {"zoom out to all", [&] { graph.Zoom(1000, 100); }, TGraph::KeepMs, -1},
+        {"pan far forward stops at the newest", [&] { graph.Pan(-100000); }, TGraph::KeepMs, 0},
+        {"zoom in to the limit", [&] { graph.Zoom(0.000001, 200); }, TGraph::MinSpanMs, -1},
+    };
+    uint32_t lastEnd = graph.ShownStart() + graph.ShownSpan();
+    for (const auto& row : rows) {
+        row.Act();
+        EXPECT_TRUE(graph.Frozen()) << row.Step;
+        EXPECT_EQ(graph.ShownSpan(), row.Span) << row.Step;
+        uint32_t end = graph.ShownStart() + graph.ShownSpan();
+        if (row.EndBeforeNewest >= 0) {
+            EXPECT_GE(int64_t(end), int64_t(newest) - row.EndBeforeNewest) << row.Step;
+        }
+        if (std::string(row.Step).starts_with("pan back")) {
+            EXPECT_EQ(lastEnd - end, 2500u) << row.Step; // 100 of 200 pixels of 5 s
+        }
+        lastEnd = end;
+    }
+    graph.Pan(1000000); // far back: stops at the oldest value kept
+    EXPECT_GE(int32_t(graph.ShownStart() - history.front().Tick), 0);
+    EXPECT_LE(graph.ShownStart() - history.front().Tick, 10u);
+}
+
+// On the tab: the wheel over the picture zooms (and pauses), the lanes box draws lanes and keeps the
+// choice in the settings, and the curve's menu (list context menu and its button) sets scale, colour and
+// lane.
+TEST_F(GraphTest, TabSetsLanesZoomAndCurveFromTheLegend) {
+    Params.Add(testing::MakeParam(6));
+    testing::TTempFolder folder;
+    folder.WriteFile(SettingsFile().filename(), "[GRAPH0]\nSOURCE=5 6\n");
+    TGraphTab tab(testing::Borrow(Params));
+    tab.resize(700, 400);
+    tab.show();
+    QCoreApplication::processEvents();
+    TGraph& graph = tab.Graph();
+    Value(graph, 1000, 20);
+    Value(graph, 2000, 40);
+
+    // The bottom value lies above the strip of the time labels, not under them.
+    Value(graph, 2500, 0);
+    Value(graph, 2600, 0, 6);
+    ASSERT_LT(graph.PlotBottom(), graph.Image().height() - 10);
+    for (int y = graph.PlotBottom() + 2; y < graph.Image().height(); ++y)
+        for (int x = 0; x < graph.Image().width(); ++x)
+            ASSERT_EQ(graph.Image().pixelColor(x, y), White) << x << " " << y;
+
+    auto* image = testing::Child<QWidget>(&tab, "Image");
+    QWheelEvent wheel(QPointF(image->width() / 2, 50), image->mapToGlobal(QPointF(image->width() / 2, 50)),
+                      QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(image, &wheel);
+    EXPECT_TRUE(tab.Paused());
+    EXPECT_LT(graph.ShownSpan(), 10000u);
+
+    testing::Child<QCheckBox>(&tab, "cbLanes")->setChecked(true);
+    EXPECT_TRUE(graph.Lanes());
+    EXPECT_LT(graph.View(0).BandTop + graph.View(0).BandHeight, graph.View(1).BandTop + 1);
+    EXPECT_EQ(TIniFile(SettingsFile()).ReadInteger("GRAPH0", "LANES", 0), 1);
+
+    EXPECT_EQ(testing::Child<QListWidget>(&tab, "lbGraphs")->contextMenuPolicy(), Qt::CustomContextMenu);
+    EXPECT_TRUE(testing::Child<QPushButton>(&tab, "btnCurve")->isVisible());
+    std::unique_ptr<QMenu> menu(tab.CurveMenu(1));
+    menu->findChild<QAction*>("mnuAuto")->trigger();
+    EXPECT_TRUE(graph.View(1).AutoScale);
+    EXPECT_EQ(TIniFile(SettingsFile()).ReadInteger("GRAPH0", "AUTO6", 0), 1);
+    menu->findChild<QAction*>("mnuColorTEAL")->trigger();
+    EXPECT_EQ(graph.View(1).Color, ColorFromName("TEAL"));
+    menu->findChild<QAction*>("mnuLane1")->trigger(); // into the first curve's lane
+    EXPECT_EQ(graph.View(1).BandTop, graph.View(0).BandTop);
+    EXPECT_EQ(TIniFile(SettingsFile()).ReadInteger("GRAPH0", "LANE6", -1), 0);
+
+    // The settings bring it all back.
+    TIniFile ini(SettingsFile());
+    TGraph again(100, 51, testing::Borrow(Params), &ini);
+    EXPECT_TRUE(again.Lanes());
+    EXPECT_TRUE(again.View(1).AutoScale);
+    EXPECT_EQ(again.View(1).Lane, 0);
+}
+
 TEST_F(GraphTest, ParameterChooserListsTheSet) {
     Params.Add(testing::MakeParam(9));
     TParamChooser chooser(Params);
@@ -338,14 +608,14 @@ TEST(DefaultGraph, CurvesByMeaningForEachUnitFamily) {
         TGraph graph(100, 51, testing::Borrow(params), &ini);
         ASSERT_GE(graph.Count(), 1u);
         EXPECT_TRUE(graph.View(0).Param.HasId(ParamId::EngineSpeed));
-        EXPECT_EQ(graph.View(0).Color, ColorFromName("RED"));
+        EXPECT_EQ(graph.View(0).Color, ColorFromName("VERMILION"));
         EXPECT_EQ(graph.View(0).RangeHi, 7000);
         EXPECT_EQ(graph.View(0).LineCount, 3);
         if (graph.Count() == 4) {
             EXPECT_TRUE(graph.View(1).Param.HasId(ParamId::Coolant));
             EXPECT_EQ(graph.View(1).RangeLo, 0);
             EXPECT_EQ(graph.View(1).RangeHi, 120);
-            EXPECT_EQ(graph.View(3).Color, ColorFromName("BLACK"));
+            EXPECT_EQ(graph.View(3).Color, ColorFromName("PURPLE"));
         }
     }
 }

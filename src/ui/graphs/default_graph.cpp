@@ -19,12 +19,12 @@ struct TDefaultCurve {
 
 // What a mechanic watches first on a running engine: speed, warm-up, fuelling and the driver's demand.
 // The ranges cover a running engine rather than the raw extremes of the conversion (0..16383 rpm,
-// -40..215 °C), so the curves use the picture's height; the colours stay apart on the white picture.
+// -40..215 °C), so the curves use the picture's height; the colours are the first four of the curve palette.
 constexpr TDefaultCurve DefaultCurves[] = {
-    {ParamId::EngineSpeed, "RED", "0 7000", "1000 3000 5000"}, // rpm; idle lies near 800
-    {ParamId::Coolant, "BLUE", "0 120", "80"},                 // °C; 80 and above is a warm engine
-    {ParamId::InjectionTime, "GREEN", "0 20", ""},             // ms
-    {ParamId::Throttle, "BLACK", "0 90", ""},                  // °, closed to wide open
+    {ParamId::EngineSpeed, "VERMILION", "0 7000", "1000 3000 5000"}, // rpm; idle lies near 800
+    {ParamId::Coolant, "DEEPBLUE", "0 120", "80"},                   // °C; 80 and above is a warm engine
+    {ParamId::InjectionTime, "TEAL", "0 20", ""},                    // ms
+    {ParamId::Throttle, "PURPLE", "0 90", ""},                       // °, closed to wide open
 };
 
 constexpr int ScreenSeconds = 10;

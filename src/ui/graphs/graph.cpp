@@ -26,8 +26,18 @@ struct TColorRow {
 };
 
 constexpr TColorRow ColorRows[] = {
-    {"BLACK", 0x000000}, {"RED", 0x0000FF}, {"GREEN", 0x008000}, {"BLUE", 0xFF0000}, {"YELLOW", 0x00FFFF},
+    {"BLACK", 0x000000},  {"RED", 0x0000FF},       {"GREEN", 0x008000},    {"BLUE", 0xFF0000},
+    {"YELLOW", 0x00FFFF}, {"VERMILION", 0x005ED5}, {"DEEPBLUE", 0xB27200}, {"TEAL", 0x739E00},
+    {"PURPLE", 0xA779CC}, {"ORANGE", 0x009FE6},    {"SKYBLUE", 0xE9B456},  {"GREY", 0x808080},
 };
+
+constexpr float Inf = std::numeric_limits<float>::infinity();
+
+// The slot start values: an autoscaled curve has no fixed range to start from.
+void ResetSlot(TGraphParam& view, size_t slot) {
+    view.SlotMin[slot] = view.AutoScale ? Inf : view.RangeHi;
+    view.SlotMax[slot] = view.AutoScale ? -Inf : view.RangeLo;
+}
 
 constexpr int DefaultScreenSeconds = 10;
 constexpr int MaxShift = 32767; // pixels
@@ -116,8 +126,8 @@ TGraphParam::TGraphParam(TECUparam& param) : TBaseParam(param) {
 }
 
 void TGraphParam::ClearMinMax() {
-    SlotMin.fill(RangeHi);
-    SlotMax.fill(RangeLo);
+    for (size_t slot = 0; slot < Slots; ++slot)
+        ResetSlot(*this, slot);
     HasLastPoint = false;
 }
 
@@ -126,6 +136,7 @@ TGraph::TGraph(int width, int height, std::shared_ptr<const TListParams> params,
     Picture.fill(Qt::white);
     SetScreenTime(DefaultScreenSeconds);
     SetScrollTime(int(ScreenTimeMs / 4000));
+    LayOut();
     if (ini)
         LoadGraph(*ini, 0);
 }
@@ -137,6 +148,7 @@ void TGraph::LoadGraph(const TIniFile& ini, int number) {
     std::string section = "GRAPH" + std::to_string(number);
     SetScreenTime(ini.ReadInteger(section, "SCREEN_TIME", DefaultScreenSeconds));
     SetScrollTime(ini.ReadInteger(section, "SCREEN_OFFSET", 0));
+    LanesOn = ini.ReadInteger(section, "LANES", 0) != 0;
     for (const std::string& word : Words(ini.ReadString(section, "SOURCE", ""))) {
         if (!std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
             word.size() > 3)
@@ -148,8 +160,14 @@ void TGraph::LoadGraph(const TIniFile& ini, int number) {
         if (!view)
             continue;
         std::string key = Upper(word);
-        view->Color = ColorFromName(ini.ReadString(section, "COLOR" + key, ""));
+        // A curve without a colour keeps the free palette colour it was given, so no two share black.
+        if (ini.KeyExists(section, "COLOR" + key))
+            view->Color = ColorFromName(ini.ReadString(section, "COLOR" + key, ""));
         ReadRange(ini.ReadString(section, "RANGE" + key, ""), *view);
+        view->AutoScale = ini.ReadInteger(section, "AUTO" + key, 0) != 0;
+        view->AutoLo = view->RangeLo;
+        view->AutoHi = view->RangeHi;
+        view->Lane = std::clamp(ini.ReadInteger(section, "LANE" + key, view->Lane), 0, 255);
         for (const std::string& line : Words(ini.ReadString(section, "LINES" + key, ""))) {
             std::optional<float> value = ReadFloat(line);
             if (value && view->LineCount < TGraphParam::MaxLines)
@@ -158,6 +176,7 @@ void TGraph::LoadGraph(const TIniFile& ini, int number) {
         view->ClearMinMax();
     }
     HasParams = Count() > 0;
+    LayOut();
     ResetGraph();
 }
 
@@ -165,8 +184,17 @@ TGraphParam* TGraph::AddParam(int number) {
     TECUparam* param = Params->FindByNumber(number);
     if (!param)
         return nullptr;
+    uint32_t colour = FreeColor();
+    int lane = 0;
+    for (TGraphParam* other : GraphViews())
+        lane = std::max(lane, other->Lane + 1);
     auto& view = static_cast<TGraphParam&>(Add(std::make_unique<TGraphParam>(*param)));
+    view.Color = colour;
+    view.Lane = lane;
     HasParams = true;
+    LayOut();
+    if (LanesOn || IsFrozen)
+        Redraw();
     return &view;
 }
 
@@ -207,8 +235,35 @@ TGraphParam& TGraph::View(size_t index) const {
 }
 
 int TGraph::Y(const TGraphParam& view, float value) const {
-    int h = Picture.height();
-    return int(std::lround((value - view.RangeLo) * -(h - 1) / (view.RangeHi - view.RangeLo) + (h - 1)));
+    int h = view.BandHeight;
+    return view.BandTop +
+           int(std::lround((value - view.Lo()) * -(h - 1) / (view.Hi() - view.Lo()) + (h - 1)));
+}
+
+void TGraph::LayOut() {
+    std::vector<TGraphParam*> views = GraphViews();
+    int top = std::clamp(TopMargin, 0, Picture.height() - 2);
+    int height = std::max(Picture.height() - top - std::max(BottomMargin, 0), 2);
+    std::vector<int> lanes;
+    for (TGraphParam* view : views)
+        lanes.push_back(view->Lane);
+    std::sort(lanes.begin(), lanes.end());
+    lanes.erase(std::unique(lanes.begin(), lanes.end()), lanes.end());
+    int n = LanesOn ? std::max<int>(int(lanes.size()), 1) : 1;
+    int gap = n > 1 ? std::min(6, height / n / 4) : 0; // pixels between two lanes
+    for (TGraphParam* view : views) {
+        int k = LanesOn ? int(std::lower_bound(lanes.begin(), lanes.end(), view->Lane) - lanes.begin()) : 0;
+        view->BandTop = top + height * k / n;
+        view->BandHeight = std::max(top + height * (k + 1) / n - view->BandTop - gap, 2);
+    }
+}
+
+uint32_t TGraph::FreeColor() const {
+    std::vector<TGraphParam*> views = GraphViews();
+    for (uint32_t colour : CurvePalette)
+        if (std::none_of(views.begin(), views.end(), [colour](TGraphParam* v) { return v->Color == colour; }))
+            return colour;
+    return CurvePalette[views.size() % std::size(CurvePalette)];
 }
 
 int TGraph::Scroll(uint32_t tick) {
@@ -256,10 +311,8 @@ void TGraph::UpdateMinMax(TGraphParam& view, uint32_t tick, float value) {
     uint16_t slot = uint16_t((tick - MinMaxStart) / slotMs % TGraphParam::Slots);
     bool changed = slot != CurrentSlot;
     if (changed) {
-        for (TGraphParam* other : GraphViews()) {
-            other->SlotMin[slot] = other->RangeHi;
-            other->SlotMax[slot] = other->RangeLo;
-        }
+        for (TGraphParam* other : GraphViews())
+            ResetSlot(*other, slot);
         CurrentSlot = slot;
     }
     view.SlotMax[slot] = std::max(view.SlotMax[slot], value);
@@ -275,7 +328,7 @@ void TGraph::DrawGrid(int fromColumn) {
         painter.setPen(QPen(FromBgr(view->Color), 1, Qt::DashLine));
         for (int i = 0; i < view->LineCount; ++i) {
             float g = view->Lines[size_t(i)];
-            if (g < view->RangeLo || g > view->RangeHi)
+            if (g < view->Lo() || g > view->Hi())
                 continue;
             int y = Y(*view, g);
             painter.drawLine(fromColumn, y, right, y);
@@ -292,6 +345,15 @@ void TGraph::UpdateParam(int number) {
     TGraphParam& view = *found;
     float value = view.Param.AsSingle();
     uint32_t tick = view.Param.LastTick;
+
+    if (IsFrozen) {
+        // Shown later: the values are kept and counted, the picture stays as the user looks at it.
+        if (StartTick == 0)
+            StartTick = MinMaxStart = tick;
+        Record(view, tick, value);
+        UpdateMinMax(view, tick, std::clamp(value, view.Lo(), view.Hi()));
+        return;
+    }
 
     int gridFrom = -1;
     if (StartTick == 0) {
@@ -312,8 +374,18 @@ void TGraph::UpdateParam(int number) {
         AddLog(text);
         x = std::clamp<int64_t>(x, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max());
     }
-    value = std::clamp(value, std::min(view.RangeLo, view.RangeHi), std::max(view.RangeLo, view.RangeHi));
+    Record(view, tick, value);
+    // A new range draws the picture again from the kept values: a line from a point of the old scale to
+    // one of the new would show a jump the engine never made.
+    bool refit = gridFrom >= 0 ? FitRanges(StartTick, StartTick + ScreenTimeMs, false)
+                               : view.AutoScale && (value < view.AutoLo || value > view.AutoHi) &&
+                                     FitRanges(StartTick, StartTick + ScreenTimeMs, true);
+    value = std::clamp(value, std::min(view.Lo(), view.Hi()), std::max(view.Lo(), view.Hi()));
     UpdateMinMax(view, tick, value);
+    if (refit) {
+        RenderLive();
+        return;
+    }
     if (gridFrom >= 0) {
         DrawGrid(gridFrom);
         Changed = Picture.rect(); // a new picture, or the old one moved left
@@ -322,9 +394,11 @@ void TGraph::UpdateParam(int number) {
     int y = Y(view, value);
     if (view.HasLastPoint) {
         QPainter painter(&Picture);
-        painter.setPen(QPen(FromBgr(view.Color), 1, Qt::SolidLine));
+        painter.setPen(QPen(FromBgr(view.Color), PenWidth, Qt::SolidLine));
         painter.drawLine(view.LastX, view.LastY, int(x), y);
-        Changed |= QRect(QPoint(view.LastX, view.LastY), QPoint(int(x), y)).normalized();
+        Changed |= QRect(QPoint(view.LastX, view.LastY), QPoint(int(x), y))
+                       .normalized()
+                       .adjusted(-PenWidth, -PenWidth, PenWidth, PenWidth);
     }
     view.LastX = int16_t(x);
     view.LastY = int16_t(y);
@@ -348,6 +422,8 @@ std::string TGraph::MinMaxText(size_t index) const {
     const TGraphParam& view = *views[index];
     float lo = *std::min_element(view.SlotMin.begin(), view.SlotMin.end());
     float hi = *std::max_element(view.SlotMax.begin(), view.SlotMax.end());
+    if (lo > hi)
+        return {}; // no value yet
     int decimals = view.Param.Decimals;
     char text[96];
     std::snprintf(text, sizeof text, "%.*f  %.*f", decimals, double(lo), decimals, double(hi));
@@ -357,6 +433,7 @@ std::string TGraph::MinMaxText(size_t index) const {
 void TGraph::Resize(int width, int height) {
     Picture = QImage(std::max(width, 2), std::max(height, 2), QImage::Format_RGB32);
     SetScreenTime(int(ScreenTimeMs / 1000));
+    LayOut();
     ResetGraph();
 }
 
@@ -366,6 +443,9 @@ void TGraph::RemoveView(size_t index) {
         return;
     views[index]->Mark();
     HasParams = Count() > 0;
+    LayOut();
+    if (LanesOn || IsFrozen)
+        Redraw();
 }
 
 void TGraph::RequestSave() {

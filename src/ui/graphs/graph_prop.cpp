@@ -1,11 +1,14 @@
 #include "ui/graphs/graph_prop.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cmath>
@@ -15,6 +18,7 @@
 #include "lang/dictionary.h"
 #include "platform/host.h"
 #include "ui/common/translate_widgets.h"
+#include "ui/common/widget_colors.h"
 #include "ui/graphs/graph.h"
 
 namespace velmora {
@@ -58,8 +62,11 @@ TgraphProp::TgraphProp(const TGraphParam& view, QWidget* parent) : QDialog(paren
     EdMax->setObjectName("EdMax");
     cbColor = new QComboBox;
     cbColor->setObjectName("cbColor");
-    for (const char* name : GraphColorNames)
-        cbColor->addItem(name);
+    for (const char* name : GraphColorNames) {
+        QPixmap swatch(12, 12);
+        swatch.fill(FromBgr(ColorFromName(name)));
+        cbColor->addItem(QIcon(swatch), name);
+    }
     cbColor->setCurrentText(QString::fromStdString(ColorName(view.Color)));
     QStringList lines;
     for (int i = 0; i < view.LineCount; ++i)
@@ -68,6 +75,11 @@ TgraphProp::TgraphProp(const TGraphParam& view, QWidget* parent) : QDialog(paren
     edLines->setObjectName("edLines");
     form->addRow(new QLabel("Минимум"), edMin);
     form->addRow(new QLabel("Максимум"), EdMax);
+    // Next to the fixed range: fitted to the values shown instead.
+    cbAuto = new QCheckBox("Автомасштаб");
+    cbAuto->setObjectName("cbAuto");
+    cbAuto->setChecked(view.AutoScale);
+    form->addRow(nullptr, cbAuto);
     form->addRow(new QLabel("Цвет"), cbColor);
     form->addRow(new QLabel("Сетка значений"), edLines);
     layout->addLayout(form);
@@ -128,6 +140,11 @@ bool TgraphProp::Apply(TGraphParam& view, std::string& error) const {
         return false;
     }
     view.Color = ColorFromName(cbColor->currentText().toStdString());
+    if (cbAuto->isChecked() && !view.AutoScale) {
+        view.AutoLo = lo;
+        view.AutoHi = hi == lo ? lo + 1 : hi;
+    }
+    view.AutoScale = cbAuto->isChecked();
     view.RangeLo = lo;
     view.RangeHi = hi == lo ? lo + 1 : hi;
     view.LineCount = uint8_t(grid.size());

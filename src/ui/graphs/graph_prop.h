@@ -1,11 +1,12 @@
-// The properties dialog of one graph view (TgraphProp, "Свойства параметра"): bottom and top value,
-// colour and grid values. The changes hold for this run; the settings file is not written. Window
-// thread only.
+// The properties dialog of one graph view (TgraphProp, "Свойства параметра"): bottom and top value
+// or autoscale, colour and grid values. The changes hold for this run; the settings file is not written.
+// Window thread only.
 #pragma once
 
 #include <QDialog>
 #include <string>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -27,6 +28,7 @@ public:
     QLineEdit* edMin = nullptr;
     QLineEdit* EdMax = nullptr;
     QComboBox* cbColor = nullptr;
+    QCheckBox* cbAuto = nullptr;
     QLineEdit* edLines = nullptr;
 
 protected:

@@ -1,14 +1,20 @@
 #include "ui/graphs/graph_tab.h"
 
+#include <QActionGroup>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+#include <cmath>
 
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
@@ -29,8 +35,15 @@ namespace {
 
 constexpr int PictureWidth = 550, PictureHeight = 400; // pixels until the tab is laid out
 constexpr int SwatchSize = 12;                         // pixels of a curve's colour in the list
-constexpr int ScaleSteps = 4;                          // parts of a scale between its labels
-constexpr int ScaleFontPixels = 11;
+constexpr int TimeStripPixels = 18;                    // below the curves, for the time labels
+constexpr int TopPixels = 4;
+constexpr int DragPixels = 4; // a press that moves less is a click
+
+QIcon Swatch(uint32_t colour) {
+    QPixmap swatch(SwatchSize, SwatchSize);
+    swatch.fill(FromBgr(colour));
+    return QIcon(swatch);
+}
 
 QString Tr(std::string_view text) {
     return QString::fromStdString(Translate(text));
@@ -65,6 +78,8 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
     Image->setMinimumSize(200, 100);
     Image->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     Image->installEventFilter(this);
+    Image->setToolTip(Tr("Колесо: время крупнее или мельче; перетаскивание: сдвиг по времени; "
+                         "щелчок: курсор со значениями, правая кнопка убирает его"));
     layout->addWidget(Image, 0, 0, 2, 1);
     layout->setColumnStretch(0, 1);
 
@@ -82,9 +97,46 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
         if (row >= 0 && size_t(row) < GraphList->Count())
             EditProperties(GraphList->View(size_t(row)), this);
         RefreshSwatches();
+        GraphList->Redraw(); // the new range from the kept values: no jump from a point of the old one
         Redraw();
     });
+    lbGraphs->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lbGraphs, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        int row = lbGraphs->row(lbGraphs->itemAt(at));
+        if (row < 0)
+            return;
+        lbGraphs->setCurrentRow(row);
+        QMenu* menu = CurveMenu(row);
+        menu->exec(lbGraphs->viewport()->mapToGlobal(at));
+        menu->deleteLater();
+    });
     side->addWidget(lbGraphs, 1);
+    auto* curve =
+        MakeButton("btnCurve", Tr("Шкала, цвет, дорожка..."), "Масштаб, цвет и дорожка выбранного параметра");
+    connect(curve, &QPushButton::clicked, this, [this, curve] {
+        int row = lbGraphs->currentRow();
+        if (row < 0)
+            return;
+        QMenu* menu = CurveMenu(row);
+        menu->exec(curve->mapToGlobal(QPoint(0, curve->height())));
+        menu->deleteLater();
+    });
+    side->addWidget(curve);
+    cbLanes = new QCheckBox(Tr("Дорожки"));
+    cbLanes->setObjectName("cbLanes");
+    cbLanes->setToolTip(Tr("Каждый параметр на своей дорожке со своей шкалой"));
+    connect(cbLanes, &QCheckBox::toggled, this, [this](bool on) {
+        if (on != GraphList->Lanes())
+            SetLanes(on);
+    });
+    side->addWidget(cbLanes);
+    btnPause = MakeButton("btnPause", Tr("Пауза"), "Остановить рисунок; опрос продолжается");
+    btnPause->setCheckable(true);
+    connect(btnPause, &QPushButton::toggled, this, [this](bool on) {
+        if (on != Paused())
+            SetPaused(on);
+    });
+    side->addWidget(btnPause);
     auto* add = MakeButton("btnAddGraph", "+", "Добавить параметр в список опроса");
     connect(add, &QPushButton::clicked, this, [this] { AddGraph(ChooseParam(*Params, this)); });
     auto* del = MakeButton("btnDelGraph", "-", "Удалить параметр из списка");
@@ -111,6 +163,8 @@ TGraphTab::TGraphTab(std::shared_ptr<const TListParams> params, QWidget* parent)
 
     ScreenSeconds = int(GraphList->ScreenTimeMs / 1000);
     Button3->setText(ScreenCaption(ScreenSeconds));
+    cbLanes->setChecked(GraphList->Lanes());
+    ApplyMetrics();
     GraphList->OnMinMaxChange = [this] { ShowMinMax(); };
     GraphList->OnSaveDone = [this] {
         WaitPanel->hide();
@@ -137,17 +191,111 @@ void TGraphTab::FillList() {
 
 void TGraphTab::AddListItem(const TGraphParam& view) {
     // The name carries its curve's colour: a swatch (yellow text would not read on white).
-    QPixmap swatch(SwatchSize, SwatchSize);
-    swatch.fill(FromBgr(view.Color));
-    lbGraphs->addItem(new QListWidgetItem(QIcon(swatch), QString::fromStdString(view.Caption)));
+    lbGraphs->addItem(new QListWidgetItem(Swatch(view.Color), QString::fromStdString(view.Caption)));
 }
 
 void TGraphTab::RefreshSwatches() {
-    for (int row = 0; row < lbGraphs->count() && size_t(row) < GraphList->Count(); ++row) {
-        QPixmap swatch(SwatchSize, SwatchSize);
-        swatch.fill(FromBgr(GraphList->View(size_t(row)).Color));
-        lbGraphs->item(row)->setIcon(QIcon(swatch));
+    for (int row = 0; row < lbGraphs->count() && size_t(row) < GraphList->Count(); ++row)
+        lbGraphs->item(row)->setIcon(Swatch(GraphList->View(size_t(row)).Color));
+}
+
+QMenu* TGraphTab::CurveMenu(int row) {
+    auto* menu = new QMenu(this);
+    menu->setObjectName("mnuCurve");
+    if (row < 0 || size_t(row) >= GraphList->Count())
+        return menu;
+    TGraphParam& view = GraphList->View(size_t(row));
+    const std::string number = std::to_string(view.ParamNo);
+    QAction* props = menu->addAction(Tr("Свойства..."));
+    props->setObjectName("mnuProps");
+    connect(props, &QAction::triggered, this, [this, &view] {
+        EditProperties(view, this);
+        RefreshSwatches();
+        GraphList->Redraw(); // the new range from the kept values, without a jump
+        ShowAll();
+    });
+    QAction* autoScale = menu->addAction(Tr("Автомасштаб"));
+    autoScale->setObjectName("mnuAuto");
+    autoScale->setCheckable(true);
+    autoScale->setChecked(view.AutoScale);
+    connect(autoScale, &QAction::toggled, this, [this, &view, number](bool on) {
+        GraphList->SetAutoScale(view, on);
+        WriteSetting("AUTO" + number, on ? 1 : 0);
+        ShowMinMax();
+        ShowAll();
+    });
+    QMenu* colours = menu->addMenu(Tr("Цвет"));
+    colours->setObjectName("mnuColor");
+    for (uint32_t colour : CurvePalette) {
+        QAction* pick = colours->addAction(Swatch(colour), QString::fromStdString(ColorName(colour)));
+        pick->setObjectName(QString::fromStdString("mnuColor" + ColorName(colour)));
+        pick->setCheckable(true);
+        pick->setChecked(view.Color == colour);
+        connect(pick, &QAction::triggered, this, [this, &view, colour] {
+            view.Color = colour;
+            RefreshSwatches();
+            GraphList->Redraw();
+            ShowAll();
+        });
     }
+    QMenu* lanes = menu->addMenu(Tr("Дорожка"));
+    lanes->setObjectName("mnuLane");
+    for (int lane = 0; lane < int(GraphList->Count()); ++lane) {
+        QAction* pick = lanes->addAction(QString::fromStdString(TranslateFormat("Дорожка %d", lane + 1)));
+        pick->setObjectName(QString("mnuLane%1").arg(lane + 1));
+        pick->setCheckable(true);
+        pick->setChecked(view.Lane == lane);
+        connect(pick, &QAction::triggered, this, [this, &view, lane, number] {
+            view.Lane = lane;
+            WriteSetting("LANE" + number, lane);
+            GraphList->SetLanes(true); // a lane chosen is meant to be seen
+            WriteSetting("LANES", 1);
+            cbLanes->setChecked(true);
+            ShowAll();
+        });
+    }
+    return menu;
+}
+
+void TGraphTab::WriteSetting(const std::string& key, int value) const {
+    TIniFile ini(SettingsFile());
+    ini.WriteInteger("GRAPH" + std::to_string(ini.ReadInteger("OPTIONS", "GRAPHS", 0)), key, value);
+}
+
+void TGraphTab::SetLanes(bool lanes) {
+    GraphList->SetLanes(lanes);
+    WriteSetting("LANES", lanes ? 1 : 0);
+    if (cbLanes->isChecked() != lanes)
+        cbLanes->setChecked(lanes);
+    ShowAll();
+}
+
+void TGraphTab::SetPaused(bool paused) {
+    GraphList->Freeze(paused);
+    btnPause->setText(paused ? Tr("Продолжить") : Tr("Пауза"));
+    if (btnPause->isChecked() != paused)
+        btnPause->setChecked(paused);
+    ShowAll();
+}
+
+void TGraphTab::SetCursorAt(int x) {
+    if (x < 0)
+        CursorTick.reset();
+    else
+        CursorTick = GraphList->TickAt(x);
+    ShowAll();
+}
+
+void TGraphTab::ApplyMetrics() {
+    const qreal ratio = Image->devicePixelRatioF();
+    GraphList->SetMargins(int(TopPixels * ratio), int(TimeStripPixels * ratio));
+    // Two pixels at 1x: the lighter colours of the palette read better than on a hairline.
+    GraphList->SetPenWidth(int(std::lround(2 * ratio)));
+}
+
+void TGraphTab::ShowAll() {
+    GraphList->TakeChanged();
+    Image->update();
 }
 
 bool TGraphTab::AddGraph(int number) {
@@ -177,6 +325,8 @@ void TGraphTab::Button1Click() {
     GraphList->LoadGraph(ini, 0);
     ScreenSeconds = int(GraphList->ScreenTimeMs / 1000);
     Button3->setText(ScreenCaption(ScreenSeconds));
+    cbLanes->setChecked(GraphList->Lanes());
+    SetPaused(false);
     FillList();
     Redraw();
     if (OnReload)
@@ -228,69 +378,59 @@ void TGraphTab::Redraw() {
     Image->update();
 }
 
-void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect& area) const {
-    const qreal ratio = Image->devicePixelRatioF();
-    QFont font = painter.font();
-    font.setPixelSize(int(ScaleFontPixels * ratio));
-    painter.setFont(font);
-    const int tick = int(4 * ratio);
-    // Labels start clear of their tick, which would otherwise read as a minus sign before the value.
-    const int margin = tick + int(3 * ratio);
-    auto label = [&](const QRect& box, int flags, const QString& text, const QColor& colour) {
-        // Laying out text is the dear part of a frame: only labels in the painted part.
-        if (!area.intersects(box.adjusted(-1, -1, 1, 1)))
-            return;
-        // A white edge keeps the text readable over the curves and the grid.
-        painter.setPen(Qt::white);
-        for (int dx : {-1, 1})
-            for (int dy : {-1, 1})
-                painter.drawText(box.translated(dx, dy), flags, text);
-        painter.setPen(colour);
-        painter.drawText(box, flags, text);
-    };
-    // The value scale of the selected curve, in its colour and unit.
-    int row = lbGraphs->currentRow();
-    if (row >= 0 && size_t(row) < GraphList->Count()) {
-        const TGraphParam& view = GraphList->View(size_t(row));
-        const QColor colour = FromBgr(view.Color);
-        const std::string ownUnit = DisplayUnit(view.Param);
-        const QString unit = QString::fromStdString(ownUnit.empty() ? view.Param.Izm : " " + ownUnit);
-        for (int i = 0; i <= ScaleSteps; ++i) {
-            float value = view.RangeLo + (view.RangeHi - view.RangeLo) * float(i) / ScaleSteps;
-            int y = height - 1 - (height - 1) * i / ScaleSteps;
-            QString text = QString::number(double(value), 'f', view.Param.Decimals) + unit;
-            int flags = Qt::AlignLeft | (i == 0            ? Qt::AlignBottom
-                                         : i == ScaleSteps ? Qt::AlignTop
-                                                           : Qt::AlignVCenter);
-            QRect box(margin,
-                      i == 0            ? y - int(20 * ratio)
-                      : i == ScaleSteps ? y
-                                        : y - int(10 * ratio),
-                      int(120 * ratio), int(20 * ratio));
-            painter.setPen(colour);
-            painter.drawLine(0, y, tick, y);
-            label(box, flags, text, colour);
-        }
-    }
-    // The time scale: seconds before the right edge.
-    const double seconds = GraphList->ScreenTimeMs / 1000.0;
-    for (int i = 1; i < ScaleSteps; ++i) {
-        int x = width * i / ScaleSteps;
-        QString ago = QString::number(-seconds * (ScaleSteps - i) / ScaleSteps, 'g', 4);
-        QString text = QString::fromStdString(TranslateFormat("%s с", ago.toStdString().c_str()));
-        painter.setPen(Qt::darkGray);
-        painter.drawLine(x, height - 1, x, height - 1 - tick);
-        label(QRect(x - int(40 * ratio), height - int(22 * ratio), int(80 * ratio), int(16 * ratio)),
-              Qt::AlignHCenter | Qt::AlignBottom, text, Qt::darkGray);
-    }
-}
-
 bool TGraphTab::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Image && event->type() == QEvent::Resize) {
         QSize size = Image->size() * Image->devicePixelRatioF();
         if (size != GraphList->Image().size()) {
             GraphList->Resize(size.width(), size.height());
+            ApplyMetrics();
             Redraw();
+        }
+    }
+    if (watched == Image) {
+        const qreal ratio = Image->devicePixelRatioF();
+        switch (event->type()) {
+        case QEvent::Wheel: {
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            int steps = wheel->angleDelta().y() / 120;
+            if (steps != 0) {
+                GraphList->Zoom(std::pow(0.8, steps), int(wheel->position().x() * ratio));
+                SetPaused(GraphList->Frozen());
+            }
+            return true;
+        }
+        case QEvent::MouseButtonPress: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::RightButton) {
+                SetCursorAt(-1);
+                return true;
+            }
+            PressAt = DragAt = mouse->position().toPoint();
+            Dragging = false;
+            return true;
+        }
+        case QEvent::MouseMove: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (!(mouse->buttons() & Qt::LeftButton))
+                break;
+            QPoint at = mouse->position().toPoint();
+            if (!Dragging && (at - PressAt).manhattanLength() < DragPixels)
+                return true;
+            Dragging = true;
+            GraphList->Pan(int(std::lround((at.x() - DragAt.x()) * ratio)));
+            DragAt = at;
+            SetPaused(true);
+            return true;
+        }
+        case QEvent::MouseButtonRelease: {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton && !Dragging)
+                SetCursorAt(int(mouse->position().x() * ratio));
+            Dragging = false;
+            return true;
+        }
+        default:
+            break;
         }
     }
     if (watched == lbGraphs && event->type() == QEvent::KeyPress) {
