@@ -61,10 +61,12 @@ void PrintFaultLines(const TComReader& reader, bool storedOnly) {
         std::cout << line << "\n";
 }
 
-TJson FaultListJson(const TComReader& reader, const TConnectSettings& settings, bool storedOnly) {
+TJson FaultListJson(const TCliSession& session, const TConnectSettings& settings, bool storedOnly) {
+    const TComReader& reader = session.Reader;
     const std::vector<TFault> faults =
         CollectFaults(reader.FaultBuffer(), reader.FaultContext(), MaxDisplayedFaults);
-    return FaultsJson(reader.Ident(), settings.PortName, settings.Adapter, faults, Texts(reader), storedOnly);
+    return FaultsJson(reader.Ident(), settings.PortName, settings.Adapter, faults, Texts(reader), storedOnly,
+                      session.History.get());
 }
 
 // Faults and report: connect, read the memory, then `use` the reader.
@@ -100,7 +102,7 @@ int RunFaults(std::span<char* const> args) {
         "faults", args,
         [](TCliSession& session, const TConnectSettings& settings, const TFaultOptions& options) {
             if (options.Json)
-                PrintJsonDocument(std::cout, FaultListJson(session.Reader, settings, options.StoredOnly));
+                PrintJsonDocument(std::cout, FaultListJson(session, settings, options.StoredOnly));
             else
                 PrintFaultLines(session.Reader, options.StoredOnly);
             return session.Finish();
@@ -159,7 +161,7 @@ int RunErase(std::span<char* const> args) {
     if (!shown && !lhDone)
         return session.Fail("the erase did not finish");
     if (json) {
-        TJson document = shown ? FaultListJson(session.Reader, settings, false)
+        TJson document = shown ? FaultListJson(session, settings, false)
                                : UnitJson(ident, settings.PortName, settings.Adapter);
         if (!shown) {
             document["stored_only"] = false;

@@ -18,8 +18,11 @@ constexpr TJsonField UnitFields[] = {
 constexpr TJsonField FaultListFields[] = {
     {"stored_only", "boolean: only faults with a stored state are listed (--stored-only)"},
     {"texts_notice", "why the fault texts are missing, or null"},
-    {"faults", "array of objects: code (the maker's code, or the bit number when known is false), cell (bit "
-               "or slot), stored and current (booleans), known (boolean), text (in the language of --lang)"},
+    {"faults",
+     "array of objects: code (the maker's code, or the bit number when known is false), cell (bit "
+     "or slot), stored and current (booleans), known (boolean), text (in the language of --lang), "
+     "seen_before (array of the car's earlier visits that read the code: date, erased, remained), recurring "
+     "(boolean: erased at an earlier visit and back)"},
 };
 
 constexpr TJsonField IdentFields[] = {
