@@ -9,6 +9,7 @@
 #include "json_output.h"
 #include "lang/dictionary.h"
 #include "params/unit_codes.h"
+#include "report_pdf.h"
 #include "session.h"
 
 namespace velmora {
@@ -22,23 +23,51 @@ constexpr uint32_t EraseTimeoutMs = 60000;
 struct TFaultOptions {
     bool StoredOnly = false;
     bool Json = false;
+    // report: the customer report as PDF (--pdf [FILE], --mileage, --notes, --seconds).
+    bool Pdf = false;
+    TPdfReportOptions PdfOptions;
 };
 
 int UsageError(std::string_view command, std::string_view problem) {
     std::cerr << "velmora-cli " << command << ": " << problem << "\n"
               << "usage: velmora-cli [--home DIR] [--lang ru|en|de] [--port PORT] [--adapter K|C|E] "
                  "[--elm-as-kkl] [--wifi HOST:PORT] [--client NAME] "
-              << command << (command == "erase" ? " [--json]" : " [--stored-only] [--json]") << "\n";
+              << command
+              << (command == "erase" ? " [--json]"
+                  : command == "report"
+                      ? " [--stored-only] [--pdf [FILE] [--mileage KM] [--notes TEXT] [--seconds S]] [--json]"
+                      : " [--stored-only] [--json]")
+              << "\n";
     return ExitUsage;
 }
 
 // The command's own options; an error text for anything else.
-std::string ParseFaultOptions(const std::vector<std::string_view>& args, TFaultOptions& options) {
-    for (const std::string_view arg : args) {
-        if (arg != "--stored-only")
+std::string ParseFaultOptions(std::string_view command, const std::vector<std::string_view>& args,
+                              TFaultOptions& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--stored-only") {
+            options.StoredOnly = true;
+        } else if (command != "report") {
             return "cannot use " + std::string(arg);
-        options.StoredOnly = true;
+        } else if (arg == "--pdf") {
+            options.Pdf = true;
+            if (hasValue && !args[i + 1].starts_with("--"))
+                options.PdfOptions.File = args[++i];
+        } else if ((arg == "--mileage" || arg == "--notes") && hasValue) {
+            (arg == "--mileage" ? options.PdfOptions.Mileage : options.PdfOptions.Notes) = args[++i];
+        } else if (arg == "--seconds" && hasValue) {
+            const std::optional<int> seconds = ParseNumber(args[++i], 600);
+            if (!seconds)
+                return "--seconds wants 0 to 600";
+            options.PdfOptions.Seconds = *seconds;
+        } else {
+            return "cannot use " + std::string(arg);
+        }
     }
+    if (!options.Pdf && (!options.PdfOptions.Mileage.empty() || !options.PdfOptions.Notes.empty()))
+        return "--mileage and --notes belong to --pdf";
     return {};
 }
 
@@ -79,7 +108,7 @@ int RunWithFaults(
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError(command, problem);
     options.Json = TakeJsonOption(rest);
-    if (std::string problem = ParseFaultOptions(rest, options); !problem.empty())
+    if (std::string problem = ParseFaultOptions(command, rest, options); !problem.empty())
         return UsageError(command, problem);
     TCliSession session(command);
     if (!session.Connect(settings)) {
@@ -115,6 +144,21 @@ int RunReport(std::span<char* const> args) {
         [](TCliSession& session, const TConnectSettings& settings, const TFaultOptions& options) {
             const bool storedOnly = options.StoredOnly;
             const TComReader& reader = session.Reader;
+            if (options.Pdf) {
+                std::string error;
+                const std::string pdf = WriteCustomerPdf(session, settings, options.PdfOptions, error);
+                if (pdf.empty())
+                    return session.Fail("the customer report could not be written: " + error);
+                if (!options.Json) {
+                    std::cout << pdf << "\n";
+                    return session.Finish();
+                }
+                TJson document = UnitJson(reader.Ident(), settings.PortName, settings.Adapter);
+                document["stored_only"] = storedOnly;
+                document["report"] = pdf;
+                PrintJsonDocument(std::cout, document);
+                return session.Finish();
+            }
             const TFaultReportHead head{LocalTimeNow(), settings.Client, reader.Ident()};
             const std::vector<std::string> lines =
                 FaultReport(reader.FaultBuffer(), reader.FaultContext(), Texts(reader), storedOnly, head);

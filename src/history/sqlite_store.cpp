@@ -67,7 +67,8 @@ const char* SqliteMigration(int fromVersion) {
     return fromVersion >= 0 && fromVersion < int(std::size(Migrations)) ? Migrations[fromVersion] : nullptr;
 }
 
-TSqliteStore::TSqliteStore(std::filesystem::path file) : File(std::move(file)) {}
+TSqliteStore::TSqliteStore(std::filesystem::path file, int busyTimeoutMs)
+    : File(std::move(file)), BusyMs(busyTimeoutMs) {}
 
 TSqliteStore::~TSqliteStore() {
     sqlite3_close(Db);
@@ -146,7 +147,7 @@ bool TSqliteStore::Open(std::string& error) {
         Db = nullptr;
         return false;
     }
-    sqlite3_busy_timeout(Db, BusyTimeoutMs);
+    sqlite3_busy_timeout(Db, BusyMs);
     // A file that is not a database fails here (SQLITE_NOTADB), before anything is written into it.
     const bool ready = Exec("PRAGMA journal_mode = WAL", error) && Exec("PRAGMA foreign_keys = ON", error) &&
                        Exec("PRAGMA synchronous = NORMAL", error) && Migrate(error);

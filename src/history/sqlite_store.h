@@ -20,7 +20,8 @@ public:
     // The schema this build writes.
     static constexpr int SchemaVersion = 2;
 
-    explicit TSqliteStore(std::filesystem::path file);
+    // `busyTimeoutMs`: how long a write waits for the other program's (shorter in tests).
+    explicit TSqliteStore(std::filesystem::path file, int busyTimeoutMs = BusyTimeoutMs);
     ~TSqliteStore() override;
     TSqliteStore(const TSqliteStore&) = delete;
     TSqliteStore& operator=(const TSqliteStore&) = delete;
@@ -41,6 +42,7 @@ private:
     std::string LastError() const;
 
     std::filesystem::path File;
+    int BusyMs;
     sqlite3* Db = nullptr;
 };
 
