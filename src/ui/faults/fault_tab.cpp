@@ -17,6 +17,7 @@
 #include "ui/common/flow_layout.h"
 #include "ui/common/saved_notice.h"
 #include "ui/common/widget_colors.h"
+#include "ui/faults/recurring_marks.h"
 #include "ui/window/connection_control.h"
 
 namespace velmora {
@@ -89,6 +90,7 @@ void TFaultTab::HandleFaultMessage(intptr_t wParam) {
     for (const std::string& line :
          FaultDisplayLines(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked()))
         lbPostErr->addItem(QString::fromStdString(line));
+    MarkRecurringFaults(*lbPostErr, Connection.History());
     SetWaiting(false);
 }
 
