@@ -193,8 +193,10 @@ TEST_P(HistoryStoreTest, AFaultErasedAtTheLastVisitIsRecurring) {
     EXPECT_EQ(visits[1].Files[1].Kind, "report");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, HistoryStoreTest, ::testing::Values("SQLITE", "POSTGRESQL"),
-                         [](const auto& info) { return info.param == "SQLITE" ? "Sqlite" : "Postgresql"; });
+std::string BackendName(const ::testing::TestParamInfo<std::string>& backend) {
+    return backend.param == "SQLITE" ? "Sqlite" : "Postgresql";
+}
+INSTANTIATE_TEST_SUITE_P(Backends, HistoryStoreTest, ::testing::Values("SQLITE", "POSTGRESQL"), BackendName);
 
 } // namespace
 } // namespace velmora

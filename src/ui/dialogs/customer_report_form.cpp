@@ -29,7 +29,8 @@ QString Tr(const char* russian) {
 
 TCustomerReportForm::TCustomerReportForm(TCustomerReportData data, QImage graph, std::string client,
                                          THistoryRecorder* history, QWidget* parent)
-    : QDialog(parent), Data(std::move(data)), Graph(std::move(graph)), Client(std::move(client)), History(history) {
+    : QDialog(parent), Data(std::move(data)), Graph(std::move(graph)), Client(std::move(client)),
+      History(history) {
     setObjectName("FormCustomerReport");
     setWindowTitle(Tr("Отчёт для клиента"));
     auto* layout = new QVBoxLayout(this);
@@ -81,9 +82,11 @@ QImage TCustomerReportForm::ChosenGraph() const {
 
 std::string TCustomerReportForm::SavePdf() {
     std::string error;
-    const std::optional<std::filesystem::path> file = SaveReportPdf(Completed(), ChosenGraph(), Client, {}, error);
+    const std::optional<std::filesystem::path> file =
+        SaveReportPdf(Completed(), ChosenGraph(), Client, {}, error);
     if (!file) {
-        Host().MessageBox(TranslateFormat("Отчёт не сохранён: %s", error.c_str()), TMsgKind::Error, TMsgButtons::Ok);
+        Host().MessageBox(TranslateFormat("Отчёт не сохранён: %s", error.c_str()), TMsgKind::Error,
+                          TMsgButtons::Ok);
         return {};
     }
     const std::u8string path = file->u8string();

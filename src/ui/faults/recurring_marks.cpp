@@ -24,7 +24,8 @@ void MarkRecurringFaults(QListWidget& list, const THistoryRecorder* history) {
                 erasedOn = seen.Date.substr(0, 10); // the latest erase
         if (erasedOn.empty())
             continue;
-        item->setText(text + ",  " + QString::fromStdString(TranslateFormat("ПОВТОРНАЯ: стерта %s", erasedOn.c_str())));
+        item->setText(text + ",  " +
+                      QString::fromStdString(TranslateFormat("ПОВТОРНАЯ: стерта %s", erasedOn.c_str())));
         item->setForeground(QBrush(Qt::darkRed));
     }
 }

@@ -19,8 +19,8 @@ namespace velmora {
 void TMainForm::CustomerReportClick() {
     const std::optional<TFaultData> faults = Connection.FaultData();
     if (!faults) {
-        Host().MessageBox(Translate("Нет данных для отчёта: сначала прочитайте ошибки."), TMsgKind::Information,
-                          TMsgButtons::Ok);
+        Host().MessageBox(Translate("Нет данных для отчёта: сначала прочитайте ошибки."),
+                          TMsgKind::Information, TMsgButtons::Ok);
         return;
     }
     THistoryRecorder* history = Connection.History();
@@ -44,7 +44,8 @@ void TMainForm::CustomerReportClick() {
             if (view.Param.LastTick == 0)
                 return;
             const auto* visual = dynamic_cast<const TVisualParam*>(&view);
-            const bool marked = visual && visual->Display() && IsWarningColour(visual->Display()->ValueColor());
+            const bool marked =
+                visual && visual->Display() && IsWarningColour(visual->Display()->ValueColor());
             TReportValue value = ReportValue(view.Param, marked);
             if (!view.Caption.empty())
                 value.Name = view.Caption;
