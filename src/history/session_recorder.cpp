@@ -27,32 +27,90 @@ std::string FaultSummary(const TVisit& visit) {
     return text;
 }
 
+std::string Unavailable(const THistoryStore& store, const std::string& error) {
+    return TranslateFormat("История визитов недоступна (%s): %s", store.Where().c_str(), error.c_str());
+}
+
 } // namespace
 
 THistoryRecorder::THistoryRecorder(std::unique_ptr<THistoryStore> store, std::filesystem::path queueFile)
     : Store(std::move(store)), Queue(std::move(queueFile)) {}
 
-void THistoryRecorder::OpenStore() {
+THistoryRecorder::~THistoryRecorder() {
+    WaitLoaded();
+}
+
+void THistoryRecorder::WaitLoaded() const {
+    std::shared_future<void> loaded;
+    {
+        std::lock_guard lock(Lock);
+        loaded = Loaded;
+    }
+    if (loaded.valid())
+        loaded.wait();
+}
+
+void THistoryRecorder::FlushLines() {
+    std::vector<std::string> lines;
+    {
+        std::lock_guard lock(Lock);
+        lines.swap(PendingLines);
+    }
+    for (const std::string& line : lines)
+        AddLog(line);
+}
+
+void THistoryRecorder::OpenStore(std::vector<std::string>& lines) {
     if (StoreOpen || !Store)
         return;
     std::string error;
     StoreOpen = Store->Open(error);
     if (!StoreOpen) {
-        AddLog(TranslateFormat("История визитов недоступна (%s): %s", Store->Where().c_str(), error.c_str()));
+        lines.push_back(Unavailable(*Store, error));
         return;
     }
     const int flushed = Queue.Flush(*Store, error);
     if (flushed > 0)
-        AddLog(TranslateFormat("Отложенные записи внесены в историю: %d", flushed));
+        lines.push_back(TranslateFormat("Отложенные записи внесены в историю: %d", flushed));
     if (!error.empty())
-        AddLog(TranslateFormat("История визитов недоступна (%s): %s", Store->Where().c_str(), error.c_str()));
+        lines.push_back(Unavailable(*Store, error));
+}
+
+void THistoryRecorder::Load(std::string car) {
+    std::vector<std::string> lines;
+    std::vector<TVisit> earlier;
+    bool known = false;
+    {
+        std::lock_guard store(StoreLock);
+        OpenStore(lines);
+        if (StoreOpen) {
+            std::string error;
+            earlier = Store->Visits({car, {}}, error);
+            known = error.empty();
+            if (!known) {
+                lines.push_back(Unavailable(*Store, error));
+                StoreOpen = false;
+            }
+        }
+    }
+    if (known && earlier.empty())
+        lines.push_back(TranslateFormat("Автомобиль %s в истории ещё не встречался", car.c_str()));
+    else if (known)
+        lines.push_back(TranslateFormat("Автомобиль %s был в последний раз %s, ошибки: %s", car.c_str(),
+                                        earlier.back().When.c_str(), FaultSummary(earlier.back()).c_str()));
+    std::lock_guard lock(Lock);
+    Earlier = std::move(earlier);
+    PendingLines.insert(PendingLines.end(), lines.begin(), lines.end());
 }
 
 void THistoryRecorder::SessionStarted(const TEcuIdent& ident, std::string_view client, std::string_view port,
                                       std::string_view logPath) {
-    std::lock_guard lock(Lock);
     if (!Store)
         return;
+    // A load of the last connection still running is finished first (it is quick or times out).
+    WaitLoaded();
+    FlushLines();
+    std::lock_guard lock(Lock);
     Active = true;
     Written = false;
     WrittenId = 0;
@@ -60,88 +118,95 @@ void THistoryRecorder::SessionStarted(const TEcuIdent& ident, std::string_view c
     if (!logPath.empty())
         Current.AddFile("exchange_log", logPath);
     Earlier.clear();
-    OpenStore();
-    if (!StoreOpen)
-        return;
-    std::string error;
-    Earlier = Store->Visits({Current.Visit().Car, {}}, error);
-    if (!error.empty()) {
-        AddLog(TranslateFormat("История визитов недоступна (%s): %s", Store->Where().c_str(), error.c_str()));
-        StoreOpen = false;
-        return;
-    }
-    if (Earlier.empty()) {
-        AddLog(TranslateFormat("Автомобиль %s в истории ещё не встречался", Current.Visit().Car.c_str()));
-        return;
-    }
-    const TVisit& last = Earlier.back();
-    AddLog(TranslateFormat("Автомобиль %s был в последний раз %s, ошибки: %s", Current.Visit().Car.c_str(),
-                           last.When.c_str(), FaultSummary(last).c_str()));
+    Loaded = std::async(std::launch::async, [this, car = Current.Visit().Car] { Load(car); }).share();
 }
 
 void THistoryRecorder::FaultsRead(const TFaultBuf& buffer, const TFaultContext& context, bool beforeErase) {
+    FlushLines();
     const std::vector<TFault> faults = CollectFaults(buffer, context, MaxDisplayedFaults);
     std::lock_guard lock(Lock);
-    if (!Active)
-        return;
-    Current.FaultsRead(faults, beforeErase);
+    if (Active)
+        Current.FaultsRead(faults, beforeErase);
 }
 
 void THistoryRecorder::FaultsErased() {
+    FlushLines();
     std::lock_guard lock(Lock);
-    if (!Active)
-        return;
-    Current.Erased(HistoryTimeNow());
+    if (Active)
+        Current.Erased(HistoryTimeNow());
 }
 
 void THistoryRecorder::FunctionRun(std::string_view kind, std::string_view detail, bool ok) {
+    FlushLines();
     std::lock_guard lock(Lock);
-    if (!Active)
-        return;
-    Current.FunctionRun(kind, detail, ok, HistoryTimeNow());
+    if (Active)
+        Current.FunctionRun(kind, detail, ok, HistoryTimeNow());
 }
 
 void THistoryRecorder::AddFile(std::string_view kind, std::string_view path) {
-    std::lock_guard lock(Lock);
-    if (!Store || !Current.Started())
-        return;
-    Current.AddFile(kind, path);
-    if (!Written)
-        return;
+    TVisitFile file{std::string(kind), std::string(path)};
+    int64_t id = 0;
+    {
+        std::lock_guard lock(Lock);
+        if (!Store || !Current.Started())
+            return;
+        Current.AddFile(kind, path);
+        if (!Written)
+            return;
+        id = WrittenId;
+    }
     // The visit is in the store (or the queue) already: the file joins it there.
     std::string error;
-    if (WrittenId != 0 && StoreOpen && Store->AddFile(WrittenId, Current.Visit().Files.back(), error))
-        return;
-    AddLog(TranslateFormat("Файл не внесён в историю визитов: %s", std::string(path).c_str()));
+    {
+        std::lock_guard store(StoreLock);
+        if (id != 0 && StoreOpen && Store->AddFile(id, file, error))
+            return;
+    }
+    AddLog(TranslateFormat("Файл не внесён в историю визитов: %s", file.Path.c_str()));
 }
 
 void THistoryRecorder::SessionEnded(std::string_view) {
-    std::lock_guard lock(Lock);
-    if (!Active || Written)
-        return;
-    Write();
-    Active = false;
-}
-
-void THistoryRecorder::Write() {
-    Written = true;
-    OpenStore();
-    std::string error;
-    if (StoreOpen) {
-        WrittenId = Store->AddVisit(Current.Visit(), error);
-        if (WrittenId != 0)
+    TVisit visit;
+    {
+        std::lock_guard lock(Lock);
+        if (!Active || Written)
             return;
-        AddLog(TranslateFormat("История визитов недоступна (%s): %s", Store->Where().c_str(), error.c_str()));
-        StoreOpen = false;
+        Written = true;
+        Active = false;
+        visit = Current.Visit();
     }
-    if (Queue.Append(Current.Visit()))
-        AddLog(TranslateFormat("Запись о визите отложена до доступа к истории: %s",
-                               Queue.FileName().string().c_str()));
-    else
-        AddLog(TranslateFormat("Запись о визите не сохранена: %s", Queue.FileName().string().c_str()));
+    WaitLoaded();
+    FlushLines();
+    std::vector<std::string> lines;
+    int64_t id = 0;
+    {
+        std::lock_guard store(StoreLock);
+        OpenStore(lines);
+        std::string error;
+        if (StoreOpen) {
+            id = Store->AddVisit(visit, error);
+            if (id == 0) {
+                lines.push_back(Unavailable(*Store, error));
+                StoreOpen = false;
+            }
+        }
+        if (id == 0)
+            lines.push_back(
+                Queue.Append(visit)
+                    ? TranslateFormat("Запись о визите отложена до доступа к истории: %s",
+                                      Queue.FileName().string().c_str())
+                    : TranslateFormat("Запись о визите не сохранена: %s", Queue.FileName().string().c_str()));
+    }
+    {
+        std::lock_guard lock(Lock);
+        WrittenId = id;
+    }
+    for (const std::string& line : lines)
+        AddLog(line);
 }
 
 std::vector<TSeenBefore> THistoryRecorder::SeenBefore(int code) const {
+    WaitLoaded();
     std::lock_guard lock(Lock);
     return velmora::SeenBefore(Earlier, code);
 }

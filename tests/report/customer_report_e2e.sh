@@ -14,7 +14,7 @@ for tool in pdftotext pdffonts pdftoppm; do
 done
 
 run() {
-    timeout 60 "$cli" --home "$home" --lang "$lang" "$@" >"$work/out" 2>"$work/err" || fail "$*: exit status $?"
+    timeout 120 "$cli" --home "$home" --lang "$lang" "$@" >"$work/out" 2>"$work/err" || fail "$*: exit status $?"
 }
 
 mkdir -p "$home"
