@@ -145,19 +145,30 @@ int RunReport(std::span<char* const> args) {
             const bool storedOnly = options.StoredOnly;
             const TComReader& reader = session.Reader;
             if (options.Pdf) {
+                if (!PdfReportAvailable())
+                    return session.Fail("PDF reports are not available in this build (built without Qt)");
+                const std::shared_ptr<TPdfReport> report =
+                    CollectCustomerReport(session, settings, options.PdfOptions);
+                TJson document = UnitJson(reader.Ident(), settings.PortName, settings.Adapter);
+                // The connection ends first: the visit is written, and the link needs no keeping awake
+                // while the document is laid out.
+                const int ended = session.Finish();
                 std::string error;
-                const std::string pdf = WriteCustomerPdf(session, settings, options.PdfOptions, error);
-                if (pdf.empty())
-                    return session.Fail("the customer report could not be written: " + error);
+                const std::string pdf =
+                    WriteCustomerPdf(*report, settings, options.PdfOptions, session.History.get(), error);
+                if (pdf.empty()) {
+                    std::cerr << "velmora-cli report: the customer report could not be written: " << error
+                              << "\n";
+                    return ExitFailed;
+                }
                 if (!options.Json) {
                     std::cout << pdf << "\n";
-                    return session.Finish();
+                    return ended;
                 }
-                TJson document = UnitJson(reader.Ident(), settings.PortName, settings.Adapter);
                 document["stored_only"] = storedOnly;
                 document["report"] = pdf;
                 PrintJsonDocument(std::cout, document);
-                return session.Finish();
+                return ended;
             }
             const TFaultReportHead head{LocalTimeNow(), settings.Client, reader.Ident()};
             const std::vector<std::string> lines =

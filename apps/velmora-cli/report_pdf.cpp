@@ -21,13 +21,18 @@ bool PdfReportAvailable() {
     return true;
 }
 
-std::string WriteCustomerPdf(TCliSession& session, const TConnectSettings& settings,
-                             const TPdfReportOptions& options, std::string& error) {
+struct TPdfReport {
+    TCustomerReportData Data;
+};
+
+std::shared_ptr<TPdfReport> CollectCustomerReport(TCliSession& session, const TConnectSettings& settings,
+                                                  const TPdfReportOptions& options) {
     // The values of the snapshot: whatever the worker's own polling reads meanwhile.
     session.StepUntil([](const TSessionMessage&) { return false; }, uint32_t(options.Seconds) * 1000);
     const TComReader& reader = session.Reader;
 
-    TCustomerReportData data;
+    auto report = std::make_shared<TPdfReport>();
+    TCustomerReportData& data = report->Data;
     data.Workshop = ReadWorkshop();
     data.When = ReportTimeNow();
     data.Client = settings.Client;
@@ -57,6 +62,12 @@ std::string WriteCustomerPdf(TCliSession& session, const TConnectSettings& setti
         }
     }
 
+    return report;
+}
+
+std::string WriteCustomerPdf(const TPdfReport& report, const TConnectSettings& settings,
+                             const TPdfReportOptions& options, THistoryRecorder* history,
+                             std::string& error) {
     // Fonts and the PDF writer want a Gui application; no window is shown.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -65,12 +76,14 @@ std::string WriteCustomerPdf(TCliSession& session, const TConnectSettings& setti
     char* argv[] = {name, nullptr};
     QGuiApplication application(argc, argv);
     const std::optional<std::filesystem::path> file =
-        SaveReportPdf(data, QImage(), settings.Client, Utf8Path(options.File), error);
+        SaveReportPdf(report.Data, QImage(), settings.Client, Utf8Path(options.File), error);
     if (!file)
         return {};
-    if (session.History)
-        session.History->AddFile("report", file->string());
-    return file->string();
+    const std::u8string path = file->u8string();
+    const std::string text(path.begin(), path.end());
+    if (history)
+        history->AddFile("report", text);
+    return text;
 }
 
 #else
@@ -79,8 +92,15 @@ bool PdfReportAvailable() {
     return false;
 }
 
-std::string WriteCustomerPdf(TCliSession&, const TConnectSettings&, const TPdfReportOptions&,
-                             std::string& error) {
+struct TPdfReport {};
+
+std::shared_ptr<TPdfReport> CollectCustomerReport(TCliSession&, const TConnectSettings&,
+                                                  const TPdfReportOptions&) {
+    return std::make_shared<TPdfReport>();
+}
+
+std::string WriteCustomerPdf(const TPdfReport&, const TConnectSettings&, const TPdfReportOptions&,
+                             THistoryRecorder*, std::string& error) {
     error = "PDF reports are not available in this build (built without Qt)";
     return {};
 }

@@ -2,6 +2,7 @@
 // platform when no other is chosen). Main thread only.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "session.h"
@@ -15,10 +16,14 @@ struct TPdfReportOptions {
     int Seconds = 3; // how long values are read for the snapshot
 };
 
-// Reads values for a while, builds the report and writes it; the file written, or empty with
-// `error` set. Whether this build has it at all: PdfReportAvailable().
-std::string WriteCustomerPdf(TCliSession& session, const TConnectSettings& settings,
-                             const TPdfReportOptions& options, std::string& error);
+// Reads values for a while and gathers the report's content from the running session.
+struct TPdfReport;
+std::shared_ptr<TPdfReport> CollectCustomerReport(TCliSession& session, const TConnectSettings& settings,
+                                                  const TPdfReportOptions& options);
+// Writes the gathered report (after the session has ended: rendering takes a while, and the link is not
+// kept awake meanwhile); the file written, or empty with `error` set.
+std::string WriteCustomerPdf(const TPdfReport& report, const TConnectSettings& settings,
+                             const TPdfReportOptions& options, THistoryRecorder* history, std::string& error);
 bool PdfReportAvailable();
 
 } // namespace velmora
