@@ -10,7 +10,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libftdi1-dev libserialport-dev libjpeg-dev nlohmann-json3-dev
-    qt6-base-dev qt6-translations-l10n
+    qt6-base-dev qt6-translations-l10n libsqlite3-dev libpq-dev fonts-dejavu-core poppler-utils
 )
 case "${1:-}" in
 --packaging) packages+=(dpkg-dev fakeroot file desktop-file-utils appstream) ;;

@@ -54,5 +54,7 @@ int RunSlowCodes(std::span<char* const> args);
 int RunModule(std::span<char* const> args);
 // convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE]
 int RunConvert(std::span<char* const> args);
+// history [--vin VIN | --client NAME] [--json] / history --rebuild
+int RunHistory(std::span<char* const> args);
 
 } // namespace velmora

@@ -9,6 +9,7 @@
 #include "json_output.h"
 #include "lang/dictionary.h"
 #include "params/unit_codes.h"
+#include "report_pdf.h"
 #include "session.h"
 
 namespace velmora {
@@ -22,23 +23,51 @@ constexpr uint32_t EraseTimeoutMs = 60000;
 struct TFaultOptions {
     bool StoredOnly = false;
     bool Json = false;
+    // report: the customer report as PDF (--pdf [FILE], --mileage, --notes, --seconds).
+    bool Pdf = false;
+    TPdfReportOptions PdfOptions;
 };
 
 int UsageError(std::string_view command, std::string_view problem) {
     std::cerr << "velmora-cli " << command << ": " << problem << "\n"
               << "usage: velmora-cli [--home DIR] [--lang ru|en|de] [--port PORT] [--adapter K|C|E] "
                  "[--elm-as-kkl] [--wifi HOST:PORT] [--client NAME] "
-              << command << (command == "erase" ? " [--json]" : " [--stored-only] [--json]") << "\n";
+              << command
+              << (command == "erase" ? " [--json]"
+                  : command == "report"
+                      ? " [--stored-only] [--pdf [FILE] [--mileage KM] [--notes TEXT] [--seconds S]] [--json]"
+                      : " [--stored-only] [--json]")
+              << "\n";
     return ExitUsage;
 }
 
 // The command's own options; an error text for anything else.
-std::string ParseFaultOptions(const std::vector<std::string_view>& args, TFaultOptions& options) {
-    for (const std::string_view arg : args) {
-        if (arg != "--stored-only")
+std::string ParseFaultOptions(std::string_view command, const std::vector<std::string_view>& args,
+                              TFaultOptions& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--stored-only") {
+            options.StoredOnly = true;
+        } else if (command != "report") {
             return "cannot use " + std::string(arg);
-        options.StoredOnly = true;
+        } else if (arg == "--pdf") {
+            options.Pdf = true;
+            if (hasValue && !args[i + 1].starts_with("--"))
+                options.PdfOptions.File = args[++i];
+        } else if ((arg == "--mileage" || arg == "--notes") && hasValue) {
+            (arg == "--mileage" ? options.PdfOptions.Mileage : options.PdfOptions.Notes) = args[++i];
+        } else if (arg == "--seconds" && hasValue) {
+            const std::optional<int> seconds = ParseNumber(args[++i], 600);
+            if (!seconds)
+                return "--seconds wants 0 to 600";
+            options.PdfOptions.Seconds = *seconds;
+        } else {
+            return "cannot use " + std::string(arg);
+        }
     }
+    if (!options.Pdf && (!options.PdfOptions.Mileage.empty() || !options.PdfOptions.Notes.empty()))
+        return "--mileage and --notes belong to --pdf";
     return {};
 }
 
@@ -61,10 +90,12 @@ void PrintFaultLines(const TComReader& reader, bool storedOnly) {
         std::cout << line << "\n";
 }
 
-TJson FaultListJson(const TComReader& reader, const TConnectSettings& settings, bool storedOnly) {
+TJson FaultListJson(const TCliSession& session, const TConnectSettings& settings, bool storedOnly) {
+    const TComReader& reader = session.Reader;
     const std::vector<TFault> faults =
         CollectFaults(reader.FaultBuffer(), reader.FaultContext(), MaxDisplayedFaults);
-    return FaultsJson(reader.Ident(), settings.PortName, settings.Adapter, faults, Texts(reader), storedOnly);
+    return FaultsJson(reader.Ident(), settings.PortName, settings.Adapter, faults, Texts(reader), storedOnly,
+                      session.History.get());
 }
 
 // Faults and report: connect, read the memory, then `use` the reader.
@@ -77,7 +108,7 @@ int RunWithFaults(
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError(command, problem);
     options.Json = TakeJsonOption(rest);
-    if (std::string problem = ParseFaultOptions(rest, options); !problem.empty())
+    if (std::string problem = ParseFaultOptions(command, rest, options); !problem.empty())
         return UsageError(command, problem);
     TCliSession session(command);
     if (!session.Connect(settings)) {
@@ -100,7 +131,7 @@ int RunFaults(std::span<char* const> args) {
         "faults", args,
         [](TCliSession& session, const TConnectSettings& settings, const TFaultOptions& options) {
             if (options.Json)
-                PrintJsonDocument(std::cout, FaultListJson(session.Reader, settings, options.StoredOnly));
+                PrintJsonDocument(std::cout, FaultListJson(session, settings, options.StoredOnly));
             else
                 PrintFaultLines(session.Reader, options.StoredOnly);
             return session.Finish();
@@ -113,6 +144,32 @@ int RunReport(std::span<char* const> args) {
         [](TCliSession& session, const TConnectSettings& settings, const TFaultOptions& options) {
             const bool storedOnly = options.StoredOnly;
             const TComReader& reader = session.Reader;
+            if (options.Pdf) {
+                if (!PdfReportAvailable())
+                    return session.Fail("PDF reports are not available in this build (built without Qt)");
+                const std::shared_ptr<TPdfReport> report =
+                    CollectCustomerReport(session, settings, options.PdfOptions);
+                TJson document = UnitJson(reader.Ident(), settings.PortName, settings.Adapter);
+                // The connection ends first: the visit is written, and the link needs no keeping awake
+                // while the document is laid out.
+                const int ended = session.Finish();
+                std::string error;
+                const std::string pdf =
+                    WriteCustomerPdf(*report, settings, options.PdfOptions, session.History.get(), error);
+                if (pdf.empty()) {
+                    std::cerr << "velmora-cli report: the customer report could not be written: " << error
+                              << "\n";
+                    return ExitFailed;
+                }
+                if (!options.Json) {
+                    std::cout << pdf << "\n";
+                    return ended;
+                }
+                document["stored_only"] = storedOnly;
+                document["report"] = pdf;
+                PrintJsonDocument(std::cout, document);
+                return ended;
+            }
             const TFaultReportHead head{LocalTimeNow(), settings.Client, reader.Ident()};
             const std::vector<std::string> lines =
                 FaultReport(reader.FaultBuffer(), reader.FaultContext(), Texts(reader), storedOnly, head);
@@ -159,7 +216,7 @@ int RunErase(std::span<char* const> args) {
     if (!shown && !lhDone)
         return session.Fail("the erase did not finish");
     if (json) {
-        TJson document = shown ? FaultListJson(session.Reader, settings, false)
+        TJson document = shown ? FaultListJson(session, settings, false)
                                : UnitJson(ident, settings.PortName, settings.Adapter);
         if (!shown) {
             document["stored_only"] = false;

@@ -18,8 +18,11 @@ constexpr TJsonField UnitFields[] = {
 constexpr TJsonField FaultListFields[] = {
     {"stored_only", "boolean: only faults with a stored state are listed (--stored-only)"},
     {"texts_notice", "why the fault texts are missing, or null"},
-    {"faults", "array of objects: code (the maker's code, or the bit number when known is false), cell (bit "
-               "or slot), stored and current (booleans), known (boolean), text (in the language of --lang)"},
+    {"faults",
+     "array of objects: code (the maker's code, or the bit number when known is false), cell (bit "
+     "or slot), stored and current (booleans), known (boolean), text (in the language of --lang), "
+     "seen_before (array of the car's earlier visits that read the code: date, erased, remained), recurring "
+     "(boolean: erased at an earlier visit and back)"},
 };
 
 constexpr TJsonField IdentFields[] = {
@@ -38,7 +41,7 @@ constexpr TJsonField EraseFields[] = {
 };
 constexpr TJsonField ReportFields[] = {
     {"stored_only", "boolean (--stored-only)"},
-    {"report", "the path of the fault report written"},
+    {"report", "the path of the fault report written (the customer report's PDF with --pdf)"},
 };
 constexpr TJsonField WatchFields[] = {
     {"ms", "milliseconds since polling began"},
@@ -137,6 +140,16 @@ constexpr TJsonField ConvertFields[] = {
     {"log", "the log lines, as an array of strings"},
 };
 
+constexpr TJsonField HistoryFields[] = {
+    {"vin", "the car asked for (--vin), or null"},
+    {"client", "the client asked for (--client), or null"},
+    {"visits",
+     "array of visits, oldest first: date, client, car (the VIN, or \"ID <identification>/<index>\"), "
+     "vin (or null), ident, unit, port, faults (code, stored, current, known, erased: removed by "
+     "this visit's erase, remained: still there after it), events (date, kind: erase, actuator, "
+     "adaptation or coding, detail, ok), files (kind, path)"},
+};
+
 constexpr TJsonDocumentHelp Documents[] = {
     {"ident", "one document", {PortFields, UnitFields, IdentFields}},
     {"faults", "one document", {PortFields, UnitFields, FaultListFields}},
@@ -155,6 +168,7 @@ constexpr TJsonDocumentHelp Documents[] = {
     {"elm-to-kkl", "one document, also when it failed", {PortFields, ElmToKklFields}},
     {"slow-codes", "one document, also when no code came", {PortFields, SlowCodesFields}},
     {"module", "one document", {PortFields, ModuleFields}},
+    {"history", "one document (not with --rebuild)", {HistoryFields}},
     {"convert", "one document, also when a log failed", {ConvertFields}},
 };
 

@@ -85,7 +85,8 @@ TJson IdentJson(const TEcuIdent& ident, std::string_view port, char adapter) {
 }
 
 TJson FaultsJson(const TEcuIdent& ident, std::string_view port, char adapter,
-                 const std::vector<TFault>& faults, const TFaultTexts& texts, bool storedOnly) {
+                 const std::vector<TFault>& faults, const TFaultTexts& texts, bool storedOnly,
+                 const THistoryRecorder* history) {
     TJson document = UnitJson(ident, port, adapter);
     document["stored_only"] = storedOnly;
     const std::string notice = FaultTextsNotice(texts);
@@ -102,6 +103,14 @@ TJson FaultsJson(const TEcuIdent& ident, std::string_view port, char adapter,
             {"known", !fault.Unknown},
             {"text", fault.Unknown ? UnknownFaultText(fault.Cell) : texts.Text(fault.Code)},
         });
+        // The earlier visits of this car that read the code: erased then and here again means it recurs.
+        TJson seen = TJson::array();
+        const std::vector<TSeenBefore> before =
+            history && !fault.Unknown ? history->SeenBefore(fault.Code) : std::vector<TSeenBefore>{};
+        for (const TSeenBefore& visit : before)
+            seen.push_back({{"date", visit.Date}, {"erased", visit.Erased}, {"remained", visit.Remained}});
+        list.back()["seen_before"] = std::move(seen);
+        list.back()["recurring"] = IsRecurring(before);
     }
     document["faults"] = std::move(list);
     return document;

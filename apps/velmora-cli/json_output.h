@@ -13,6 +13,7 @@
 #include "engine_link/ecu_ident.h"
 #include "faults/fault_list.h"
 #include "faults/fault_texts.h"
+#include "history/session_recorder.h"
 #include "modules/module_dialogue.h"
 #include "params/ecu_param.h"
 #include "platform/host.h"
@@ -37,10 +38,11 @@ TJson UnitJson(const TEcuIdent& ident, std::string_view port, char adapter);
 // ident_bytes, vin, ms_per_request
 TJson IdentJson(const TEcuIdent& ident, std::string_view port, char adapter);
 // The identification's port, adapter, unit, unit_type, supplier, diagnosis_index; stored_only,
-// texts_notice and faults (code, cell, stored, current, known, text), stored states only with
-// `storedOnly`.
+// texts_notice and faults (code, cell, stored, current, known, text, seen_before, recurring), stored
+// states only with `storedOnly`; seen_before from the car's earlier visits in `history` (empty without).
 TJson FaultsJson(const TEcuIdent& ident, std::string_view port, char adapter,
-                 const std::vector<TFault>& faults, const TFaultTexts& texts, bool storedOnly);
+                 const std::vector<TFault>& faults, const TFaultTexts& texts, bool storedOnly,
+                 const THistoryRecorder* history = nullptr);
 // ms, number, name, value, unit, text
 TJson WatchJson(uint32_t ms, const TECUparam& param);
 // port, adapter, module, address, identified, part_number, supplier, supplier_code, faults (code, text),

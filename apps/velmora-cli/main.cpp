@@ -39,8 +39,11 @@ constexpr TCommand Commands[] = {
      "    erases the fault memory and prints what remains (an LH unit wants an ignition cycle first)",
      velmora::RunErase},
     {"report",
-     "[OPTIONS] report [--stored-only] [--lang ru|en|de] [--json]\n"
-     "    writes the fault report into LOGS (the client's folder with --client) and prints its path",
+     "[OPTIONS] report [--stored-only] [--pdf [FILE] [--mileage KM] [--notes TEXT] [--seconds S]] [--lang "
+     "ru|en|de] [--json]\n"
+     "    writes the fault report into LOGS (the client's folder with --client) and prints its path; --pdf\n"
+     "    writes the customer report (A4 PDF: workshop, car, faults, erases, values read for S seconds (3))\n"
+     "    to FILE or into CLIENTS/<client> (LOGS without a client) under a new name",
      velmora::RunReport},
     {"watch",
      "[OPTIONS] watch N[,N...] [--seconds S] [--csv FILE] [--json]\n"
@@ -96,6 +99,11 @@ constexpr TCommand Commands[] = {
      "    wakes the E-GAS or SRS module, prints its identification and faults, erases them with --erase\n"
      "    and writes the protocol log into LOGS; exits 1 with the dialogue's text when it fails",
      velmora::RunModule},
+    {"history",
+     "history [--vin VIN | --client NAME] [--json] | history --rebuild\n"
+     "    lists the recorded visits (of one car or client) with their faults, erases, functions and files;\n"
+     "    --rebuild makes the history anew from the exchange logs in LOGS",
+     velmora::RunHistory},
     {"convert",
      "convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE] [--json]\n"
      "    converts exchange logs to text (.txt beside each .bin) and, with --csv, their values to CSV",

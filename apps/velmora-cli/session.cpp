@@ -168,6 +168,9 @@ TCliSession::~TCliSession() {
 }
 
 bool TCliSession::Connect(const TConnectSettings& settings) {
+    if (!History)
+        History = MakeHistoryRecorder();
+    Reader.Events = History.get();
     Reader.PrepareConnect(settings);
     Running = true;
     return Step() && Reader.State() == ReaderState::Polling;

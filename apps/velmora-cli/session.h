@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "connection/com_reader.h"
+#include "history/session_recorder.h"
 #include "platform/host.h"
 
 namespace velmora {
@@ -78,6 +79,9 @@ public:
     // returns ExitFailed. A connection that has ended already keeps its own stop text.
     int Fail(std::string_view why);
 
+    // The car's history, told what the connection does (null when it is switched off). Made before the
+    // worker, so that it outlives the worker's last report.
+    std::unique_ptr<THistoryRecorder> History;
     TComReader Reader;
 
 private:

@@ -372,12 +372,18 @@ bool TComReader::Step() {
             }
         }
         Log.FlushLog();
+        if (Events)
+            Events->SessionEnded({}); // a visit cut short by closing is still recorded
         return false;
     }
     try {
         if (state == ReaderState::Polling || state == ReaderState::ViewPolling) {
             TActuatorContext context = ActuatorContext();
+            const uint16_t act = Actuators.PendingAct.load();
             SendPendingAct(context);
+            if (Events && act != NoAct && act != DiscardAct && IsActuatorChannel(uint8_t(act >> 8)))
+                Events->FunctionRun("actuator",
+                                    FormatText("%.2X %u", unsigned(act >> 8), unsigned(act & 0xFF)), true);
         }
         RunState(state);
     } catch (const std::exception& error) {
@@ -486,6 +492,8 @@ void TComReader::EndConnection() {
     ConnectionOpen = false;
     Post(3, 0);
     Log.FlushLog();
+    if (Events)
+        Events->SessionEnded(text);
     {
         std::lock_guard lock(ViewLock);
         PendingView.reset();

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "actuators/actuator_state.h"
+#include "connection/session_events.h"
 #include "engine_link/engine_link.h"
 #include "engine_link/exchange_log.h"
 #include "faults/fault_context.h"
@@ -173,6 +174,9 @@ public:
     // polling and for a screen: where the trip computer will take its values. Set it only while no
     // connection runs. Empty: nothing is called.
     std::function<void(const TECUparam&)> ValueHook;
+    // Told what the connection did (session_events.h), on the worker thread; nullptr for nobody. Set it
+    // only while no connection runs.
+    TSessionEvents* Events = nullptr;
 
     // The trip computer fed by the value handler (reset at each connection start); the window reads its
     // figures after WM_USER+21 and Ready() for the tab.

@@ -74,6 +74,8 @@ bool TComReader::ReadFaultByte(bool erasePreRead) {
         return false;
     FaultTick = TimerStart(Clock().TickCount());
     LastFaultReadTick = FaultTick;
+    if (Events)
+        Events->FaultsRead(FaultBuffer(), FaultContext(), erasePreRead);
     if (CurrentState == ReaderState::FaultView)
         Post(10, FaultsComplete);
     return true;
@@ -137,6 +139,8 @@ void TComReader::EraseStep() {
         }
         Link.SilenceExpected = false;
     }
+    if (Events)
+        Events->FaultsErased();
     if (lh) {
         Clock().Sleep(LhSettleMs);
         // The connection ends now, as stopped by the user, whether or not the unit is still awake.

@@ -10,6 +10,7 @@
 #include "engine_link/connection_start.h"
 #include "engine_link/link_shared.h"
 #include "lang/dictionary.h"
+#include "lang/translated_format.h"
 #include "params/color_rules.h"
 #include "params/engine_mode.h"
 #include "params/param_list.h"
@@ -25,6 +26,22 @@ namespace {
 constexpr uint32_t StartPauseMs = 300;
 // WM_USER+14: the start-up ends.
 constexpr intptr_t StartUpEnds = -8;
+
+// What the history keeps of a coding or adaptation run.
+std::string CodingText(uint32_t coding) {
+    return FormatText("%u %u %u", unsigned(coding >> 16) & 0xFF, unsigned(coding >> 8) & 0xFF,
+                      unsigned(coding) & 0xFF);
+}
+std::string AdaptationText(uint8_t mode) {
+    switch (mode) {
+    case AdaptResetPhase1:
+        return "reset";
+    case AdaptResetPhase2:
+        return "reset2";
+    default:
+        return "throttle";
+    }
+}
 
 } // namespace
 
@@ -87,6 +104,8 @@ void TComReader::StartConnection() {
         CurrentState = ReaderState::StoppedByUser;
         return;
     }
+    if (Events)
+        Events->SessionStarted(Link.Ident, Settings.Client, Settings.PortName, Log.LogPath());
     // A coding run goes on after a failed client check: it ends the connection anyway.
     if (!ClientCheckPassed() && Actuators.CodingPending == 0)
         return;
@@ -126,13 +145,18 @@ void TComReader::StartFunctions() {
     if (Actuators.CodingPending != 0) {
         // The coding request belongs to this connection, whatever its outcome: a failed attempt must not
         // turn every later connection into a coding run.
+        const uint32_t coding = Actuators.CodingPending;
         try {
             RunCoding(context);
         } catch (...) {
             Actuators.CodingPending = 0;
+            if (Events)
+                Events->FunctionRun("coding", CodingText(coding), false);
             throw;
         }
         Actuators.CodingPending = 0;
+        if (Events)
+            Events->FunctionRun("coding", CodingText(coding), true);
     } else if (adaptation) {
         // Whether the user must cycle the ignition is the function's own message to the window. A
         // function cut short by the link is not carried over to the next connection.
@@ -144,8 +168,12 @@ void TComReader::StartFunctions() {
             }
         } catch (...) {
             Actuators.AdaptMode = AdaptNone;
+            if (Events)
+                Events->FunctionRun("adaptation", AdaptationText(adapt), false);
             throw;
         }
+        if (Events)
+            Events->FunctionRun("adaptation", AdaptationText(adapt), after != ReaderState::StoppedOnError);
     } else {
         after = ReaderState::Polling;
     }

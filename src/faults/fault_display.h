@@ -31,6 +31,7 @@ struct TFaultRow {
     bool Unknown = false; // a bit without code in the maker's classification
     std::string State;    // "Сохраненный" or "АКТУАЛЬНЫЙ", translated
     std::string Text;     // the short text ("" when the file has none for the code)
+    bool Recurring = false; // erased at an earlier visit of the car and back (set by the history's reader)
     // The entry's lines after the short text: what it means, what to check, the component.
     std::vector<std::string> Details;
 };

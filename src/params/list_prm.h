@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "params/visual_param.h"
@@ -65,6 +66,8 @@ public:
     void ResetPolls();
 
     size_t Cursor() const;
+    // Runs `visit` on every view shown (window thread: a snapshot of the values, the customer report).
+    template <class F> void VisitViews(F&& visit) const { ForEachView(std::forward<F>(visit)); }
     std::atomic<bool> FirstCycle{true};
     std::atomic<uint32_t> CycleStartTick{0};
 

@@ -22,6 +22,7 @@
 #include "ui/common/flow_layout.h"
 #include "ui/common/saved_notice.h"
 #include "ui/common/widget_colors.h"
+#include "ui/faults/recurring_marks.h"
 #include "ui/window/connection_control.h"
 
 namespace velmora {
@@ -114,7 +115,9 @@ void TFaultTab::HandleFaultMessage(intptr_t wParam) {
     if (!faults)
         return;
     TFaultTexts texts = LoadFaultTexts(faults->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
-    ShowRows(FaultDisplayRows(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked()));
+    std::vector<TFaultRow> rows = FaultDisplayRows(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked());
+    MarkRecurringFaults(rows, Connection.History());
+    ShowRows(std::move(rows));
     SetWaiting(false);
     // An erase clears the stored faults; one whose cause is still there is current again at once, and
     // without a word the user would think the erase failed.
@@ -153,9 +156,13 @@ void TFaultTab::ShowRows(std::vector<TFaultRow> rows) {
         // A current fault is there now: it stands out from the stored ones.
         if (row.Current)
             state->setForeground(ColorRed);
+        auto* text = new QTableWidgetItem(QString::fromStdString(row.Text));
+        // A fault an earlier visit erased and that is back: the repair did not hold.
+        if (row.Recurring)
+            text->setForeground(ColorRed);
         lbPostErr->setItem(r, ColumnCode, code);
         lbPostErr->setItem(r, ColumnState, state);
-        lbPostErr->setItem(r, ColumnText, new QTableWidgetItem(QString::fromStdString(row.Text)));
+        lbPostErr->setItem(r, ColumnText, text);
     }
     const int select = selected >= 0 && selected < int(Rows.size()) && !Rows[size_t(selected)].Notice
                            ? selected

@@ -16,6 +16,7 @@ namespace velmora {
 
 class TListParams;
 class TListPrm;
+class THistoryRecorder;
 struct TActuatorState;
 
 // The fault memory as the worker read it last, with what its decoding needs and the identification of
@@ -43,6 +44,8 @@ struct TConnectOptions {
 class TConnectionControl {
 public:
     virtual ~TConnectionControl() = default;
+    // The car's history the connection records into; nullptr when none is kept.
+    virtual THistoryRecorder* History() const { return nullptr; }
     virtual void Start(const std::string& portName, char adapterKind, const TConnectOptions& options) = 0;
     virtual void Stop() = 0;
     virtual bool IsAlive() const = 0;

@@ -274,6 +274,9 @@ void TMainForm::BuildMenus() {
     QMenu* file = menuBar()->addMenu("Файл");
     file->setObjectName("mnuFile");
     LogTools = new TLogTools(this, file);
+    QAction* customerReport = file->addAction("Отчёт для клиента…");
+    customerReport->setObjectName("mnuCustomerReport");
+    connect(customerReport, &QAction::triggered, this, [this] { CustomerReportClick(); });
     QMenu* view = menuBar()->addMenu("Вид");
     view->setObjectName("mnuView");
     QAction* settings = view->addAction("Настройки");

@@ -104,6 +104,8 @@ public:
     void btnScreenShotClick();
     void mnu_verClick();
     void N4Click();
+    // "Файл" → "Отчёт для клиента…": the customer report of this connection (main_form_report.cpp).
+    void CustomerReportClick();
     void WordCorrectionClick();
     // "HFM" menu: the actuator tests at the next connection, adaptation reset, coding.
     void ActivationClick();

@@ -13,7 +13,10 @@ constexpr uint32_t WM_RATE_SWITCH = WM_USER + 18;
 
 } // namespace
 
-TWorkerConnection::TWorkerConnection() : Worker(std::make_unique<TComReader>()) {}
+TWorkerConnection::TWorkerConnection()
+    : Recorder(MakeHistoryRecorder()), Worker(std::make_unique<TComReader>()) {
+    Worker->Events = Recorder.get();
+}
 
 TWorkerConnection::~TWorkerConnection() {
     Worker->Terminate();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 
+#include "history/session_recorder.h"
 #include "ui/window/connection_control.h"
 
 namespace velmora {
@@ -48,8 +49,11 @@ public:
     TTripSums TripSums() const override;
 
     TComReader& Reader() const { return *Worker; }
+    THistoryRecorder* History() const override { return Recorder.get(); }
 
 private:
+    // Made before the worker and freed after it: the worker's last report goes to it.
+    std::unique_ptr<THistoryRecorder> Recorder;
     std::unique_ptr<TComReader> Worker;
     std::atomic<bool> WordCorrection{false};
 };

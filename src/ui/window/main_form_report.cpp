@@ -1,0 +1,65 @@
+// TMainForm: the customer report of the connection: what the unit and the history hold, the values of
+// the screen (or graph) shown, and the graph as a picture, handed to the report dialog. Window thread.
+#include <QCheckBox>
+#include <QTabWidget>
+
+#include "engine_link/ident_report.h"
+#include "faults/fault_texts.h"
+#include "history/session_recorder.h"
+#include "lang/dictionary.h"
+#include "params/list_prm.h"
+#include "platform/host.h"
+#include "ui/dialogs/customer_report_form.h"
+#include "ui/graphs/graph_view.h"
+#include "ui/screens/screen_pages.h"
+#include "ui/window/main_form.h"
+
+namespace velmora {
+
+void TMainForm::CustomerReportClick() {
+    const std::optional<TFaultData> faults = Connection.FaultData();
+    if (!faults) {
+        Host().MessageBox(Translate("Нет данных для отчёта: сначала прочитайте ошибки."),
+                          TMsgKind::Information, TMsgButtons::Ok);
+        return;
+    }
+    THistoryRecorder* history = Connection.History();
+    TCustomerReportData data;
+    data.When = ReportTimeNow();
+    data.Client = ClientName;
+    data.Vin = VinText(faults->Ident);
+    data.Identification = PrintInfo(faults->Ident, false);
+    const char language = Language();
+    const bool russian = cbErrRus ? cbErrRus->isChecked() : language == 'R';
+    const TFaultTexts texts = LoadFaultTexts(faults->Context.UnitType, russian, language);
+    const std::optional<TVisit> visit = history ? history->Visit() : std::nullopt;
+    TReportFaultSource source{faults->Buffer, faults->Context, texts, visit, {}};
+    if (history)
+        source.SeenBefore = [history](int code) { return history->SeenBefore(code); };
+    FillReportFaults(data, source);
+
+    // The values of what is shown: a screen's fields carry their colour rule's colour.
+    if (CurrentList) {
+        CurrentList->VisitViews([&](const TBaseParam& view) {
+            if (view.Param.LastTick == 0)
+                return;
+            const auto* visual = dynamic_cast<const TVisualParam*>(&view);
+            const bool marked =
+                visual && visual->Display() && IsWarningColour(visual->Display()->ValueColor());
+            TReportValue value = ReportValue(view.Param, marked);
+            if (!view.Caption.empty())
+                value.Name = view.Caption;
+            data.Values.push_back(std::move(value));
+        });
+        if (!CurrentIsGraph && Screens && Screens->Pages())
+            data.ValuesTitle = Screens->Pages()->tabText(Screens->Pages()->currentIndex()).toStdString();
+    }
+    QImage graph;
+    if (Graph && tsGraph)
+        if (auto* view = tsGraph->findChild<TGraphView*>())
+            graph = view->grab().toImage();
+    TCustomerReportForm form(std::move(data), graph, ClientName, history, this);
+    form.exec();
+}
+
+} // namespace velmora
