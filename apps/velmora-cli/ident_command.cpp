@@ -55,10 +55,17 @@ int RunIdent(std::span<char* const> args) {
     for (int signal : EndingSignals)
         std::signal(signal, SIG_DFL);
     jsonLog.reset();
+    // On a noisy line the line is named, with what it did, beside the result or the failure.
+    const std::string noise = link.Noise.DroppedPairs > 0 ? link.LineDisturbedText() : std::string();
     if (!outcome.Identified) {
-        std::cerr << "velmora-cli ident: " << outcome.Reason << "\n";
+        std::cerr << "velmora-cli ident: " << outcome.Reason;
+        if (!noise.empty() && outcome.Reason.find(noise) == std::string::npos)
+            std::cerr << " " << noise;
+        std::cerr << "\n";
         return ExitFailed;
     }
+    if (!noise.empty())
+        std::cerr << "velmora-cli ident: " << noise << "\n";
     if (!json) {
         std::cout << "Exchange log: " << log.LogPath() << "\n";
         return ExitOk;

@@ -207,8 +207,15 @@ std::string TCliSession::LogFailure() const {
     return "the exchange log " + Reader.LogPath() + " could not be written completely";
 }
 
+std::string TCliSession::LineNoiseText() const {
+    return Reader.LineNoise().DroppedPairs == 0 ? std::string() : Reader.LineDisturbedText();
+}
+
 int TCliSession::Finish() {
     EndConnection();
+    // The result holds only sound readings; what the line did is said beside it.
+    if (const std::string noise = LineNoiseText(); !noise.empty())
+        std::cerr << "velmora-cli " << Command << ": " << noise << "\n";
     if (const std::string failure = LogFailure(); !failure.empty()) {
         std::cerr << "velmora-cli " << Command << ": " << failure << "\n";
         return ExitFailed;
@@ -218,7 +225,12 @@ int TCliSession::Finish() {
 
 int TCliSession::Fail(std::string_view why) {
     EndConnection();
-    std::cerr << "velmora-cli " << Command << ": " << (Interrupted() ? std::string_view("interrupted") : why);
+    // On a noisy line the line is the cause, not the unit: it is named first.
+    const std::string noise = LineNoiseText();
+    std::cerr << "velmora-cli " << Command << ": ";
+    if (!noise.empty() && !Interrupted() && why.find(noise) == std::string_view::npos)
+        std::cerr << noise << " ";
+    std::cerr << (Interrupted() ? std::string_view("interrupted") : why);
     // The start's own verdict (the port, the adapter, the unit), when that is where the connection failed;
     // the stop text only when it adds to it.
     const std::string failure = Reader.FailureText();
