@@ -217,6 +217,11 @@ bool TComReader::ReadRange(uint8_t cmd, uint8_t from, uint8_t to, std::array<uin
         Clock().Sleep(RangePollMs);
     }
     // RangeDone was stored after the last byte, so the buffer is complete here.
+    {
+        std::lock_guard lock(SharedLock);
+        if (!RangeDisagreement.empty())
+            throw LinkException(RangeDisagreement);
+    }
     out = RangeBuf;
     return true;
 }

@@ -304,6 +304,8 @@ private:
     std::atomic<uint8_t> RangeDone{0};
     std::atomic<uint32_t> RangeProgress{0};
     std::array<uint8_t, 256> RangeBuf{};
+    // Why the last range read has no result: its reads never agreed (under SharedLock); empty otherwise.
+    std::string RangeDisagreement;
     // The state a range read returns to: the one it was requested from, never the range read itself.
     uint8_t RangeReturnState = ReaderState::Polling;
 
