@@ -58,10 +58,9 @@ int RunIdent(std::span<char* const> args) {
     // On a noisy line the line is named, with what it did, beside the result or the failure.
     const std::string noise = link.Noise.DroppedPairs > 0 ? link.LineDisturbedText() : std::string();
     if (!outcome.Identified) {
-        std::cerr << "velmora-cli ident: " << outcome.Reason;
         if (!noise.empty() && outcome.Reason.find(noise) == std::string::npos)
-            std::cerr << " " << noise;
-        std::cerr << "\n";
+            std::cerr << "velmora-cli ident: " << noise << "\n";
+        std::cerr << "velmora-cli ident: " << outcome.Reason << "\n";
         return ExitFailed;
     }
     if (!noise.empty())

@@ -225,12 +225,11 @@ int TCliSession::Finish() {
 
 int TCliSession::Fail(std::string_view why) {
     EndConnection();
-    // On a noisy line the line is the cause, not the unit: it is named first.
-    const std::string noise = LineNoiseText();
-    std::cerr << "velmora-cli " << Command << ": ";
-    if (!noise.empty() && !Interrupted() && why.find(noise) == std::string_view::npos)
-        std::cerr << noise << " ";
-    std::cerr << (Interrupted() ? std::string_view("interrupted") : why);
+    // On a noisy line the line is the cause, not the unit: it is named on a line of its own first.
+    if (const std::string noise = LineNoiseText();
+        !noise.empty() && !Interrupted() && why.find(noise) == std::string_view::npos)
+        std::cerr << "velmora-cli " << Command << ": " << noise << "\n";
+    std::cerr << "velmora-cli " << Command << ": " << (Interrupted() ? std::string_view("interrupted") : why);
     // The start's own verdict (the port, the adapter, the unit), when that is where the connection failed;
     // the stop text only when it adds to it.
     const std::string failure = Reader.FailureText();

@@ -31,6 +31,8 @@ constexpr int NoisyLineAttempts = 6;
 // Before a pair goes again the line must have been quiet this long (longer than a unit takes to
 // answer), but the wait ends after the limit on a line that never falls quiet (ms).
 constexpr double QuietLineMs = 20;
+// An early answer waits this long beyond the unit's usual time for the unit's own answer behind it (ms).
+constexpr double LateAnswerMarginMs = 2;
 constexpr double SettleLimitMs = 300;
 // An answer later than this after the previous one is reported (ms).
 constexpr uint32_t BigTimeoutMs = 999;
@@ -181,9 +183,11 @@ void TEngineLink::SendByte(uint8_t value, bool isCommand) {
         else if (phase > 4)
             BusyWaitMs(12 - phase);
     }
+    // Taken before the write: a thread held up around the write then only makes the answer look later,
+    // never sooner than the unit gave it.
+    SentAtMs = Clock().PerfMs();
     // A byte that did not go out shows as a missing echo in ReadAnswer, and the pair goes again.
     port.WriteByte(value);
-    SentAtMs = Clock().PerfMs();
 }
 
 TAnswerVerdict TEngineLink::ReadAnswer(uint8_t expected, bool isCommand, int attempt, TPairTry& pair) {
@@ -202,8 +206,9 @@ TAnswerVerdict TEngineLink::ReadAnswer(uint8_t expected, bool isCommand, int att
         MarkAnswer();
     bool early = false;
     if (verdict == TAnswerVerdict::Sound) {
-        // An answer sooner than this unit has ever answered is a stray byte in the answer's place.
-        early = Timing.Early(isCommand, elapsedMs);
+        // An answer sooner than this unit has answered so far may be a stray byte in its place: then the
+        // unit's own answer still comes behind it.
+        early = Timing.Early(isCommand, elapsedMs) && LateAnswerCame(isCommand, pair);
         if (!early) {
             Timing.Learn(isCommand, elapsedMs);
             pair.Sound.insert(pair.Sound.end(), bytes.begin(), bytes.end());
@@ -225,10 +230,25 @@ TAnswerVerdict TEngineLink::ReadAnswer(uint8_t expected, bool isCommand, int att
     else if (echo + 1 == bytes.size())
         line += ", " + Translate("Нет ответа!");
     if (early)
-        line += ", " + TranslateFormat("ответ раньше, чем блок отвечает (%.1f мс)", elapsedMs);
+        line += ", " + TranslateFormat("ответ раньше, чем блок отвечает (%.1f мс)", elapsedMs) + ", " +
+                Translate("ответ блока пришел позже");
     if (!SilenceExpected)
         AddLog(line);
     return verdict;
+}
+
+bool TEngineLink::LateAnswerCame(bool isCommand, TPairTry& pair) {
+    TBasePort& port = LinkPort();
+    const double until = SentAtMs + Timing.ShortestMs(isCommand) + LateAnswerMarginMs;
+    for (double now = Clock().PerfMs(); port.InQueue() <= 0; now = Clock().PerfMs()) {
+        if (now >= until)
+            return false;
+        port.WaitInput(uint32_t(std::ceil(until - now)));
+    }
+    TPortBuffer buffer{RxBuf.data(), 0, 0, int32_t(RxBuf.size())};
+    const int count = std::clamp(port.ReadBuf(buffer), 0, int(RxBuf.size()));
+    pair.Received.insert(pair.Received.end(), RxBuf.begin(), RxBuf.begin() + count);
+    return true;
 }
 
 void TEngineLink::SettleLine(TPairTry& pair) {
@@ -254,6 +274,9 @@ void TEngineLink::SettleLine(TPairTry& pair) {
 }
 
 void TEngineLink::NoteRepeat(uint8_t cmd, uint8_t param, const TPairTry& pair) {
+    // A silence that was expected is no sign of the line.
+    if (SilenceExpected && pair.Strays == 0)
+        return;
     ++Noise.DroppedPairs;
     Noise.StrayBytes += uint32_t(pair.Strays);
     // The bytes of a pair that was not used stay out of the log of readings, beside it in the trace.
@@ -322,7 +345,8 @@ uint8_t TEngineLink::LinePair(uint8_t cmd, uint8_t param, bool leftOut,
                                     Translate("Попытки восстановить связь истекли!"));
             throw LinkException(Translate("Попытки восстановить связь истекли!"));
         }
-        ++Noise.Repeats;
+        if (!SilenceExpected || straysSeen)
+            ++Noise.Repeats;
     }
 }
 

@@ -142,6 +142,9 @@ private:
     // the bytes of the sound try enter the exchange log.
     uint8_t LinePair(uint8_t cmd, uint8_t param, bool leftOut, const std::function<void()>& beforeParam,
                      const std::function<void()>& beforeCmd = {});
+    // After an early answer: whether another byte comes by the time the unit's own answer is due (it
+    // joins pair.Received).
+    bool LateAnswerCame(bool isCommand, TPairTry& pair);
     // Reads until the line has been quiet for a while; the bytes count as stray.
     void SettleLine(TPairTry& pair);
     // Counts a dropped try and writes its bytes to the trace beside the log.

@@ -1,7 +1,6 @@
 #include "engine_link/pair_check.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace velmora {
 
@@ -37,24 +36,19 @@ int StrayByteCount(std::span<const uint8_t> bytes, uint8_t sent, bool isCommand)
     return std::max(1, int(bytes.size() - own));
 }
 
-bool TAnswerTiming::Early(bool isCommand, double elapsedMs) {
-    TKind& kind = Kinds[isCommand ? 1 : 0];
-    if (kind.Count == 0)
-        return false;
+double TAnswerTiming::ShortestMs(bool isCommand) const {
+    const TKind& kind = Kinds[isCommand ? 1 : 0];
     const size_t held = std::min(kind.Count, Kept);
-    const double shortest = *std::min_element(kind.Times.begin(), kind.Times.begin() + ptrdiff_t(held));
-    if (elapsedMs >= shortest - ToleranceMs)
-        return false;
-    // Twice the same early time: the unit answers quicker than before, no stray byte does that.
-    const bool again = kind.LastEarly >= 0 && std::fabs(elapsedMs - kind.LastEarly) <= ToleranceMs;
-    kind.LastEarly = again ? -1 : elapsedMs;
-    return !again;
+    return held == 0 ? 0 : *std::min_element(kind.Times.begin(), kind.Times.begin() + ptrdiff_t(held));
+}
+
+bool TAnswerTiming::Early(bool isCommand, double elapsedMs) const {
+    return Kinds[isCommand ? 1 : 0].Count > 0 && elapsedMs < ShortestMs(isCommand) - ToleranceMs;
 }
 
 void TAnswerTiming::Learn(bool isCommand, double elapsedMs) {
     TKind& kind = Kinds[isCommand ? 1 : 0];
     kind.Times[kind.Count % Kept] = elapsedMs;
-    kind.LastEarly = -1;
     ++kind.Count;
 }
 

@@ -27,18 +27,20 @@ int StrayByteCount(std::span<const uint8_t> bytes, uint8_t sent, bool isCommand)
 
 // The time from sending a byte to holding its echo and answer, learned from this unit's sound answers:
 // the shortest of the last few, per kind of byte (command or parameter). An answer that comes clearly
-// sooner cannot be the unit's: a stray byte took its place. The same early time twice in a row is the
-// unit itself (it answers quicker now), and becomes the new shortest.
+// sooner may be a stray byte in the answer's place; the link then looks whether the unit's own answer
+// still comes behind it.
 class TAnswerTiming {
 public:
     // Slack for the clock and the port (ms): only an answer this much sooner than the shortest counts.
     static constexpr double ToleranceMs = 0.2;
-    // Sound answers remembered per kind.
-    static constexpr size_t Kept = 8;
+    // Sound answers remembered per kind: enough that the shortest is near the unit's own time even when
+    // the thread was held up around many of them.
+    static constexpr size_t Kept = 32;
 
-    // True when the answer came too soon to be the unit's (and is not the same early time as the last).
-    // An early time is remembered either way.
-    bool Early(bool isCommand, double elapsedMs);
+    // True when the answer came clearly sooner than this unit has answered so far.
+    bool Early(bool isCommand, double elapsedMs) const;
+    // The shortest time of the unit's answers so far (0 before the first).
+    double ShortestMs(bool isCommand) const;
     // A sound answer's time.
     void Learn(bool isCommand, double elapsedMs);
     void Reset() { *this = TAnswerTiming{}; }
@@ -47,7 +49,6 @@ private:
     struct TKind {
         std::array<double, Kept> Times{};
         size_t Count = 0; // sound answers seen (the ring holds the last Kept of them)
-        double LastEarly = -1;
     };
     TKind Kinds[2];
 };
