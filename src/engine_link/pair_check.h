@@ -1,9 +1,9 @@
 // How the engine link judges what came back for one sent byte of a request pair before it takes the
 // answer: the echo of our byte and then exactly one answer byte (the complement of a command byte, the
-// value of a parameter byte), no sooner than this unit answers. Anything else (a byte before the echo, a
-// wrong echo, more bytes than the pair has, an answer sooner than the unit can react) means a stray byte
-// may stand in the answer's place, and the pair is not a reading. Pure bookkeeping, no port; worker
-// thread only.
+// value of a parameter byte). Anything else (a byte before the echo, a wrong echo, more bytes than the
+// pair has) means a stray byte may stand in the answer's place, and the pair is not a reading; so is an
+// answer clearly sooner than this unit answers when the unit's own answer still comes behind it. Pure
+// bookkeeping, no port; worker thread only.
 #pragma once
 
 #include <array>
