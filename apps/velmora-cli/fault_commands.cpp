@@ -71,12 +71,18 @@ std::string ParseFaultOptions(std::string_view command, const std::vector<std::s
     return {};
 }
 
-// Reads the fault memory through the fault view; false when no complete read came.
+// A fault read is over: it agreed (the list is shown), or its reads never agreed (no list).
+bool FaultReadOver(const TCliSession& session, const TSessionMessage& m) {
+    return m.Msg == WM_USER + 10 && (m.WParam == 0 || !session.Reader.FaultReadDisturbed().empty());
+}
+
+// Reads the fault memory through the fault view; false when no read that agreed with another came.
 bool ReadFaults(TCliSession& session) {
     if (!session.Reader.RequestFaultView())
         return false;
-    return session.StepUntil([](const TSessionMessage& m) { return m.Msg == WM_USER + 10 && m.WParam == 0; },
-                             FaultReadTimeoutMs);
+    return session.StepUntil([&](const TSessionMessage& m) { return FaultReadOver(session, m); },
+                             FaultReadTimeoutMs) &&
+           session.Reader.FaultReadDisturbed().empty();
 }
 
 TFaultTexts Texts(const TComReader& reader) {
@@ -119,8 +125,10 @@ int RunWithFaults(
                 "the EZ ignition unit reports only its fault counts (logged above), no fault codes");
         return session.Fail("no connection to the engine unit");
     }
-    if (!ReadFaults(session))
-        return session.Fail("the fault memory could not be read");
+    if (!ReadFaults(session)) {
+        const std::string disturbed = session.Reader.FaultReadDisturbed();
+        return session.Fail(disturbed.empty() ? "the fault memory could not be read" : disturbed);
+    }
     return use(session, settings, options);
 }
 
@@ -210,9 +218,11 @@ int RunErase(std::span<char* const> args) {
     const bool shown = session.StepUntil(
         [&](const TSessionMessage& m) {
             lhDone = lhDone || (m.Msg == WM_USER + 17 && m.WParam == 1);
-            return m.Msg == WM_USER + 10 && m.WParam == 0;
+            return FaultReadOver(session, m);
         },
         EraseTimeoutMs);
+    if (const std::string disturbed = session.Reader.FaultReadDisturbed(); !disturbed.empty())
+        return session.Fail(disturbed);
     if (!shown && !lhDone)
         return session.Fail("the erase did not finish");
     if (json) {

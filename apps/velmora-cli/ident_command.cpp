@@ -55,10 +55,16 @@ int RunIdent(std::span<char* const> args) {
     for (int signal : EndingSignals)
         std::signal(signal, SIG_DFL);
     jsonLog.reset();
+    // On a noisy line the line is named, with what it did, beside the result or the failure.
+    const std::string noise = link.Noise.DroppedPairs > 0 ? link.LineDisturbedText() : std::string();
     if (!outcome.Identified) {
+        if (!noise.empty() && outcome.Reason.find(noise) == std::string::npos)
+            std::cerr << "velmora-cli ident: " << noise << "\n";
         std::cerr << "velmora-cli ident: " << outcome.Reason << "\n";
         return ExitFailed;
     }
+    if (!noise.empty())
+        std::cerr << "velmora-cli ident: " << noise << "\n";
     // The session's own record must be whole: a log that could not be written is no success.
     if (log.WriteFailed()) {
         std::cerr << "velmora-cli ident: the exchange log " << log.LogPath()

@@ -225,11 +225,18 @@ std::string TCliSession::LogFailure() const {
     return "the exchange log " + Reader.LogPath() + " could not be written completely";
 }
 
+std::string TCliSession::LineNoiseText() const {
+    return Reader.LineNoise().DroppedPairs == 0 ? std::string() : Reader.LineDisturbedText();
+}
+
 int TCliSession::Finish(bool expectEnd) {
     // A connection that ended by itself did not do what the command asked to its end.
     if (!Running && !expectEnd)
         return Fail("the connection ended");
     EndConnection();
+    // The result holds only sound readings; what the line did is said beside it.
+    if (const std::string noise = LineNoiseText(); !noise.empty())
+        std::cerr << "velmora-cli " << Command << ": " << noise << "\n";
     if (const std::string failure = LogFailure(); !failure.empty()) {
         std::cerr << "velmora-cli " << Command << ": " << failure << "\n";
         return ExitFailed;
@@ -239,6 +246,10 @@ int TCliSession::Finish(bool expectEnd) {
 
 int TCliSession::Fail(std::string_view why) {
     EndConnection();
+    // On a noisy line the line is the cause, not the unit: it is named on a line of its own first.
+    if (const std::string noise = LineNoiseText();
+        !noise.empty() && !Interrupted() && why.find(noise) == std::string_view::npos)
+        std::cerr << "velmora-cli " << Command << ": " << noise << "\n";
     std::cerr << "velmora-cli " << Command << ": " << (Interrupted() ? std::string_view("interrupted") : why);
     // The start's own verdict (the port, the adapter, the unit), when that is where the connection failed;
     // the stop text only when it adds to it.

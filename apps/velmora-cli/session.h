@@ -98,6 +98,9 @@ private:
     };
 
     void EndConnection();
+    // What a noisy line did to this connection (stray bytes, dropped pairs), for stderr; empty on a
+    // clean line.
+    std::string LineNoiseText() const;
     // The exchange log's write failure, for stderr; empty when it was written.
     std::string LogFailure() const;
 

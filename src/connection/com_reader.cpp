@@ -217,6 +217,11 @@ bool TComReader::ReadRange(uint8_t cmd, uint8_t from, uint8_t to, std::array<uin
         Clock().Sleep(RangePollMs);
     }
     // RangeDone was stored after the last byte, so the buffer is complete here.
+    {
+        std::lock_guard lock(SharedLock);
+        if (!RangeDisagreement.empty())
+            throw LinkException(RangeDisagreement);
+    }
     out = RangeBuf;
     return true;
 }
@@ -265,7 +270,12 @@ std::shared_ptr<const TListParams> TComReader::AddressSet() const {
 
 TFaultBuf TComReader::FaultBuffer() const {
     std::lock_guard lock(SharedLock);
-    return Faults.Buffer();
+    return AgreedFaults;
+}
+
+std::string TComReader::FaultReadDisturbed() const {
+    std::lock_guard lock(SharedLock);
+    return FaultDisagreement;
 }
 
 TFaultContext TComReader::FaultContext() const {
@@ -473,6 +483,13 @@ void TComReader::EndConnection() {
     // client check) ends as the user's stop.
     if (state == ReaderState::StoppedOnError)
         text += ", StopOnError: " + StopReason;
+    // A noisy line is named, with its counts, in the stop line and in the trace beside the log.
+    if (Link.Noise.DroppedPairs > 0) {
+        const std::string noise = Link.LineDisturbedText();
+        Log.AppendText(noise);
+        if (text.find(noise) == std::string::npos)
+            text += " " + noise;
+    }
     AddLog(text);
     AddLog(" ");
     AddLog(" ");

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "actuators/actuator_state.h"
 #include "connection/session_events.h"
@@ -160,8 +161,15 @@ public:
     bool ParamsAvailable() const { return HasParams.load(); }
     // Tick at which the fault memory was last read completely; 0 before the first read.
     uint32_t LastFaultRead() const { return LastFaultReadTick.load(); }
-    // A copy of the fault memory and what its decoding needs.
+    // A copy of the fault memory as two reads agreed on it (zero before such a read), and what its
+    // decoding needs.
     TFaultBuf FaultBuffer() const;
+    // Why the last fault read gave no list: its reads never agreed (the line, with the cells that
+    // differed), translated; empty after a read that agreed.
+    std::string FaultReadDisturbed() const;
+    // Stray bytes and dropped pairs of the current (or last) connection.
+    const TLineNoise& LineNoise() const { return Link.Noise; }
+    std::string LineDisturbedText() const { return Link.LineDisturbedText(); }
     TFaultContext FaultContext() const;
     std::string LogName() const { return Log.LogName(); }
     std::string LogPath() const { return Log.LogPath(); }
@@ -231,6 +239,11 @@ private:
     // fault memory (com_reader_faults.cpp)
     // Reads the byte at the fault index; true when that completed the read.
     bool ReadFaultByte(bool erasePreRead = false);
+    // Starts a fresh fault read and forgets the reads it would have been compared with.
+    void RestartFaultRead();
+    // A complete read of the fault memory: true when it agrees with an earlier one (the memory is then
+    // published); otherwise the next read starts, and after the last one the disagreement is told.
+    bool FaultReadAgrees();
     bool FaultReadDue();
     void FaultViewStep();
     void EraseStep();
@@ -283,6 +296,11 @@ private:
 
     // Fault memory and the background timers (ticks; FaultTick 0 = a read is due, 1 = start over).
     TFaultMemory Faults;
+    // Complete reads of the fault memory since the last agreed one (at most AgreedReadAttempts), the
+    // memory two of them agreed on, and the text of reads that never agreed (under SharedLock).
+    std::vector<std::vector<uint8_t>> FaultReads;
+    TFaultBuf AgreedFaults{};
+    std::string FaultDisagreement;
     bool FaultDataHeld = false;
     uint32_t FaultTick = 0;
     uint32_t ShortTick = 0;
@@ -293,6 +311,8 @@ private:
     std::atomic<uint8_t> RangeDone{0};
     std::atomic<uint32_t> RangeProgress{0};
     std::array<uint8_t, 256> RangeBuf{};
+    // Why the last range read has no result: its reads never agreed (under SharedLock); empty otherwise.
+    std::string RangeDisagreement;
     // The state a range read returns to: the one it was requested from, never the range read itself.
     uint8_t RangeReturnState = ReaderState::Polling;
 

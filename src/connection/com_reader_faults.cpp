@@ -1,9 +1,12 @@
 // TComReader: the worker side of the fault memory: one fault byte per polling step (re-read every
 // 120000 ms in the background), the fault view of state 6 with its redisplay messages, and the erase of
 // state 7 with the request sequences of the HFM/PMS and LH units. Worker thread.
+#include <algorithm>
+#include <optional>
 #include <span>
 
 #include "connection/com_reader.h"
+#include "engine_link/agreed_read.h"
 #include "lang/dictionary.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
@@ -56,11 +59,42 @@ bool TComReader::FaultReadDue() {
     const uint32_t now = Clock().TickCount();
     // FaultTick 1 asks for a fresh read at once.
     if (FaultTick == 1 || (FaultTick > 1 && int32_t(now - FaultTick) > int32_t(FaultPeriodMs))) {
-        std::lock_guard lock(SharedLock);
-        Faults.Restart();
+        RestartFaultRead();
         FaultTick = 0;
     }
     return FaultTick == 0;
+}
+
+void TComReader::RestartFaultRead() {
+    std::lock_guard lock(SharedLock);
+    Faults.Restart();
+    FaultReads.clear();
+}
+
+bool TComReader::FaultReadAgrees() {
+    std::string disagreement;
+    {
+        std::lock_guard lock(SharedLock);
+        const TFaultBuf& read = Faults.Buffer();
+        FaultReads.emplace_back(read.begin(), read.end());
+        if (std::optional<std::vector<uint8_t>> agreed = AgreedRead(FaultReads)) {
+            std::copy(agreed->begin(), agreed->end(), AgreedFaults.begin());
+            FaultReads.clear();
+            FaultDisagreement.clear();
+            return true;
+        }
+        if (FaultReads.size() < size_t(AgreedReadAttempts))
+            return false;
+        // Never the same twice: no list from these reads, and the line is named with the cells.
+        disagreement = DisagreedReadsText("чтения памяти ошибок", "ячейки", FaultReads);
+        FaultDisagreement = disagreement;
+        FaultReads.clear();
+        AgreedFaults = TFaultBuf{};
+    }
+    AddLog(disagreement);
+    FaultTick = TimerStart(Clock().TickCount());
+    Post(10, FaultsCleared);
+    return false;
 }
 
 bool TComReader::ReadFaultByte(bool erasePreRead) {
@@ -71,6 +105,9 @@ bool TComReader::ReadFaultByte(bool erasePreRead) {
         complete = Faults.Store(value, erasePreRead);
     }
     if (!complete)
+        return false;
+    // The erase pre-read only puts the stored map into the exchange log; every other read must agree.
+    if (!erasePreRead && !FaultReadAgrees())
         return false;
     FaultTick = TimerStart(Clock().TickCount());
     LastFaultReadTick = FaultTick;
@@ -91,10 +128,7 @@ void TComReader::FaultViewStep() {
             PollingStep();
             return;
         }
-        {
-            std::lock_guard lock(SharedLock);
-            Faults.Restart();
-        }
+        RestartFaultRead();
         FaultTick = 0;
         Post(10, FaultsCleared);
         ReloadParamList();
@@ -113,10 +147,7 @@ void TComReader::EraseStep() {
         SetOwnNextState(ReaderState::Erase, ReaderState::FaultView);
         return;
     }
-    {
-        std::lock_guard lock(SharedLock);
-        Faults.Restart();
-    }
+    RestartFaultRead();
     FaultTick = 0;
     Post(10, FaultsCleared);
     ReloadParamList();

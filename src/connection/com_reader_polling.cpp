@@ -5,8 +5,11 @@
 // set is read stalest-first each time it falls due, so that the values the engine-mode observer watches
 // do not go stale behind a graph. A graph defers it (and the fault re-read) for 300 × 1024 ms.
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "connection/com_reader.h"
+#include "engine_link/agreed_read.h"
 #include "params/engine_mode.h"
 #include "params/list_prm.h"
 #include "params/param_list.h"
@@ -153,12 +156,34 @@ void TComReader::RangeStep() {
     }
     RangeBuf.fill(0);
     const uint8_t cmd = RangeCmd, from = RangeFrom, to = RangeTo;
-    for (unsigned address = from; address <= to; ++address) {
-        // A stop or another request ends the read at once.
-        if (NextState != ReaderState::RangeRead)
-            return;
-        RangeBuf[address] = Link.Request(cmd, uint8_t(address));
-        ++RangeProgress;
+    // Read until two reads agree, so that a stray byte on the line never stands in the result.
+    std::vector<std::vector<uint8_t>> reads;
+    std::optional<std::vector<uint8_t>> agreed;
+    while (!agreed && reads.size() < size_t(AgreedReadAttempts)) {
+        std::vector<uint8_t> read;
+        for (unsigned address = from; address <= to; ++address) {
+            // A stop or another request ends the read at once.
+            if (NextState != ReaderState::RangeRead)
+                return;
+            read.push_back(Link.Request(cmd, uint8_t(address)));
+            ++RangeProgress;
+        }
+        reads.push_back(std::move(read));
+        agreed = AgreedRead(reads);
+    }
+    std::string disagreement;
+    if (agreed) {
+        std::copy(agreed->begin(), agreed->end(), RangeBuf.begin() + from);
+    } else {
+        std::vector<size_t> addresses;
+        for (unsigned address = from; address <= to; ++address)
+            addresses.push_back(address);
+        disagreement = DisagreedReadsText("чтения диапазона памяти", "адреса", reads, addresses);
+        AddLog(disagreement);
+    }
+    {
+        std::lock_guard lock(SharedLock);
+        RangeDisagreement = disagreement;
     }
     // The state goes back before the result is published: the window may ask for the next read as soon
     // as it sees this one done.

@@ -60,6 +60,9 @@ void TComReader::ResetConnection() {
         PublishedIdent = TEcuIdent{};
         LastFailureText.clear();
         Faults.SetRule({});
+        FaultReads.clear();
+        AgreedFaults = TFaultBuf{};
+        FaultDisagreement.clear();
     }
     HasParams = false;
     Cursor.Reset();

@@ -1,6 +1,7 @@
 #include "engine_link/engine_link.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine_link/exchange_log.h"
 #include "lang/dictionary.h"
@@ -24,8 +25,15 @@ constexpr int ReadPerByteMs = 1;
 constexpr int ReadConstantMs = 300;
 // Bytes asked for per answer: echo and answer; on a retry as many as the line holds.
 constexpr int AnswerBytes = 2;
-constexpr int DrainBytes = 200;
+// Tries of a pair whose answer was lost or wrong, and of one that met stray bytes on the line.
 constexpr int AnswerAttempts = 3;
+constexpr int NoisyLineAttempts = 6;
+// Before a pair goes again the line must have been quiet this long (longer than a unit takes to
+// answer), but the wait ends after the limit on a line that never falls quiet (ms).
+constexpr double QuietLineMs = 20;
+// An early answer waits this long beyond the unit's usual time for the unit's own answer behind it (ms).
+constexpr double LateAnswerMarginMs = 2;
+constexpr double SettleLimitMs = 300;
 // An answer later than this after the previous one is reported (ms).
 constexpr uint32_t BigTimeoutMs = 999;
 // The link counts as silent this long after a reset (ms).
@@ -103,6 +111,8 @@ void TEngineLink::Reset() {
     LastRxMs = 0;
     PostTicks = false;
     SilenceExpected = false;
+    Timing.Reset();
+    Noise.Reset();
     FailureText.clear();
     ElmState = TElmState{};
     // A stop of the previous connection must not end the waits of this one.
@@ -128,6 +138,7 @@ bool TEngineLink::OpenLinkPort() {
         return false;
     }
     TBasePort& port = LinkPort();
+    Log.SetLineTrace(!UseElm);
     port.SetParams(LinkBaud, ParityNone, OneStopBit);
     port.SetTimeouts(ReadIntervalMs, ReadPerByteMs, ReadConstantMs, 0, 0);
     if (!UseElm)
@@ -187,66 +198,107 @@ void TEngineLink::SendByte(uint8_t value, bool isCommand) {
         else if (phase > 4)
             BusyWaitMs(12 - phase);
     }
-    // A byte that did not go out shows as a missing echo in ReadAnswer, which resends it.
+    // Taken before the write: a thread held up around the write then only makes the answer look later,
+    // never sooner than the unit gave it.
+    SentAtMs = Clock().PerfMs();
+    // A byte that did not go out shows as a missing echo in ReadAnswer, and the pair goes again.
     port.WriteByte(value);
 }
 
-uint8_t TEngineLink::ReadAnswer(uint8_t expected, bool isCommand) {
+TAnswerVerdict TEngineLink::ReadAnswer(uint8_t expected, bool isCommand, int attempt, TPairTry& pair) {
     SetProgressMark(MarkReadAnswer);
     TBasePort& port = LinkPort();
-    const uint8_t complement = uint8_t(0xFF - expected);
-    for (int attempt = 1;; ++attempt) {
-        TPortBuffer buffer{RxBuf.data(), 0, 0, int32_t(RxBuf.size())};
-        RxCount =
-            std::clamp(port.ReadBufEx(buffer, attempt == 1 ? AnswerBytes : DrainBytes), 0, int(RxBuf.size()));
-        if (RxCount == AnswerBytes)
-            LastRxMs = Clock().PerfMs();
-        Log.AppendReceived(std::span<const uint8_t>(RxBuf.data(), size_t(RxCount)));
+    TPortBuffer buffer{RxBuf.data(), 0, 0, int32_t(RxBuf.size())};
+    RxCount = std::clamp(port.ReadBufEx(buffer, AnswerBytes), 0, int(RxBuf.size()));
+    const double elapsedMs = Clock().PerfMs() - SentAtMs;
+    if (RxCount == AnswerBytes)
+        LastRxMs = Clock().PerfMs();
+    const std::span<const uint8_t> bytes(RxBuf.data(), size_t(RxCount));
+    pair.Received.insert(pair.Received.end(), bytes.begin(), bytes.end());
 
-        // The value byte is accepted for a parameter; a command wants its complement.
-        auto accept = [&](uint8_t value) {
-            MarkAnswer();
-            if (isCommand && value != complement) {
-                LogT("Ошибка ответа на команду %d", int(expected));
-                return false;
-            }
-            if (attempt > 1)
-                AddLog(Translate("Связь восстановлена."));
-            return true;
-        };
-        bool checked = false;
-        if (RxCount == AnswerBytes && RxBuf[0] == expected) {
-            checked = true;
-            if (accept(RxBuf[1]))
-                return RxBuf[1];
+    TAnswerVerdict verdict = JudgeAnswer(bytes, expected, isCommand);
+    if (verdict != TAnswerVerdict::Lost)
+        MarkAnswer();
+    bool early = false;
+    if (verdict == TAnswerVerdict::Sound) {
+        // An answer sooner than this unit has answered so far may be a stray byte in its place: then the
+        // unit's own answer still comes behind it.
+        early = Timing.Early(isCommand, elapsedMs) && LateAnswerCame(isCommand, pair);
+        if (!early) {
+            Timing.Learn(isCommand, elapsedMs);
+            pair.Sound.insert(pair.Sound.end(), bytes.begin(), bytes.end());
+            return verdict;
         }
-
-        std::string line = attempt == 1 ? DateTimeText() + " " : std::string();
-        line += TranslateFormat("Отправлено: %d ( %s ). Принято :", int(expected), isCommand ? "cmd" : "prm");
-        int lastEcho = -1;
-        for (int i = 0; i < RxCount; ++i) {
-            line += " " + std::to_string(RxBuf[size_t(i)]);
-            if (RxBuf[size_t(i)] == expected)
-                lastEcho = i;
-        }
-        if (lastEcho < 0)
-            line += ", " + Translate("ЭХО не получено!");
-        const bool answerFollows = lastEcho >= 0 && lastEcho + 1 < RxCount;
-        if (!answerFollows && (lastEcho >= 0 || RxCount == 0))
-            line += ", " + Translate("Нет ответа!");
-        if (!SilenceExpected)
-            AddLog(line);
-        if (answerFollows && !checked) {
-            const uint8_t value = RxBuf[size_t(lastEcho + 1)];
-            if (accept(value))
-                return value;
-        }
-
-        if (attempt == AnswerAttempts)
-            throw LinkException(Translate("Попытки восстановить связь истекли!"));
-        SendByte(expected, isCommand);
-        SetProgressMark(MarkReadAnswer);
+        verdict = TAnswerVerdict::Stray;
     }
+    pair.Strays += early ? 1 : StrayByteCount(bytes, expected, isCommand);
+    if (verdict == TAnswerVerdict::Wrong)
+        LogT("Ошибка ответа на команду %d", int(expected));
+
+    std::string line = attempt == 1 ? DateTimeText() + " " : std::string();
+    line += TranslateFormat("Отправлено: %d ( %s ). Принято :", int(expected), isCommand ? "cmd" : "prm");
+    for (uint8_t b : bytes)
+        line += " " + std::to_string(b);
+    const size_t echo = size_t(std::find(bytes.begin(), bytes.end(), expected) - bytes.begin());
+    if (echo == bytes.size())
+        line += ", " + Translate("ЭХО не получено!");
+    else if (echo + 1 == bytes.size())
+        line += ", " + Translate("Нет ответа!");
+    if (early)
+        line += ", " + TranslateFormat("ответ раньше, чем блок отвечает (%.1f мс)", elapsedMs) + ", " +
+                Translate("ответ блока пришел позже");
+    if (!SilenceExpected)
+        AddLog(line);
+    return verdict;
+}
+
+bool TEngineLink::LateAnswerCame(bool isCommand, TPairTry& pair) {
+    TBasePort& port = LinkPort();
+    const double until = SentAtMs + Timing.ShortestMs(isCommand) + LateAnswerMarginMs;
+    for (double now = Clock().PerfMs(); port.InQueue() <= 0; now = Clock().PerfMs()) {
+        if (now >= until)
+            return false;
+        port.WaitInput(uint32_t(std::ceil(until - now)));
+    }
+    TPortBuffer buffer{RxBuf.data(), 0, 0, int32_t(RxBuf.size())};
+    const int count = std::clamp(port.ReadBuf(buffer), 0, int(RxBuf.size()));
+    pair.Received.insert(pair.Received.end(), RxBuf.begin(), RxBuf.begin() + count);
+    return true;
+}
+
+void TEngineLink::SettleLine(TPairTry& pair) {
+    // Until the line has been quiet for longer than any unit takes to answer, so that a late answer or
+    // further noise is not read as the answer of the repeat.
+    TBasePort& port = LinkPort();
+    const double start = Clock().PerfMs();
+    double lastByte = start;
+    for (;;) {
+        const double now = Clock().PerfMs();
+        if (now - lastByte >= QuietLineMs || now - start >= SettleLimitMs)
+            break;
+        if (!port.WaitInput(uint32_t(std::ceil(QuietLineMs - (now - lastByte)))))
+            continue;
+        TPortBuffer buffer{RxBuf.data(), 0, 0, int32_t(RxBuf.size())};
+        const int count = std::clamp(port.ReadBuf(buffer), 0, int(RxBuf.size()));
+        if (count <= 0)
+            continue;
+        pair.Received.insert(pair.Received.end(), RxBuf.begin(), RxBuf.begin() + count);
+        pair.Strays += count;
+        lastByte = Clock().PerfMs();
+    }
+}
+
+void TEngineLink::NoteRepeat(uint8_t cmd, uint8_t param, const TPairTry& pair) {
+    // A silence that was expected is no sign of the line.
+    if (SilenceExpected && pair.Strays == 0)
+        return;
+    ++Noise.DroppedPairs;
+    Noise.StrayBytes += uint32_t(pair.Strays);
+    // The bytes of a pair that was not used stay out of the log of readings, beside it in the trace.
+    std::string text = FormatText("repeat %.2X %.2X, received:", unsigned(cmd), unsigned(param));
+    for (uint8_t b : pair.Received)
+        text += FormatText(" %.2X", unsigned(b));
+    Log.AppendText(text);
 }
 
 uint8_t TEngineLink::Request(uint8_t cmd, uint8_t param, bool logIt) {
@@ -259,18 +311,63 @@ uint8_t TEngineLink::Request(uint8_t cmd, uint8_t param, bool logIt) {
     const uint32_t sinceAnswer = TicksSince(LastRxTick, Clock().TickCount());
     if (sinceAnswer > BigTimeoutMs && !SilenceExpected)
         LogT("Большой таймаут обмена: %d мс. Запрос: %.4xh", int(sinceAnswer), unsigned(cmd) * 256 + param);
-    if (!CommandLeftOut(Ident.UnitType, Ident.Supplier, cmd, param)) {
-        SendByte(cmd, true);
-        ReadAnswer(cmd, true);
-    }
-    if (param == 0x00)
-        Clock().Sleep(ZeroParamPauseMs);
-    SendByte(param, false);
-    const uint8_t value = ReadAnswer(param, false);
+    const uint8_t value =
+        LinePair(cmd, param, CommandLeftOut(Ident.UnitType, Ident.Supplier, cmd, param), [&] {
+            if (param == 0x00)
+                Clock().Sleep(ZeroParamPauseMs);
+        });
     PostTick();
     if (logIt)
         AddLog(FormatText("cmd %d, send %d receive %d", int(cmd), int(param), int(value)));
     return value;
+}
+
+uint8_t TEngineLink::LinePair(uint8_t cmd, uint8_t param, bool leftOut,
+                              const std::function<void()>& beforeParam,
+                              const std::function<void()>& beforeCmd) {
+    int failures = 0;
+    bool straysSeen = false;
+    for (int attempt = 1;; ++attempt) {
+        TPairTry pair;
+        TAnswerVerdict verdict = TAnswerVerdict::Sound;
+        if (!leftOut) {
+            if (beforeCmd)
+                beforeCmd();
+            SendByte(cmd, true);
+            verdict = ReadAnswer(cmd, true, attempt, pair);
+        }
+        if (verdict == TAnswerVerdict::Sound) {
+            if (beforeParam)
+                beforeParam();
+            SendByte(param, false);
+            verdict = ReadAnswer(param, false, attempt, pair);
+        }
+        if (verdict == TAnswerVerdict::Sound) {
+            Log.AppendReceived(pair.Sound);
+            if (attempt > 1)
+                AddLog(Translate("Связь восстановлена."));
+            return pair.Sound.back();
+        }
+        // Not a reading: whatever was taken is dropped, the line settles, and the whole pair goes again.
+        SettleLine(pair);
+        NoteRepeat(cmd, param, pair);
+        straysSeen = straysSeen || pair.Strays > 0;
+        ++failures;
+        // Stray bytes are the line's noise, not the unit's silence: they earn a few more repeats.
+        if (failures >= (straysSeen ? NoisyLineAttempts : AnswerAttempts)) {
+            if (Noise.StrayBytes > 0)
+                throw LinkException(LineDisturbedText() + " " +
+                                    Translate("Попытки восстановить связь истекли!"));
+            throw LinkException(Translate("Попытки восстановить связь истекли!"));
+        }
+        if (!SilenceExpected || straysSeen)
+            ++Noise.Repeats;
+    }
+}
+
+std::string TEngineLink::LineDisturbedText() const {
+    return TranslateFormat("Помехи на линии K: посторонних байт %d, пар отброшено и повторено %d.",
+                           int(Noise.StrayBytes.load()), int(Noise.DroppedPairs.load()));
 }
 
 uint8_t TEngineLink::RequestTimed(uint8_t cmd, uint8_t param, uint32_t cmdDueTick, uint32_t paramDueTick) {
@@ -291,14 +388,8 @@ uint8_t TEngineLink::RequestTimed(uint8_t cmd, uint8_t param, uint32_t cmdDueTic
     std::lock_guard lock(PortLock());
     // Timed functions run before and outside the family rules: only the idle-read shortcut applies.
     const bool leftOut = cmd == 0x10 && param > 0x40 && param != 0xAA;
-    if (!leftOut) {
-        WaitForDue(cmdDueTick, 1);
-        SendByte(cmd, true);
-        ReadAnswer(cmd, true);
-    }
-    WaitForDue(paramDueTick, 1);
-    SendByte(param, false);
-    const uint8_t value = ReadAnswer(param, false);
+    const uint8_t value = LinePair(
+        cmd, param, leftOut, [&] { WaitForDue(paramDueTick, 1); }, [&] { WaitForDue(cmdDueTick, 1); });
     PostTick();
     return value;
 }

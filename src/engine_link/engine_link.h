@@ -8,11 +8,14 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "adapters/elm_command.h"
 #include "engine_link/ecu_ident.h"
 #include "engine_link/link_shared.h"
+#include "engine_link/pair_check.h"
 #include "links/line_lease.h"
 
 namespace velmora {
@@ -29,6 +32,20 @@ bool CommandLeftOut(uint8_t unitType, uint8_t supplier, uint8_t cmd, uint8_t par
 struct TEchoResult {
     bool AnyByte = false; // an echo, an answer or unexpected bytes
     int LastByte = -1;    // the last byte received, -1 when none
+};
+
+// What the line did to the request pairs of a connection: bytes that belonged to no answer, and pairs
+// that were not taken as readings because of them (or of a lost or wrong answer) and went again. The
+// worker writes, the window reads.
+struct TLineNoise {
+    std::atomic<uint32_t> StrayBytes{0};
+    std::atomic<uint32_t> DroppedPairs{0}; // tries of a pair whose answer was not used
+    std::atomic<uint32_t> Repeats{0};      // tries sent again after a dropped one
+    void Reset() {
+        StrayBytes = 0;
+        DroppedPairs = 0;
+        Repeats = 0;
+    }
 };
 
 class TEngineLink {
@@ -65,6 +82,10 @@ public:
     bool PostTicks = false; // every completed request posts WM_USER+4
     // The message of the last failed open or wake-up, for whoever ends the connection.
     std::string FailureText;
+    // Stray bytes and dropped pairs since the reset.
+    TLineNoise Noise;
+    // "Помехи на линии K: ..." with the counts of Noise, translated.
+    std::string LineDisturbedText() const;
 
     // Clears the link and identification state and the user-stop flag. The link counts as silent
     // (10000 ms) until the wake-up marks its answer, so the first request never reports a big time-out.
@@ -86,8 +107,15 @@ public:
     void SendByte(uint8_t value, bool isCommand);
     // A wake-up byte (space parity), written when the tick count reaches `dueTick`.
     void SendByteAt(uint8_t value, uint32_t dueTick);
-    // Reads the echo and the answer of the byte just sent and checks it; resends twice, then throws.
-    uint8_t ReadAnswer(uint8_t expected, bool isCommand);
+    // The bytes of one try of a request pair on a KKL line.
+    struct TPairTry {
+        std::vector<uint8_t> Sound;    // the echoes and answers taken so far
+        std::vector<uint8_t> Received; // everything that came, for the trace of a dropped try
+        int Strays = 0;
+    };
+    // Reads the echo and the answer of the byte just sent and judges them; the bytes of a sound answer
+    // join pair.Sound. Logs the diagnostic line of an answer that is not sound.
+    TAnswerVerdict ReadAnswer(uint8_t expected, bool isCommand, int attempt, TPairTry& pair);
     TEchoResult ReadEcho(uint8_t expectedEcho, uint32_t timeoutMs);
 
     // The request pair: the unit's value byte for (cmd, param).
@@ -117,9 +145,23 @@ private:
     uint8_t ElmRequest(uint8_t cmd, uint8_t param);
     void ElmReadParameter(TECUparam& param);
     void SetData(TECUparam& param, std::array<uint8_t, 4> bytes, int count);
+    // The request pair on a KKL line: sent and read until every answer is sound (the whole pair again
+    // after a try that was not, once the line is quiet), at most a few times; then LinkException. Only
+    // the bytes of the sound try enter the exchange log.
+    uint8_t LinePair(uint8_t cmd, uint8_t param, bool leftOut, const std::function<void()>& beforeParam,
+                     const std::function<void()>& beforeCmd = {});
+    // After an early answer: whether another byte comes by the time the unit's own answer is due (it
+    // joins pair.Received).
+    bool LateAnswerCame(bool isCommand, TPairTry& pair);
+    // Reads until the line has been quiet for a while; the bytes count as stray.
+    void SettleLine(TPairTry& pair);
+    // Counts a dropped try and writes its bytes to the trace beside the log.
+    void NoteRepeat(uint8_t cmd, uint8_t param, const TPairTry& pair);
 
     TExchangeLog& Log;
     TElmState ElmState;
+    TAnswerTiming Timing;
+    double SentAtMs = 0; // high-resolution ms when the last byte was written
 };
 
 } // namespace velmora

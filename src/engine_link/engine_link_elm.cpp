@@ -18,6 +18,8 @@ namespace velmora {
 namespace {
 
 constexpr uint32_t ElmRequestTimeoutMs = 3000;
+// Tries of a request pair whose reply carried no value.
+constexpr int ElmPairAttempts = 3;
 // The adapter's table commands are the command byte moved up by this.
 constexpr uint8_t TableCommandOffset = 0x40;
 // Exchange-log codes of a table read: one byte, two bytes, two bytes at an address of 0x80 or more.
@@ -54,26 +56,37 @@ uint8_t TEngineLink::ElmRequest(uint8_t cmd, uint8_t param) {
     SetProgressMark(MarkElmRequest);
     const std::string digits = Hex2(cmd) + Hex2(param);
     const std::string expected = "R" + digits;
-    std::string answer;
-    TElmContext elm = ElmContext();
-    if (!ElmCommand(elm, "HFMDATA" + digits, answer, ElmRequestTimeoutMs)) {
-        AddLog(expected);
-        throw LinkException(Translate("Ошибка при приеме пакета от ELM327"));
+    for (int attempt = 1;; ++attempt) {
+        std::string answer;
+        TElmContext elm = ElmContext();
+        if (!ElmCommand(elm, "HFMDATA" + digits, answer, ElmRequestTimeoutMs)) {
+            AddLog(expected);
+            throw LinkException(Translate("Ошибка при приеме пакета от ELM327"));
+        }
+        const std::string_view reply = ReplyOf(answer);
+        const std::optional<uint8_t> value = reply.starts_with(expected) ? HexByteAt(reply, 5) : std::nullopt;
+        if (!value) {
+            LogT("Ошибка ответа ELM327: %s", answer.c_str());
+            // The adapter found no sound answer on the line (a lost answer or a stray byte in its place):
+            // the pair goes again, a few times, as on a cable.
+            ++Noise.DroppedPairs;
+            Log.AppendText("repeat " + digits + ": " + answer);
+            if (attempt == ElmPairAttempts)
+                throw LinkException(Translate("Ошибка обмена с ELM327"));
+            ++Noise.Repeats;
+            continue;
+        }
+        if (attempt > 1)
+            AddLog(Translate("Связь восстановлена."));
+        // The bytes a cable would have received: without the command and its complement where the unit
+        // supplies the command itself, with them otherwise (an EZ unit's command 0 included).
+        const uint8_t pair[] = {cmd, uint8_t(0xFF - cmd), param, *value};
+        const bool leftOut = CommandLeftOut(Ident.UnitType, Ident.Supplier, cmd, param);
+        Log.AppendReceived(std::span<const uint8_t>(pair).subspan(leftOut ? 2 : 0));
+        MarkAnswer();
+        PostTick();
+        return *value;
     }
-    const std::string_view reply = ReplyOf(answer);
-    const std::optional<uint8_t> value = reply.starts_with(expected) ? HexByteAt(reply, 5) : std::nullopt;
-    if (!value) {
-        LogT("Ошибка ответа ELM327: %s", answer.c_str());
-        throw LinkException(Translate("Ошибка обмена с ELM327"));
-    }
-    // The bytes a cable would have received: without the command and its complement where the unit
-    // supplies the command itself, with them otherwise (an EZ unit's command 0 included).
-    const uint8_t pair[] = {cmd, uint8_t(0xFF - cmd), param, *value};
-    const bool leftOut = CommandLeftOut(Ident.UnitType, Ident.Supplier, cmd, param);
-    Log.AppendReceived(std::span<const uint8_t>(pair).subspan(leftOut ? 2 : 0));
-    MarkAnswer();
-    PostTick();
-    return *value;
 }
 
 void TEngineLink::ElmReadParameter(TECUparam& param) {

@@ -104,6 +104,9 @@ bool TEngineLink::WakeUpKkl() {
     if (!awake) {
         AddLog("");
         FailureText = Translate(WakeFailureText(balance));
+        // Bytes that were nobody's answer point at the line rather than the unit.
+        if (Noise.StrayBytes > 0)
+            FailureText += " " + LineDisturbedText();
         AddLog(FailureText);
         return false;
     }
@@ -171,10 +174,15 @@ TEchoResult TEngineLink::ReadEcho(uint8_t expectedEcho, uint32_t timeoutMs) {
             }
             const bool first = !anyBefore;
             anyBefore = true;
-            if (echoSeen) {
+            if (echoSeen && b == uint8_t(0xFF - expectedEcho)) {
                 answered = true;
                 result.LastByte = b;
                 LogT("Принято (ответ): %d", int(b));
+            } else if (echoSeen) {
+                // Not the unit's answer to this byte: a stray one, and the answer may still come.
+                extra = true;
+                result.LastByte = b;
+                ++Noise.StrayBytes;
             } else if (first && b == 0x00 && expectedEcho == 0xAA) {
                 // the trailing edge of the break
             } else if (b == expectedEcho) {
@@ -182,8 +190,10 @@ TEchoResult TEngineLink::ReadEcho(uint8_t expectedEcho, uint32_t timeoutMs) {
                 result.LastByte = b;
                 LogT("Принято (ЭХО): %d", int(b));
             } else {
+                // Nothing comes before the echo of our own byte but the line's noise.
                 extra = true;
                 result.LastByte = b;
+                ++Noise.StrayBytes;
             }
         }
     }

@@ -62,12 +62,12 @@ bool CreateExclusively(const std::string& path) {
     return true;
 }
 
-// B52001.bin -> B52001_elm.txt
-std::string TraceName(std::string_view logName) {
+// B52001.bin -> B52001_elm.txt (B52001_line.txt on a cable)
+std::string TraceName(std::string_view logName, std::string_view suffix) {
     std::string stem(logName);
     if (stem.ends_with(".bin"))
         stem.resize(stem.size() - 4);
-    return stem + "_elm.txt";
+    return stem + std::string(suffix);
 }
 
 } // namespace
@@ -149,7 +149,7 @@ void TExchangeLog::AppendText(std::string_view line) {
     std::lock_guard guard(Lock);
     // Only the trace goes out here, so the bytes before the unit is named stay for the named log.
     if (!Paused && Trace.size() + line.size() + 2 > TraceBufferSize)
-        WriteOut(LogPathLocked(TraceName(Name.empty() ? TempLogName : Name), true), Trace);
+        WriteOut(LogPathLocked(TraceName(Name.empty() ? TempLogName : Name, TraceSuffix), true), Trace);
     if (Trace.size() + line.size() + 2 > TraceBufferSize) {
         Failed = true; // the trace file refuses its lines: newer ones are dropped
         return;
@@ -199,7 +199,12 @@ std::string TExchangeLog::LogPath() const {
 
 std::string TExchangeLog::TracePath() const {
     std::lock_guard guard(Lock);
-    return LogPathLocked(TraceName(Name.empty() ? TempLogName : Name), false);
+    return LogPathLocked(TraceName(Name.empty() ? TempLogName : Name, TraceSuffix), false);
+}
+
+void TExchangeLog::SetLineTrace(bool line) {
+    std::lock_guard guard(Lock);
+    TraceSuffix = line ? "_line.txt" : "_elm.txt";
 }
 
 bool TExchangeLog::WriteFailed() const {
@@ -253,7 +258,7 @@ bool TExchangeLog::FlushLocked() {
     if (!Buffer.empty())
         ok = WriteOut(LogPathLocked(name, true), Buffer);
     if (!Trace.empty())
-        ok = WriteOut(LogPathLocked(TraceName(name), true), Trace) && ok;
+        ok = WriteOut(LogPathLocked(TraceName(name, TraceSuffix), true), Trace) && ok;
     if (ok)
         Paused = false;
     return ok;

@@ -1,6 +1,8 @@
-// The binary exchange log of one engine connection: every byte the unit sent, buffered and appended to
-// <program folder>/LOGS[/<client>]/<name>, and beside it the adapter's text lines on an ELM327 link
-// (<name without .bin>_elm.txt), so that the .bin holds exactly the bytes a cable would have logged.
+// The binary exchange log of one engine connection: the bytes of every request pair the link took as a
+// reading, buffered and appended to <program folder>/LOGS[/<client>]/<name>, and beside it a text trace:
+// the adapter's text lines on an ELM327 link (<name without .bin>_elm.txt), the bytes of the pairs a
+// noisy line made the link drop and repeat on a cable (<name without .bin>_line.txt). So the .bin holds
+// exactly the bytes a cable would have logged for the readings that were used.
 // All operations are serialised inside the object: the worker appends and flushes, the window may
 // switch auto-flush or copy the log as ECU.bin at the same time.
 #pragma once
@@ -63,8 +65,10 @@ public:
     std::string LogName() const;
     // <program folder>/LOGS[/<client>]/<name>
     std::string LogPath() const;
-    // The adapter's text trace beside the log: <name without .bin>_elm.txt
+    // The text trace beside the log: <name without .bin>_elm.txt, or _line.txt after SetLineTrace(true).
     std::string TracePath() const;
+    // The trace holds what a cable's line did (true) or an ELM327's text lines (false, the default).
+    void SetLineTrace(bool line);
     // Bytes of this connection's log (or trace lines) could not be written or were dropped; cleared by
     // EnableLog.
     bool WriteFailed() const;
@@ -81,6 +85,7 @@ private:
     std::string Trace; // the adapter's text lines not yet written
     std::string Name;
     std::string Client;
+    std::string TraceSuffix = "_elm.txt";
     bool AutoFlush = false;
     bool Failed = false; // a write of this connection failed, or bytes were dropped
     bool Paused = false; // the last write failed: only FlushLog tries the file again

@@ -1,8 +1,13 @@
 #include "engine_link/ident_reader.h"
 
+#include <algorithm>
 #include <bit>
+#include <optional>
 #include <span>
+#include <vector>
 
+#include "engine_link/agreed_read.h"
+#include "engine_link/link_shared.h"
 #include "lang/translated_format.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
@@ -178,12 +183,56 @@ void MeasureRate(TEcuIdent& ident, uint32_t start, int requests) {
     LogT("Скорость обмена %d Гц", rate);
 }
 
-void ReadVin(TEcuIdent& ident, TCountingRequest& request) {
-    for (uint8_t i = 0; i < 14; ++i) {
-        ident.VinBuf[i] = request(VinCmd, i);
-        if (i == 0 && (ident.VinBuf[0] == 0x00 || ident.VinBuf[0] == 0xFF))
-            return;
+// Reads `readOnce` until two reads agree; a line that never lets them agree is named in the failure.
+std::vector<uint8_t> ReadUntilAgreed(const std::function<std::vector<uint8_t>()>& readOnce,
+                                     std::string_view what, std::string_view label) {
+    std::vector<std::vector<uint8_t>> reads;
+    for (int i = 0; i < AgreedReadAttempts; ++i) {
+        reads.push_back(readOnce());
+        if (std::optional<std::vector<uint8_t>> agreed = AgreedRead(reads))
+            return *agreed;
     }
+    throw LinkException(DisagreedReadsText(what, label, reads));
+}
+
+// The block bytes by address up to where the block ends (addresses never read stay 0); the end depends
+// on the family the first bytes point to.
+std::vector<uint8_t> ReadBlockOnce(TCountingRequest& request) {
+    std::vector<uint8_t> block;
+    uint8_t unitType = UnitUnknown;
+    uint8_t last = BlockLast;
+    for (uint8_t address = 0; address <= last; ++address) {
+        if (address >= SkipFirst && address <= SkipLast) {
+            block.push_back(0);
+            continue;
+        }
+        const uint8_t value = request(IdentCmd, address);
+        block.push_back(value);
+        // LH and EZ blocks are short; the decision uses the candidate before this byte's rule.
+        if (address == 0x0C && unitType == UnitLh)
+            last = 0x0D;
+        else if (address == 0x0C && unitType == UnitEz)
+            last = 0x0C;
+        unitType = NextCandidate(unitType, address, value);
+    }
+    return block;
+}
+
+// The VIN characters; a first answer of 0x00 or 0xFF (no VIN) ends the read.
+std::vector<uint8_t> ReadVinOnce(TCountingRequest& request) {
+    std::vector<uint8_t> vin;
+    for (uint8_t i = 0; i < 14; ++i) {
+        vin.push_back(request(VinCmd, i));
+        if (i == 0 && (vin[0] == 0x00 || vin[0] == 0xFF))
+            break;
+    }
+    return vin;
+}
+
+void ReadVin(TEcuIdent& ident, TCountingRequest& request) {
+    const std::vector<uint8_t> vin =
+        ReadUntilAgreed([&] { return ReadVinOnce(request); }, "чтения VIN", "символы");
+    std::copy(vin.begin(), vin.end(), ident.VinBuf.begin());
 }
 
 void SendOpeningReads(const TEcuIdent& ident, TCountingRequest& request) {
@@ -201,18 +250,13 @@ void Identify(TEcuIdent& ident, const TRequestPair& requestPair, bool codingPend
     TCountingRequest request(requestPair);
     const uint32_t start = TickEdge();
 
-    uint8_t last = BlockLast;
-    for (uint8_t address = 0; address <= last; ++address) {
-        if (address >= SkipFirst && address <= SkipLast)
-            continue;
-        const uint8_t value = request(IdentCmd, address);
-        ident.IdentBuf[address] = value;
-        // LH and EZ blocks are short; the decision uses the candidate before this byte's rule.
-        if (address == 0x0C && ident.UnitType == UnitLh)
-            last = 0x0D;
-        else if (address == 0x0C && ident.UnitType == UnitEz)
-            last = 0x0C;
-        ident.UnitType = NextCandidate(ident.UnitType, address, value);
+    // The family and everything after it follow from the block, so it is read until two reads agree.
+    const std::vector<uint8_t> block =
+        ReadUntilAgreed([&] { return ReadBlockOnce(request); }, "чтения блока идентификации", "байты");
+    for (uint8_t address = 0; address < block.size(); ++address) {
+        ident.IdentBuf[address] = block[address];
+        if (address < SkipFirst || address > SkipLast)
+            ident.UnitType = NextCandidate(ident.UnitType, address, block[address]);
     }
     ident.ExtraId1 = ident.IdentBuf[0x26];
     ident.ExtraId2 = ident.IdentBuf[0x27];

@@ -21,16 +21,61 @@ std::vector<uint8_t> Collect(TKLineBus& bus, size_t count, double& nowMs, double
     }
 }
 
+// The same with the time each byte arrived.
+std::vector<TRxByte> CollectTimed(TKLineBus& bus, size_t count, double& nowMs, double deadlineMs) {
+    std::vector<TRxByte> bytes;
+    for (;;) {
+        for (const TRxByte& b : bus.Receive(nowMs))
+            bytes.push_back(b);
+        if (bytes.size() >= count || nowMs >= deadlineMs)
+            return bytes;
+        nowMs = std::min(std::max(bus.NextEventMs(), nowMs), deadlineMs);
+    }
+}
+
+// Reads until nothing came for QuietMs (at most LimitMs): a late answer or more noise is not taken for the
+// answer of the next byte.
+void Settle(TKLineBus& bus, double& nowMs) {
+    constexpr double QuietMs = 20, LimitMs = 300;
+    const double start = nowMs;
+    double last = nowMs;
+    while (nowMs - last < QuietMs && nowMs - start < LimitMs) {
+        if (!CollectTimed(bus, 1, nowMs, std::min(last + QuietMs, start + LimitMs)).empty())
+            last = nowMs;
+    }
+}
+
+// Slack of the gap check (ms).
+constexpr double GapToleranceMs = 0.2;
+
 } // namespace
 
 std::optional<uint8_t> TKLineTester::Exchange(uint8_t value, uint8_t parity, double& nowMs,
                                               double timeoutMs) {
     Bus.SetLine(9600, parity);
+    // What came before this byte is no part of its answer.
+    Bus.Receive(nowMs);
     Bus.Send(value, nowMs);
-    std::vector<uint8_t> got = Collect(Bus, 2, nowMs, nowMs + timeoutMs);
-    if (got.size() < 2 || got[0] != value)
+    std::vector<TRxByte> got = CollectTimed(Bus, 2, nowMs, nowMs + timeoutMs);
+    bool sound = got.size() == 2 && got[0].Value == value;
+    TGaps& gaps = Gaps[parity == ParityNone ? 1 : 0];
+    if (sound) {
+        const double gap = got[1].TimeMs - got[0].TimeMs;
+        const unsigned held = std::min(gaps.Count, 8u);
+        const double shortest = held ? *std::min_element(gaps.Ms, gaps.Ms + held) : 0;
+        if (held && gap < shortest - GapToleranceMs) {
+            sound = false;
+        } else {
+            gaps.Ms[gaps.Count % 8] = gap;
+            ++gaps.Count;
+        }
+    }
+    if (!sound) {
+        if (!got.empty())
+            Settle(Bus, nowMs);
         return std::nullopt;
-    return got[1];
+    }
+    return got[1].Value;
 }
 
 bool TKLineTester::WakeUp(double& nowMs, double breakMs) {

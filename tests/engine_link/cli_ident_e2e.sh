@@ -83,7 +83,8 @@ if [[ $mode == elm-as-kkl ]]; then
     # and 2) as pairs "HFMDATA5501"/"HFMDATA5502", never as the adapter's table read "9501".
     rm -rf "$home/LOGS"
     status=0
-    timeout 60 "$cli" --home "$home" "${args[@]}" watch 1 --seconds 1 >"$work/out" 2>"$work/err" || status=$?
+    # Two seconds: the fault memory, read twice at the start, comes first.
+    timeout 60 "$cli" --home "$home" "${args[@]}" watch 1 --seconds 2 >"$work/out" 2>"$work/err" || status=$?
     [[ $status == 0 ]] || fail "watch: exit status $status"
     grep -qE '^ +[0-9]+ +1 7[0-4][0-9]$' "$work/out" || fail "watch: no idle speed value"
     text=$(tr -c '[:print:]\n' '\n' <"$trace")

@@ -140,27 +140,33 @@ TEST_F(IdentSessionTest, FailuresFreeThePortAndKeepTheLog) {
         const char* Name;
         std::string Port;
         const char* Reason; // the start of the reason
-        bool LogWritten;    // tmp001.bin holds what was received before the failure
+        // Where what was received before the failure is kept: tmp001.bin the sound pairs, tmp001_line.txt
+        // the tries that were dropped; "" nothing.
+        const char* Kept;
     };
     const TCase cases[] = {
-        {"no port", "SIM:/nonexistent/unit.ini", "Не могу открыть порт SIM:/nonexistent/unit.ini", false},
-        {"silent", Profile("silent", "[Unit]\nBase=hfm\nBreakMinMs=300\n"), "ОШИБКА! ECU не отвечает!",
-         false},
+        {"no port", "SIM:/nonexistent/unit.ini", "Не могу открыть порт SIM:/nonexistent/unit.ini", ""},
+        {"silent", Profile("silent", "[Unit]\nBase=hfm\nBreakMinMs=300\n"), "ОШИБКА! ECU не отвечает!", ""},
         {"complement", Profile("wrong", "[Unit]\nBase=hfm\n[LineFaults]\nWrongComplementEvery=1\n"),
-         "0x0C00 Попытки восстановить связь истекли!", true},
-        {"vanish", Profile("vanish", "[Unit]\nBase=hfm\n[LineFaults]\nVanishAfterRequests=6\n"), "0x0", true},
+         "0x0C00 Попытки восстановить связь истекли!", "tmp001_line.txt"},
+        {"vanish", Profile("vanish", "[Unit]\nBase=hfm\n[LineFaults]\nVanishAfterRequests=6\n"), "0x0",
+         "tmp001.bin"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         Host.Clear();
         fs::remove(LogFile("tmp001.bin"));
+        fs::remove(LogFile("tmp001_line.txt"));
         const TIdentOutcome outcome = Run(c.Port);
         EXPECT_FALSE(outcome.Identified);
         EXPECT_TRUE(outcome.Reason.starts_with(c.Reason)) << outcome.Reason;
         EXPECT_TRUE(Logged(outcome.Reason));
         EXPECT_EQ(Port(), nullptr);
         EXPECT_EQ(LogName, "tmp001.bin");
-        EXPECT_EQ(fs::exists(LogFile("tmp001.bin")), c.LogWritten);
+        if (*c.Kept)
+            EXPECT_TRUE(fs::exists(LogFile(c.Kept)));
+        else
+            EXPECT_FALSE(fs::exists(LogFile("tmp001.bin")) || fs::exists(LogFile("tmp001_line.txt")));
     }
     EXPECT_TRUE(Logged("StopOnError: 0x0"));
 }

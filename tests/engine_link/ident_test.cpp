@@ -7,6 +7,7 @@
 
 #include "engine_link/ident_reader.h"
 #include "engine_link/ident_report.h"
+#include "engine_link/link_shared.h"
 #include "host_recorder.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
@@ -32,6 +33,12 @@ public:
         return [this](uint8_t cmd, uint8_t param) {
             Sent.push_back({cmd, param});
             Clock().Sleep(30);
+            // A disturbed line: the next answers of this pair, one per request, before the steady one.
+            if (auto next = Disturbed.find({cmd, param}); next != Disturbed.end() && !next->second.empty()) {
+                const uint8_t value = next->second.front();
+                next->second.erase(next->second.begin());
+                return value;
+            }
             auto found = Answers.find({cmd, param});
             return found == Answers.end() ? uint8_t(0) : found->second;
         };
@@ -44,6 +51,7 @@ public:
     }
 
     std::map<TPairKey, uint8_t> Answers;
+    std::map<TPairKey, std::vector<uint8_t>> Disturbed;
     std::vector<TPairKey> Sent;
 };
 
@@ -145,7 +153,8 @@ TEST_F(IdentTest, ClassifiesEachFamily) {
         EXPECT_EQ(ident.Supplier, c.Supplier);
         EXPECT_EQ(ident.DiagIndex, c.DiagIndex);
         EXPECT_EQ(ident.VariantLetter, c.Variant);
-        EXPECT_EQ(c.Unit.CountSent(0xF0), c.BlockReads);
+        // A steady unit: the block is read twice, and the two reads agree.
+        EXPECT_EQ(c.Unit.CountSent(0xF0), 2 * c.BlockReads);
         for (const TPairKey& pair : c.Unit.Sent)
             EXPECT_FALSE(pair.first == 0xF0 && pair.second >= 0x1C && pair.second <= 0x25);
         std::vector<std::string> warnings;
@@ -181,7 +190,7 @@ TEST_F(IdentTest, VinIsReadForCapableUnitsUnlessCodingIsPending) {
         unit.Set(0xF9, 0, c.FirstVinByte);
         TEcuIdent ident;
         Identify(ident, unit.Request(), c.CodingPending);
-        EXPECT_EQ(unit.CountSent(0xF9), c.VinReads);
+        EXPECT_EQ(unit.CountSent(0xF9), 2 * c.VinReads) << "read twice";
         const std::string line = IdentLine(ident, 6);
         EXPECT_EQ(line, c.VinReads == 14 ? "VIN: WDB124 03 61A123" : "");
     }
@@ -226,8 +235,48 @@ TEST_F(IdentTest, OpeningReadsFollowFamilySupplierAndIndex) {
         unit.Block({{0, c.First}, {1, c.Second}, {0x1A, c.DiagByte}});
         TEcuIdent ident;
         Identify(ident, unit.Request(), false);
-        ASSERT_EQ(unit.CountSent(0xF0), 30);
-        EXPECT_EQ(TPairs(unit.Sent.begin() + 30, unit.Sent.end()), c.Tail);
+        ASSERT_EQ(unit.CountSent(0xF0), 60);
+        EXPECT_EQ(TPairs(unit.Sent.begin() + 60, unit.Sent.end()), c.Tail);
+    }
+}
+
+TEST_F(IdentTest, BlockAndVinAreTakenOnlyFromTwoReadsThatAgree) {
+    struct TCase {
+        const char* Name;
+        TPairKey Pair;
+        std::vector<uint8_t> Disturbed; // the first answers of the pair
+        const char* Failure;            // nullptr: identified with the steady bytes
+    };
+    const TCase cases[] = {
+        {"one read of the block disturbed", {0xF0, 0x05}, {0xE9}, nullptr},
+        {"one read of the VIN disturbed", {0xF9, 0x07}, {'?'}, nullptr},
+        {"the block never the same",
+         {0xF0, 0x05},
+         {0xE9, 0x31},
+         "Помехи на линии K: чтения блока идентификации не совпали при 3 чтениях (байты 0x05)."},
+        {"the VIN never the same",
+         {0xF9, 0x07},
+         {'?', '!'},
+         "Помехи на линии K: чтения VIN не совпали при 3 чтениях (символы 0x07)."},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TMapUnit unit; // a VIN-capable PMS from Bosch
+        unit.Block({{0, 0x21}, {1, 'B'}, {5, '2'}, {0x1A, 0x49}});
+        const std::string vin = "WDB1240921F123";
+        for (uint8_t i = 0; i < vin.size(); ++i)
+            unit.Set(0xF9, i, uint8_t(vin[i]));
+        unit.Disturbed[c.Pair] = c.Disturbed;
+        TEcuIdent ident;
+        try {
+            Identify(ident, unit.Request(), false);
+            EXPECT_EQ(c.Failure, nullptr) << "identified from reads that never agreed";
+            EXPECT_EQ(ident.IdentBuf[5], uint8_t('2'));
+            EXPECT_EQ(std::string(ident.VinBuf.begin(), ident.VinBuf.begin() + 14), vin);
+        } catch (const LinkException& error) {
+            ASSERT_NE(c.Failure, nullptr) << error.what();
+            EXPECT_STREQ(error.what(), c.Failure);
+        }
     }
 }
 
@@ -253,10 +302,11 @@ TEST_F(IdentTest, EzCountsFaultsAndSendsTheClosingSequence) {
     EXPECT_EQ(Host.Logs(),
               (std::vector<std::string>{"BAD response 027F=7E", "Current faults count = 12",
                                         "Irreversible faults count = 5", "Stored faults count = 2"}));
-    // 13 block reads, 2 + 2 + 11 opening reads, 4 + 24, 3 + 5, 3 + 40, 2 + 470 + 32 + 10 closing pairs.
-    EXPECT_EQ(unit.Sent.size(), 13u + 15 + 28 + 8 + 43 + 514);
+    // 13 block reads twice, 2 + 2 + 11 opening reads, 4 + 24, 3 + 5, 3 + 40, 2 + 470 + 32 + 10 closing
+    // pairs.
+    EXPECT_EQ(unit.Sent.size(), 26u + 15 + 28 + 8 + 43 + 514);
     // The counters start with the bank 0 read of 0x21 before the restart pair.
-    const std::vector<TPairKey> counterStart(unit.Sent.begin() + 28, unit.Sent.begin() + 33);
+    const std::vector<TPairKey> counterStart(unit.Sent.begin() + 41, unit.Sent.begin() + 46);
     EXPECT_EQ(counterStart,
               (std::vector<TPairKey>{TPairKey(0x00, 0x00), TPairKey(0xFF, 0x21), TPairKey(0x10, 0x00),
                                      TPairKey(0x11, 0xAA), TPairKey(0x00, 0x00)}));
