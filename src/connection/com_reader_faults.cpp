@@ -111,8 +111,18 @@ bool TComReader::ReadFaultByte(bool erasePreRead) {
         return false;
     FaultTick = TimerStart(Clock().TickCount());
     LastFaultReadTick = FaultTick;
-    if (Events)
-        Events->FaultsRead(FaultBuffer(), FaultContext(), erasePreRead);
+    if (Events) {
+        // The erase pre-read is read once (it is not shown): the history takes it as it came, as what
+        // the erase met; every other read hands over the copy two reads agreed on.
+        TFaultBuf read{};
+        if (erasePreRead) {
+            std::lock_guard lock(SharedLock);
+            read = Faults.Buffer();
+        } else {
+            read = FaultBuffer();
+        }
+        Events->FaultsRead(read, FaultContext(), erasePreRead);
+    }
     if (CurrentState == ReaderState::FaultView)
         Post(10, FaultsComplete);
     return true;

@@ -36,7 +36,9 @@ int THistoryQueue::Flush(THistoryStore& store, std::string& error) {
         return 0;
     // The waiting visits are taken out of the way first, so that a visit the other program queues
     // meanwhile lands in a new file and is not lost when the rest is put back.
-    THistoryQueue taken(File.string() + ".taken");
+    std::filesystem::path takenFile = File;
+    takenFile += ".taken";
+    THistoryQueue taken(takenFile);
     if (std::filesystem::exists(taken.File, failed)) {
         // Left by a flush that did not end: its visits are still waiting.
         for (const TVisit& visit : taken.Pending())

@@ -185,7 +185,7 @@ std::optional<std::filesystem::path> SaveReportPdf(const TCustomerReportData& da
         localtime_r(&now, &local);
 #endif
         for (int copy = 1; copy < 1000 && !out.isOpen(); ++copy) {
-            target = folder / ReportFileName(local, copy);
+            target = folder / Utf8Path(ReportFileName(local, copy));
             out.setFileName(QString::fromStdU16String(target.u16string()));
             if (out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
                 break;

@@ -115,7 +115,8 @@ void TFaultTab::HandleFaultMessage(intptr_t wParam) {
     if (!faults)
         return;
     TFaultTexts texts = LoadFaultTexts(faults->Context.UnitType, cbErrRus->isChecked(), LanguageLetter());
-    std::vector<TFaultRow> rows = FaultDisplayRows(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked());
+    std::vector<TFaultRow> rows =
+        FaultDisplayRows(faults->Buffer, faults->Context, texts, cbPostOnly->isChecked());
     MarkRecurringFaults(rows, Connection.History());
     ShowRows(std::move(rows));
     SetWaiting(false);

@@ -18,7 +18,8 @@ void MarkRecurringFaults(std::vector<TFaultRow>& rows, const THistoryRecorder* h
                 erasedOn = seen.Date.substr(0, 10); // the latest erase
         if (erasedOn.empty())
             continue;
-        row.Text += (row.Text.empty() ? "" : ",  ") + TranslateFormat("ПОВТОРНАЯ: стерта %s", erasedOn.c_str());
+        row.Text +=
+            (row.Text.empty() ? "" : ",  ") + TranslateFormat("ПОВТОРНАЯ: стерта %s", erasedOn.c_str());
         row.Recurring = true;
     }
 }
