@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "faults/fault_report.h"
 #include "lang/translated_format.h"
 #include "params/unit_codes.h"
 
@@ -40,13 +41,7 @@ std::string UnitText(const TEcuIdent& ident) {
 }
 
 std::string HistoryTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = LocalTimeNow();
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;

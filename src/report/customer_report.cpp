@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <ctime>
 
+#include "faults/fault_report.h"
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "platform/program_folders.h"
@@ -177,13 +178,7 @@ std::optional<std::filesystem::path> SaveReportPdf(const TCustomerReportData& da
     } else {
         const std::filesystem::path folder = ReportFolder(client);
         std::filesystem::create_directories(folder, failed);
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-#ifdef _WIN32
-        localtime_s(&local, &now);
-#else
-        localtime_r(&now, &local);
-#endif
+        const std::tm local = LocalTimeNow();
         for (int copy = 1; copy < 1000 && !out.isOpen(); ++copy) {
             target = folder / Utf8Path(ReportFileName(local, copy));
             out.setFileName(QString::fromStdU16String(target.u16string()));

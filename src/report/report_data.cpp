@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "faults/fault_display.h"
+#include "faults/fault_report.h"
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "params/color_rules.h"
@@ -98,13 +99,7 @@ bool IsWarningColour(uint32_t colour) {
 }
 
 std::string ReportTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = LocalTimeNow();
     char text[32];
     std::strftime(text, sizeof text, "%d.%m.%Y %H:%M", &local);
     return text;
