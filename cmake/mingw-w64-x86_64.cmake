@@ -16,9 +16,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# pkg-config must not offer the Linux libraries to the cross build.
-set(ENV{PKG_CONFIG_LIBDIR} "")
-set(ENV{PKG_CONFIG_PATH} "")
+# pkg-config must not offer the Linux libraries to the cross build: it looks only in the MinGW sysroot and
+# the staging prefix. (An empty PKG_CONFIG_LIBDIR would not do: CMake removes an environment variable set
+# to nothing, and pkg-config then falls back to the Linux folders.)
+set(ENV{PKG_CONFIG_LIBDIR} "/usr/${toolPrefix}/lib/pkgconfig")
+if(VELMORA_WINDOWS_PREFIX)
+    set(ENV{PKG_CONFIG_LIBDIR} "${VELMORA_WINDOWS_PREFIX}/lib/pkgconfig:$ENV{PKG_CONFIG_LIBDIR}")
+endif()
+unset(ENV{PKG_CONFIG_PATH})
 
 # The executables carry the GCC runtime, libstdc++ and winpthread inside: nothing to copy beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

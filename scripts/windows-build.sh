@@ -16,8 +16,10 @@ prefix="$deps/prefix"
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-/work}" CCACHE_DIR="${CCACHE_DIR:-/work/.ccache-shared}"
-# The test discovery after each test executable runs it under Wine, in a prefix of the build's own.
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The test discovery after each test executable runs it under Wine, in a prefix of the build's own:
+# set up, with its server running, before the build starts (scripts/windows-wine.sh says why).
+source "$root/scripts/windows-wine.sh"
+wine_env "$build/wineprefix"
 
 # GoogleTest and GoogleMock for MinGW, from /usr/src/googletest (the googletest package), once.
 if [ ! -f "$prefix/lib/cmake/GTest/GTestConfig.cmake" ]; then
@@ -39,4 +41,6 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVELMORA_WINDOWS_PREFIX="$prefix" \
     -DVELMORA_GUI=OFF -DVELMORA_BENCH=OFF -DVELMORA_TESTS=ON >/dev/null
 # Everything the Windows configuration has: the executables, the unit tests, the corpus replay.
+wine_up "$build/wineprefix"
+trap wine_down EXIT
 cmake --build "$build" "$@"

@@ -13,12 +13,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 build="$root/build/windows"
 [ -x "$build/apps/velmora-cli/velmora-cli.exe" ] || scripts/windows-build.sh
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Console programs need no display.
-unset DISPLAY WAYLAND_DISPLAY
-[ -f "$WINEPREFIX/system.reg" ] || wineboot --init >/dev/null 2>&1
-# One server for all the runs below, not one per program; its diagnostics are not ours to show.
-wineserver --persistent=60 >/dev/null 2>&1 || true # already running: fine
+# One server for all the runs below, not one per program, set up before the first (its diagnostics are not
+# ours to show) and ended with the script: scripts/windows-wine.sh.
+source "$root/scripts/windows-wine.sh"
+wine_env "$build/wineprefix"
 
 work="$(mktemp -d)"
 simPid=
@@ -26,8 +24,10 @@ cleanup() {
     [ -n "$simPid" ] && kill "$simPid" 2>/dev/null && wait "$simPid" 2>/dev/null
     rm -f "$WINEPREFIX/dosdevices/com5"
     rm -rf "$work"
+    wine_down
 }
 trap cleanup EXIT
+wine_up "$build/wineprefix"
 failures=0
 passed=0
 check() { # name, then the command; its output goes to $work/<name>.out

@@ -2,10 +2,12 @@
 #include <algorithm>
 
 #include "history/history_store.h"
-#include "history/sqlite_store.h"
 #include "platform/ini_file.h"
 #include "platform/program_folders.h"
 #include "platform/utf8_path.h"
+#ifdef VELMORA_HISTORY_SQLITE
+#include "history/sqlite_store.h"
+#endif
 #ifdef VELMORA_HISTORY_PG
 #include "history/pg_store.h"
 #endif
@@ -38,11 +40,16 @@ std::unique_ptr<THistoryStore> MakeHistoryStore(const THistorySettings& settings
         problem = "unknown HISTORY_BACKEND \"" + settings.Backend + "\"";
         return nullptr;
     }
+#ifdef VELMORA_HISTORY_SQLITE
     std::filesystem::path file =
         settings.File.empty() ? ProgramFolder() / "history.sqlite" : Utf8Path(settings.File);
     if (file.is_relative())
         file = ProgramFolder() / file;
     return std::make_unique<TSqliteStore>(file);
+#else
+    problem = "SQLite is not available in this build";
+    return nullptr;
+#endif
 }
 
 } // namespace velmora

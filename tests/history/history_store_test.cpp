@@ -1,7 +1,7 @@
 // The history stores, each back-end through the same tests: visits written and read back whole, the
 // look-ups by car and client, files added later, and the recorder over the store telling a recurring
-// fault at the next visit. SQLite always; PostgreSQL when VELMORA_PG_TEST holds a connection string
-// (scripts/history-pg-test.sh starts a server for it).
+// fault at the next visit. SQLite where the build has it; PostgreSQL when VELMORA_PG_TEST holds a
+// connection string (scripts/history-pg-test.sh starts a server for it).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,6 +15,41 @@
 
 namespace velmora {
 namespace {
+
+#ifdef VELMORA_HISTORY_SQLITE
+constexpr bool HasSqlite = true;
+#else
+constexpr bool HasSqlite = false;
+#endif
+#ifdef VELMORA_HISTORY_PG
+constexpr bool HasPostgresql = true;
+#else
+constexpr bool HasPostgresql = false;
+#endif
+
+// Each back-end the settings may name: a store when the build has it, otherwise none and a problem that
+// names it, so that the session and `velmora-cli history` say why there is no history.
+TEST(HistorySettingsTest, ABackEndTheBuildLacksIsNamedAsNotAvailable) {
+    struct TCase {
+        const char* Backend;
+        bool Store;
+        std::string Problem;
+    };
+    const TCase cases[] = {
+        {"SQLITE", HasSqlite, HasSqlite ? "" : "SQLite is not available in this build"},
+        {"POSTGRESQL", HasPostgresql, HasPostgresql ? "" : "PostgreSQL is not available in this build"},
+        {"OFF", false, ""},
+        {"ORACLE", false, "unknown HISTORY_BACKEND \"ORACLE\""},
+    };
+    for (const TCase& test : cases) {
+        THistorySettings settings;
+        settings.Backend = test.Backend;
+        std::string problem;
+        const std::unique_ptr<THistoryStore> store = MakeHistoryStore(settings, problem);
+        EXPECT_EQ(store != nullptr, test.Store) << test.Backend;
+        EXPECT_EQ(problem, test.Problem) << test.Backend;
+    }
+}
 
 std::unique_ptr<THistoryStore> MakeStore(const std::string& backend, const std::filesystem::path& folder) {
     THistorySettings settings;
@@ -34,6 +69,8 @@ protected:
         if (GetParam() == "POSTGRESQL" && !std::getenv("VELMORA_PG_TEST"))
             GTEST_SKIP()
                 << "no PostgreSQL server given (VELMORA_PG_TEST); scripts/history-pg-test.sh runs these";
+        if (GetParam() == "SQLITE" && !HasSqlite)
+            GTEST_SKIP() << "this build has no SQLite (the Windows cross build)";
         Store = MakeStore(GetParam(), Folder.Path());
         ASSERT_TRUE(Store);
         std::string error;
