@@ -43,7 +43,9 @@ int main(int argc, char** argv) {
         for (const std::filesystem::path& file : InputsOf(argv[i])) {
             std::ifstream in(file, std::ios::binary);
             std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-            std::fprintf(stderr, "%s\n", file.c_str());
+            // The name as UTF-8: on Windows the path's own characters are wide.
+            const std::u8string name = file.u8string();
+            std::fprintf(stderr, "%s\n", reinterpret_cast<const char*>(name.c_str()));
             entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
             ++count;
         }

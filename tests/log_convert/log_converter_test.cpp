@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 #include "host_recorder.h"
 #include "log_convert/log_converter.h"
@@ -95,6 +96,17 @@ TEST(ConvertLogs, FolderConvertsEveryLogAndReportsWhatItCannotOpen) {
     EXPECT_EQ(stale.Written, (std::vector<fs::path>{first, folder.Path() / "LOGS" / "B52002.txt"}));
 }
 
+// A symbolic link to `target`; where the system has no symbolic links (MinGW's library under Wine), an
+// earlier file of that name, which must be replaced all the same.
+void LinkOrEarlierFile(const fs::path& target, const fs::path& link) {
+    std::error_code error;
+    fs::create_symlink(target, link, error);
+    if (error == std::errc::function_not_supported || error == std::errc::operation_not_supported)
+        std::ofstream(link, std::ios::binary) << "an earlier file";
+    else if (error)
+        throw fs::filesystem_error("create_symlink", target, link, error);
+}
+
 // Text and CSV take their names only when complete, as new files: whatever has their name (an earlier
 // text, a symbolic link to a file elsewhere, a leftover of an interrupted run) is replaced, never
 // written through.
@@ -103,8 +115,8 @@ TEST(ConvertLogs, WritesNewFilesAndRenamesThemWhenComplete) {
     THostRecorder host;
     const fs::path log = folder.WriteFile("LOGS/B52001.bin", HfmLog());
     const fs::path outside = folder.WriteFile("outside.txt", "keep me");
-    fs::create_symlink(outside, folder.Path() / "LOGS" / "B52001.txt");
-    fs::create_symlink(outside, folder.Path() / "LOGS" / "B52001.csv.part");
+    LinkOrEarlierFile(outside, folder.Path() / "LOGS" / "B52001.txt");
+    LinkOrEarlierFile(outside, folder.Path() / "LOGS" / "B52001.csv.part");
     folder.WriteFile("LOGS/B52001.txt.part", "a leftover");
     TConvertOptions options;
     options.Csv = true;
