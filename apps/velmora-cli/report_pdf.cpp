@@ -81,8 +81,10 @@ std::string WriteCustomerPdf(const TPdfReport& report, const TConnectSettings& s
         return {};
     const std::u8string path = file->u8string();
     const std::string text(path.begin(), path.end());
-    if (history)
+    if (history) {
         history->AddFile("report", text);
+        history->AddMileage(report.Data.Mileage);
+    }
     return text;
 }
 

@@ -161,7 +161,8 @@ TCliSession::TCliSession(std::string_view command) : Command(command) {
 }
 
 TCliSession::~TCliSession() {
-    EndConnection();
+    if (const std::string failure = EndConnection(); !failure.empty())
+        std::cerr << "velmora-cli " << Command << ": " << failure << "\n";
     for (int signal : EndingSignals)
         std::signal(signal, SIG_DFL);
     SetHost(Tap.Console);
@@ -208,15 +209,26 @@ bool TCliSession::Interrupted() const {
     return InterruptSeen != 0;
 }
 
-void TCliSession::EndConnection() {
+std::string TCliSession::EndConnection() {
     // Only a connection still running is stopped as the user would stop it. One that has ended (a lost
     // link, a failed start) keeps its own stop text, and its port is closed already: no stop request, no
     // ATPC to a dead adapter.
     if (!Running)
-        return;
-    Reader.RequestStop();
-    while (Step()) {
+        return {};
+    // The worker refuses a stop while its link looks dead (no answer within the lost-link time, e.g.
+    // after the command was busy between steps) and then polls on as soon as the unit answers again:
+    // the stop is asked again every cycle until it is taken. A connection that still does not end
+    // within StopWaitMs is cut off as the program's end would cut it (port closed, log written).
+    const uint32_t start = Clock().TickCount();
+    for (bool accepted = Reader.RequestStop(); Step(); accepted = accepted || Reader.RequestStop()) {
+        if (TicksSince(start, Clock().TickCount()) >= StopWaitMs) {
+            Reader.Terminate();
+            Running = false;
+            return "the connection did not stop within " + std::to_string(StopWaitMs) +
+                   " ms; its port was closed";
+        }
     }
+    return {};
 }
 
 std::string TCliSession::LogFailure() const {
@@ -233,7 +245,10 @@ int TCliSession::Finish(bool expectEnd) {
     // A connection that ended by itself did not do what the command asked to its end.
     if (!Running && !expectEnd)
         return Fail("the connection ended");
-    EndConnection();
+    if (const std::string failure = EndConnection(); !failure.empty()) {
+        std::cerr << "velmora-cli " << Command << ": " << failure << "\n";
+        return ExitFailed;
+    }
     // The result holds only sound readings; what the line did is said beside it.
     if (const std::string noise = LineNoiseText(); !noise.empty())
         std::cerr << "velmora-cli " << Command << ": " << noise << "\n";
@@ -245,7 +260,7 @@ int TCliSession::Finish(bool expectEnd) {
 }
 
 int TCliSession::Fail(std::string_view why) {
-    EndConnection();
+    const std::string stopFailure = EndConnection();
     // On a noisy line the line is the cause, not the unit: it is named on a line of its own first.
     if (const std::string noise = LineNoiseText();
         !noise.empty() && !Interrupted() && why.find(noise) == std::string_view::npos)
@@ -262,6 +277,8 @@ int TCliSession::Fail(std::string_view why) {
     if (Tap.Troubles > 0)
         std::cerr << "; the line is bad: " << Tap.Troubles << " lost or wrong answers in the log";
     std::cerr << "\n";
+    if (!stopFailure.empty())
+        std::cerr << "velmora-cli " << Command << ": " << stopFailure << "\n";
     if (const std::string logFailure = LogFailure(); !logFailure.empty())
         std::cerr << "velmora-cli " << Command << ": " << logFailure << "\n";
     return ExitFailed;

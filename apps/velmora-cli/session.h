@@ -49,6 +49,8 @@ public:
 
     // Log lines a session keeps for Logged (the start-up's lines are all within them).
     static constexpr size_t KeptLines = 2000;
+    // How long (ms, on the clock) a stop may take before the connection is cut off.
+    static constexpr uint32_t StopWaitMs = 5000;
 
     // Runs the connect state; true when the worker polls afterwards. A connection that ended in its
     // start (a failed wake-up, an unknown unit, a function run at start) returns false.
@@ -97,7 +99,9 @@ private:
         int Troubles = 0;
     };
 
-    void EndConnection();
+    // Stops a running connection as the user would; a text for stderr when it would not stop and was
+    // cut off, empty otherwise.
+    std::string EndConnection();
     // What a noisy line did to this connection (stray bytes, dropped pairs), for stderr; empty on a
     // clean line.
     std::string LineNoiseText() const;

@@ -26,6 +26,8 @@ public:
     virtual int64_t AddVisit(const TVisit& visit, std::string& error) = 0;
     // Adds a file to a visit written before. False with `error` set.
     virtual bool AddFile(int64_t visitId, const TVisitFile& file, std::string& error) = 0;
+    // Adds an event (the mileage typed for a report) to a visit written before. False with `error` set.
+    virtual bool AddEvent(int64_t visitId, const TVisitEvent& event, std::string& error) = 0;
     // Visits matching `query`, oldest first, with their faults, events and files.
     virtual std::vector<TVisit> Visits(const THistoryQuery& query, std::string& error) = 0;
     // Removes every visit (before a rebuild). False with `error` set.

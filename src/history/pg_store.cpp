@@ -203,6 +203,16 @@ bool TPgStore::AddFile(int64_t visitId, const TVisitFile& file, std::string& err
     return false;
 }
 
+bool TPgStore::AddEvent(int64_t visitId, const TVisitEvent& e, std::string& error) {
+    if (!Open(error))
+        return false;
+    if (Ok(Run(Conn, "INSERT INTO visit_events(visit_id, at, kind, detail, ok) VALUES($1, $2, $3, $4, $5)",
+               {std::to_string(visitId), e.When, e.Kind, e.Detail, Bool(e.Ok)})))
+        return true;
+    error = PQerrorMessage(Conn);
+    return false;
+}
+
 std::vector<TVisit> TPgStore::Visits(const THistoryQuery& query, std::string& error) {
     std::vector<TVisit> visits;
     if (!Open(error))

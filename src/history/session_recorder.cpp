@@ -165,6 +165,27 @@ void THistoryRecorder::AddFile(std::string_view kind, std::string_view path) {
     AddLog(TranslateFormat("Файл не внесён в историю визитов: %s", file.Path.c_str()));
 }
 
+void THistoryRecorder::AddMileage(std::string_view mileage) {
+    TVisitEvent event{HistoryTimeNow(), "mileage", std::string(mileage), true};
+    int64_t id = 0;
+    {
+        std::lock_guard lock(Lock);
+        if (!Store || !Current.Started() || mileage.empty())
+            return;
+        Current.FunctionRun(event.Kind, event.Detail, true, event.When);
+        if (!Written)
+            return;
+        id = WrittenId;
+    }
+    std::string error;
+    {
+        std::lock_guard store(StoreLock);
+        if (id != 0 && StoreOpen && Store->AddEvent(id, event, error))
+            return;
+    }
+    AddLog(TranslateFormat("Пробег не внесён в историю визитов: %s", event.Detail.c_str()));
+}
+
 void THistoryRecorder::SessionEnded(std::string_view) {
     TVisit visit;
     {

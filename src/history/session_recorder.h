@@ -41,6 +41,9 @@ public:
     // A file the visit made (a report, a recording); added to the visit already written when the
     // connection has ended.
     void AddFile(std::string_view kind, std::string_view path);
+    // The car's mileage as typed for a report, kept as the visit's event "mileage"; joins the visit
+    // already written like a file.
+    void AddMileage(std::string_view mileage);
 
     // The earlier visits of the current (or last) car that read `code`, oldest first (waits for the load
     // of the start, at most the store's connect time).

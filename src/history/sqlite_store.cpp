@@ -234,6 +234,23 @@ bool TSqliteStore::AddFile(int64_t visitId, const TVisitFile& f, std::string& er
     return false;
 }
 
+bool TSqliteStore::AddEvent(int64_t visitId, const TVisitEvent& e, std::string& error) {
+    if (!Db && !Open(error))
+        return false;
+    TStatement event(Db, "INSERT INTO visit_events VALUES(?, ?, ?, ?, ?)");
+    if (event.Ok) {
+        event.Bind(1, visitId);
+        event.Bind(2, e.When);
+        event.Bind(3, e.Kind);
+        event.Bind(4, e.Detail);
+        event.Bind(5, int64_t(e.Ok));
+        if (event.Step() == SQLITE_DONE)
+            return true;
+    }
+    error = LastError();
+    return false;
+}
+
 std::vector<TVisit> TSqliteStore::Visits(const THistoryQuery& query, std::string& error) {
     std::vector<TVisit> visits;
     if (!Db && !Open(error))

@@ -29,6 +29,7 @@ public:
     bool Open(std::string& error) override;
     int64_t AddVisit(const TVisit& visit, std::string& error) override;
     bool AddFile(int64_t visitId, const TVisitFile& file, std::string& error) override;
+    bool AddEvent(int64_t visitId, const TVisitEvent& event, std::string& error) override;
     std::vector<TVisit> Visits(const THistoryQuery& query, std::string& error) override;
     bool Clear(std::string& error) override;
     std::string Where() const override;

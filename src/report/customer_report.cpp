@@ -99,7 +99,7 @@ std::unique_ptr<QTextDocument> BuildReportDocument(const TCustomerReportData& da
             ident += (ident.empty() ? "" : "\n") + line;
     html += "<tr><td width='28%'><b>" + T("Блок управления") + "</b></td><td>" +
             Html(ident).replace("\n", "<br>") + "</td></tr>";
-    Row(html, "Пробег", data.Mileage);
+    Row(html, "Пробег автомобиля", data.Mileage);
     Row(html, "Примечания", data.Notes);
     html += "</table>";
 

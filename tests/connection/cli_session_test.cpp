@@ -71,5 +71,21 @@ TEST_F(CliSessionTest, LostLinkKeepsItsOwnStopText) {
     EXPECT_NE(stop.find("Попытки восстановить связь истекли!"), std::string::npos) << stop;
 }
 
+TEST_F(CliSessionTest, StopAfterASilenceEndsTheConnection) {
+    // The command was busy for longer than the lost-link time between two steps: the worker refuses the
+    // stop while the link looks dead, and the unit answers again at the next poll.
+    TCliSession session("watch");
+    TConnectSettings settings;
+    settings.PortName = "SIM:hfm";
+    ASSERT_TRUE(session.Connect(settings));
+    ASSERT_TRUE(session.Step());
+    ManualClock.Advance(1300);
+    ASSERT_FALSE(session.Reader.IsAlive());
+    EXPECT_EQ(session.Finish(), ExitOk);
+    EXPECT_FALSE(session.Reader.IsAlive());
+    const std::string stop = session.Reader.StopText();
+    EXPECT_TRUE(stop.starts_with("Обмен остановлен.")) << stop;
+}
+
 } // namespace
 } // namespace velmora

@@ -158,15 +158,19 @@ TEST_P(HistoryStoreTest, KeepsVisitsWholeAndFindsThemByCarAndClient) {
     }
 }
 
-TEST_P(HistoryStoreTest, AddsAFileToAVisitWrittenBefore) {
+TEST_P(HistoryStoreTest, AddsAFileAndTheMileageToAVisitWrittenBefore) {
     std::string error;
     const int64_t id = Store->AddVisit(Visit("2026-01-05 09:00:00", "WDB1240921F123", ""), error);
     ASSERT_NE(id, 0) << error;
     ASSERT_TRUE(Store->AddFile(id, {"report", "/CLIENTS/x/REPORT_1.pdf"}, error)) << error;
+    ASSERT_TRUE(Store->AddEvent(id, {"2026-01-05 09:30:00", "mileage", "187 400 км", true}, error)) << error;
     const std::vector<TVisit> visits = Store->Visits({}, error);
     ASSERT_EQ(visits.size(), 1u);
     ASSERT_EQ(visits[0].Files.size(), 1u);
     EXPECT_EQ(visits[0].Files[0].Path, "/CLIENTS/x/REPORT_1.pdf");
+    ASSERT_EQ(visits[0].Events.size(), 1u);
+    EXPECT_EQ(visits[0].Events[0].Kind, "mileage");
+    EXPECT_EQ(visits[0].Events[0].Detail, "187 400 км");
 }
 
 // An HFM unit (index 45) with a VIN: address 1 mask 0x01 is code 118 stored, address 17 the same code

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End to end: the customer report of velmora-cli (report --pdf) for the simulated car after an erase,
-# in the language given: the PDF's text holds the workshop, the client, the VIN, mileage and notes, each
-# fault's code and text in that language and the recurring mark; its fonts are all embedded; its first
-# page rendered is not blank; a second report never overwrites the first. Needs poppler-utils
+# in the language given: the PDF's text holds the workshop, the client, the VIN, the mileage under its own
+# label (not the trip's distance) and notes, each fault's code and text in that language and the
+# recurring mark; its fonts are all embedded; its first page rendered is not blank; a second report never overwrites the first. Needs poppler-utils
 # (scripts/install-deps.sh installs it).
 # usage: customer_report_e2e.sh ru|en|de VELMORA_CLI
 set -euo pipefail
@@ -46,9 +46,9 @@ done < <(python3 -c "import json, sys
 for f in json.load(open(sys.argv[1]))['faults']:
     print('%03d\t%s' % (f['code'], ' '.join(f['text'].split())))" "$work/faults.json")
 case $lang in
-ru) expect "Повторная ошибка" ;;
-en) expect "Recurring fault" ;;
-de) expect "Wiederkehrender Fehler" ;;
+ru) expect "Повторная ошибка"; expect "Пробег автомобиля 187 400" ;;
+en) expect "Recurring fault"; expect "Mileage 187 400" ;;
+de) expect "Wiederkehrender Fehler"; expect "Kilometerstand 187 400" ;;
 esac
 
 # Every font is embedded (the column "emb" of pdffonts says yes), and there is at least one.

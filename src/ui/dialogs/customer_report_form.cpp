@@ -91,8 +91,10 @@ std::string TCustomerReportForm::SavePdf() {
     }
     const std::u8string path = file->u8string();
     const std::string text(path.begin(), path.end());
-    if (History)
+    if (History) {
         History->AddFile("report", text);
+        History->AddMileage(edMileage->text().trimmed().toStdString());
+    }
     AddLog(TranslateFormat("Отчёт сохранён: %s", text.c_str()));
     return text;
 }

@@ -277,6 +277,9 @@ void TMainForm::BuildMenus() {
     QAction* customerReport = file->addAction("Отчёт для клиента…");
     customerReport->setObjectName("mnuCustomerReport");
     connect(customerReport, &QAction::triggered, this, [this] { CustomerReportClick(); });
+    QAction* history = file->addAction("История автомобиля…");
+    history->setObjectName("mnuHistory");
+    connect(history, &QAction::triggered, this, [this] { HistoryClick(); });
     QMenu* view = menuBar()->addMenu("Вид");
     view->setObjectName("mnuView");
     QAction* settings = view->addAction("Настройки");

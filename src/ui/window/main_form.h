@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -28,6 +29,7 @@ class QToolButton;
 namespace velmora {
 
 class TLogTools;
+class THistoryForm;
 
 class TActivationPanel;
 class TBlinkMark;
@@ -86,6 +88,10 @@ public:
     QPlainTextEdit* LogMemo() const { return Memo1; }
     std::string PortName() const;
     std::string Client() const { return ClientName; }
+    // "Файл" → "История автомобиля…": the history window, with the connected car (or else the chosen
+    // client) preselected (main_form_report.cpp); the one open, nullptr before.
+    THistoryForm* HistoryClick();
+    THistoryForm* HistoryWindow() const;
     // The file the log memo was last saved to.
     std::string LogSaveFile() const { return LastLogFile; }
     // Tells long-running loops (the worker's and modal functions') to end; set by Stop, tab changes and
@@ -197,6 +203,7 @@ private:
     TModulePanel* pnlSRS = nullptr;
     QAction* mnu_ver = nullptr;
     TLogTools* LogTools = nullptr;   // "Файл": log conversion and CSV recording
+    QPointer<THistoryForm> History;  // the history window while it is open
     TScreenPages* Screens = nullptr; // always there; its pages are built per connection
     QWidget* tsGraph = nullptr;
     TGraphTab* Graph = nullptr;

@@ -1,5 +1,6 @@
 // TMainForm: the customer report of the connection: what the unit and the history hold, the values of
-// the screen (or graph) shown, and the graph as a picture, handed to the report dialog. Window thread.
+// the screen (or graph) shown, and the graph as a picture, handed to the report dialog; and the history
+// window. Window thread.
 #include <QCheckBox>
 #include <QTabWidget>
 
@@ -11,7 +12,9 @@
 #include "platform/host.h"
 #include "ui/dialogs/customer_report_form.h"
 #include "ui/graphs/graph_view.h"
+#include "ui/history/history_form.h"
 #include "ui/screens/screen_pages.h"
+#include "ui/window/log_tools.h"
 #include "ui/window/main_form.h"
 
 namespace velmora {
@@ -60,6 +63,34 @@ void TMainForm::CustomerReportClick() {
             graph = view->grab().toImage();
     TCustomerReportForm form(std::move(data), graph, ClientName, history, this);
     form.exec();
+}
+
+THistoryForm* TMainForm::HistoryWindow() const {
+    return History.data();
+}
+
+THistoryForm* TMainForm::HistoryClick() {
+    // The car of the connection when a unit answered, else the client chosen.
+    THistoryKey by = THistoryKey::Car;
+    std::string key;
+    if (Connection.EcuConnected())
+        key = CarKey(Connection.Ident());
+    else if (!ClientName.empty()) {
+        by = THistoryKey::Client;
+        key = ClientName;
+    }
+    if (History)
+        History->close(); // opened again with this choice and what has been recorded meanwhile
+    std::string problem;
+    std::unique_ptr<THistoryStore> store = MakeHistoryStore(ReadHistorySettings(), problem);
+    History = new THistoryForm(std::move(store), problem, by, key, this);
+    History->setAttribute(Qt::WA_DeleteOnClose);
+    // Until the replay of recordings is in this window, an exchange log is converted to text and the
+    // text opened, as "Преобразовать лог файл" does.
+    connect(History, &THistoryForm::OpenRecordingRequested, this,
+            [this](const QString& path) { LogTools->StartConversion(path.toStdU16String(), {}); });
+    History->show();
+    return History;
 }
 
 } // namespace velmora
