@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "common_options.h"
 #include "console_host.h"
+#include "lang/dictionary.h"
 #include "platform/program_folders.h"
 #include "platform/velmora_version.h"
 #include "sim/sim_port.h"
@@ -185,6 +186,8 @@ int main(int argc, char** argv) {
             PrintUsage(std::cerr);
         }
     }
+    // The unknown texts of the run reach the dictionary (a failed write is said) before the tool ends.
+    velmora::FlushDictionary();
     velmora::SetHost(nullptr);
     return exitCode;
 }
