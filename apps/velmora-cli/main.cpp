@@ -47,8 +47,10 @@ constexpr TCommand Commands[] = {
      "    to FILE or into CLIENTS/<client> (LOGS without a client) under a new name",
      velmora::RunReport},
     {"watch",
-     "[OPTIONS] watch N[,N...] [--seconds S] [--csv FILE] [--json]\n"
+     "[OPTIONS] watch [@]N[,[@]N...] [--seconds S] [--csv FILE] [--json]\n"
      "    polls the listed parameters for S seconds (5) and prints each new value: ms, number, value;\n"
+     "    @N reads parameter N of the unit's address set (ECU.bin or the built-in one) at its memory\n"
+     "    address;\n"
      "    --csv also writes them to FILE (time_ms,number,name,value,unit)",
      velmora::RunWatch},
     {"range",
