@@ -127,6 +127,8 @@ int RunWatch(std::span<char* const> args) {
     for (const TWatched& item : *numbers) {
         const TListParams* set = item.ByAddress ? addresses.get() : params.get();
         TECUparam* param = set ? set->FindByNumber(item.Number) : nullptr;
+        if (item.ByAddress && !addresses)
+            return session.Fail("this unit has no address set (@" + std::to_string(item.Number) + ")");
         if (!param)
             return session.Fail(
                 item.ByAddress
