@@ -1,5 +1,6 @@
-// Every velmora-cli command that talks to the engine unit, on a line with each fault the simulated car
-// can put on it and on storage that takes no files, in virtual time and in this process. A run either
+// Every velmora-cli command that talks to the engine unit, through a cable, an ELM327 (its tables, and
+// as a plain cable) and a CarSoft interface, on a line with each fault the simulated car can put on it
+// and on storage that takes no files, in virtual time and in this process. A run either
 // gives the clean line's result, or fails (exit 1) naming the line or the storage: never the engine,
 // never a normal stop. Every value a watch printed is a value its own exchange log holds as a sound
 // pair, in the same order, and none comes after the link was lost.
@@ -153,11 +154,14 @@ struct TAdapter {
     const char* Name;
     const char* Prefix;
     std::vector<std::string> Options;
+    bool Elm = false;
 };
 
 const TAdapter Adapters[] = {
     {"cable", "SIM:", {"--adapter", "K"}},
-    {"ELM327", "SIMELM:", {"--adapter", "E"}},
+    {"ELM327", "SIMELM:", {"--adapter", "E"}, true},
+    {"ELM327 as KKL", "SIMELM:", {"--adapter", "E", "--elm-as-kkl"}, true},
+    {"CarSoft", "SIMCARSOFT:", {"--adapter", "C"}},
 };
 
 // Words that put the failure on the line or on the storage; and words that would put it elsewhere.
@@ -276,7 +280,7 @@ TEST_F(CliLineFaultsTest, EveryCommandOnEveryLineFault) {
     };
     for (const TAdapter& adapter : Adapters) {
         for (const TCommandRow& command : Commands()) {
-            if (command.CableOnly && adapter.Prefix != std::string("SIM:"))
+            if (command.CableOnly && adapter.Elm)
                 continue;
             Clean();
             const TRun reference = Run(adapter, command, Profile("", ""));
@@ -303,7 +307,7 @@ TEST_F(CliLineFaultsTest, EveryCommandOnEveryLineFault) {
 TEST_F(CliLineFaultsTest, EveryCommandOnStorageThatTakesNoFiles) {
     for (const TAdapter& adapter : Adapters) {
         for (const TCommandRow& command : Commands()) {
-            if (command.CableOnly && adapter.Prefix != std::string("SIM:"))
+            if (command.CableOnly && adapter.Elm)
                 continue;
             const std::string profile = Profile("", "");
             {
