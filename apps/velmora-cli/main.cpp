@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "common_options.h"
 #include "console_host.h"
+#include "lang/dictionary.h"
 #include "platform/program_folders.h"
 #include "platform/velmora_version.h"
 #include "sim/sim_port.h"
@@ -46,8 +47,10 @@ constexpr TCommand Commands[] = {
      "    to FILE or into CLIENTS/<client> (LOGS without a client) under a new name",
      velmora::RunReport},
     {"watch",
-     "[OPTIONS] watch N[,N...] [--seconds S] [--csv FILE] [--json]\n"
+     "[OPTIONS] watch [@]N[,[@]N...] [--seconds S] [--csv FILE] [--json]\n"
      "    polls the listed parameters for S seconds (5) and prints each new value: ms, number, value;\n"
+     "    @N reads parameter N of the unit's address set (ECU.bin or the built-in one) at its memory\n"
+     "    address;\n"
      "    --csv also writes them to FILE (time_ms,number,name,value,unit)",
      velmora::RunWatch},
     {"range",
@@ -185,6 +188,8 @@ int main(int argc, char** argv) {
             PrintUsage(std::cerr);
         }
     }
+    // The unknown texts of the run reach the dictionary (a failed write is said) before the tool ends.
+    velmora::FlushDictionary();
     velmora::SetHost(nullptr);
     return exitCode;
 }

@@ -260,6 +260,9 @@ int TCliSession::Finish(bool expectEnd) {
 }
 
 int TCliSession::Fail(std::string_view why) {
+    // A connection the command ends here stops as the user would stop it: its stop text ("Обмен
+    // остановлен.") would read as the cause, while the cause is `why`.
+    const bool endedByItself = !Running;
     const std::string stopFailure = EndConnection();
     // On a noisy line the line is the cause, not the unit: it is named on a line of its own first.
     if (const std::string noise = LineNoiseText();
@@ -272,7 +275,7 @@ int TCliSession::Fail(std::string_view why) {
     const std::string stop = Reader.StopText();
     if (!failure.empty())
         std::cerr << ": " << failure;
-    if (!stop.empty() && (failure.empty() || stop.find(failure) == std::string::npos))
+    if (endedByItself && !stop.empty() && (failure.empty() || stop.find(failure) == std::string::npos))
         std::cerr << " (" << stop << ")";
     if (Tap.Troubles > 0)
         std::cerr << "; the line is bad: " << Tap.Troubles << " lost or wrong answers in the log";

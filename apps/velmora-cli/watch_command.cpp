@@ -1,6 +1,7 @@
 // velmora-cli watch and range: live parameters polled as a view list, and a memory range read through
 // the worker's range-read state.
 #include <iostream>
+#include <map>
 #include <memory>
 
 #include "commands.h"
@@ -37,15 +38,29 @@ int UsageError(std::string_view command, std::string_view usage, std::string_vie
     return ExitUsage;
 }
 
-// "1,5,12": parameter numbers 0..65535.
-std::optional<std::vector<int>> ParseNumberList(std::string_view text) {
-    std::vector<int> numbers;
+// A watched number: N from the unit's parameter set, @N from its address set (read at the memory address
+// the address set gives for N).
+struct TWatched {
+    int Number;
+    bool ByAddress;
+};
+
+// "1,5,@12": parameter numbers 0..65535; a number not both ways.
+std::optional<std::vector<TWatched>> ParseNumberList(std::string_view text) {
+    std::vector<TWatched> numbers;
     while (!text.empty()) {
         const size_t comma = text.find(',');
-        const std::optional<int> number = ParseNumber(text.substr(0, comma), 65535);
+        std::string_view item = text.substr(0, comma);
+        const bool byAddress = item.starts_with('@');
+        if (byAddress)
+            item.remove_prefix(1);
+        const std::optional<int> number = ParseNumber(item, 65535);
         if (!number)
             return std::nullopt;
-        numbers.push_back(*number);
+        for (const TWatched& earlier : numbers)
+            if (earlier.Number == *number && earlier.ByAddress != byAddress) // a value names its number only
+                return std::nullopt;
+        numbers.push_back({*number, byAddress});
         text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     }
     if (numbers.empty())
@@ -64,13 +79,13 @@ std::string ValueText(const TECUparam& param) {
 } // namespace
 
 int RunWatch(std::span<char* const> args) {
-    constexpr std::string_view usage = "watch N[,N...] [--seconds S] [--csv FILE] [--json]";
+    constexpr std::string_view usage = "watch [@]N[,[@]N...] [--seconds S] [--csv FILE] [--json]";
     TConnectSettings settings;
     std::vector<std::string_view> rest;
     if (std::string problem = ParseSessionOptions(args, settings, rest); !problem.empty())
         return UsageError("watch", usage, problem);
     const bool json = TakeJsonOption(rest);
-    std::optional<std::vector<int>> numbers;
+    std::optional<std::vector<TWatched>> numbers;
     int seconds = DefaultWatchSeconds;
     TValueCsv csv;
     for (size_t i = 0; i < rest.size(); ++i) {
@@ -90,7 +105,9 @@ int RunWatch(std::span<char* const> args) {
         } else if (!numbers) {
             numbers = ParseNumberList(rest[i]);
             if (!numbers)
-                return UsageError("watch", usage, "the parameters are numbers separated by commas");
+                return UsageError(
+                    "watch", usage,
+                    "the parameters are numbers separated by commas (@N: by address; not N and @N)");
         } else {
             return UsageError("watch", usage, "cannot use " + std::string(rest[i]));
         }
@@ -101,14 +118,24 @@ int RunWatch(std::span<char* const> args) {
     TCliSession session("watch");
     if (!session.Connect(settings))
         return session.Fail("no connection to the engine unit");
+    // Both sets are the connection's: they live as long as it does, and the view holds their records.
     const std::shared_ptr<const TListParams> params = session.Reader.Params();
+    const std::shared_ptr<const TListParams> addresses = session.Reader.AddressSet();
     // Handed over as a graph would be: only these parameters are read, in turn.
     auto list = std::make_shared<TListPrm>();
-    for (int number : *numbers) {
-        TECUparam* param = params ? params->FindByNumber(number) : nullptr;
+    std::map<int, const TECUparam*> watched;
+    for (const TWatched& item : *numbers) {
+        const TListParams* set = item.ByAddress ? addresses.get() : params.get();
+        TECUparam* param = set ? set->FindByNumber(item.Number) : nullptr;
+        if (item.ByAddress && !addresses)
+            return session.Fail("this unit has no address set (@" + std::to_string(item.Number) + ")");
         if (!param)
-            return session.Fail("parameter " + std::to_string(number) + " is not in the set of this unit");
-        list->Add(std::make_unique<TWatchView>(*param)).ParamNo = uint8_t(number);
+            return session.Fail(
+                item.ByAddress
+                    ? "parameter " + std::to_string(item.Number) + " is not in the address set of this unit"
+                    : "parameter " + std::to_string(item.Number) + " is not in the set of this unit");
+        list->Add(std::make_unique<TWatchView>(*param)).ParamNo = uint8_t(item.Number);
+        watched[item.Number] = param;
     }
     if (!session.Reader.RequestViewList(list, TViewKind::Graph))
         return session.Fail("the link is lost");
@@ -118,7 +145,8 @@ int RunWatch(std::span<char* const> args) {
     session.StepUntil(
         [&](const TSessionMessage& m) {
             if (m.Msg == WM_USER + 8) {
-                if (const TECUparam* param = params->FindByNumber(int(m.WParam))) {
+                if (const auto found = watched.find(int(m.WParam)); found != watched.end()) {
+                    const TECUparam* param = found->second;
                     const uint32_t ms = TicksSince(start, Clock().TickCount());
                     if (json)
                         PrintJsonLine(std::cout, WatchJson(ms, *param));

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "lang/dictionary_appender.h"
 #include "platform/host.h"
 #include "platform/program_folders.h"
 #include "platform/velmora_version.h"
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
         result = app.exec();
         host.EndOfWindow(); // the worker may still ask for a box while it ends its connection
     }
+    // The unknown texts of the run reach the dictionary before the program ends (the window that could
+    // show a failure is gone).
+    FlushDictionaryAppends();
     SetHost(nullptr);
     return result;
 }

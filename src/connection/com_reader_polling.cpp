@@ -42,8 +42,8 @@ void TComReader::ReadPriorityParam() {
     if (index == NoPriority || !Set || index >= Set->Count())
         return;
     TECUparam& param = (*Set)[index];
-    Link.ReadParameter(param);
-    ValueHandler(param);
+    if (Link.ReadParameter(param))
+        ValueHandler(param);
 }
 
 void TComReader::PollingStep() {
@@ -66,8 +66,10 @@ bool TComReader::PollOneParameter() {
     TECUparam* param = Cursor.NextStalest(*Set);
     if (!param)
         return false;
-    Link.ReadParameter(*param);
-    ValueHandler(*param);
+    // A read that brought no value still used the line: the step is done, the old value is not handled
+    // again as if it were new.
+    if (Link.ReadParameter(*param))
+        ValueHandler(*param);
     return true;
 }
 
@@ -118,7 +120,10 @@ void TComReader::ViewPollingStep() {
         Link.KeepAlive(false, true);
         return;
     }
-    Link.ReadParameter(*param);
+    // Only a value that came is posted: the record's old bytes after a read without an answer would be
+    // shown as a reading of now.
+    if (!Link.ReadParameter(*param))
+        return;
     Post(8, param->Number);
     if (CurrentKind == TViewKind::Screen)
         ValueHandler(*param);

@@ -40,8 +40,8 @@ bool TComReader::MeasureStep() {
     TECUparam* param = Set->FindById(MeasureOrder[MeasureTurn++]);
     if (!param)
         return false; // a unit without road speed: the polling step reads something else
-    Link.ReadParameter(*param);
-    ValueHandler(*param);
+    if (Link.ReadParameter(*param))
+        ValueHandler(*param);
     return true;
 }
 

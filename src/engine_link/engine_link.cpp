@@ -377,10 +377,9 @@ uint8_t TEngineLink::RequestTimed(uint8_t cmd, uint8_t param, uint32_t cmdDueTic
         WaitForDue(cmdDueTick, ElmDueStepMs);
         if (ParamList) {
             for (const auto& item : *ParamList) {
-                if (item->CmdHi == cmd && item->CmdLo == param) {
-                    ReadParameter(*item);
+                // A table read without a value falls back to the pair, which asks again or fails.
+                if (item->CmdHi == cmd && item->CmdLo == param && ReadParameter(*item))
                     return uint8_t(item->RawWord.load() & 0xFF);
-                }
             }
         }
         return ElmRequest(cmd, param);
@@ -394,17 +393,16 @@ uint8_t TEngineLink::RequestTimed(uint8_t cmd, uint8_t param, uint32_t cmdDueTic
     return value;
 }
 
-void TEngineLink::ReadParameter(TECUparam& param) {
+bool TEngineLink::ReadParameter(TECUparam& param) {
     SetProgressMark(MarkReadParameter);
-    if (UseElm && UseElmTables && Ident.UnitType != UnitLh) {
-        ElmReadParameter(param);
-        return;
-    }
+    if (UseElm && UseElmTables && Ident.UnitType != UnitLh)
+        return ElmReadParameter(param);
     const int count = std::clamp(param.DataLength(), 1, 4);
     std::array<uint8_t, 4> bytes{};
     for (int i = 0; i < count; ++i)
         bytes[size_t(i)] = Request(param.CmdHi, uint8_t(param.CmdLo + i));
     SetData(param, bytes, count);
+    return true;
 }
 
 void TEngineLink::SetData(TECUparam& param, std::array<uint8_t, 4> bytes, int count) {

@@ -122,8 +122,10 @@ public:
     uint8_t Request(uint8_t cmd, uint8_t param, bool logIt = false);
     // The request pair with each byte sent at its tick (when that lies within the next 1000 ms).
     uint8_t RequestTimed(uint8_t cmd, uint8_t param, uint32_t cmdDueTick, uint32_t paramDueTick);
-    // Reads the parameter's one to four raw bytes and hands them to it.
-    void ReadParameter(TECUparam& param);
+    // Reads the parameter's one to four raw bytes and hands them to it. False when no value came (an
+    // ELM327 table read answered with no data or for another parameter): the record keeps its old bytes,
+    // which are no reading of this request and must not be shown as one.
+    bool ReadParameter(TECUparam& param);
     // The idle request, when no answer came for IdleTime (always when forced); otherwise sleeps 50 ms
     // if asked to.
     void KeepAlive(bool force, bool sleepIfIdle);
@@ -143,7 +145,7 @@ private:
     bool WakeUpElm();
     void AfterWakeUp();
     uint8_t ElmRequest(uint8_t cmd, uint8_t param);
-    void ElmReadParameter(TECUparam& param);
+    bool ElmReadParameter(TECUparam& param);
     void SetData(TECUparam& param, std::array<uint8_t, 4> bytes, int count);
     // The request pair on a KKL line: sent and read until every answer is sound (the whole pair again
     // after a try that was not, once the line is quiet), at most a few times; then LinkException. Only

@@ -89,7 +89,7 @@ uint8_t TEngineLink::ElmRequest(uint8_t cmd, uint8_t param) {
     }
 }
 
-void TEngineLink::ElmReadParameter(TECUparam& param) {
+bool TEngineLink::ElmReadParameter(TECUparam& param) {
     SetProgressMark(MarkElmRequest);
     const uint8_t address = param.CmdLo;
     const std::string digits = Hex2(uint8_t(param.CmdHi + TableCommandOffset)) + Hex2(address);
@@ -103,7 +103,7 @@ void TEngineLink::ElmReadParameter(TECUparam& param) {
     if (!first || (reply.size() > 7 && !second)) {
         // A reply for another parameter or no data: this read ends, the next one tries again.
         LogT("Ошибка ответа ELM327: %s", answer.c_str());
-        return;
+        return false;
     }
     if (!second) {
         Log.AppendPair(TableOneByteCode, uint8_t(0xFF - TableOneByteCode), address, *first);
@@ -117,6 +117,7 @@ void TEngineLink::ElmReadParameter(TECUparam& param) {
     MarkAnswer();
     PostTick();
     SetData(param, {*first, second.value_or(0), 0, 0}, second ? 2 : 1);
+    return true;
 }
 
 bool TEngineLink::ElmCommandOk(std::string_view command, std::string_view expected, uint32_t timeoutMs) {

@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
-#include <unistd.h>
 
+#include "lang/dictionary_appender.h"
 #include "lang/dictionary_table.h"
 #include "platform/host.h"
 #include "platform/text_encoding.h"
@@ -138,28 +136,22 @@ void EnsureLoaded(TDictionaryState& state, const std::string& file, bool throwOn
 
 // Adds `text` and an empty translation line at the end of the file (exclusive lock held), so that it
 // collects the texts still to translate. The file is not read again: how it ends is known from its load
-// and from the appends since, so an unknown text costs one short write, whatever the file's size. Fails
-// quietly: the file may be read-only or gone.
+// and from the appends since. The write is queued for the appender's own thread: whoever translates
+// (the worker's link) never waits for the file, whatever it does.
 void AppendUnknown(TDictionaryState& state, std::string_view text) {
     if (state.Appended >= MaxAppendedTexts)
         return;
     ++state.Appended;
-    const std::string lines = state.AppendPrefix + EncodeText(text, state.AppendEncoding) + "\r\n\r\n";
-    int fd = open(state.File.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    std::string_view rest = lines;
-    while (!rest.empty()) {
-        ssize_t written = write(fd, rest.data(), rest.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            break;
-        rest.remove_prefix(size_t(written));
-    }
-    close(fd);
-    if (rest.empty())
+    if (QueueDictionaryAppend(state.File,
+                              state.AppendPrefix + EncodeText(text, state.AppendEncoding) + "\r\n\r\n"))
         state.AppendPrefix.clear();
+}
+
+// A failed append is said once, by the next translation, on the thread that translates (it logs
+// anyway); the writer itself never logs.
+void SayAppendFailure() {
+    if (std::optional<std::string> failure = TakeDictionaryAppendFailure())
+        AddLog(Translate(*failure));
 }
 
 } // namespace
@@ -179,11 +171,18 @@ void LoadDictionary() {
 }
 
 void ResetDictionary() {
+    // The texts queued for the file are in it before it is read again.
+    ResetDictionaryAppends();
     TDictionaryState& state = State();
     std::unique_lock writing(state.Lock);
     state.Status = TDictionaryState::TStatus::NotLoaded;
     state.File.clear();
     state.Table = {};
+}
+
+void FlushDictionary() {
+    FlushDictionaryAppends();
+    SayAppendFailure();
 }
 
 std::string Translate(std::string_view text) {
@@ -192,6 +191,7 @@ std::string Translate(std::string_view text) {
     TDictionaryState& state = State();
     std::string file = DictionaryFile();
     EnsureLoaded(state, file, false);
+    SayAppendFailure();
 
     auto answer = [&](const TDictionaryEntry& entry) {
         return entry.Translation.empty() ? std::string(text) : entry.Translation;

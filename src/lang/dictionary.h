@@ -31,10 +31,15 @@ void ResetDictionary();
 // The translation of a Russian text ("DATA/english.txt", or "DATA/deutsch.txt" for 'D'), or the text
 // itself when the language is 'R', there is no dictionary, or the key has no translation yet. An unknown
 // text with a Cyrillic letter and no line break is appended to the file once per run (key line and empty
-// line, CR LF, in the file's encoding: Windows-1251 unless the file is UTF-8 already). Translations are cut
+// line, CR LF, in the file's encoding: Windows-1251 unless the file is UTF-8 already), by a writer thread
+// of its own (dictionary_appender.h); a failed write is logged once, by the next call. Translations are cut
 // to 255 characters. Loads the table on the first call; a bad line found then is logged once (never thrown:
 // the worker translates its log lines, and a dictionary must not end a connection).
 std::string Translate(std::string_view text);
+
+// Waits for the unknown texts to reach the file (a file that blocks: 2 s at most) and logs a failed write
+// not said yet. The program calls it before it ends.
+void FlushDictionary();
 
 // The folder name a client gets below LOGS and CLIENTS, the same on every system: control characters,
 // path separators and the characters Windows forbids become '_', as do dots and blanks at the end (so

@@ -5,11 +5,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "connection/address_set_source.h"
 #include "connection/com_reader.h"
 #include "host_recorder.h"
 #include "links/port_factory.h"
+#include "params/list_prm.h"
 #include "params/param_list.h"
 #include "params/unit_codes.h"
 #include "platform/clock.h"
@@ -18,6 +20,12 @@
 
 namespace velmora {
 namespace {
+
+class TPlainView : public TBaseParam {
+public:
+    using TBaseParam::TBaseParam;
+    void UpdateView() override {}
+};
 
 class AddressSetTest : public ::testing::Test {
 protected:
@@ -35,6 +43,24 @@ protected:
     bool Connect(const std::string& port) {
         Reader->PrepareConnect({port, 'K', false, false, {}});
         return Reader->Step() && Reader->State() == ReaderState::Polling;
+    }
+
+    // Polls `param` as a graph would, until it has been read `reads` times (or the link is gone); the
+    // raw bytes of every value read.
+    std::vector<uint32_t> Poll(TECUparam& param, int reads) {
+        auto list = std::make_shared<TListPrm>();
+        list->Add(std::make_unique<TPlainView>(param)).ParamNo = uint8_t(param.Number);
+        std::vector<uint32_t> raws;
+        if (!Reader->RequestViewList(list, TViewKind::Graph))
+            return raws;
+        size_t seen = Host.Posted().size();
+        for (int step = 0; step < 2000 && int(raws.size()) < reads && Reader->Step(); ++step) {
+            const std::vector<testing::TPosted> posted = Host.Posted();
+            for (; seen < posted.size(); ++seen)
+                if (posted[seen].Msg == WM_USER + 8 && posted[seen].WParam == param.Number)
+                    raws.push_back(param.RawWord.load());
+        }
+        return raws;
     }
 
     TManualClock ManualClock;
@@ -74,6 +100,36 @@ TEST_F(AddressSetTest, EachSupplierGetsItsSet) {
     }
 }
 
+// The engine speed lives in each unit's RAM at the address its address set gives for number 1, on the
+// unit's own scale: a session that reads number 1 of the address set it loaded finds the idle speed
+// there.
+TEST_F(AddressSetTest, ReadsGoToTheAddressOfTheLoadedSet) {
+    struct TCase {
+        const char* Port;
+        uint32_t RawFrom, RawTo; // the raw byte of an idle speed of 600 to 1000 rpm on the unit's scale
+    };
+    const TCase cases[] = {
+        {"SIM:pms", 600 / 16, 1000 / 16},     // Siemens: 1074, rpm/16
+        {"SIM:hfm40", 600 / 25, 1000 / 25},   // Bosch: 10B7, rpm/25
+        {"SIM:hfm-vdo", 600 / 30, 1000 / 30}, // VDO: 127E, rpm/30
+        {"SIM:lh", 124, 147},                 // LH: 0089, the unit's point table
+    };
+    for (const TCase& c : cases) {
+        ASSERT_TRUE(Connect(c.Port)) << c.Port << "\n" << Host.LogText();
+        const std::shared_ptr<const TListParams> set = Reader->AddressSet();
+        ASSERT_NE(set, nullptr) << c.Port;
+        TECUparam* rpm = set->FindByNumber(1);
+        ASSERT_NE(rpm, nullptr) << c.Port;
+        const std::vector<uint32_t> raws = Poll(*rpm, 5);
+        ASSERT_EQ(raws.size(), 5u) << c.Port << "\n" << Host.LogText();
+        for (uint32_t raw : raws) {
+            EXPECT_GE(raw, c.RawFrom) << c.Port;
+            EXPECT_LE(raw, c.RawTo) << c.Port;
+        }
+        Renew();
+    }
+}
+
 // The identification records of the simulated HFM unit (block bytes 0..27, 38, 39) and address entries.
 std::string EcuBinFor(const TEcuIdent& ident, uint8_t changeIndex = 0xFF) {
     std::string bytes;
@@ -102,6 +158,30 @@ TEST_F(AddressSetTest, EcuBinMadeForTheUnitSuppliesTheSet) {
     EXPECT_EQ((*set)[1].CmdHi, 0x20);
     EXPECT_EQ((*set)[1].CmdLo, 0x54);
     EXPECT_EQ((*set)[1].DataLength(), 2);
+}
+
+// The entries of an ECU.bin made for the unit are what the reads use: number 1 at 10B7, where this unit
+// keeps its engine speed (rpm/25), although the built-in sets give it none.
+TEST_F(AddressSetTest, ReadsGoToTheAddressesOfEcuBin) {
+    const std::string port =
+        "SIM:" + Folder.WriteFile("bosch-ram.ini", "[Unit]\nBase=hfm\nLiveMap=bosch40\n").string();
+    ASSERT_TRUE(Connect(port));
+    EXPECT_EQ(Reader->AddressSet(), nullptr);
+    const TEcuIdent ident = Reader->Ident();
+    Renew();
+
+    Folder.WriteFile("LOGS/ECU.bin", EcuBinFor(ident));
+    ASSERT_TRUE(Connect(port));
+    const std::shared_ptr<const TListParams> set = Reader->AddressSet();
+    ASSERT_NE(set, nullptr);
+    TECUparam* rpm = set->FindByNumber(1);
+    ASSERT_NE(rpm, nullptr);
+    const std::vector<uint32_t> raws = Poll(*rpm, 5);
+    ASSERT_EQ(raws.size(), 5u) << Host.LogText();
+    for (uint32_t raw : raws) {
+        EXPECT_GE(raw, 600u / 25);
+        EXPECT_LE(raw, 1000u / 25);
+    }
 }
 
 TEST(AddressSetFromEcuBin, AppliesOnlyToTheUnitItWasMadeFor) {

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "host_recorder.h"
 #include "lang/dictionary.h"
+#include "lang/dictionary_appender.h"
 #include "platform/text_encoding.h"
 #include "temp_folder.h"
 
@@ -32,6 +38,7 @@ protected:
         Folder.WriteFile(std::string("DATA/") + name, bytes);
     }
     std::string Dictionary(const char* name = "english.txt") const {
+        FlushDictionaryAppends(); // the unknown texts are written on the appender's thread
         return Folder.ReadFile(std::string("DATA/") + name);
     }
 
@@ -169,6 +176,92 @@ TEST_F(DictionaryTest, UnknownTextsAreAppendedWithoutRereadingAndBounded) {
     for (int i = 0; i < 1000; ++i)
         expected += Cp1251Lines({"Неизвестно " + std::to_string(i), ""});
     EXPECT_EQ(Dictionary(), expected);
+}
+
+// A file layer for the appender: each write waits until the test opens the gate (or fails, when told
+// to), and the calls are kept.
+class TGatedFile {
+public:
+    TGatedFile() {
+        ResetDictionaryAppends();
+        SetDictionaryFileLayer([this](const std::string&, std::string_view bytes) { return Write(bytes); });
+    }
+    ~TGatedFile() {
+        Open();
+        ResetDictionaryAppends();
+        SetDictionaryFileLayer({});
+    }
+    TGatedFile(const TGatedFile&) = delete;
+    TGatedFile& operator=(const TGatedFile&) = delete;
+
+    void Open() {
+        std::lock_guard lock(Mutex);
+        Gate = true;
+        Changed.notify_all();
+    }
+    std::vector<std::string> Written() {
+        std::lock_guard lock(Mutex);
+        return Calls;
+    }
+    std::atomic<bool> Fail{false};
+    std::atomic<bool> Blocked{false}; // a write is waiting at the gate
+    std::atomic<std::thread::id> Writer{};
+
+private:
+    bool Write(std::string_view bytes) {
+        std::unique_lock lock(Mutex);
+        Writer = std::this_thread::get_id();
+        Calls.emplace_back(bytes);
+        Blocked = true;
+        // A safety net only: a test whose gate stays shut must not hang (later writes pass at once).
+        Changed.wait_for(lock, std::chrono::seconds(5), [this] { return Gate; });
+        Gate = true;
+        Blocked = false;
+        return !Fail;
+    }
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    bool Gate = false;
+    std::vector<std::string> Calls;
+};
+
+// The file of a translation that is not known yet may block for as long as it likes: Translate answers
+// at once, on every thread, and the texts reach the file in order once it moves again.
+TEST_F(DictionaryTest, BlockedFileNeverHoldsUpTranslate) {
+    WriteDictionary(Cp1251Lines({"Да", "Yes"}));
+    TGatedFile file;
+    for (int i = 0; i < 1005; ++i)
+        EXPECT_EQ(Translate("Неизвестно " + std::to_string(i)), "Неизвестно " + std::to_string(i));
+    EXPECT_EQ(Translate("Да"), "Yes");
+    for (int i = 0; i < 100 && !file.Blocked; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(file.Blocked) << "the first text waits at the gate, and all of them got their answer";
+    EXPECT_NE(file.Writer.load(), std::this_thread::get_id());
+    file.Open();
+    ASSERT_TRUE(FlushDictionaryAppends());
+    const std::vector<std::string> written = file.Written();
+    ASSERT_EQ(written.size(), 1000u);
+    EXPECT_EQ(written.front(), Cp1251Lines({"Неизвестно 0", ""}));
+    EXPECT_EQ(written.back(), Cp1251Lines({"Неизвестно 999", ""}));
+}
+
+// A write that fails is said once, by the next translation, and nothing more is written in the run.
+TEST_F(DictionaryTest, FailedWriteIsSaidOnceAndEndsTheAppends) {
+    WriteDictionary(Cp1251Lines({"Да", "Yes"}));
+    TGatedFile file;
+    file.Fail = true;
+    file.Open();
+    EXPECT_EQ(Translate("Неизвестно 1"), "Неизвестно 1");
+    ASSERT_TRUE(FlushDictionaryAppends());
+    for (int i = 2; i < 50; ++i)
+        EXPECT_EQ(Translate("Неизвестно " + std::to_string(i)), "Неизвестно " + std::to_string(i));
+    FlushDictionary();
+    int said = 0;
+    for (const std::string& line : Host.Logs())
+        said += line.find("Не удалось дописать файл словаря") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(said, 1) << Host.LogText();
+    // The failure text itself is unknown to this dictionary: it is not queued behind the failure either.
+    EXPECT_EQ(file.Written().size(), 1u);
 }
 
 TEST_F(DictionaryTest, EmptyKeyLineIsReportedOnceAndSkipped) {

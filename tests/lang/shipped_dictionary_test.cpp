@@ -7,6 +7,7 @@
 #include <set>
 
 #include "lang/dictionary.h"
+#include "lang/dictionary_appender.h"
 #include "lang/dictionary_table.h"
 #include "lang/translated_format.h"
 #include "platform/text_encoding.h"
@@ -86,7 +87,8 @@ TEST_P(ShippedDictionaryTest, LoadsAndTranslatesEveryKeyOnce) {
                 << key;
         }
     }
-    // Every text was known: nothing was appended to the file.
+    // Every text was known: nothing was appended to the file (nor is on its way there).
+    FlushDictionaryAppends();
     EXPECT_EQ(Folder.ReadFile(std::string("DATA/") + GetParam().File), Bytes);
 }
 
@@ -130,7 +132,8 @@ TEST(ShippedDictionary, CentralTextsReadAsExpected) {
         {" Тип адаптера ", " Adapter type ", " Adaptertyp "},
         {"Порт %s: адаптер отключен", "Port %s: adapter disconnected", "Anschluss %s: Adapter getrennt"},
         {"Преобразование прервано.", "Conversion cancelled.", "Umwandlung abgebrochen."},
-        {"Журнал маршрутника не записан (%s), потеряно строк: %d", "Trip log not written (%s), lines lost: %d",
+        {"Журнал маршрутника не записан (%s), потеряно строк: %d",
+         "Trip log not written (%s), lines lost: %d",
          "Fahrtenprotokoll nicht geschrieben (%s), verlorene Zeilen: %d"},
     };
     testing::TTempFolder folder;

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -147,6 +148,49 @@ TEST_F(LiveVersusConverted, WatchedValuesAreTheConvertedValues) {
                 << what << " #" << number;
         }
     }
+}
+
+// watch @N reads parameter N of the unit's address set at its memory address; the conversion of the
+// session's log reads those pairs as the same parameter, with the same values.
+TEST_F(LiveVersusConverted, AddressReadsAreTheConvertedValues) {
+    Folder.WriteFile("velmora.ini", "[OPTIONS]\nHISTORY_BACKEND=OFF\n");
+    const std::string csv = (Folder.Path() / "watch.csv").string();
+    std::vector<std::string> args = {"--port",    "SIM:hfm40", "--adapter", "K", "@1,@2",
+                                     "--seconds", "3",         "--csv",     csv};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    std::ostringstream out, err;
+    std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
+    std::streambuf* oldErr = std::cerr.rdbuf(err.rdbuf());
+    const int exit = RunWatch(argv);
+    std::cout.rdbuf(oldOut);
+    std::cerr.rdbuf(oldErr);
+    FreePort();
+    ASSERT_EQ(exit, ExitOk) << err.str();
+
+    fs::path log;
+    for (const auto& entry : fs::directory_iterator(Folder.Path() / "LOGS"))
+        if (entry.path().extension() == ".bin")
+            log = entry.path();
+    ASSERT_FALSE(log.empty());
+    TConvertOptions options;
+    options.Csv = true;
+    ASSERT_EQ(ConvertLogs(log, options).Failed, 0);
+    const TValues watched = {{1, {}}, {2, {}}};
+    const TValues live = ConvertedValues(csv, watched); // the watch's own CSV has the same columns
+    const TValues converted = ConvertedValues(fs::path(log).replace_extension(".csv"), watched);
+    for (const int number : {1, 2}) {
+        ASSERT_TRUE(live.contains(number)) << out.str();
+        EXPECT_GE(live.at(number).size(), 5u);
+        EXPECT_EQ(converted.contains(number) ? converted.at(number) : std::vector<std::string>{},
+                  live.at(number))
+            << number;
+    }
+    // 1 at 10B7 is the engine speed (rpm/25): an idle speed, not the parameter channel's byte.
+    const int rpm = std::stoi(live.at(1).front());
+    EXPECT_GE(rpm, 600);
+    EXPECT_LE(rpm, 1000);
 }
 
 TEST_F(LiveVersusConverted, IdentificationReadsAsLive) {

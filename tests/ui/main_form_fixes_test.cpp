@@ -20,6 +20,7 @@
 #include "fake_connection.h"
 #include "host_recorder.h"
 #include "lang/dictionary.h"
+#include "lang/dictionary_appender.h"
 #include "platform/program_folders.h"
 #include "platform/velmora_version.h"
 #include "sim/sim_port.h"
@@ -126,6 +127,7 @@ TEST_F(MainFormFixesTest, ClientNameIsDataNotText) {
     TMainForm form(Connection);
     EXPECT_EQ(Child<QLabel>(&form, "labClient")->text(), "Иванов");
     EXPECT_EQ(Child<QPushButton>(&form, "btnClient")->text(), "Client");
+    FlushDictionaryAppends();
     EXPECT_EQ(Folder.ReadFile("DATA/english.txt").find("Иванов"), std::string::npos);
 }
 
