@@ -350,9 +350,34 @@ bool TExchangeLog::WriteLogOut(const std::string& path) {
     return false;
 }
 
+void TExchangeLog::MarkPollingBegan() {
+    std::lock_guard guard(Lock);
+    if (!Times.Lost)
+        Times.Marks.push_back(TicksSince(Times.StartTick, Clock().TickCount()));
+}
+
 void TExchangeLog::WriteTimesLocked() {
-    if (Times.Written.empty())
+    if (Times.Written.empty()) {
+        // A mark with no pair after it goes into the file of the session's pairs, when there is one.
+        if (Times.Marks.empty() || Times.SessionPath.empty() || Times.Lost)
+            return;
+        std::string out;
+        for (uint32_t ms : Times.Marks)
+            out += PairTimesMarkRecord(TPairTimesMark::PollingBegan, ms);
+        Times.Marks.clear();
+        const std::string path = TimesPathOf(Times.SessionPath);
+        const int file = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        const bool ok = file >= 0 && WriteAll(file, out) == out.size();
+        if (file >= 0)
+            ::close(file);
+        if (!ok) {
+            Times.Lost = true;
+            if (!Failed)
+                LogT("Не могу записать файл %s", path.c_str());
+            Failed = true;
+        }
         return;
+    }
     const std::string path = TimesPathOf(Times.WrittenPath);
     std::string out;
     // A new .bin gets a new times file (one left by a deleted log of that name is replaced); a session
@@ -367,6 +392,9 @@ void TExchangeLog::WriteTimesLocked() {
             out = PairTimesHeader();
         if (Times.SessionPath != Times.WrittenPath)
             out += PairTimesSession(Times.WrittenOffset, Times.WallMs);
+        for (uint32_t ms : Times.Marks)
+            out += PairTimesMarkRecord(TPairTimesMark::PollingBegan, ms);
+        Times.Marks.clear();
         out += PairTimesBlock(Times.WrittenOffset, Times.WrittenBytes, Times.WrittenCrc, Times.Written);
         ok = WriteAll(file, out) == out.size();
         ::close(file);
