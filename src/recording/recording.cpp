@@ -102,6 +102,8 @@ bool TRecording::Load(const fs::path& bin, const TRecordingOptions& options) {
         FixedSet = LoadDescriptions(ecuIni);
     }
     Conversion = std::make_unique<TLogConversion>(FixedSet.get());
+    // Most pairs take four bytes: the timeline is allocated once rather than doubled along the log.
+    Timeline.reserve(bytes->size() / 4 + 1);
     Conversion->AfterIdentified = [this](const TEcuIdent& ident) {
         if (!HasIdent) {
             HasIdent = true;
