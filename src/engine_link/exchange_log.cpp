@@ -213,10 +213,22 @@ bool TExchangeLog::SaveEcuBin() {
     // Replaced whole, through a copy renamed over it: std::filesystem::copy_file cannot overwrite on
     // Windows (the C runtime gives every file inode 0, so the target looks like the source itself).
     const std::optional<std::string> bytes = ReadFileBytes(source);
+    // The times go with the copy (ECU.times), so that ECU.bin replays as its log does; a copy without
+    // times leaves none of an older log beside it.
+    const std::optional<std::string> times = ReadFileBytes(Utf8Path(TimesPathOf(source.string())));
     bool allCopied = true;
     for (const fs::path& target : targets) {
         if (!bytes || !ReplaceFileContents(target, *bytes)) {
             LogT("Не могу записать файл %s", target.string().c_str());
+            allCopied = false;
+            continue;
+        }
+        const fs::path targetTimes = Utf8Path(TimesPathOf(target.string()));
+        std::error_code ignored;
+        if (!times) {
+            fs::remove(targetTimes, ignored);
+        } else if (!ReplaceFileContents(targetTimes, *times)) {
+            LogT("Не могу записать файл %s", targetTimes.string().c_str());
             allCopied = false;
         }
     }

@@ -71,7 +71,8 @@ public:
     // own (a full buffer keeps its bytes and drops newer ones) and only this call tries again.
     bool FlushLog();
     // Flushes, then copies the log to LOGS[/<client>]/ECU.bin and, with a client, to
-    // CLIENTS/<client>/ECU.bin. False, with a log line, when there is no log file or a copy failed.
+    // CLIENTS/<client>/ECU.bin, each with its times as ECU.times. False, with a log line, when there is
+    // no log file or a copy failed.
     bool SaveEcuBin();
 
     std::string LogName() const;
