@@ -1,14 +1,17 @@
 #include "engine_link/exchange_log.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "lang/dictionary.h"
 #include "lang/translated_format.h"
 #include "params/unit_codes.h"
+#include "platform/clock.h"
 #include "platform/file_replace.h"
 #include "platform/host.h"
 #include "platform/text_encoding.h"
@@ -62,6 +65,28 @@ bool CreateExclusively(const std::string& path) {
     return true;
 }
 
+// Appends `data` to the open `file`; the count of bytes that reached it.
+size_t WriteAll(int file, std::string_view data) {
+    size_t written = 0;
+    while (written < data.size()) {
+        const ssize_t n = ::write(file, data.data() + written, data.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += size_t(n);
+    }
+    return written;
+}
+
+// B52001.bin -> B52001.times
+std::string TimesPathOf(std::string_view binPath) {
+    std::string path(binPath);
+    if (path.ends_with(".bin"))
+        path.resize(path.size() - 4);
+    return path + PairTimesExtension;
+}
+
 // B52001.bin -> B52001_elm.txt (B52001_line.txt on a cable)
 std::string TraceName(std::string_view logName, std::string_view suffix) {
     std::string stem(logName);
@@ -74,6 +99,7 @@ std::string TraceName(std::string_view logName, std::string_view suffix) {
 
 TExchangeLog::TExchangeLog() : Name(TempLogName) {
     Buffer.reserve(BufferSize);
+    StartTimesSession();
 }
 
 TExchangeLog::~TExchangeLog() {
@@ -90,6 +116,15 @@ void TExchangeLog::EnableLog() {
     Paused = false;
     if (Name.empty())
         Name = TempLogName;
+    StartTimesSession();
+}
+
+void TExchangeLog::StartTimesSession() {
+    Times = {};
+    Times.StartTick = Clock().TickCount();
+    Times.WallMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                       .count();
 }
 
 void TExchangeLog::ClearLogName() {
@@ -112,6 +147,7 @@ std::string TExchangeLog::NewLogName(uint8_t unitType, uint8_t supplier, uint8_t
     std::string chosen;
     {
         std::lock_guard guard(Lock);
+        WriteTimesLocked(); // pairs already in the old file get their times there
         const char* prefix = LogPrefix(unitType, supplier);
         for (int n = 1;; ++n) {
             chosen = FormatText("%s%d%.3d.bin", prefix, int(diagIndex), n);
@@ -212,6 +248,16 @@ bool TExchangeLog::WriteFailed() const {
     return Failed;
 }
 
+uint32_t TExchangeLog::SessionStartTick() const {
+    std::lock_guard guard(Lock);
+    return Times.StartTick;
+}
+
+std::string TExchangeLog::TimesPath() const {
+    std::lock_guard guard(Lock);
+    return TimesPathOf(LogPathLocked(Name.empty() ? TempLogName : Name, false));
+}
+
 void TExchangeLog::AppendLocked(std::span<const uint8_t> bytes) {
     // After a failed write the file is not tried again for every append (a full disk would see
     // thousands of opens): the buffer keeps what it holds and newer bytes are dropped until FlushLog.
@@ -222,8 +268,10 @@ void TExchangeLog::AppendLocked(std::span<const uint8_t> bytes) {
         return;
     }
     Buffer.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (!Times.Lost && !bytes.empty())
+        Times.Buffered.push_back({TicksSince(Times.StartTick, Clock().TickCount()), uint32_t(bytes.size())});
     if (AutoFlush && !Paused)
-        FlushLocked();
+        FlushLocked(false);
 }
 
 bool TExchangeLog::WriteOut(const std::string& path, std::string& data) {
@@ -232,14 +280,7 @@ bool TExchangeLog::WriteOut(const std::string& path, std::string& data) {
     size_t written = 0;
     const int file = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (file >= 0) {
-        while (written < data.size()) {
-            const ssize_t n = ::write(file, data.data() + written, data.size() - written);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            written += size_t(n);
-        }
+        written = WriteAll(file, data);
         ::close(file);
     }
     data.erase(0, written);
@@ -252,16 +293,97 @@ bool TExchangeLog::WriteOut(const std::string& path, std::string& data) {
     return false;
 }
 
-bool TExchangeLog::FlushLocked() {
+bool TExchangeLog::FlushLocked(bool times) {
     const std::string name = Name.empty() ? TempLogName : Name;
     bool ok = true;
     if (!Buffer.empty())
-        ok = WriteOut(LogPathLocked(name, true), Buffer);
+        ok = WriteLogOut(LogPathLocked(name, true));
+    if (times || Times.Written.size() >= AutoFlushTimesPairs)
+        WriteTimesLocked();
     if (!Trace.empty())
         ok = WriteOut(LogPathLocked(TraceName(name, TraceSuffix), true), Trace) && ok;
     if (ok)
         Paused = false;
     return ok;
+}
+
+bool TExchangeLog::WriteLogOut(const std::string& path) {
+    uint64_t offset = 0;
+    size_t written = 0;
+    const int file = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (file >= 0) {
+        struct stat status {};
+        offset = ::fstat(file, &status) == 0 ? uint64_t(status.st_size) : 0;
+        written = WriteAll(file, Buffer);
+        ::close(file);
+    }
+    if (!Times.Lost) {
+        if (written != Buffer.size() || Times.Buffered.empty()) {
+            // Part of the pairs reached the file (or bytes came from elsewhere): from here on the times
+            // could not say which pair is which. What is written already keeps its times.
+            WriteTimesLocked();
+            Times.Lost = true;
+            Times.Buffered.clear();
+        } else {
+            if (!Times.Written.empty() &&
+                (Times.WrittenPath != path || Times.WrittenOffset + Times.WrittenBytes != offset))
+                WriteTimesLocked(); // another file, or the file grew meanwhile: a block of its own
+            if (Times.Written.empty()) {
+                Times.WrittenPath = path;
+                Times.WrittenOffset = offset;
+                Times.WrittenCrc = 0;
+            }
+            Times.WrittenCrc =
+                Crc32({reinterpret_cast<const uint8_t*>(Buffer.data()), written}, Times.WrittenCrc);
+            Times.WrittenBytes += written;
+            Times.Written.insert(Times.Written.end(), Times.Buffered.begin(), Times.Buffered.end());
+            Times.Buffered.clear();
+        }
+    }
+    Buffer.erase(0, written);
+    if (Buffer.empty())
+        return true;
+    if (!Failed)
+        LogT("Не могу записать файл %s", path.c_str());
+    Failed = true;
+    Paused = true;
+    return false;
+}
+
+void TExchangeLog::WriteTimesLocked() {
+    if (Times.Written.empty())
+        return;
+    const std::string path = TimesPathOf(Times.WrittenPath);
+    std::string out;
+    // A new .bin gets a new times file (one left by a deleted log of that name is replaced); a session
+    // that goes on in a log of earlier sessions adds its own start.
+    const bool fresh = Times.WrittenOffset == 0 && Times.SessionPath != Times.WrittenPath;
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (fresh ? O_TRUNC : O_APPEND);
+    const int file = ::open(path.c_str(), flags, 0644);
+    bool ok = file >= 0;
+    if (ok) {
+        struct stat status {};
+        if (fresh || (::fstat(file, &status) == 0 && status.st_size == 0))
+            out = PairTimesHeader();
+        if (Times.SessionPath != Times.WrittenPath)
+            out += PairTimesSession(Times.WrittenOffset, Times.WallMs);
+        out += PairTimesBlock(Times.WrittenOffset, Times.WrittenBytes, Times.WrittenCrc, Times.Written);
+        ok = WriteAll(file, out) == out.size();
+        ::close(file);
+    }
+    Times.Written.clear();
+    Times.WrittenBytes = 0;
+    Times.WrittenCrc = 0;
+    if (ok) {
+        Times.SessionPath = Times.WrittenPath;
+        return;
+    }
+    // The log goes on without times; the reader finds the gap and estimates the rest.
+    Times.Lost = true;
+    Times.Buffered.clear();
+    if (!Failed)
+        LogT("Не могу записать файл %s", path.c_str());
+    Failed = true;
 }
 
 std::string TExchangeLog::LogPathLocked(std::string_view name, bool createFolder) const {

@@ -2,7 +2,9 @@
 // reading, buffered and appended to <program folder>/LOGS[/<client>]/<name>, and beside it a text trace:
 // the adapter's text lines on an ELM327 link (<name without .bin>_elm.txt), the bytes of the pairs a
 // noisy line made the link drop and repeat on a cable (<name without .bin>_line.txt). So the .bin holds
-// exactly the bytes a cable would have logged for the readings that were used.
+// exactly the bytes a cable would have logged for the readings that were used. A third file,
+// <name without .bin>.times, holds when each append (a request pair) was made, written in blocks as the
+// .bin is written (pair_times.h); the .bin itself carries no time.
 // All operations are serialised inside the object: the worker appends and flushes, the window may
 // switch auto-flush or copy the log as ECU.bin at the same time.
 #pragma once
@@ -12,6 +14,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "engine_link/pair_times.h"
 
 namespace velmora {
 
@@ -24,6 +29,9 @@ public:
     static constexpr size_t TraceBufferSize = 65536;
     // The log name until a unit is identified.
     static constexpr const char* TempLogName = "tmp001.bin";
+    // With auto-flush the .bin is written after every append; its times wait for this many pairs (or
+    // an explicit FlushLog), so that they stay small.
+    static constexpr size_t AutoFlushTimesPairs = 256;
 
     TExchangeLog();
     // Writes out what is still buffered, so that a connection that ends abruptly keeps its bytes.
@@ -32,7 +40,8 @@ public:
     TExchangeLog& operator=(const TExchangeLog&) = delete;
 
     // Starts the log of a new connection: bytes still buffered are written under the old name first,
-    // then the buffer is empty and the name is "tmp001.bin" when none is set.
+    // then the buffer is empty and the name is "tmp001.bin" when none is set. The session's clock starts
+    // here: the times file counts from this moment (SessionStartTick).
     void EnableLog();
     // Writes out what is buffered under the current name, then forgets the name.
     void ClearLogName();
@@ -69,13 +78,22 @@ public:
     std::string TracePath() const;
     // The trace holds what a cable's line did (true) or an ELM327's text lines (false, the default).
     void SetLineTrace(bool line);
-    // Bytes of this connection's log (or trace lines) could not be written or were dropped; cleared by
-    // EnableLog.
+    // Bytes of this connection's log (or trace lines, or its times) could not be written or were
+    // dropped; cleared by EnableLog.
     bool WriteFailed() const;
+    // The tick count (Clock()) at which the current session started: time 0 of its times file.
+    uint32_t SessionStartTick() const;
+    // <program folder>/LOGS[/<client>]/<name without .bin>.times
+    std::string TimesPath() const;
 
 private:
     void AppendLocked(std::span<const uint8_t> bytes);
-    bool FlushLocked();
+    // `times`: the pairs written out also get their times block now (not only every AutoFlushTimesPairs).
+    bool FlushLocked(bool times = true);
+    // Writes the buffer to the .bin at `path` and hands what reached the file to the times.
+    bool WriteLogOut(const std::string& path);
+    void WriteTimesLocked();
+    void StartTimesSession();
     // Appends `data` to `path`; removes what reached the file from `data`. False when some was left.
     bool WriteOut(const std::string& path, std::string& data);
     std::string LogPathLocked(std::string_view name, bool createFolder) const;
@@ -89,6 +107,22 @@ private:
     bool AutoFlush = false;
     bool Failed = false; // a write of this connection failed, or bytes were dropped
     bool Paused = false; // the last write failed: only FlushLog tries the file again
+
+    // The times of this session's pairs: those whose bytes are still buffered, and those written to the
+    // .bin whose block is not yet in the times file (a run of the .bin from WrittenOffset on).
+    struct TTimes {
+        uint32_t StartTick = 0;
+        int64_t WallMs = 0;
+        std::vector<TTimedChunk> Buffered;
+        std::vector<TTimedChunk> Written;
+        std::string WrittenPath; // the .bin they were written to
+        uint64_t WrittenOffset = 0;
+        uint64_t WrittenBytes = 0;
+        uint32_t WrittenCrc = 0;
+        std::string SessionPath; // the .bin whose times file has this session's record
+        bool Lost = false;       // the times could no longer follow the .bin: none more this session
+    };
+    TTimes Times;
 };
 
 } // namespace velmora

@@ -7,9 +7,7 @@
 #include <sstream>
 
 #include "lang/dictionary.h"
-#include "log_convert/log_scanner.h"
-#include "log_convert/log_text_writer.h"
-#include "log_convert/request_index.h"
+#include "log_convert/log_conversion.h"
 #include "log_convert/value_csv.h"
 #include "params/param_list.h"
 #include "platform/host.h"
@@ -20,84 +18,6 @@ namespace velmora {
 namespace fs = std::filesystem;
 
 namespace {
-
-// The parameter sets one log is read with. A fixed set (ECU.ini, the OBD descriptions) serves the
-// whole log; otherwise the set follows the identification blocks of the log.
-class TLogParams {
-public:
-    explicit TLogParams(TListParams* fixed) {
-        if (fixed) {
-            Indexes.push_back(std::make_unique<TRequestIndex>(*fixed));
-            return;
-        }
-        Follow = true;
-        auto set = std::make_unique<TListParams>();
-        set->LoadBuiltinSet(0, 0);
-        Indexes.push_back(std::make_unique<TRequestIndex>(*set));
-        Sets.push_back(std::move(set));
-    }
-
-    // The set a log starts with.
-    const TRequestIndex& Index() const { return *Indexes.front(); }
-
-    // The set of the identified unit, when the log is read by identification; nullptr otherwise.
-    const TRequestIndex* ForUnit(const TEcuIdent& ident) {
-        if (!Follow)
-            return nullptr;
-        const TUnitKey key{ident.UnitType, ident.Supplier, ident.DiagIndex, ident.VariantLetter};
-        for (size_t i = 0; i < Units.size(); ++i)
-            if (Units[i] == key)
-                return Indexes[i + 1].get();
-        Units.push_back(key);
-        auto set = std::make_unique<TListParams>();
-        set->LoadBuiltinSet(ident.UnitType, ident.VariantLetter);
-        set->LoadAddressSet(ident.UnitType, ident.Supplier, ident.DiagIndex);
-        // Earlier sets stay alive: the writer's texts were made from their records.
-        Indexes.push_back(std::make_unique<TRequestIndex>(*set));
-        Sets.push_back(std::move(set));
-        return Indexes.back().get();
-    }
-
-private:
-    // What decides the set of a unit; Units[i] has Indexes[i + 1] (Indexes[0] is the set before any
-    // identification).
-    struct TUnitKey {
-        uint8_t UnitType, Supplier, DiagIndex;
-        char VariantLetter;
-        bool operator==(const TUnitKey&) const = default;
-    };
-
-    bool Follow = false;
-    std::vector<TUnitKey> Units;
-    std::vector<std::unique_ptr<TListParams>> Sets;
-    std::vector<std::unique_ptr<TRequestIndex>> Indexes;
-};
-
-// Scanner and writer of one log, wired together.
-class TLogConversion {
-public:
-    explicit TLogConversion(TListParams* params)
-        : Params(params), Scanner(Params.Index()), Writer(Params.Index()) {
-        Writer.OnUnit = [this](TLogUnit unit) { Scanner.SetUnit(unit); };
-        Writer.OnIdentified = [this](const TEcuIdent& ident) {
-            if (const TRequestIndex* index = Params.ForUnit(ident)) {
-                Scanner.SetIndex(*index);
-                Writer.SetIndex(*index);
-            }
-        };
-    }
-
-    size_t Scan(std::span<const uint8_t> bytes, bool final) {
-        const size_t used = Scanner.Scan(bytes, final, Writer);
-        if (final)
-            Writer.Finish();
-        return used;
-    }
-
-    TLogParams Params;
-    TLogScanner Scanner;
-    TLogTextWriter Writer;
-};
 
 bool HasExtension(const fs::path& file, std::string_view extension) {
     std::string ext = file.extension().string();

@@ -250,6 +250,8 @@ bool TLogTextWriter::TakeParamByte(const TLogRecord& record) {
 void TLogTextWriter::CompleteParam(TECUparam& param, std::array<uint8_t, 4> bytes, int size) {
     if (size == 2 && (HighByteFirst || Ident.Ident().HasReversedByteOrder()))
         std::swap(bytes[0], bytes[1]);
+    if (OnValueBytes)
+        OnValueBytes(param, bytes, size);
     TParamTexts& texts = TextsOf(param);
     const uint32_t raw =
         uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;

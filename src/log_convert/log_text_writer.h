@@ -34,6 +34,9 @@ public:
     std::function<void(TLogUnit)> OnUnit;
     // Called with every parameter value completed, and the number of its pair in the log (1, 2, ...).
     std::function<void(uint64_t pairNumber, const TECUparam&)> OnValue;
+    // Called with every parameter value completed and its bytes as SetData takes them (the byte order
+    // of the unit already applied), before OnValue; the record's own value is not set for it.
+    std::function<void(const TECUparam&, const std::array<uint8_t, 4>& bytes, int size)> OnValueBytes;
 
     // Two-byte values come high byte first whatever the unit (OBD recordings).
     bool HighByteFirst = false;
