@@ -160,7 +160,8 @@ void TReplayBar::Attach(TReplayConnection* replay) {
         if (!part.empty())
             text += " — " + part;
     if (rec.TimesEstimated)
-        text += " — " + Translate("время оценено: в файле нет времени запросов");
+        text += " — " + (rec.TimesText.empty() ? Translate("время оценено: в файле нет времени запросов")
+                                               : rec.TimesText);
     labRecording->setText(QString::fromStdString(text));
     {
         const QSignalBlocker block(cbSpeed);

@@ -38,7 +38,7 @@ TReplayConnection::TReplayConnection(std::shared_ptr<const TReplayRecording> rec
 TReplayConnection::~TReplayConnection() = default;
 
 bool TReplayConnection::EcuConnected() const {
-    return Rec->Params && Rec->Ident.UnitType != UnitUnknown;
+    return Rec->Params && Rec->Params->Count() > 0;
 }
 
 std::string TReplayConnection::RefusesCommands() const {

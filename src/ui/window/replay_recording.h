@@ -37,6 +37,7 @@ struct TReplayRecording {
     std::string Car;  // the unit and, when read, the VIN
     // No times were written with it: the values are spaced at the line's nominal rate.
     bool TimesEstimated = false;
+    std::string TimesText; // what the top bar says then (translated); empty: a general notice
     uint32_t DurationMs = 0;
     TEcuIdent Ident;
     TFaultContext FaultContext;
