@@ -87,7 +87,6 @@ TReplayBar::TReplayBar(QWidget* parent) : QFrame(parent) {
     });
     row->addWidget(btnPlay);
     cbSpeed = Named(new QComboBox, "cbReplaySpeed");
-    cbSpeed->setToolTip("Скорость воспроизведения");
     connect(cbSpeed, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (Replay && index >= 0 && index < int(std::size(Speeds)))
             Replay->SetSpeed(Speeds[index]);
@@ -132,7 +131,6 @@ TReplayBar::TReplayBar(QWidget* parent) : QFrame(parent) {
     edOffset->setRange(-36000, 36000);
     edOffset->setDecimals(1);
     edOffset->setSingleStep(0.5);
-    edOffset->setToolTip("0: обе записи с начала; больше 0: вторая запись начинается позже");
     connect(edOffset, &QDoubleSpinBox::valueChanged, this, [this](double seconds) {
         if (OnOffset)
             OnOffset(int32_t(std::lround(seconds * 1000)));
@@ -182,7 +180,11 @@ void TReplayBar::Attach(TReplayConnection* replay) {
         const QSignalBlocker block(edOffset);
         edOffset->setValue(0);
     }
+    // Boxes of values keep their hints out of the window's translation: they are set here.
     edJump->setPlaceholderText(QString::fromStdString(Translate("мм:сс")));
+    cbSpeed->setToolTip(QString::fromStdString(Translate("Скорость воспроизведения")));
+    edOffset->setToolTip(QString::fromStdString(
+        Translate("0: обе записи с начала; больше 0: вторая запись начинается позже")));
     ShowComparison({});
     Follow();
     show();
