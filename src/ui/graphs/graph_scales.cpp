@@ -156,6 +156,7 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
               Qt::AlignHCenter | Qt::AlignBottom, text, Qt::darkGray);
     }
     // With a compared recording: which lines are which, in the top right corner.
+    QRect legend;
     if (const std::optional<TGraphOverlay>& overlay = GraphList->Overlay()) {
         const QStringList names = {QString::fromStdString(overlay->MainName),
                                    QString::fromStdString(overlay->Name)};
@@ -167,6 +168,7 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
         const int boxWidth = sample + textWidth + int(14 * ratio);
         const QRect box(width - boxWidth - int(4 * ratio), GraphList->PlotTop() + int(2 * ratio), boxWidth,
                         2 * lineHeight + int(4 * ratio));
+        legend = box;
         if (area.intersects(box)) {
             painter.fillRect(box, QColor(255, 255, 255, 230));
             painter.setPen(Qt::darkGray);
@@ -201,6 +203,8 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
             const int left =
                 x + int(6 * ratio) + boxWidth < width ? x + int(6 * ratio) : x - int(6 * ratio) - boxWidth;
             CursorBox = QRect(left, GraphList->PlotTop() + int(2 * ratio), boxWidth, boxHeight);
+            if (CursorBox.intersects(legend)) // below the legend, which stays readable
+                CursorBox.moveTop(legend.bottom() + int(4 * ratio));
             if (area.intersects(CursorBox)) {
                 painter.fillRect(CursorBox, QColor(255, 255, 255, 230));
                 painter.setPen(Qt::darkGray);

@@ -85,10 +85,13 @@ TMainForm::TMainForm(TConnectionControl& connection, std::string firstRunPort, Q
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(this);
-    // The tabs are children of the window and outlive this body: they must not reach a freed replay.
-    Switch->Use(nullptr);
+    // The pages hold the window's connection (Switch), which goes with this object's members, before
+    // QWidget frees the children: they go first, the replay with them.
     if (auto* qtHost = dynamic_cast<TQtHost*>(&Host()))
         qtHost->SetMessageHandler({});
+    Switch->Use(nullptr);
+    ReplayConn.reset();
+    delete takeCentralWidget();
 }
 
 void TMainForm::BuildLayout() {

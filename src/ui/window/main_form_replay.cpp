@@ -179,6 +179,7 @@ void TMainForm::CompareWithRecording(std::shared_ptr<const TReplayRecording> rec
 
 void TMainForm::SetCompareOffset(int32_t offsetMs) {
     CompareOffsetMs = offsetMs;
+    ReplayBar->ShowOffset(offsetMs);
     if (!Graph || !Graph->Graph().Overlay())
         return;
     Graph->Graph().SetOverlayStart(TReplayConnection::TickBase + uint32_t(offsetMs));

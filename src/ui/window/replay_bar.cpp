@@ -208,6 +208,11 @@ void TReplayBar::ShowComparison(const std::string& name) {
     edOffset->setEnabled(!name.empty());
 }
 
+void TReplayBar::ShowOffset(int32_t offsetMs) {
+    const QSignalBlocker block(edOffset);
+    edOffset->setValue(offsetMs / 1000.0);
+}
+
 void TReplayBar::JumpClick() {
     if (!Replay)
         return;

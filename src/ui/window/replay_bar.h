@@ -40,6 +40,8 @@ public:
     void Follow();
     // A second recording is compared (its name), or none.
     void ShowComparison(const std::string& name);
+    // The offset the compared recording is shown at (ms), set from elsewhere than the bar.
+    void ShowOffset(int32_t offsetMs);
 
     std::function<void()> OnClose;
     std::function<void()> OnCompare;
