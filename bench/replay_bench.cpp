@@ -1,202 +1,178 @@
-// The graph of a long recording, on Qt's offscreen platform:
-//  1. drawing 30 minutes at 8 lanes in a picture of 1000 × 700 pixels (the window's graph page): the
-//     picture from the kept values (TGraph::Redraw of the frozen span) and the whole tab painted with
-//     its scales, median and longest of repeated draws, against one display frame (16.7 ms); once with
-//     the line's full rate shared by the 8 curves (about 108 values per second in all, as the link reads
-//     them) and once with every curve at that rate (8 times as many values);
-//  2. a replay of a one-hour exchange log (the hfm_cable log's polling repeated to about 390,000 request
-//     pairs, without times, so spaced at the cable's nominal rate) as fast as possible in the main
-//     window with the graph tab shown: loading, playing to the end, and the process's peak memory.
-//
-// Usage: velmora-replay-bench LOG.bin   (the hfm_cable.bin of tests/log_convert/logs; a Release build
-// gives meaningful figures)
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QTabWidget>
+// A recorded hour: an exchange log of about 390,000 request pairs with its times file, written through
+// the exchange log on a manual clock (a pair every 9-10 ms, the fault memory every two minutes), then
+// loaded as a recording and replayed as fast as possible (every pair handed out, every value set into its
+// record as the replay's CSV would), with the peak memory the recording holds. Then what writing the
+// times costs the link per pair.
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
-#include <cstdio>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sys/resource.h>
+#include <random>
+#include <string>
 #include <vector>
 
-#include "params/param_list.h"
+#include "engine_link/exchange_log.h"
+#include "engine_link/pair_times.h"
+#include "platform/clock.h"
+#include "platform/host.h"
 #include "platform/program_folders.h"
 #include "recording/recording.h"
-#include "ui/graphs/graph_tab.h"
-#include "ui/window/main_form.h"
-#include "ui/window/qt_host.h"
-#include "ui/window/replay_bar.h"
-#include "ui/window/replay_connection.h"
-#include "ui/window/replay_loader.h"
+#include "recording/recording_player.h"
 
 namespace {
 
-using namespace velmora;
+namespace fs = std::filesystem;
 
-constexpr int Width = 1000, Height = 700;
-constexpr uint32_t HalfHourMs = 30 * 60 * 1000;
-constexpr double LineValuesPerSecond = 108;
-constexpr double FrameMs = 1000.0 / 60;
-constexpr size_t OneHourPairs = 390000;
+constexpr size_t HourPairs = 390000;
+constexpr uint32_t FaultReadEveryMs = 120000;
 
-double PeakMb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024;
+// A field of /proc/self/status in kB ("VmHWM", "VmRSS"); -1 where the system does not tell.
+long StatusKb(std::string_view field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with(field) && line.size() > field.size() && line[field.size()] == ':')
+            return std::stol(line.substr(field.size() + 1));
+    return -1;
 }
 
-struct TTimes {
-    double Median, Longest;
-};
-
-template <typename F> TTimes Measure(int runs, F&& draw) {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        draw();
-        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.back()};
+// Starts the peak resident memory (VmHWM) anew from the current one (Linux).
+bool ResetPeak() {
+    std::ofstream refs("/proc/self/clear_refs");
+    refs << "5";
+    refs.flush();
+    return bool(refs);
 }
 
-void GraphDraw(bool everyCurveAtFullRate) {
-    auto params = std::make_shared<TListParams>();
-    params->LoadBuiltinSet(1, 0);
-    TGraphTab tab(params);
-    tab.resize(Width + 220, Height);
-    TGraph& graph = tab.Graph();
-    while (graph.Count() > 0)
-        graph.RemoveView(0);
-    int added = 0;
-    for (size_t i = 0; i < params->Count() && added < 8; ++i)
-        if (tab.AddGraph((*params)[i].Number))
-            ++added;
-    graph.Resize(Width, Height);
-    tab.SetLanes(true);
-    // 30 minutes of values: per curve its share of the line's rate, or the whole rate.
-    const double perCurve = everyCurveAtFullRate ? LineValuesPerSecond : LineValuesPerSecond / added;
-    const uint32_t stepMs = uint32_t(1000 / perCurve);
-    size_t values = 0;
-    for (uint32_t t = 1000; t < 1000 + HalfHourMs; t += stepMs) {
-        for (int v = 0; v < added; ++v, ++values) {
-            TECUparam& param = graph.View(size_t(v)).Param;
-            param.SetData(uint8_t((t / 97 + uint32_t(v) * 13) % 200), 0, 0, 0);
-            param.LastTick = t + uint32_t(v);
-            graph.UpdateParam(param.Number);
+// Writes the hour into <folder>/LOGS/B52001.bin (and .times); returns the log's path.
+fs::path RecordHour(const fs::path& folder) {
+    velmora::SetProgramFolder(folder);
+    velmora::TManualClock clock;
+    velmora::TScopedClock useClock(clock);
+    velmora::TExchangeLog log;
+    log.ClearLogName();
+    log.EnableLog();
+    // HFM from Bosch, diagnosis index 52.
+    const uint8_t ident[] = {0x27, 'B', 'H', 'F', '2', '8', '1', '1', 'B',  '0',  '0',  '1',  '0',  '2',
+                             '6',  '1', '2', '0', '4', '3', '2', '1', 0x94, 0x12, 0x95, 0x03, 0x52, 0x01};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> step(-2, 2), gap(9, 10);
+    size_t pairs = 0;
+    auto pair = [&](uint8_t cmd, uint8_t param, uint8_t value) {
+        clock.Advance(uint32_t(gap(random)));
+        log.AppendPair(cmd, uint8_t(0xFF - cmd), param, value);
+        ++pairs;
+    };
+    for (uint8_t a = 0; a < sizeof ident; ++a)
+        pair(0xF0, a, ident[a]);
+    log.NewLogName(1, 1, 52);
+    log.MarkPollingBegan();
+    int coolant = 0x70, rpm = 2900, throttle = 12;
+    uint32_t lastFaultRead = 0;
+    for (uint32_t cycle = 0; pairs < HourPairs; ++cycle) {
+        if (cycle == 0 || velmora::TicksSince(lastFaultRead, clock.TickCount()) >= FaultReadEveryMs) {
+            for (uint8_t a = 0; a < 32; ++a)
+                pair(0xF1, a, a == 1 ? 0x08 : 0);
+            lastFaultRead = clock.TickCount();
         }
+        coolant = std::clamp(coolant + (cycle % 64 == 0 ? step(random) : 0), 0x40, 0xC0);
+        rpm = std::clamp(rpm + step(random) * 8, 2400, 24000);
+        throttle = std::clamp(throttle + step(random), 0, 255);
+        pair(0x55, 0x00, uint8_t(coolant));
+        pair(0x55, 0x01, uint8_t(rpm));
+        pair(0x55, 0x02, uint8_t(rpm >> 8));
+        pair(0x55, 0x05, uint8_t(throttle));
+        pair(0x55, 0x17, uint8_t(cycle % 3 == 0 ? 0x05 : 0x01));
     }
-    // The whole kept time on the picture: the frozen graph zoomed out to 30 minutes.
-    graph.Freeze(true);
-    graph.Zoom(1e9, Width - 1);
-    const TTimes picture = Measure(30, [&] { graph.Redraw(); });
-    QImage shown(Width + 220, Height, QImage::Format_ARGB32);
-    const TTimes whole = Measure(30, [&] {
-        graph.Redraw();
-        tab.render(&shown);
-    });
-    std::printf("| 30 min, 8 lanes, %s (%zu values) | %.2f (%.2f) | %.2f (%.2f) | %.1f |\n",
-                everyCurveAtFullRate ? "each curve at the full rate" : "the full rate shared", values,
-                picture.Median, picture.Longest, whole.Median, whole.Longest, FrameMs);
-    std::fflush(stdout);
+    log.FlushLog();
+    return folder / "LOGS" / log.LogName();
 }
 
-// The hfm_cable log with its polling repeated to `pairs` request pairs, written to `out`.
-bool MakeHourLog(const std::filesystem::path& source, const std::filesystem::path& out, size_t pairs) {
-    TRecording recording;
-    if (!recording.Load(source)) {
-        std::fprintf(stderr, "%s\n", recording.Error().c_str());
-        return false;
+void ReplayRecordedHour(benchmark::State& state) {
+    velmora::TNullHost host;
+    velmora::SetHost(&host);
+    const fs::path folder = fs::temp_directory_path() / "velmora-replay-bench";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path bin = RecordHour(folder);
+    const bool peakKnown = ResetPeak();
+    const long startKb = StatusKb("VmRSS");
+    size_t pairs = 0, values = 0;
+    uint32_t duration = 0;
+    for (auto _ : state) {
+        velmora::TRecording recording;
+        if (!recording.Load(bin)) {
+            state.SkipWithError(recording.Error().c_str());
+            break;
+        }
+        velmora::TRecordingPlayer player(recording);
+        values = 0;
+        pairs = player.AdvanceTo(UINT32_MAX, [&values](const velmora::TRecordedPair& pair) {
+            values += velmora::TRecording::ApplyValue(pair) ? 1 : 0;
+        });
+        duration = recording.DurationMs();
+        benchmark::DoNotOptimize(values);
     }
-    size_t first = 0;
-    while (first < recording.Pairs().size() && !recording.Pairs()[first].Record)
-        ++first;
-    if (first == recording.Pairs().size())
-        return false;
-    std::ifstream in(source, std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-    const size_t polling = size_t(recording.Pairs()[first].Offset);
-    const size_t pollPairs = recording.Pairs().size() - first;
-    std::ofstream log(out, std::ios::binary);
-    log.write(bytes.data(), std::streamsize(bytes.size()));
-    for (size_t total = recording.Pairs().size(); total < pairs; total += pollPairs)
-        log.write(bytes.data() + polling, std::streamsize(bytes.size() - polling));
-    return bool(log);
+    const long peakKb = StatusKb("VmHWM");
+    if (peakKnown && startKb >= 0 && peakKb >= 0)
+        state.counters["peak_MB_over_start"] = double(peakKb - startKb) / 1024;
+    state.counters["pairs"] = double(pairs);
+    state.counters["values"] = double(values);
+    state.counters["recorded_min"] = double(duration) / 60000;
+    state.counters["bin_MB"] = double(fs::file_size(bin)) / (1 << 20);
+    state.counters["times_bytes_per_pair"] =
+        double(fs::file_size(fs::path(bin).replace_extension(".times"))) / double(pairs);
+    velmora::SetHost(nullptr);
+    fs::remove_all(folder);
 }
+BENCHMARK(ReplayRecordedHour)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void HourReplay(const std::filesystem::path& source) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "velmora-replay-bench";
-    std::filesystem::create_directories(folder / "LOGS");
-    SetProgramFolder(folder);
-    const std::filesystem::path log = folder / "LOGS" / "hour.bin";
-    if (!MakeHourLog(source, log, OneHourPairs))
-        return;
-    TQtHost host;
-    SetHost(&host);
-    struct TNoConnection : TConnectionControl {
-        void Start(const std::string&, char, const TConnectOptions&) override {}
-        void Stop() override {}
-        bool IsAlive() const override { return false; }
-        bool InConnection() const override { return false; }
-        bool EcuConnected() const override { return false; }
-        std::shared_ptr<const TListParams> Params() const override { return nullptr; }
-        std::string LogFileName() const override { return {}; }
-        void SetWordCorrection(bool) override {}
-        void RequestPolling() override {}
-        void SetBackgroundReading(int) override {}
-        void DeferBackgroundReads(int, bool) override {}
-        void RequestViewList(std::shared_ptr<TListPrm>, bool) override {}
-        void RequestFaultView() override {}
-        void RequestErase() override {}
-        std::optional<TFaultData> FaultData() const override { return std::nullopt; }
-        TActuatorState& Actuators() override { return Acts; }
-        TActuatorState Acts;
-    } live;
-    TMainForm form(live);
-    form.resize(Width + 300, Height + 150);
-    form.show();
-    const double before = PeakMb();
-    QElapsedTimer timer;
-    timer.start();
-    if (!form.OpenRecording(log.string()))
-        return;
-    const double loadMs = double(timer.nsecsElapsed()) / 1e6;
-    auto* pg = form.findChild<QTabWidget*>("pg");
-    while (!pg->isTabVisible(PageGraph))
-        QCoreApplication::processEvents();
-    pg->setCurrentIndex(PageGraph);
-    TReplayConnection& replay = *form.Replay();
-    replay.SetSpeed(TReplayConnection::FastSpeed);
-    timer.restart();
-    replay.Play();
-    while (replay.Playing() || replay.Delivering())
-        QCoreApplication::processEvents();
-    const double playMs = double(timer.nsecsElapsed()) / 1e6;
-    std::printf("| one hour (%zu values, %s of recording) | %.0f ms | %.0f ms | %.0f MB (%.0f MB before) |\n",
-                replay.Recording().Values.size(), ReplayClockText(replay.Duration()).c_str(), loadMs, playMs,
-                PeakMb(), before);
-    form.CloseRecording();
-    SetHost(nullptr);
-    std::filesystem::remove_all(folder);
+// What the times cost the link: appending pairs to the exchange log on the real clock, the file
+// writes included (per pair), against the 9.271 ms a pair takes on the line.
+void AppendPairsWithTimes(benchmark::State& state) {
+    velmora::TNullHost host;
+    velmora::SetHost(&host);
+    const fs::path folder = fs::temp_directory_path() / "velmora-append-bench";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    velmora::SetProgramFolder(folder);
+    constexpr int PairsPerRound = 100000;
+    for (auto _ : state) {
+        velmora::TExchangeLog log;
+        log.ClearLogName();
+        log.EnableLog();
+        for (int i = 0; i < PairsPerRound; ++i)
+            log.AppendPair(0x55, 0xAA, uint8_t(i % 24), uint8_t(i));
+        log.FlushLog();
+        state.PauseTiming();
+        fs::remove(folder / "LOGS" / "tmp001.bin");
+        fs::remove(folder / "LOGS" / "tmp001.times");
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * PairsPerRound);
+    velmora::SetHost(nullptr);
+    fs::remove_all(folder);
 }
+BENCHMARK(AppendPairsWithTimes)->Unit(benchmark::kMillisecond);
+
+// The encoding of one block of times (a full 4 KB buffer of pairs), per block.
+void EncodeTimesBlock(benchmark::State& state) {
+    std::vector<velmora::TTimedChunk> chunks;
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> gap(9, 10);
+    uint32_t ms = 0;
+    for (int i = 0; i < 1024; ++i)
+        chunks.push_back({ms += uint32_t(gap(random)), 4});
+    size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = velmora::PairTimesBlock(0, 4096, 0, chunks).size();
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(chunks.size()));
+    state.counters["bytes_per_pair"] = double(bytes) / double(chunks.size());
+}
+BENCHMARK(EncodeTimesBlock)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: velmora-replay-bench hfm_cable.bin\n");
-        return 2;
-    }
-    std::printf("| Graph | Picture ms, median (longest) | Tab painted ms | Frame ms |\n|---|---|---|---|\n");
-    GraphDraw(false);
-    GraphDraw(true);
-    std::printf(
-        "\n| Replay as fast as possible, graph shown | Load | Play | Peak memory |\n|---|---|---|---|\n");
-    HourReplay(argv[1]);
-    return 0;
-}

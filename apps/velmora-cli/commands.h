@@ -54,6 +54,8 @@ int RunSlowCodes(std::span<char* const> args);
 int RunModule(std::span<char* const> args);
 // convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE]
 int RunConvert(std::span<char* const> args);
+// replay FILE.bin [--speed X | --fast] [--from S] [--to S] [--csv OUT]
+int RunReplay(std::span<char* const> args);
 // history [--vin VIN | --client NAME] [--json] / history --rebuild
 int RunHistory(std::span<char* const> args);
 

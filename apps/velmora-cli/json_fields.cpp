@@ -170,6 +170,7 @@ constexpr TJsonDocumentHelp Documents[] = {
     {"module", "one document", {PortFields, ModuleFields}},
     {"history", "one document (not with --rebuild)", {HistoryFields}},
     {"convert", "one document, also when a log failed", {ConvertFields}},
+    {"replay", "one object per line, per value replayed (ms since polling began, as watch)", {WatchFields}},
 };
 
 } // namespace

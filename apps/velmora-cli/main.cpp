@@ -108,6 +108,13 @@ constexpr TCommand Commands[] = {
      "convert FILE.bin|FOLDER [--only-new] [--csv] [--ecu-ini FILE] [--json]\n"
      "    converts exchange logs to text (.txt beside each .bin) and, with --csv, their values to CSV",
      velmora::RunConvert},
+    {"replay",
+     "replay FILE.bin [--speed X | --fast] [--from S] [--to S] [--csv OUT] [--json]\n"
+     "    plays a recorded session (an exchange log and its .times beside it) back as watch printed it:\n"
+     "    ms since polling began, number, value; in real time, X times as fast or, with --fast, at once;\n"
+     "    --from/--to in seconds of that clock; --csv also writes OUT (time_ms,number,name,value,unit).\n"
+     "    Without its times a log plays with times estimated at the line's rate, and says so",
+     velmora::RunReplay},
 };
 
 // Options that may stand before the command name, and whether each takes a value.

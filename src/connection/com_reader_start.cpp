@@ -133,6 +133,9 @@ void TComReader::StartConnection() {
     Post(2, 0);
     Host().PostMessage(WM_USER + 14, StartUpEnds, 0);
     ReloadParamList();
+    // A replay counts its values from here, as a live watch does.
+    if (CurrentState == ReaderState::Polling)
+        Log.MarkPollingBegan();
 }
 
 TActuatorContext TComReader::ActuatorContext() {

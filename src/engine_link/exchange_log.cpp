@@ -213,10 +213,22 @@ bool TExchangeLog::SaveEcuBin() {
     // Replaced whole, through a copy renamed over it: std::filesystem::copy_file cannot overwrite on
     // Windows (the C runtime gives every file inode 0, so the target looks like the source itself).
     const std::optional<std::string> bytes = ReadFileBytes(source);
+    // The times go with the copy (ECU.times), so that ECU.bin replays as its log does; a copy without
+    // times leaves none of an older log beside it.
+    const std::optional<std::string> times = ReadFileBytes(Utf8Path(TimesPathOf(source.string())));
     bool allCopied = true;
     for (const fs::path& target : targets) {
         if (!bytes || !ReplaceFileContents(target, *bytes)) {
             LogT("Не могу записать файл %s", target.string().c_str());
+            allCopied = false;
+            continue;
+        }
+        const fs::path targetTimes = Utf8Path(TimesPathOf(target.string()));
+        std::error_code ignored;
+        if (!times) {
+            fs::remove(targetTimes, ignored);
+        } else if (!ReplaceFileContents(targetTimes, *times)) {
+            LogT("Не могу записать файл %s", targetTimes.string().c_str());
             allCopied = false;
         }
     }
@@ -350,9 +362,34 @@ bool TExchangeLog::WriteLogOut(const std::string& path) {
     return false;
 }
 
+void TExchangeLog::MarkPollingBegan() {
+    std::lock_guard guard(Lock);
+    if (!Times.Lost)
+        Times.Marks.push_back(TicksSince(Times.StartTick, Clock().TickCount()));
+}
+
 void TExchangeLog::WriteTimesLocked() {
-    if (Times.Written.empty())
+    if (Times.Written.empty()) {
+        // A mark with no pair after it goes into the file of the session's pairs, when there is one.
+        if (Times.Marks.empty() || Times.SessionPath.empty() || Times.Lost)
+            return;
+        std::string out;
+        for (uint32_t ms : Times.Marks)
+            out += PairTimesMarkRecord(TPairTimesMark::PollingBegan, ms);
+        Times.Marks.clear();
+        const std::string path = TimesPathOf(Times.SessionPath);
+        const int file = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        const bool ok = file >= 0 && WriteAll(file, out) == out.size();
+        if (file >= 0)
+            ::close(file);
+        if (!ok) {
+            Times.Lost = true;
+            if (!Failed)
+                LogT("Не могу записать файл %s", path.c_str());
+            Failed = true;
+        }
         return;
+    }
     const std::string path = TimesPathOf(Times.WrittenPath);
     std::string out;
     // A new .bin gets a new times file (one left by a deleted log of that name is replaced); a session
@@ -367,6 +404,9 @@ void TExchangeLog::WriteTimesLocked() {
             out = PairTimesHeader();
         if (Times.SessionPath != Times.WrittenPath)
             out += PairTimesSession(Times.WrittenOffset, Times.WallMs);
+        for (uint32_t ms : Times.Marks)
+            out += PairTimesMarkRecord(TPairTimesMark::PollingBegan, ms);
+        Times.Marks.clear();
         out += PairTimesBlock(Times.WrittenOffset, Times.WrittenBytes, Times.WrittenCrc, Times.Written);
         ok = WriteAll(file, out) == out.size();
         ::close(file);

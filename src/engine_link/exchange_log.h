@@ -62,13 +62,17 @@ public:
     // the .bin.
     void AppendText(std::string_view line);
 
+    // Notes in the times that the connection is up and polling begins now (written with the next times).
+    void MarkPollingBegan();
+
     // Appends the buffered bytes to the log file (and the text lines to the trace file). Bytes that could
     // not be written stay buffered for the next call; false when the file could not be written. The
     // first failure of a connection is logged once; after it, appends no longer try the file on their
     // own (a full buffer keeps its bytes and drops newer ones) and only this call tries again.
     bool FlushLog();
     // Flushes, then copies the log to LOGS[/<client>]/ECU.bin and, with a client, to
-    // CLIENTS/<client>/ECU.bin. False, with a log line, when there is no log file or a copy failed.
+    // CLIENTS/<client>/ECU.bin, each with its times as ECU.times. False, with a log line, when there is
+    // no log file or a copy failed.
     bool SaveEcuBin();
 
     std::string LogName() const;
@@ -119,8 +123,9 @@ private:
         uint64_t WrittenOffset = 0;
         uint64_t WrittenBytes = 0;
         uint32_t WrittenCrc = 0;
-        std::string SessionPath; // the .bin whose times file has this session's record
-        bool Lost = false;       // the times could no longer follow the .bin: none more this session
+        std::string SessionPath;     // the .bin whose times file has this session's record
+        bool Lost = false;           // the times could no longer follow the .bin: none more this session
+        std::vector<uint32_t> Marks; // ms of PollingBegan marks not yet written
     };
     TTimes Times;
 };

@@ -14,6 +14,7 @@ constexpr uint8_t FormatVersion = 1;
 constexpr size_t HeaderBytes = sizeof(Magic) + 2; // magic, version, resolution
 constexpr uint8_t SessionRecord = 'S';
 constexpr uint8_t BlockRecord = 'P';
+constexpr uint8_t MarkRecord = 'M';
 // Pairs are 4 bytes on the line, 2 where the unit supplies the command: the two lengths a block
 // switches between cost two bits, any other length more.
 constexpr uint32_t UsualLength = 4;
@@ -276,6 +277,13 @@ std::string PairTimesSession(uint64_t binOffset, int64_t wallMs) {
     return Record(SessionRecord, payload);
 }
 
+std::string PairTimesMarkRecord(TPairTimesMark mark, uint32_t ms) {
+    std::string payload;
+    PutVarint(payload, uint8_t(mark));
+    PutVarint(payload, ms);
+    return Record(MarkRecord, payload);
+}
+
 std::string PairTimesBlock(uint64_t binOffset, uint64_t binBytes, uint32_t binCrc,
                            std::span<const TTimedChunk> chunks) {
     std::string payload;
@@ -360,6 +368,17 @@ TPairTimesRead ReadPairTimes(std::span<const uint8_t> times, std::span<const uin
                 break;
             }
             read.Sessions.push_back({offset, int64_t(wall), read.Chunks.size()});
+            continue;
+        }
+        if (type == MarkRecord) {
+            uint64_t mark = 0, ms = 0;
+            if (read.Sessions.empty() || !payload.Varint(mark) || !payload.Varint(ms)) {
+                read.Problem = PairTimesProblemDamaged;
+                break;
+            }
+            // Marks of kinds this reader does not know are passed over.
+            if (mark == uint64_t(TPairTimesMark::PollingBegan) && ms <= UINT32_MAX)
+                read.Sessions.back().PollingBeganMs = int64_t(ms);
             continue;
         }
         if (type != BlockRecord) {

@@ -31,6 +31,12 @@ std::string PairTimesHeader();
 // The record that starts a session in the file: its pairs start at `binOffset` of the log, and its
 // time 0 was at `wallMs` (ms since 1970-01-01 UTC).
 std::string PairTimesSession(uint64_t binOffset, int64_t wallMs);
+// What a mark record notes about its session.
+enum class TPairTimesMark : uint8_t {
+    PollingBegan = 1, // the connection is up and polling begins (what a live watch counts from)
+};
+// The record of a moment of the session, `ms` after its start.
+std::string PairTimesMarkRecord(TPairTimesMark mark, uint32_t ms);
 // The record of `chunks` (in order, times not decreasing), which are the `binBytes` of the log from
 // `binOffset` on: `binCrc` is Crc32 of those bytes. Lengths must add up to their count.
 std::string PairTimesBlock(uint64_t binOffset, uint64_t binBytes, uint32_t binCrc,
@@ -41,7 +47,8 @@ struct TPairTimesRead {
     struct TSession {
         uint64_t BinOffset = 0;
         int64_t WallMs = 0;
-        size_t FirstChunk = 0; // index into Chunks
+        size_t FirstChunk = 0;       // index into Chunks
+        int64_t PollingBeganMs = -1; // from the session's start; -1 when not noted
     };
     std::vector<TSession> Sessions;
     // In log order, from offset 0 on, without gaps; each chunk's Ms counts from its session's start.

@@ -66,6 +66,7 @@ void TRecording::Clear() {
     StartWall = 0;
     WallFromTimes = false;
     MeasuredCount = 0;
+    PollingBegan = -1;
     Problem.clear();
     Timeline.clear();
     Faults.clear();
@@ -80,12 +81,13 @@ bool TRecording::Load(const fs::path& bin, const TRecordingOptions& options) {
     std::error_code error;
     const std::optional<std::string> bytes = fs::is_directory(bin, error) ? std::nullopt : ReadFileBytes(bin);
     if (!bytes) {
-        LoadError = "Не удалось открыть файл: " + bin.string();
+        LoadError = Translate("Не удалось открыть файл:") + " " + bin.string();
         return false;
     }
     const std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
     if (bytes->starts_with(ObdLogMark)) {
-        LoadError = "Не является лог файлом: " + bin.string(); // an OBD recording, not of this link
+        LoadError =
+            Translate("Не является лог файлом:") + " " + bin.string(); // an OBD recording, not of this link
         return false;
     }
 
@@ -93,13 +95,15 @@ bool TRecording::Load(const fs::path& bin, const TRecordingOptions& options) {
     if (!options.EcuIni.empty()) {
         FixedSet = LoadDescriptions(options.EcuIni);
         if (!FixedSet) {
-            LoadError = "Не удалось прочитать файл: " + options.EcuIni.string();
+            LoadError = Translate("Не удалось прочитать файл:") + " " + options.EcuIni.string();
             return false;
         }
     } else if (const fs::path ecuIni = ProgramFolder() / "ECU.ini"; fs::is_regular_file(ecuIni, error)) {
         FixedSet = LoadDescriptions(ecuIni);
     }
     Conversion = std::make_unique<TLogConversion>(FixedSet.get());
+    // Most pairs take four bytes: the timeline is allocated once rather than doubled along the log.
+    Timeline.reserve(bytes->size() / 4 + 1);
     Conversion->AfterIdentified = [this](const TEcuIdent& ident) {
         if (!HasIdent) {
             HasIdent = true;
@@ -139,7 +143,7 @@ bool TRecording::Load(const fs::path& bin, const TRecordingOptions& options) {
         block = used == 0 ? block * 2 : ConvertBlockSize;
     }
     if (Timeline.empty()) {
-        LoadError = "В логе нет пар запросов: " + bin.string();
+        LoadError = Translate("В логе нет пар запросов:") + " " + bin.string();
         return false;
     }
 
@@ -190,6 +194,7 @@ void TRecording::AssignTimes(std::span<const uint8_t> bin, std::span<const uint8
     if (!read.Sessions.empty()) {
         StartWall = read.Sessions.front().WallMs;
         WallFromTimes = true;
+        PollingBegan = read.Sessions.front().PollingBeganMs; // the first session's clock is the recording's
     }
     // Each session counts from its own start; a later session (another connection appended to the same
     // log) starts at its distance from the first by the wall clock, never before the pairs of the last.

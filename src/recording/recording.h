@@ -72,7 +72,7 @@ public:
     // Reads `bin` and its times file (<name>.times beside it). False with Error() when the file cannot be
     // read, is no exchange log of the engine link, or holds no request pair.
     bool Load(const std::filesystem::path& bin, const TRecordingOptions& options = {});
-    // Why Load failed: a Russian user text (translate it where it is shown), with the file name.
+    // Why Load failed, translated, with the file name.
     const std::string& Error() const { return LoadError; }
 
     const std::filesystem::path& File() const { return BinFile; }
@@ -94,6 +94,10 @@ public:
     std::string TimesText() const;
     // The reason the times file could not serve the whole log (a Russian text from pair_times.h).
     const std::string& TimesProblem() const { return Problem; }
+
+    // When the connection was up and polling began, on the recording's clock (ms); -1 when the times
+    // do not say (no times file, an older one). Values a live watch printed count from here.
+    int64_t PollingBeganMs() const { return PollingBegan; }
 
     // The pairs in log order; times never decrease.
     const std::vector<TRecordedPair>& Pairs() const { return Timeline; }
@@ -127,6 +131,7 @@ private:
     int64_t StartWall = 0;
     bool WallFromTimes = false;
     size_t MeasuredCount = 0;
+    int64_t PollingBegan = -1;
     std::string Problem;
     std::vector<TRecordedPair> Timeline;
     std::vector<TRecordedFaultRead> Faults;

@@ -35,7 +35,9 @@ public:
     // moves the position to `ms` (never backwards: an earlier `ms` hands nothing). Returns the pairs
     // handed.
     size_t AdvanceTo(uint32_t ms, const std::function<void(const TRecordedPair&)>& take);
-    // Moves to `ms` (backwards or forwards) without handing pairs out, and returns the state there.
+    // Moves to `ms` (backwards or forwards) without handing pairs out, and returns the state there; the
+    // next AdvanceTo hands the first pair later than `ms`. A playing player plays on from `ms` as of
+    // Clock()'s tick count now.
     TRecordingState Seek(uint32_t ms);
 
     // --- playing on the clock ---

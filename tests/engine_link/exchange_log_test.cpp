@@ -186,6 +186,11 @@ TEST_F(ExchangeLogTest, ClientLogsGoToTheClientSubfolderAndEcuBinToBothFolders) 
     log.AppendPair(0xF0, 0x0F, 0x01, 'B');
     ASSERT_TRUE(log.SaveEcuBin()); // overwrites the earlier copy
     EXPECT_EQ(Folder.ReadFile("CLIENTS/Ivanov/ECU.bin"), expected + Bytes({0xF0, 0x0F, 0x01, 'B'}));
+    // The times go with each copy.
+    const std::string times = Logs("Ivanov/B45001.times");
+    EXPECT_FALSE(times.empty());
+    EXPECT_EQ(Logs("Ivanov/ECU.times"), times);
+    EXPECT_EQ(Folder.ReadFile("CLIENTS/Ivanov/ECU.times"), times);
 }
 
 TEST_F(ExchangeLogTest, EcuBinWithoutALogFileIsReported) {

@@ -71,6 +71,7 @@ TEST_F(RecordingTest, ReadsTheLogAsItsConversionDoes) {
         EXPECT_TRUE(recording.Identified());
         EXPECT_EQ(recording.Ident().UnitType, c.UnitType);
         EXPECT_TRUE(recording.TimesEstimated());
+        EXPECT_EQ(recording.PollingBeganMs(), -1);
         std::vector<std::string> values;
         size_t pairNumber = 0;
         for (const TRecordedPair& pair : recording.Pairs()) {
@@ -139,7 +140,11 @@ TEST_F(RecordingTest, ClientAndDateOfARecordedSession) {
         log.ClearLogName();
         log.EnableLog();
         log.AppendPair(0xF1, 0x0E, 0x00, 0x10);
-        clock.Advance(10);
+        log.FlushLog();
+        clock.Advance(4);
+        log.MarkPollingBegan();
+        log.FlushLog(); // the mark is written though no pair follows it yet
+        clock.Advance(6);
         log.AppendPair(0xF1, 0x0E, 0x01, 0x00);
     }
     TRecording recording;
@@ -149,6 +154,7 @@ TEST_F(RecordingTest, ClientAndDateOfARecordedSession) {
     EXPECT_GE(recording.StartWallMs(), before);
     EXPECT_LT(recording.StartWallMs(), before + 60000);
     EXPECT_EQ(recording.DurationMs(), 10u);
+    EXPECT_EQ(recording.PollingBeganMs(), 4);
     EXPECT_FALSE(recording.Identified());
 }
 

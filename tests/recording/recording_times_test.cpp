@@ -183,5 +183,21 @@ TEST_F(RecordingTimesTest, TimesThatDoNotMatchTheLogAreEstimatedAndSaidSo) {
     }
 }
 
+// A times file that cannot be written is reported once, as a log that cannot be written is, and the
+// log itself is written whole; the recording then has estimated times.
+TEST_F(RecordingTimesTest, ATimesFileThatCannotBeWrittenIsReportedAndTheLogGoesOn) {
+    fs::create_directories(Times()); // a folder where the file should go
+    const std::vector<std::string> pairs = CableSession(5);
+    Record(pairs, {9});
+    EXPECT_EQ(ReadAll(Bin()), std::accumulate(pairs.begin(), pairs.end(), std::string()));
+    const std::vector<std::string> lines = Host.Logs();
+    ASSERT_EQ(lines.size(), 1u) << Host.LogText();
+    EXPECT_EQ(lines[0], "Не могу записать файл " + Times().string());
+    TRecording recording;
+    ASSERT_TRUE(recording.Load(Bin()));
+    EXPECT_EQ(recording.MeasuredPairs(), 0u);
+    EXPECT_EQ(recording.TimesProblem(), PairTimesProblemMissing);
+}
+
 } // namespace
 } // namespace velmora
