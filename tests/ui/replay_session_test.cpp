@@ -148,9 +148,10 @@ TEST(ReplaySessionTest, ReplayedSimulatedDriveShowsTheLiveValuesAndALogWithoutTi
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     auto* slider = Child<QSlider>(&form, "sbReplayPosition");
     auto settled = [&] {
-        return !form.Replay()->Delivering() &&
-               std::none_of(form.findChildren<TScreenPage*>().begin(),
-                            form.findChildren<TScreenPage*>().end(),
+        if (form.Replay()->Delivering())
+            return false;
+        const QList<TScreenPage*> pages = form.findChildren<TScreenPage*>();
+        return std::none_of(pages.begin(), pages.end(),
                             [](const TScreenPage* page) { return page->RepaintPending(); });
     };
     // Two moments in the polling, a quarter and three quarters in, where every value was steady for 80 ms

@@ -103,16 +103,37 @@ void TGraph::DrawSamples(QPainter& painter, const TGraphParam& view, const TSamp
                                    [&](const TGraphSample& s) { return int32_t(s.Tick + shift - from) < 0; });
     if (it != samples.begin())
         --it; // the line comes in from the left edge
-    // Many values fall on one column when much time is shown: per column its first, lowest, highest
-    // and last value keep the line's look at a few points per column.
+    // Many values fall on one column when much time is shown: per column only its first, lowest,
+    // highest and last value count. A solid line through neighbouring columns is drawn as one bar per
+    // column (from the last value of the column before to this column's extent): a wide pen stroked
+    // through four points a column costs many times a display frame over 30 minutes.
+    const bool bars = painter.pen().style() == Qt::SolidLine;
+    const int pen = std::max(1, int(painter.pen().widthF()));
+    const QColor colour = painter.pen().color();
     QPolygon line;
     int column = std::numeric_limits<int>::min(), firstY = 0, lowY = 0, highY = 0, lastY = 0;
+    bool hasPrevious = false;
+    int previousX = 0, previousY = 0;
     auto flushColumn = [&] {
         if (column == std::numeric_limits<int>::min())
             return;
-        for (int y : {firstY, lowY, highY, lastY})
-            if (line.isEmpty() || line.back() != QPoint(column, y))
-                line << QPoint(column, y);
+        if (!bars) {
+            for (int y : {firstY, lowY, highY, lastY})
+                if (line.isEmpty() || line.back() != QPoint(column, y))
+                    line << QPoint(column, y);
+        } else {
+            int top = highY, bottom = lowY;
+            if (hasPrevious && column - previousX <= 1) {
+                top = std::min(top, previousY);
+                bottom = std::max(bottom, previousY);
+            } else if (hasPrevious) {
+                painter.drawLine(previousX, previousY, column, firstY); // across columns without values
+            }
+            painter.fillRect(QRect(column - pen / 2, top - pen / 2, pen, bottom - top + pen), colour);
+            hasPrevious = true;
+            previousX = column;
+            previousY = lastY;
+        }
         column = std::numeric_limits<int>::min();
     };
     auto flushLine = [&] {
@@ -120,6 +141,7 @@ void TGraph::DrawSamples(QPainter& painter, const TGraphParam& view, const TSamp
         if (line.size() >= 2)
             painter.drawPolyline(line);
         line.clear();
+        hasPrevious = false;
     };
     for (; it != samples.end(); ++it) {
         if (std::isnan(it->Value)) {
