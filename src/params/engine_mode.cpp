@@ -59,6 +59,10 @@ void TEngineModeObserver::Reset() {
 }
 
 void TEngineModeObserver::OnValue(const TECUparam& param) {
+    OnValue(param, Clock().TickCount());
+}
+
+void TEngineModeObserver::OnValue(const TECUparam& param, uint32_t now) {
     for (size_t q = 0; q < size_t(TQuantity::Count); ++q) {
         uint8_t id = QuantityId(TQuantity(q));
         if (!param.HasId(id))
@@ -67,7 +71,6 @@ void TEngineModeObserver::OnValue(const TECUparam& param) {
         int bit = param.BitById(id);
         Take(TQuantity(q), bit >= 0 ? float(bit) : param.AsSingle(), param.LastTick);
     }
-    uint32_t now = Clock().TickCount();
     FollowEngineState();
     uint8_t mode = Decide(now);
     if (mode != CurrentMode)

@@ -103,6 +103,8 @@ public:
 
     // The value handler's call after every read of `param`.
     void OnValue(const TECUparam& param);
+    // The same on a clock of the caller's (a replayed recording's, whose values carry its time).
+    void OnValue(const TECUparam& param, uint32_t now);
     // Connection start or end: clears a shown mode (posting its end), forgets the values and gives the
     // set the poll levels of a standing engine.
     void Reset();

@@ -33,6 +33,7 @@
 #include "ui/graphs/graph_prop.h"
 #include "ui/graphs/param_chooser.h"
 #include "ui/window/main_form.h"
+#include "ui/window/replay_recording.h"
 
 namespace velmora {
 namespace {
@@ -189,6 +190,25 @@ TEST_P(UntranslatedTextsTest, MainWindowWithEveryTabShown) {
     auto* pg = Child<QTabWidget>(&form, "pg");
     pg->setCurrentIndex(PageGraph);
     pg->setCurrentIndex(PageScreens);
+    TTextWalk walk = MakeWalk();
+    walk.Walk(&form);
+    for (const std::string& text : walk.Found)
+        ADD_FAILURE() << "untranslated: " << text;
+}
+
+TEST_P(UntranslatedTextsTest, MainWindowWithARecordingOpen) {
+    TMainForm form(Connection, "SIM");
+    form.show();
+    auto recording = std::make_shared<TReplayRecording>();
+    recording->Name = "B45001.bin";
+    recording->TimesEstimated = true;
+    recording->DurationMs = 60000;
+    recording->Ident.UnitType = UnitHfm;
+    recording->Params = std::make_shared<TListParams>();
+    recording->Params->LoadBuiltinSet(UnitHfm, 'A');
+    form.OpenReplay(recording);
+    form.HandleMessage(WM_USER + 2, 0, 0); // the replay's ECU ready (this host keeps posted messages)
+    form.CompareWithRecording(recording);
     TTextWalk walk = MakeWalk();
     walk.Walk(&form);
     for (const std::string& text : walk.Found)

@@ -195,6 +195,11 @@ void TFaultTab::btnEraseClick() {
     // Without a live link the worker takes no request: nothing to wait for.
     if (!Connection.IsAlive())
         return;
+    // A recording is only looked at: the unit it came from is not on the line.
+    if (const std::string refusal = Connection.RefusesCommands(); !refusal.empty()) {
+        Host().MessageBox(Translate(refusal), TMsgKind::Information, TMsgButtons::Ok);
+        return;
+    }
     // A unit without the erase command would only show its faults again: say so instead.
     if (const std::optional<TFaultData> faults = Connection.FaultData();
         faults && !CanEraseFaults(faults->Context.UnitType, faults->Context.DiagIndex)) {

@@ -388,6 +388,10 @@ void TGraph::UpdateParam(int number) {
     }
     if (gridFrom >= 0) {
         DrawGrid(gridFrom);
+        if (Comparison) {
+            QPainter painter(&Picture);
+            DrawOverlay(painter, gridFrom, StartTick, ScreenTimeMs);
+        }
         Changed = Picture.rect(); // a new picture, or the old one moved left
     }
 

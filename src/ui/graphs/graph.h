@@ -14,6 +14,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,8 @@
 
 #include "params/list_prm.h"
 #include "params/visual_param.h"
+
+class QPainter;
 
 namespace velmora {
 
@@ -80,6 +83,17 @@ public:
     std::array<float, Slots> SlotMin{}, SlotMax{};
 };
 
+// A second recording's curves, drawn dashed over the graph's own in their parameters' colours, for
+// comparing two sessions (before and after a repair).
+struct TGraphOverlay {
+    std::string Name;     // the legend's text for the dashed curves
+    std::string MainName; // and for the graph's own, solid ones
+    // Per parameter number its values, ticks in ms of the second recording's own clock, by tick.
+    std::map<int, std::vector<TGraphSample>> Curves;
+    // The graph's tick at which the second recording's 0 ms lies (its start, moved by the user's offset).
+    uint32_t StartTick = 0;
+};
+
 class TGraph : public TListPrm {
 public:
     static constexpr uint16_t NoSlot = 0xFFFF;
@@ -106,6 +120,8 @@ public:
     void UpdateParam(int number) override;
     // Clears the picture and every minimum and maximum; the next value starts the picture.
     void ResetGraph();
+    // ResetGraph, and the kept values go too (a replay jumped: the values come again, older ones first).
+    void ForgetValues();
     // "min  max" of view `index` over the last screen time, with the parameter's decimals.
     std::string MinMaxText(size_t index) const;
     // A new picture size; the picture starts anew.
@@ -147,6 +163,14 @@ public:
     int ValueY(const TGraphParam& view, float value) const { return Y(view, value); }
     int PlotTop() const { return TopMargin; }
     int PlotBottom() const { return Picture.height() - 1 - BottomMargin; }
+
+    // The dashed curves of a second recording (none: nullopt); the picture is drawn again.
+    void SetOverlay(std::optional<TGraphOverlay> overlay);
+    const std::optional<TGraphOverlay>& Overlay() const { return Comparison; }
+    // Moves the second recording's start to `tick` of the graph's clock.
+    void SetOverlayStart(uint32_t tick);
+    // The second recording's value of `view`'s parameter at `tick` of the graph's clock.
+    std::optional<float> OverlayValueAt(const TGraphParam& view, uint32_t tick) const;
 
     // The picture is saved at the next scroll, so it holds a full screen; asked again, it is saved now.
     void RequestSave();
@@ -190,6 +214,13 @@ private:
     bool FitRanges(uint32_t from, uint32_t to, bool growOnly);
     // Draws the time from `from` over `span` ms from the kept values; returns nothing.
     void Render(uint32_t from, uint32_t span);
+    // Draws `samples` (ticks + `shift` on the graph's clock) of `view` over the time from `from` across
+    // `span` ms, at most four points per pixel column, with the painter's pen.
+    template <typename TSamples>
+    void DrawSamples(QPainter& painter, const TGraphParam& view, const TSamples& samples, uint32_t shift,
+                     uint32_t from, uint32_t span) const;
+    // The second recording's curves from column `fromColumn` on.
+    void DrawOverlay(QPainter& painter, int fromColumn, uint32_t from, uint32_t span) const;
     // The running picture again from the kept values, line ends set so drawing goes on.
     void RenderLive();
     // Scrolls the picture when `tick` passed its right edge; returns the first column cleared, or -1.
@@ -198,6 +229,7 @@ private:
     void DrawGrid(int fromColumn);
 
     std::shared_ptr<const TListParams> Params;
+    std::optional<TGraphOverlay> Comparison;
     QImage Picture;
     QRect Changed;
     bool LanesOn = false;

@@ -83,57 +83,139 @@ bool TGraph::FitRanges(uint32_t from, uint32_t to, bool growOnly) {
 void TGraph::Render(uint32_t from, uint32_t span) {
     Picture.fill(Qt::white);
     DrawGrid(0);
-    const int w = Picture.width();
     span = std::max<uint32_t>(span, 1);
     QPainter painter(&Picture);
     for (TGraphParam* view : GraphViews()) {
         painter.setPen(QPen(FromBgr(view->Color), PenWidth, Qt::SolidLine));
-        const std::deque<TGraphSample>& history = view->History;
-        auto it = FirstFrom(history, from);
-        if (it != history.begin())
-            --it; // the line comes in from the left edge
-        // Many values fall on one column when much time is shown: per column its first, lowest, highest
-        // and last value keep the line's look at a few points per column.
-        QPolygon line;
-        int column = std::numeric_limits<int>::min(), firstY = 0, lowY = 0, highY = 0, lastY = 0;
-        auto flushColumn = [&] {
-            if (column == std::numeric_limits<int>::min())
-                return;
+        DrawSamples(painter, *view, view->History, 0, from, span);
+    }
+    DrawOverlay(painter, 0, from, span);
+    painter.end();
+    Changed = Picture.rect();
+}
+
+template <typename TSamples>
+void TGraph::DrawSamples(QPainter& painter, const TGraphParam& view, const TSamples& samples, uint32_t shift,
+                         uint32_t from, uint32_t span) const {
+    const int w = Picture.width();
+    // The first sample at or after `from` on the graph's clock (sample tick + shift).
+    auto it = std::partition_point(samples.begin(), samples.end(),
+                                   [&](const TGraphSample& s) { return int32_t(s.Tick + shift - from) < 0; });
+    if (it != samples.begin())
+        --it; // the line comes in from the left edge
+    // Many values fall on one column when much time is shown: per column only its first, lowest,
+    // highest and last value count. A solid line through neighbouring columns is drawn as one bar per
+    // column (from the last value of the column before to this column's extent): a wide pen stroked
+    // through four points a column costs many times a display frame over 30 minutes.
+    const bool bars = painter.pen().style() == Qt::SolidLine;
+    const int pen = std::max(1, int(painter.pen().widthF()));
+    const QColor colour = painter.pen().color();
+    QPolygon line;
+    int column = std::numeric_limits<int>::min(), firstY = 0, lowY = 0, highY = 0, lastY = 0;
+    bool hasPrevious = false;
+    int previousX = 0, previousY = 0;
+    auto flushColumn = [&] {
+        if (column == std::numeric_limits<int>::min())
+            return;
+        if (!bars) {
             for (int y : {firstY, lowY, highY, lastY})
                 if (line.isEmpty() || line.back() != QPoint(column, y))
                     line << QPoint(column, y);
-            column = std::numeric_limits<int>::min();
-        };
-        auto flushLine = [&] {
-            flushColumn();
-            if (line.size() >= 2)
-                painter.drawPolyline(line);
-            line.clear();
-        };
-        for (; it != history.end(); ++it) {
-            if (std::isnan(it->Value)) {
-                flushLine();
-                continue;
+        } else {
+            int top = highY, bottom = lowY;
+            if (hasPrevious && column - previousX <= 1) {
+                top = std::min(top, previousY);
+                bottom = std::max(bottom, previousY);
+            } else if (hasPrevious) {
+                painter.drawLine(previousX, previousY, column, firstY); // across columns without values
             }
-            int64_t x64 = std::llround(double(int32_t(it->Tick - from)) * w / span);
-            int x = int(std::clamp<int64_t>(x64, -32000, 32000));
-            int y = Y(*view, std::clamp(it->Value, view->Lo(), view->Hi()));
-            if (x != column) {
-                flushColumn();
-                column = x;
-                firstY = lowY = highY = lastY = y;
-            } else {
-                lowY = std::max(lowY, y);
-                highY = std::min(highY, y);
-                lastY = y;
-            }
-            if (x > w)
-                break; // the line goes out at the right edge
+            painter.fillRect(QRect(column - pen / 2, top - pen / 2, pen, bottom - top + pen), colour);
+            hasPrevious = true;
+            previousX = column;
+            previousY = lastY;
         }
-        flushLine();
+        column = std::numeric_limits<int>::min();
+    };
+    auto flushLine = [&] {
+        flushColumn();
+        if (line.size() >= 2)
+            painter.drawPolyline(line);
+        line.clear();
+        hasPrevious = false;
+    };
+    for (; it != samples.end(); ++it) {
+        if (std::isnan(it->Value)) {
+            flushLine();
+            continue;
+        }
+        int64_t x64 = std::llround(double(int32_t(it->Tick + shift - from)) * w / span);
+        int x = int(std::clamp<int64_t>(x64, -32000, 32000));
+        int y = Y(view, std::clamp(it->Value, view.Lo(), view.Hi()));
+        if (x != column) {
+            flushColumn();
+            column = x;
+            firstY = lowY = highY = lastY = y;
+        } else {
+            lowY = std::max(lowY, y);
+            highY = std::min(highY, y);
+            lastY = y;
+        }
+        if (x > w)
+            break; // the line goes out at the right edge
     }
-    painter.end();
-    Changed = Picture.rect();
+    flushLine();
+}
+
+void TGraph::ForgetValues() {
+    for (TGraphParam* view : GraphViews())
+        view->History.clear();
+    LatestTick = 0;
+    IsFrozen = false;
+    ResetGraph();
+}
+
+void TGraph::SetOverlay(std::optional<TGraphOverlay> overlay) {
+    Comparison = std::move(overlay);
+    Redraw();
+}
+
+void TGraph::SetOverlayStart(uint32_t tick) {
+    if (!Comparison)
+        return;
+    Comparison->StartTick = tick;
+    Redraw();
+}
+
+void TGraph::DrawOverlay(QPainter& painter, int fromColumn, uint32_t from, uint32_t span) const {
+    if (!Comparison)
+        return;
+    painter.save();
+    painter.setClipRect(QRect(fromColumn, 0, Picture.width() - fromColumn, Picture.height()));
+    for (TGraphParam* view : GraphViews()) {
+        auto curve = Comparison->Curves.find(view->Param.Number);
+        if (curve == Comparison->Curves.end())
+            continue;
+        painter.setPen(QPen(FromBgr(view->Color), PenWidth, Qt::DashLine));
+        DrawSamples(painter, *view, curve->second, Comparison->StartTick, from, span);
+    }
+    painter.restore();
+}
+
+std::optional<float> TGraph::OverlayValueAt(const TGraphParam& view, uint32_t tick) const {
+    if (!Comparison)
+        return std::nullopt;
+    auto curve = Comparison->Curves.find(view.Param.Number);
+    if (curve == Comparison->Curves.end() || curve->second.empty())
+        return std::nullopt;
+    const std::vector<TGraphSample>& samples = curve->second;
+    const uint32_t own = tick - Comparison->StartTick;
+    if (int32_t(own) < 0 || own > samples.back().Tick)
+        return std::nullopt;
+    auto it = std::partition_point(samples.begin(), samples.end(),
+                                   [own](const TGraphSample& s) { return s.Tick <= own; });
+    if (it == samples.begin() || std::isnan(std::prev(it)->Value))
+        return std::nullopt;
+    return std::prev(it)->Value;
 }
 
 void TGraph::RenderLive() {

@@ -31,11 +31,17 @@ QStringList TGraphTab::CursorLines() const {
     if (!CursorTick)
         return lines;
     const double span = GraphList->ShownSpan() / 1000.0;
-    lines << AgoText(int64_t(int32_t(*CursorTick - GraphList->NewestTick())), span);
+    lines << (ClockText ? ClockText(*CursorTick)
+                        : AgoText(int64_t(int32_t(*CursorTick - GraphList->NewestTick())), span));
     for (size_t i = 0; i < GraphList->Count(); ++i) {
         const TGraphParam& view = GraphList->View(i);
         std::optional<float> value = GraphList->ValueAt(view, *CursorTick);
-        lines << QString::fromStdString(view.Caption) + ": " + (value ? GraphValueText(view, *value) : "—");
+        QString line =
+            QString::fromStdString(view.Caption) + ": " + (value ? GraphValueText(view, *value) : "—");
+        // The compared recording's value beside it, after its legend's mark.
+        if (std::optional<float> other = GraphList->OverlayValueAt(view, *CursorTick))
+            line += " | - - " + GraphValueText(view, *other);
+        lines << line;
     }
     return lines;
 }
@@ -140,13 +146,44 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
         int x = width * i / ScaleSteps;
         // Running: before the right edge; frozen: before the newest value taken.
         QString text =
-            GraphList->Frozen()
+            ClockText ? ClockText(GraphList->TickAt(x))
+            : GraphList->Frozen()
                 ? AgoText(int64_t(int32_t(GraphList->TickAt(x) - GraphList->NewestTick())), seconds)
                 : AgoText(-int64_t(std::llround(seconds * 1000 * (ScaleSteps - i) / ScaleSteps)), seconds);
         painter.setPen(Qt::darkGray);
         painter.drawLine(x, stripTop, x, stripTop + tick);
         label(QRect(x - int(50 * ratio), stripTop + 1, int(100 * ratio), height - stripTop - 1),
               Qt::AlignHCenter | Qt::AlignBottom, text, Qt::darkGray);
+    }
+    // With a compared recording: which lines are which, in the top right corner.
+    QRect legend;
+    if (const std::optional<TGraphOverlay>& overlay = GraphList->Overlay()) {
+        const QStringList names = {QString::fromStdString(overlay->MainName),
+                                   QString::fromStdString(overlay->Name)};
+        QFontMetrics metrics(font);
+        const int sample = int(28 * ratio);
+        int textWidth = 0;
+        for (const QString& name : names)
+            textWidth = std::max(textWidth, metrics.horizontalAdvance(name));
+        const int boxWidth = sample + textWidth + int(14 * ratio);
+        const QRect box(width - boxWidth - int(4 * ratio), GraphList->PlotTop() + int(2 * ratio), boxWidth,
+                        2 * lineHeight + int(4 * ratio));
+        legend = box;
+        if (area.intersects(box)) {
+            painter.fillRect(box, QColor(255, 255, 255, 230));
+            painter.setPen(Qt::darkGray);
+            painter.drawRect(box.adjusted(0, 0, -1, -1));
+            for (int i = 0; i < 2; ++i) {
+                const int y = box.top() + int(2 * ratio) + i * lineHeight + lineHeight / 2;
+                painter.setPen(
+                    QPen(Qt::black, std::max(1, int(ratio)), i == 0 ? Qt::SolidLine : Qt::DashLine));
+                painter.drawLine(box.left() + int(4 * ratio), y, box.left() + int(4 * ratio) + sample, y);
+                painter.setPen(Qt::black);
+                painter.drawText(QRect(box.left() + sample + int(10 * ratio), y - lineHeight / 2,
+                                       textWidth + 2, lineHeight),
+                                 Qt::AlignLeft | Qt::AlignVCenter, names[i]);
+            }
+        }
     }
     // The cursor: a line at its time and a box with the time and every curve's value.
     CursorBox = QRect();
@@ -166,6 +203,8 @@ void TGraphTab::DrawScales(QPainter& painter, int width, int height, const QRect
             const int left =
                 x + int(6 * ratio) + boxWidth < width ? x + int(6 * ratio) : x - int(6 * ratio) - boxWidth;
             CursorBox = QRect(left, GraphList->PlotTop() + int(2 * ratio), boxWidth, boxHeight);
+            if (CursorBox.intersects(legend)) // below the legend, which stays readable
+                CursorBox.moveTop(legend.bottom() + int(4 * ratio));
             if (area.intersects(CursorBox)) {
                 painter.fillRect(CursorBox, QColor(255, 255, 255, 230));
                 painter.setPen(Qt::darkGray);

@@ -66,6 +66,10 @@ public:
     // The menu of the curve in row `row`: properties, autoscale, colour and lane. The caller owns it.
     QMenu* CurveMenu(int row);
 
+    // The time of a tick as the time scale and the cursor show it, instead of the time before the newest
+    // value (a replay shows its recording's clock); none: the time before the newest value.
+    std::function<QString(uint32_t tick)> ClockText;
+
     // Called after "Refresh" reloaded the graph, so the worker takes the list over again.
     std::function<void()> OnReload;
 

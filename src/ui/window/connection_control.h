@@ -78,6 +78,9 @@ public:
     // The request fields of the actuator tests, adaptation and coding, which the worker runs at the
     // next connection start or in its polling cycles.
     virtual TActuatorState& Actuators() = 0;
+    // Why this connection takes no commands for the unit (actuator tests, erase, adaptation, coding),
+    // as the user is told; empty when it takes them (a live connection).
+    virtual std::string RefusesCommands() const { return {}; }
 
     // The derived tabs: the smoothness test (state 9) with the cylinder each round starts at, and the
     // trip computer's measurement (state 10) with its readiness and sums. A connection without them

@@ -41,6 +41,8 @@
 #include "ui/trip/trip_tab.h"
 #include "ui/window/log_tools.h"
 #include "ui/window/qt_host.h"
+#include "ui/window/replay_bar.h"
+#include "ui/window/replay_connection.h"
 
 namespace velmora {
 
@@ -62,7 +64,7 @@ template <typename T> T* Named(T* widget, const char* name) {
 } // namespace
 
 TMainForm::TMainForm(TConnectionControl& connection, std::string firstRunPort, QWidget* parent)
-    : QMainWindow(parent), Connection(connection) {
+    : QMainWindow(parent), Switch(std::make_unique<TSwitchConnection>(connection)), Connection(*Switch) {
     setObjectName("MainForm");
     setWindowTitle("Velmora");
     resize(FormWidth, FormHeight);
@@ -83,8 +85,13 @@ TMainForm::TMainForm(TConnectionControl& connection, std::string firstRunPort, Q
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(this);
+    // The pages hold the window's connection (Switch), which goes with this object's members, before
+    // QWidget frees the children: they go first, the replay with them.
     if (auto* qtHost = dynamic_cast<TQtHost*>(&Host()))
         qtHost->SetMessageHandler({});
+    Switch->Use(nullptr);
+    ReplayConn.reset();
+    delete takeCentralWidget();
 }
 
 void TMainForm::BuildLayout() {
@@ -92,6 +99,11 @@ void TMainForm::BuildLayout() {
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(BuildTopPanel());
+    ReplayBar = new TReplayBar;
+    ReplayBar->OnClose = [this] { CloseRecording(); };
+    ReplayBar->OnCompare = [this] { CompareClick(); };
+    ReplayBar->OnOffset = [this](int32_t ms) { SetCompareOffset(ms); };
+    layout->addWidget(ReplayBar);
     labOffline = Named(new QLabel, "labOffline");
     labOffline->setWordWrap(true);
     SetBackground(labOffline, ColorOfflineBanner);
@@ -274,6 +286,9 @@ void TMainForm::BuildMenus() {
     QMenu* file = menuBar()->addMenu("Файл");
     file->setObjectName("mnuFile");
     LogTools = new TLogTools(this, file);
+    QAction* openRecording = file->addAction("Открыть запись…");
+    openRecording->setObjectName("mnuOpenRecording");
+    connect(openRecording, &QAction::triggered, this, [this] { OpenRecordingClick(); });
     QAction* customerReport = file->addAction("Отчёт для клиента…");
     customerReport->setObjectName("mnuCustomerReport");
     connect(customerReport, &QAction::triggered, this, [this] { CustomerReportClick(); });
@@ -483,8 +498,8 @@ void TMainForm::SetConnectionState(int state) {
 
 void TMainForm::RefreshLineButtons() {
     const bool moduleRuns = (pnlEGas && pnlEGas->Running()) || (pnlSRS && pnlSRS->Running());
-    const bool lineFree = ConnectionState == 0 && !moduleRuns && LineHolder().empty() &&
-                          !(LineFunctions && LineFunctions->Busy());
+    const bool lineFree = ConnectionState == 0 && !Switch->Replaying() && !moduleRuns &&
+                          LineHolder().empty() && !(LineFunctions && LineFunctions->Busy());
     btnConnect->setEnabled(lineFree && !(LineFunctions && LineFunctions->HoldsConnect()));
     btnPort->setEnabled(lineFree);
     for (TModulePanel* panel : {pnlEGas, pnlSRS})

@@ -15,6 +15,8 @@
 #include "settings/program_settings.h"
 #include "ui/window/connection_control.h"
 #include "ui/window/engine_mode.h"
+#include "ui/window/replay_recording.h"
+#include "ui/window/switch_connection.h"
 
 class QAction;
 class QCheckBox;
@@ -38,6 +40,8 @@ class TGraphTab;
 class TLineFunctions;
 class TListPrm;
 class TModulePanel;
+class TReplayBar;
+class TReplayConnection;
 class TScreenPages;
 class TSmoothTab;
 class TTripTab;
@@ -117,6 +121,22 @@ public:
     void ActivationClick();
     void AdaptResetClick();
     void CodingClick();
+    // "Файл" → "Открыть запись…": the recording (an exchange log, with or without its times) shown as a
+    // session, until CloseRecording. Refused while a live connection runs. False with a box when the
+    // file cannot be read.
+    bool OpenRecording(const std::string& path);
+    // The same for a recording already read.
+    void OpenReplay(std::shared_ptr<const TReplayRecording> recording);
+    // Back to the live state: the recording's screens and graph go, Connect is offered again.
+    void CloseRecording();
+    // The open replay, or nullptr.
+    TReplayConnection* Replay() const { return ReplayConn.get(); }
+    // The graph draws `path`'s curves dashed beside the open recording's; false with a box when it
+    // cannot be read or no recording is open.
+    bool CompareWith(const std::string& path);
+    void CompareWithRecording(std::shared_ptr<const TReplayRecording> recording);
+    // Where the compared recording's start lies on the open one's clock (ms; 0: both at their starts).
+    void SetCompareOffset(int32_t offsetMs);
     // WM_USER+16: the menu carries the connected unit's family name and offers its functions only where
     // the unit has them.
     void ShowUnitFunctions();
@@ -157,8 +177,19 @@ private:
     void ShowDerivedPages();
     void StartDerivedPage(int page);
     bool HandleKey(int key);
+    // Whether a command for the unit may run; a box says why not.
+    bool CommandsAllowed();
+    void OpenRecordingClick();
+    void CompareClick();
+    // The replay's clock on the graph's time scale and cursor.
+    void SetGraphClock();
 
+    // The window's one connection: the live one, or a recording's replay while one is open.
+    std::unique_ptr<TSwitchConnection> Switch;
     TConnectionControl& Connection;
+    std::unique_ptr<TReplayConnection> ReplayConn;
+    TReplayBar* ReplayBar = nullptr;
+    int32_t CompareOffsetMs = 0;
     TProgramSettings Options;
     std::string ClientName;
     bool WordCorrection = false;

@@ -13,8 +13,9 @@ namespace velmora {
 
 void TMainForm::ShowDerivedPages() {
     const std::shared_ptr<const TListParams> params = Connection.Params();
-    // The periods are read pair by pair at their moment: not through an ELM327.
-    SetPageVisible(PageSmooth, params && params->FindByNumber(SmoothTabParam) && Options.Adapter != 'E');
+    // The periods are read pair by pair at their moment: not through an ELM327, nor from a recording.
+    SetPageVisible(PageSmooth, params && params->FindByNumber(SmoothTabParam) && Options.Adapter != 'E' &&
+                                   !Switch->Replaying());
     SetPageVisible(PageComputer, params && Connection.TripReady());
 }
 

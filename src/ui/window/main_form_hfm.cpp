@@ -55,7 +55,8 @@ void TMainForm::ShowUnitFunctions() {
     }
     // A unit of another family or an older generation has no actuator tests, adaptation or coding: the
     // worker would refuse them at the next connection. Before identification they stay offered.
-    const bool offered = ident.UnitType == UnitUnknown || ident.HasServiceFunctions();
+    const bool offered =
+        (ident.UnitType == UnitUnknown || ident.HasServiceFunctions()) && !Switch->Replaying();
     for (QAction* action : {mnuAdaptReset, mnuCoding, mnuActivation})
         action->setEnabled(offered);
     if (!offered && mnuActivation->isChecked()) {
@@ -70,6 +71,10 @@ void TMainForm::ActivationClick() {
         // goes at once, not at the next connection.
         pnlActivation->ResetOutputs();
         pnlActivation->Clear();
+        return;
+    }
+    if (!CommandsAllowed()) {
+        mnuActivation->setChecked(false);
         return;
     }
     // The steps go where the user looks, a box, and they fit the state of the link: the tests start
@@ -87,6 +92,8 @@ void TMainForm::ActivationClick() {
 }
 
 void TMainForm::AdaptResetClick() {
+    if (!CommandsAllowed())
+        return;
     if (Host().MessageBox(Translate("Сбросить адаптацию блока? Выученные поправки будут стерты."),
                           TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes)
         return;
@@ -95,6 +102,8 @@ void TMainForm::AdaptResetClick() {
 }
 
 void TMainForm::CodingClick() {
+    if (!CommandsAllowed())
+        return;
     auto error = [](const std::string& text) { Host().MessageBox(text, TMsgKind::Error, TMsgButtons::Ok); };
     std::shared_ptr<const TListParams> params = Connection.Params();
     std::array<TECUparam*, 3> parts{};

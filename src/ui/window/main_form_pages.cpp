@@ -37,6 +37,7 @@ std::shared_ptr<TListPrm> TMainForm::ShowGraph() {
         // Pictures go where the connection's logs go: LOGS, or the client's folder inside it.
         Graph->Graph().PictureFolder = [this] { return Utf8Path(BuildPath("", "LOGS", ClientName, true)); };
         // The reloaded list starts a new polling cycle in the worker.
+        SetGraphClock();
         Graph->OnReload = [this] {
             if (Connection.IsAlive() && pg->currentIndex() == PageGraph)
                 Connection.RequestViewList(Graph->List(), true);
