@@ -219,8 +219,9 @@ TEST_F(RecordingPlayerTest, SeekingGivesTheLastValueOfEachParameter) {
         // Playing on from there hands the next pair first.
         std::vector<uint32_t> next;
         player.AdvanceTo(at + 10, [&](const TRecordedPair& pair) { next.push_back(pair.TimeMs); });
-        if (at < end)
+        if (at < end) {
             EXPECT_EQ(next, std::vector<uint32_t>{(at / 10 + 1) * 10});
+        }
     }
     EXPECT_FALSE(player.Seek(end).LastValues.empty());
 }

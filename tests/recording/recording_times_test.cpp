@@ -119,8 +119,9 @@ TEST_F(RecordingTimesTest, TimesComeBackForEveryPairHoweverSpaced) {
                       int64_t(PairTimesQuantumMs / 2))
                 << "pair " << i;
         const double perPair = double(fs::file_size(Times())) / double(pairs.size());
-        if (c.UnderAByte)
+        if (c.UnderAByte) {
             EXPECT_LT(perPair, 1.0);
+        }
     }
 }
 

@@ -25,6 +25,7 @@
 #include "ui/dialogs/customer_report_form.h"
 #include "ui/history/history_form.h"
 #include "ui/window/main_form.h"
+#include "ui/window/replay_connection.h"
 #include "ui_test_support.h"
 
 namespace velmora {
@@ -272,6 +273,13 @@ TEST_F(HistoryFormTest, MainWindowOpensItWithTheConnectedCar) {
     ASSERT_TRUE(byCar->Keys()->currentItem());
     EXPECT_EQ(byCar->Keys()->currentItem()->text(), Vin);
     EXPECT_EQ(byCar->Visits()->topLevelItemCount(), 2);
+    // A visit's exchange log opens in this window as a recording.
+    QTreeWidgetItem* log = LineStarting(byCar->Visits()->topLevelItem(0), "Лог обмена: ");
+    ASSERT_TRUE(log);
+    EXPECT_FALSE(main.Replay());
+    EXPECT_TRUE(byCar->OpenItem(log));
+    EXPECT_TRUE(main.Replay());
+    main.CloseRecording();
 
     // A car the history has not seen: said so, no other car's visits shown.
     const std::string other = "WDB2020201A999";

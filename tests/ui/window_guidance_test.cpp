@@ -156,8 +156,9 @@ TEST_F(WindowGuidanceTest, AFaultThatStaysAfterAnEraseIsExplained) {
         form.HandleMessage(WM_USER + 10, 0, 0); // the list read after the erase
         const std::vector<std::string> boxes = Host.Boxes();
         ASSERT_EQ(boxes.size(), explained ? 2u : 1u) << int(current);
-        if (explained)
+        if (explained) {
             EXPECT_NE(boxes[1].find("причина все еще есть"), std::string::npos) << boxes[1];
+        }
         form.HandleMessage(WM_USER + 10, 0, 0); // a later read says nothing again
         EXPECT_EQ(Host.Boxes().size(), boxes.size());
     }

@@ -249,10 +249,12 @@ TEST_P(ReadableLayoutTest, MainValuesStatusAndTabsAreReadable) {
     EXPECT_GE(mode->width(), mode->fontMetrics().horizontalAdvance(mode->text())) << "the mode text is cut";
     QTabBar* tabs = Child<QTabWidget>(Form.get(), "pg")->tabBar();
     EXPECT_TRUE(tabs->isTabVisible(PageSmooth) && tabs->isTabVisible(PageComputer));
-    for (int i = 0; i < tabs->count(); ++i)
-        if (tabs->isTabVisible(i))
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->isTabVisible(i)) {
             EXPECT_GE(tabs->tabRect(i).height(), tabs->fontMetrics().horizontalAdvance(tabs->tabText(i)))
                 << tabs->tabText(i).toStdString();
+        }
+    }
     auto* port = Child<QPushButton>(Form.get(), "btnPort");
     EXPECT_EQ(port->text(), "SIM:hfm-misfire");
     EXPECT_GE(port->width(), port->fontMetrics().horizontalAdvance(port->text())) << "the port is cut";
@@ -284,10 +286,10 @@ INSTANTIATE_TEST_SUITE_P(Screens, ReadableLayoutTest,
                          ::testing::Values(std::tuple{'R', 1280, 720}, std::tuple{'E', 1280, 720},
                                            std::tuple{'D', 1280, 720}, std::tuple{'R', 683, 384},
                                            std::tuple{'E', 683, 384}, std::tuple{'D', 683, 384}),
-                         [](const auto& info) {
-                             return std::string(1, std::get<0>(info.param)) + "_" +
-                                    std::to_string(std::get<1>(info.param)) + "x" +
-                                    std::to_string(std::get<2>(info.param));
+                         [](const auto& row) {
+                             return std::string(1, std::get<0>(row.param)) + "_" +
+                                    std::to_string(std::get<1>(row.param)) + "x" +
+                                    std::to_string(std::get<2>(row.param));
                          });
 
 } // namespace

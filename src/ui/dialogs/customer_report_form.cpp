@@ -27,9 +27,9 @@ QString Tr(const char* russian) {
 
 } // namespace
 
-TCustomerReportForm::TCustomerReportForm(TCustomerReportData data, QImage graph, std::string client,
+TCustomerReportForm::TCustomerReportForm(TCustomerReportData report, QImage graph, std::string client,
                                          THistoryRecorder* history, QWidget* parent)
-    : QDialog(parent), Data(std::move(data)), Graph(std::move(graph)), Client(std::move(client)),
+    : QDialog(parent), Data(std::move(report)), Graph(std::move(graph)), Client(std::move(client)),
       History(history) {
     setObjectName("FormCustomerReport");
     setWindowTitle(Tr("Отчёт для клиента"));
@@ -69,11 +69,11 @@ TCustomerReportForm::TCustomerReportForm(TCustomerReportData data, QImage graph,
 }
 
 TCustomerReportData TCustomerReportForm::Completed() const {
-    TCustomerReportData data = Data;
-    data.Workshop = ReadWorkshop(); // as the workshop dialog may just have changed it
-    data.Mileage = edMileage->text().trimmed().toStdString();
-    data.Notes = edNotes->toPlainText().trimmed().toStdString();
-    return data;
+    TCustomerReportData report = Data;
+    report.Workshop = ReadWorkshop(); // as the workshop dialog may just have changed it
+    report.Mileage = edMileage->text().trimmed().toStdString();
+    report.Notes = edNotes->toPlainText().trimmed().toStdString();
+    return report;
 }
 
 QImage TCustomerReportForm::ChosenGraph() const {

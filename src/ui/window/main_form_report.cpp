@@ -14,7 +14,6 @@
 #include "ui/graphs/graph_view.h"
 #include "ui/history/history_form.h"
 #include "ui/screens/screen_pages.h"
-#include "ui/window/log_tools.h"
 #include "ui/window/main_form.h"
 
 namespace velmora {
@@ -27,11 +26,11 @@ void TMainForm::CustomerReportClick() {
         return;
     }
     THistoryRecorder* history = Connection.History();
-    TCustomerReportData data;
-    data.When = ReportTimeNow();
-    data.Client = ClientName;
-    data.Vin = VinText(faults->Ident);
-    data.Identification = PrintInfo(faults->Ident, false);
+    TCustomerReportData report;
+    report.When = ReportTimeNow();
+    report.Client = ClientName;
+    report.Vin = VinText(faults->Ident);
+    report.Identification = PrintInfo(faults->Ident, false);
     const char language = Language();
     const bool russian = cbErrRus ? cbErrRus->isChecked() : language == 'R';
     const TFaultTexts texts = LoadFaultTexts(faults->Context.UnitType, russian, language);
@@ -39,7 +38,7 @@ void TMainForm::CustomerReportClick() {
     TReportFaultSource source{faults->Buffer, faults->Context, texts, visit, {}};
     if (history)
         source.SeenBefore = [history](int code) { return history->SeenBefore(code); };
-    FillReportFaults(data, source);
+    FillReportFaults(report, source);
 
     // The values of what is shown: a screen's fields carry their colour rule's colour.
     if (CurrentList) {
@@ -52,16 +51,16 @@ void TMainForm::CustomerReportClick() {
             TReportValue value = ReportValue(view.Param, marked);
             if (!view.Caption.empty())
                 value.Name = view.Caption;
-            data.Values.push_back(std::move(value));
+            report.Values.push_back(std::move(value));
         });
         if (!CurrentIsGraph && Screens && Screens->Pages())
-            data.ValuesTitle = Screens->Pages()->tabText(Screens->Pages()->currentIndex()).toStdString();
+            report.ValuesTitle = Screens->Pages()->tabText(Screens->Pages()->currentIndex()).toStdString();
     }
     QImage graph;
     if (Graph && tsGraph)
         if (auto* view = tsGraph->findChild<TGraphView*>())
             graph = view->grab().toImage();
-    TCustomerReportForm form(std::move(data), graph, ClientName, history, this);
+    TCustomerReportForm form(std::move(report), graph, ClientName, history, this);
     form.exec();
 }
 
@@ -85,10 +84,9 @@ THistoryForm* TMainForm::HistoryClick() {
     std::unique_ptr<THistoryStore> store = MakeHistoryStore(ReadHistorySettings(), problem);
     History = new THistoryForm(std::move(store), problem, by, key, this);
     History->setAttribute(Qt::WA_DeleteOnClose);
-    // Until the replay of recordings is in this window, an exchange log is converted to text and the
-    // text opened, as "Преобразовать лог файл" does.
+    // A visit's exchange log opens as a recording, replayed in this window.
     connect(History, &THistoryForm::OpenRecordingRequested, this,
-            [this](const QString& path) { LogTools->StartConversion(path.toStdU16String(), {}); });
+            [this](const QString& path) { OpenRecording(path.toStdString()); });
     History->show();
     return History;
 }
