@@ -46,7 +46,9 @@ grep -qF "Файл не найден: $work/absent.ini" "$work/out" || fail "the
 # SIGTERM during the conversion of a big log: no text under the log's name, no leftover, exit 1; the next
 # --only-new converts it.
 for _ in $(seq 400); do cat "$log"; done >"$home/LOGS/B52002.bin"
-timeout 120 "$cli" --home "$home" convert "$home/LOGS/B52002.bin" >"$work/out" 2>"$work/err" &
+# Started directly (not under timeout, which passes a signal on to its whole group as well: the second
+# SIGTERM then ends the tool at once); a watchdog bounds the wait instead.
+"$cli" --home "$home" convert "$home/LOGS/B52002.bin" >"$work/out" 2>"$work/err" &
 cliPid=$!
 for _ in $(seq 200); do
     [[ -e $home/LOGS/B52002.txt.part ]] && break
@@ -54,8 +56,17 @@ for _ in $(seq 200); do
 done
 [[ -e $home/LOGS/B52002.txt.part ]] || fail "no conversion under way"
 kill -TERM "$cliPid"
+# A watchdog ends a tool that would not stop; ended itself, it takes its sleep along.
+(
+    trap 'kill "$sleeper"; exit 0' TERM
+    sleep 120 &
+    sleeper=$!
+    wait "$sleeper" && kill -KILL "$cliPid"
+) >/dev/null 2>&1 &
+watchdog=$!
 status=0
 wait "$cliPid" || status=$?
+kill "$watchdog" 2>/dev/null || true
 cliPid=
 [[ $status == 1 ]] || fail "a conversion ended by SIGTERM exits $status"
 [[ ! -e $home/LOGS/B52002.txt && ! -e $home/LOGS/B52002.txt.part ]] || fail "a half text was left"
