@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli_run.h"
 #include "commands.h"
 #include "host_recorder.h"
 #include "lang/dictionary.h"
@@ -37,29 +38,9 @@ namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TRun {
-    int Exit = -1;
-    std::string Out;
-    std::string Err;
-};
-
-TRun RunCommand(int (*command)(std::span<char* const>), std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    std::ostringstream out, err;
-    std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
-    std::streambuf* oldErr = std::cerr.rdbuf(err.rdbuf());
-    TRun run;
-    run.Exit = command(argv);
-    std::cout.rdbuf(oldOut);
-    std::cerr.rdbuf(oldErr);
-    FreePort();
-    run.Out = out.str();
-    run.Err = err.str();
-    return run;
-}
+using testing::CsvFields;
+using testing::RunCommand;
+using testing::TRun;
 
 // The result without what differs from run to run on any line (file names, times).
 std::string ResultOf(const std::string& out) {
@@ -73,24 +54,6 @@ std::string ResultOf(const std::string& out) {
             kept += line + "\n";
     }
     return kept;
-}
-
-// The fields of one CSV row (quoted fields with doubled quotes).
-std::vector<std::string> CsvFields(const std::string& row) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (size_t i = 0; i < row.size(); ++i) {
-        const char c = row[i];
-        if (quoted && c == '"' && i + 1 < row.size() && row[i + 1] == '"')
-            fields.back() += row[++i];
-        else if (c == '"')
-            quoted = !quoted;
-        else if (c == ',' && !quoted)
-            fields.emplace_back();
-        else if (c != '\r')
-            fields.back() += c;
-    }
-    return fields;
 }
 
 // "number value" in the order of the CSV's rows, for the numbers watched (0 and 1).

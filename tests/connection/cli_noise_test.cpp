@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_run.h"
 #include "commands.h"
 #include "host_recorder.h"
 #include "links/port_factory.h"
@@ -17,30 +18,8 @@
 namespace velmora {
 namespace {
 
-struct TRun {
-    int Exit = -1;
-    std::string Out;
-    std::string Err;
-};
-
-// Runs a command as main() would hand it its arguments (the command name taken out), with stdout and stderr
-// caught.
-TRun RunCommand(int (*command)(std::span<char* const>), std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    std::ostringstream out, err;
-    std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
-    std::streambuf* oldErr = std::cerr.rdbuf(err.rdbuf());
-    TRun run;
-    run.Exit = command(argv);
-    std::cout.rdbuf(oldOut);
-    std::cerr.rdbuf(oldErr);
-    FreePort();
-    run.Out = out.str();
-    run.Err = err.str();
-    return run;
-}
+using testing::RunCommand;
+using testing::TRun;
 
 // The result without what differs from run to run on any line: the port's profile file, the exchange
 // log's numbered name and the measured time per request.

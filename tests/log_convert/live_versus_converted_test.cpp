@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 
+#include "cli_run.h"
 #include "commands.h"
 #include "engine_link/ident_report.h"
 #include "host_recorder.h"
@@ -28,6 +29,7 @@ namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CsvFields;
 
 class TPlainView : public TBaseParam {
 public:
@@ -36,24 +38,6 @@ public:
 };
 
 using TValues = std::map<int, std::vector<std::string>>; // parameter number -> values in order
-
-// The fields of one CSV row (quoted fields with doubled quotes).
-std::vector<std::string> CsvFields(const std::string& row) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (size_t i = 0; i < row.size(); ++i) {
-        const char c = row[i];
-        if (quoted && c == '"' && i + 1 < row.size() && row[i + 1] == '"')
-            fields.back() += row[++i];
-        else if (c == '"')
-            quoted = !quoted;
-        else if (c == ',' && !quoted)
-            fields.emplace_back();
-        else if (c != '\r')
-            fields.back() += c;
-    }
-    return fields;
-}
 
 // Number and value columns of a converted log's CSV, for the parameters in `watched`.
 TValues ConvertedValues(const fs::path& csv, const TValues& watched) {
