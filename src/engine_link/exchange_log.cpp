@@ -296,8 +296,10 @@ bool TExchangeLog::WriteOut(const std::string& path, std::string& data) {
         ::close(file);
     }
     data.erase(0, written);
-    if (data.empty())
-        return true;
+    return data.empty() || WriteFailedAt(path);
+}
+
+bool TExchangeLog::WriteFailedAt(const std::string& path) {
     if (!Failed)
         LogT("Не могу записать файл %s", path.c_str());
     Failed = true;
@@ -353,13 +355,7 @@ bool TExchangeLog::WriteLogOut(const std::string& path) {
         }
     }
     Buffer.erase(0, written);
-    if (Buffer.empty())
-        return true;
-    if (!Failed)
-        LogT("Не могу записать файл %s", path.c_str());
-    Failed = true;
-    Paused = true;
-    return false;
+    return Buffer.empty() || WriteFailedAt(path);
 }
 
 void TExchangeLog::MarkPollingBegan() {

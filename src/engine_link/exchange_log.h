@@ -100,6 +100,9 @@ private:
     void StartTimesSession();
     // Appends `data` to `path`; removes what reached the file from `data`. False when some was left.
     bool WriteOut(const std::string& path, std::string& data);
+    // A write to `path` left bytes over: said once per connection, and appends stop trying the file on
+    // their own. Always false.
+    bool WriteFailedAt(const std::string& path);
     std::string LogPathLocked(std::string_view name, bool createFolder) const;
 
     mutable std::mutex Lock;

@@ -41,6 +41,15 @@ TGraphOverlay BuildOverlay(const TReplayRecording& second, const std::string& fi
     return overlay;
 }
 
+// The recording at `path`, or nullptr after a box that says why it cannot be read.
+std::shared_ptr<const TReplayRecording> LoadRecordingOrSay(const std::string& path) {
+    std::string error;
+    std::shared_ptr<const TReplayRecording> recording = LoadReplayRecording(Utf8Path(path), error);
+    if (!recording)
+        Host().MessageBox(error, TMsgKind::Error, TMsgButtons::Ok);
+    return recording;
+}
+
 } // namespace
 
 bool TMainForm::CommandsAllowed() {
@@ -67,12 +76,9 @@ bool TMainForm::OpenRecording(const std::string& path) {
                           TMsgKind::Information, TMsgButtons::Ok);
         return false;
     }
-    std::string error;
-    std::shared_ptr<const TReplayRecording> recording = LoadReplayRecording(Utf8Path(path), error);
-    if (!recording) {
-        Host().MessageBox(error, TMsgKind::Error, TMsgButtons::Ok);
+    std::shared_ptr<const TReplayRecording> recording = LoadRecordingOrSay(path);
+    if (!recording)
         return false;
-    }
     OpenReplay(std::move(recording));
     return true;
 }
@@ -152,12 +158,9 @@ void TMainForm::CompareClick() {
 bool TMainForm::CompareWith(const std::string& path) {
     if (!ReplayConn)
         return false;
-    std::string error;
-    std::shared_ptr<const TReplayRecording> recording = LoadReplayRecording(Utf8Path(path), error);
-    if (!recording) {
-        Host().MessageBox(error, TMsgKind::Error, TMsgButtons::Ok);
+    std::shared_ptr<const TReplayRecording> recording = LoadRecordingOrSay(path);
+    if (!recording)
         return false;
-    }
     CompareWithRecording(std::move(recording));
     return true;
 }
